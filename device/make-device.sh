@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Builds (or refreshes) an emulated device: a Wine prefix with the screen,
+# resolution, locale and fonts of a profile, and the files and registry
+# values that a device installer would have written for Quartzel.
+#
+#   device/make-device.sh PROFILE PREFIX_DIR DLL [FONT]
+#
+# FONT is QZL.ttf; profiles whose name ends in -nofont leave it out.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+profile=$1 prefix=$2 dll=$3 font=${4:-}
+
+# name          screen    dpi  locale
+profiles="
+qvga96          240x320   96   en_US.UTF-8
+qvga96-nofont   240x320   96   en_US.UTF-8
+qvga96-de       240x320   96   de_DE.UTF-8
+square128       320x320   128  en_US.UTF-8
+square128-nofont 320x320  128  en_US.UTF-8
+vga192          480x640   192  en_US.UTF-8
+vga192-nofont   480x640   192  en_US.UTF-8
+"
+line=$(printf '%s\n' "$profiles" | awk -v p="$profile" '$1 == p')
+[ -n "$line" ] || { echo "make-device: unknown profile '$profile'" >&2; exit 2; }
+read -r _ screen dpi locale <<<"$line"
+case $profile in *-nofont) font= ;; esac
+
+stamp="$prefix/quartzel-device.stamp"
+want=$(cat "$0" | sha1sum | cut -c1-12)-$screen-$dpi-$locale-$(readlink -f "$dll")-$([ -n "$font" ] && sha1sum <"$font" | cut -c1-12)
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
+  touch "$stamp"
+  exit 0
+fi
+
+export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=$locale
+mkdir -p "$prefix"
+[ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1
+wineserver -w
+
+# The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
+printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
+
+fonts="$prefix/drive_c/windows/Fonts"
+mkdir -p "$fonts"
+cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$fonts/"
+qzldir="$prefix/drive_c/Program Files/Quartzel"
+mkdir -p "$qzldir"
+if [ -n "$font" ]; then cp "$font" "$qzldir/QZL.ttf"; else rm -f "$qzldir/QZL.ttf"; fi
+
+windll=$(winepath -w "$(readlink -f "$dll")" 2>/dev/null | sed 's/\\/\\\\/g')
+w=${screen%x*} h=${screen#*x}
+reg="$prefix/quartzel-device.reg"
+cat >"$reg" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"Default"="${w}x${h}"
+
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+"LogPixels"=dword:$(printf '%08x' "$dpi")
+
+[HKEY_CURRENT_USER\\ControlPanel\\Appearance]
+"FontSize"=dword:00000320
+
+[-HKEY_CURRENT_USER\\SOFTWARE\\Marrowfen\\Quartzel]
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Marrowfen\\Quartzel]
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Today\\Items\\Quartzel]
+"DLL"="$windll"
+"Type"=dword:00000004
+"Enabled"=dword:00000001
+"Options"=dword:00000001
+"Selectability"=dword:00000002
+"Order"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\\System\\State\\Phone]
+"Status"=dword:00000020
+"Current Operator Name"="Marrowfen Mobile"
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Clock\\0]
+"AlarmFlags"=hex:00
+"AlarmDays"=hex:1f
+"AlarmTime"=hex:a4,01
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Clock\\1]
+"AlarmFlags"=hex:00
+"AlarmDays"=hex:60
+"AlarmTime"=hex:1c,02
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Clock\\2]
+"AlarmFlags"=hex:00
+"AlarmDays"=hex:00
+"AlarmTime"=hex:00,00
+REG
+wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+wineserver -w
+echo "$want" >"$stamp"
+echo "device $profile ready: $prefix (${w}x${h} at $dpi dpi, $locale, $([ -n "$font" ] && echo with || echo without) QZL.ttf)"

@@ -1,0 +1,49 @@
+// The four clock fonts, the private digit face and the screen-resolution
+// caches from which every device-scaled length is computed.
+#pragma once
+#include <windows.h>
+
+struct ClockFontsRecord {
+    HFONT DayDateFont;
+    HFONT TimeMarkerFont;
+    HFONT HourMinuteFont;
+    HFONT SecondsFont;
+};
+extern ClockFontsRecord ClockFonts;
+
+// What the one-time font probe at load found.
+struct FontProbeRecord {
+    DWORD PrivateFontAdded;
+    DWORD PrivateFaceFound;
+    DWORD TahomaFound;
+    DWORD FontLevel;            // >= 2: the private face draws the time
+    WCHAR ProgramFilesPath[50];
+};
+extern FontProbeRecord FontProbe;
+
+#define PRIVATE_FONT_FORMAT L"%s\\Quartzel\\QZL.ttf"
+#define PRIVATE_FACE L"QZL"
+#define PRIVATE_CELL_GLYPH 0x2FEC
+
+// Screen resolution, read once and kept.
+int ScreenLogPixelsY();
+int ScreenLogPixelsX();
+// Device-scaled lengths for n pixels at 96 dpi.
+int DeviceY(int n);
+int DeviceX(int n);
+
+// System user-interface font size in whole points.
+int SystemUiFontPoints();
+
+// Load: adds QZL.ttf, probes the faces and sets FontLevel.
+void InstallAndProbePrivateFont();
+// Unload: removes the font resource if the probe added it.
+void RemovePrivateFont();
+
+// (Re)builds the four fonts from ClockSettings and FontLevel.
+void BuildClockFonts();
+void DeleteClockFonts();
+
+// Rewrites digits, ':' and '.' of a short string with the private face's
+// code points.
+void MapToPrivateDigits(WCHAR *text);

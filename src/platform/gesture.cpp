@@ -1,0 +1,3 @@
+#include "aygshell.h"
+
+DWORD SHRecognizeGesture(SHRGINFO *) { return 0; }

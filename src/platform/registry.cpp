@@ -1,0 +1,180 @@
+// Registry helpers of the shell library: typed reads, and change
+// notifications delivered as window messages.
+//
+// A notification is watched by a worker thread of its own: it arms
+// RegNotifyChangeKeyValue on the key, and whenever the watched value's data
+// changes and the caller's condition holds for the new value it posts the
+// caller's message (wParam: the new DWORD value, lParam: the user data).
+#include "aygshell.h"
+
+HRESULT RegistryGetDWORD(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, DWORD *pdwData)
+{
+    DWORD data = 0, size = sizeof(data), type = 0;
+    LONG rc = RegGetValueW(hKey, pszSubKey, pszValueName, RRF_RT_REG_DWORD, &type, &data, &size);
+    if (rc != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(rc);
+    *pdwData = data;
+    return S_OK;
+}
+
+HRESULT RegistryGetString(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, LPTSTR pszData, UINT cchData)
+{
+    if (pszData == NULL || cchData == 0)
+        return E_INVALIDARG;
+    DWORD size = cchData * sizeof(WCHAR);
+    LONG rc = RegGetValueW(hKey, pszSubKey, pszValueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                           NULL, pszData, &size);
+    if (rc != ERROR_SUCCESS) {
+        pszData[0] = 0;
+        return HRESULT_FROM_WIN32(rc);
+    }
+    pszData[cchData - 1] = 0;
+    return S_OK;
+}
+
+namespace {
+
+struct RegistryWatch {
+    HKEY Key;
+    WCHAR ValueName[64];
+    HWND Window;
+    UINT Message;
+    DWORD UserData;
+    REG_COMPARISONTYPE Comparison;
+    DWORD Mask;
+    DWORD Target;
+    HANDLE ChangeEvent;
+    HANDLE StopEvent;
+    HANDLE Thread;
+    BOOL HaveLast;
+    DWORD LastValue;
+};
+
+BOOL ReadWatchedValue(RegistryWatch *watch, DWORD *value)
+{
+    DWORD data = 0, size = sizeof(data);
+    if (RegQueryValueExW(watch->Key, watch->ValueName, NULL, NULL, (BYTE *)&data, &size) != ERROR_SUCCESS ||
+        size != sizeof(data))
+        return FALSE;
+    *value = data;
+    return TRUE;
+}
+
+BOOL ConditionHolds(const RegistryWatch *watch, DWORD value)
+{
+    DWORD v = watch->Mask ? (value & watch->Mask) : value;
+    DWORD t = watch->Target;
+    switch (watch->Comparison) {
+    case REG_CT_ANYCHANGE: return TRUE;
+    case REG_CT_EQUAL: return v == t;
+    case REG_CT_NOT_EQUAL: return v != t;
+    case REG_CT_GREATER: return v > t;
+    case REG_CT_GREATER_OR_EQUAL: return v >= t;
+    case REG_CT_LESS: return v < t;
+    case REG_CT_LESS_OR_EQUAL: return v <= t;
+    default: return FALSE;
+    }
+}
+
+BOOL ArmChangeEvent(RegistryWatch *watch)
+{
+    return RegNotifyChangeKeyValue(watch->Key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, watch->ChangeEvent, TRUE) ==
+           ERROR_SUCCESS;
+}
+
+void DeliverChange(RegistryWatch *watch)
+{
+    DWORD value = 0;
+    BOOL present = ReadWatchedValue(watch, &value);
+    if (!present)
+        return;
+    BOOL changed = !watch->HaveLast || value != watch->LastValue;
+    watch->HaveLast = TRUE;
+    watch->LastValue = value;
+    if (changed && ConditionHolds(watch, value))
+        PostMessageW(watch->Window, watch->Message, (WPARAM)value, (LPARAM)watch->UserData);
+}
+
+DWORD WINAPI WatchRegistryValue(LPVOID parameter)
+{
+    RegistryWatch *watch = (RegistryWatch *)parameter;
+    HANDLE handles[2] = {watch->StopEvent, watch->ChangeEvent};
+    for (;;) {
+        DWORD wait = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (wait != WAIT_OBJECT_0 + 1)
+            break;
+        // Re-arm before reading, so a write between the two is not lost.
+        if (!ArmChangeEvent(watch))
+            break;
+        DeliverChange(watch);
+    }
+    return 0;
+}
+
+void FreeWatch(RegistryWatch *watch)
+{
+    if (watch->Thread)
+        CloseHandle(watch->Thread);
+    if (watch->ChangeEvent)
+        CloseHandle(watch->ChangeEvent);
+    if (watch->StopEvent)
+        CloseHandle(watch->StopEvent);
+    if (watch->Key)
+        RegCloseKey(watch->Key);
+    HeapFree(GetProcessHeap(), 0, watch);
+}
+
+} // namespace
+
+HRESULT RegistryNotifyWindow(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, HWND hWnd, UINT msg,
+                             DWORD dwUserData, NOTIFICATIONCONDITION *pCondition, HREGNOTIFY *phNotify)
+{
+    if (phNotify == NULL || pszValueName == NULL || hWnd == NULL ||
+        lstrlenW(pszValueName) >= (int)ARRAYSIZE(((RegistryWatch *)0)->ValueName))
+        return E_INVALIDARG;
+    *phNotify = NULL;
+    RegistryWatch *watch = (RegistryWatch *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(RegistryWatch));
+    if (watch == NULL)
+        return E_OUTOFMEMORY;
+    lstrcpyW(watch->ValueName, pszValueName);
+    watch->Window = hWnd;
+    watch->Message = msg;
+    watch->UserData = dwUserData;
+    watch->Comparison = pCondition ? pCondition->ctComparisonType : REG_CT_ANYCHANGE;
+    watch->Mask = pCondition ? pCondition->dwMask : 0;
+    watch->Target = pCondition ? pCondition->TargetValue.dw : 0;
+
+    LONG rc = RegOpenKeyExW(hKey, pszSubKey ? pszSubKey : L"", 0, KEY_READ | KEY_NOTIFY, &watch->Key);
+    if (rc != ERROR_SUCCESS) {
+        watch->Key = NULL;
+        FreeWatch(watch);
+        return HRESULT_FROM_WIN32(rc);
+    }
+    watch->ChangeEvent = CreateEventW(NULL, FALSE, FALSE, NULL);
+    watch->StopEvent = CreateEventW(NULL, TRUE, FALSE, NULL);
+    if (!watch->ChangeEvent || !watch->StopEvent || !ArmChangeEvent(watch)) {
+        FreeWatch(watch);
+        return E_FAIL;
+    }
+    watch->HaveLast = ReadWatchedValue(watch, &watch->LastValue);
+    watch->Thread = CreateThread(NULL, 0, WatchRegistryValue, watch, 0, NULL);
+    if (watch->Thread == NULL) {
+        FreeWatch(watch);
+        return E_FAIL;
+    }
+    *phNotify = (HREGNOTIFY)watch;
+    return S_OK;
+}
+
+HRESULT RegistryCloseNotification(HREGNOTIFY hNotify)
+{
+    RegistryWatch *watch = (RegistryWatch *)hNotify;
+    if (watch == NULL)
+        return E_INVALIDARG;
+    SetEvent(watch->StopEvent);
+    // The worker never waits on anything but its two events and never sends
+    // messages, so it ends promptly.
+    WaitForSingleObject(watch->Thread, INFINITE);
+    FreeWatch(watch);
+    return S_OK;
+}

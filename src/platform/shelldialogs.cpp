@@ -1,0 +1,4 @@
+#include "aygshell.h"
+
+BOOL SHInitDialog(PSHINITDLGINFO) { return TRUE; }
+BOOL SHInitExtraControls(void) { return TRUE; }

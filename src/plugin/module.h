@@ -1,0 +1,15 @@
+// Process-wide state prepared when the library is loaded.
+#pragma once
+#include <windows.h>
+
+extern HINSTANCE ModuleInstance;
+extern UINT UiMetricMessage;
+
+#define ITEM_CLASS L"QZL"
+#define ITEM_TITLE L"Quartzel"
+
+void ModuleAttach(HINSTANCE instance);
+void ModuleDetach();
+BOOL RegisterItemClass();
+
+extern "C" HWND WINAPI InitializeCustomItem(struct _TODAYLISTITEM *item, HWND parent);

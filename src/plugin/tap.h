@@ -1,0 +1,12 @@
+// Taps, the tap-and-hold menu and the launch action.
+#pragma once
+#include <windows.h>
+
+#define IDM_RUN 100
+#define IDM_OPTIONS 101
+#define IDM_NEXT_ALARM 102
+
+LRESULT OnItemButtonDown(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT OnItemButtonUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT OnTodayAction(HWND window);
+BOOL LaunchAction(const WCHAR *path);

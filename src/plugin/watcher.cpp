@@ -1,0 +1,5 @@
+#include "watcher.h"
+
+void StartSuspendWatcher() {}
+void StopSuspendWatcher() {}
+DWORD WINAPI SuspendWatcher(LPVOID) { return 0; }

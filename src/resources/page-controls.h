@@ -1,0 +1,2 @@
+// Control ids of the options pages, one block per page.
+#pragma once

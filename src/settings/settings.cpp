@@ -1,0 +1,187 @@
+#include "settings.h"
+#include <stddef.h>
+
+ClockSettingsRecord ClockSettings;
+DWORD Selectability;
+
+namespace {
+
+enum LoadRule {
+    NoRule,
+    ColourRule,   // above 0xFFFFFF becomes 0xFFFFFF
+    BorderRule,   // above 500 becomes 500
+};
+
+struct DwordSetting {
+    const WCHAR *Name;
+    size_t Offset;
+    DWORD Default;
+    LoadRule Rule;
+};
+
+#define SETTING(name, def, rule) {L## #name, offsetof(ClockSettingsRecord, name), def, rule}
+
+// In load order. The per-element colours are a group of their own: they
+// are read only while the colour scheme uses them.
+const DwordSetting LeadingSettings[] = {
+    SETTING(AlarmIconEnabled, 1, NoRule),
+    SETTING(AlphaDayDate, 0x66000000, NoRule),
+    SETTING(AlphaReserved, 0xA0B0C0, NoRule),
+    SETTING(AlphaTime, 0x2D000000, NoRule),
+    SETTING(AlphaTransparent, 0, NoRule),
+    SETTING(CenterDayDate, 1, NoRule),
+    SETTING(ClearTypeDayDateEnabled, 0, NoRule),
+    SETTING(ClearTypeTimeEnabled, 0, NoRule),
+    SETTING(HideTimeInSleep, 0, NoRule),
+    SETTING(OverrideARGB, 0, NoRule),
+    SETTING(HourMinFontSize, 38, NoRule),
+    SETTING(SecondFontSize, 26, NoRule),
+    SETTING(TimeMarkerFontSize, 9, NoRule),
+    SETTING(ShowDayDate, 1, NoRule),
+    SETTING(ShowOpName, 0, NoRule),
+    SETTING(ShowSeconds, 1, NoRule),
+    SETTING(ShowShortDate, 0, NoRule),
+    SETTING(ShowTimeMarkers, 1, NoRule),
+    SETTING(SingleTMLine, 0, NoRule),
+    SETTING(TapAndHoldEnabled, 0, NoRule),
+    SETTING(TextColorEnabled, 0, NoRule),
+};
+
+const DwordSetting ElementColours[] = {
+    SETTING(ColorExAlarm, 0xFFFFFF, ColourRule),
+    SETTING(ColorExDate, 0xFFFFFF, ColourRule),
+    SETTING(ColorExDay, 0xFFFFFF, ColourRule),
+    SETTING(ColorExHour, 0xFFFFFF, ColourRule),
+    SETTING(ColorExMinute, 0xFFFFFF, ColourRule),
+    SETTING(ColorExSecond, 0xFFFFFF, ColourRule),
+    SETTING(ColorExTMarker, 0xFFFFFF, ColourRule),
+    SETTING(ColorExTSeparator, 0xFFFFFF, ColourRule),
+};
+
+const DwordSetting TrailingSettings[] = {
+    SETTING(TextColorHighlight, 0xFFFFFF, ColourRule),
+    SETTING(TextColorDefault, 0xFFFFFF, ColourRule),
+    SETTING(VerticalBorderHeight, 0, BorderRule),
+};
+
+#undef SETTING
+
+DWORD ApplyLoadRule(LoadRule rule, DWORD value)
+{
+    switch (rule) {
+    case ColourRule: return value > 0xFFFFFF ? 0xFFFFFF : value;
+    case BorderRule: return value > 500 ? 500 : value;
+    default: return value;
+    }
+}
+
+DWORD *SettingField(const DwordSetting &setting)
+{
+    return (DWORD *)((BYTE *)&ClockSettings + setting.Offset);
+}
+
+// A value counts only when it is exactly four bytes: anything larger fails
+// the query, anything smaller would leave part of the field stale.
+void LoadDwordSetting(HKEY key, const DwordSetting &setting)
+{
+    DWORD value = 0, size = sizeof(value);
+    if (RegQueryValueExW(key, setting.Name, NULL, NULL, (BYTE *)&value, &size) != ERROR_SUCCESS ||
+        size != sizeof(value))
+        value = setting.Default;
+    *SettingField(setting) = ApplyLoadRule(setting.Rule, value);
+}
+
+void LoadDwordSettings(HKEY key, const DwordSetting *settings, size_t count)
+{
+    for (size_t i = 0; i < count; i++)
+        LoadDwordSetting(key, settings[i]);
+}
+
+BOOL SchemeUsesElementColours()
+{
+    return ClockSettings.TextColorEnabled == 2 || ClockSettings.TextColorEnabled == 3;
+}
+
+// Only string data is taken; the last character of the buffer is always a
+// terminator, so at most 259 characters survive.
+void LoadFileOnAction(HKEY key)
+{
+    WCHAR *path = ClockSettings.FileOnAction;
+    DWORD type = 0, size = sizeof(ClockSettings.FileOnAction);
+    LONG rc = RegQueryValueExW(key, L"FileOnAction", NULL, &type, (BYTE *)path, &size);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        lstrcpyW(path, CLOCK_PROGRAM);
+        return;
+    }
+    size_t chars = size / sizeof(WCHAR);
+    path[chars < FILE_ON_ACTION_CHARS ? chars : FILE_ON_ACTION_CHARS - 1] = 0;
+    path[FILE_ON_ACTION_CHARS - 1] = 0;
+}
+
+} // namespace
+
+void LoadSettings(HKEY key)
+{
+    LoadDwordSettings(key, LeadingSettings, ARRAYSIZE(LeadingSettings));
+    if (SchemeUsesElementColours())
+        LoadDwordSettings(key, ElementColours, ARRAYSIZE(ElementColours));
+    LoadDwordSettings(key, TrailingSettings, ARRAYSIZE(TrailingSettings));
+    LoadFileOnAction(key);
+}
+
+HKEY OpenSettingsKey()
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+        return NULL;
+    return key;
+}
+
+void LoadSettingsAtAttach()
+{
+    HKEY key = OpenSettingsKey();
+    if (key == NULL)
+        return;
+    LoadSettings(key);
+    RegCloseKey(key);
+}
+
+void ReadSelectability()
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    DWORD value = 0, size = sizeof(value);
+    if (RegQueryValueExW(key, L"Selectability", NULL, NULL, (BYTE *)&value, &size) != ERROR_SUCCESS ||
+        size != sizeof(value))
+        value = 2;
+    Selectability = value;
+    RegCloseKey(key);
+}
+
+void WriteSettingDword(HKEY key, const WCHAR *name, DWORD value)
+{
+    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+}
+
+void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value)
+{
+    DWORD bytes = (DWORD)(lstrlenW(value) + 1) * sizeof(WCHAR);
+    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE *)value, bytes);
+}
+
+void WriteReloadMarker(HKEY key)
+{
+    WriteSettingDword(key, RELOAD_MARKER, 0);
+}
+
+// Its presence, not its data, is the signal.
+BOOL ReloadMarkerPresent(HKEY key)
+{
+    return RegQueryValueExW(key, RELOAD_MARKER, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+}
+
+void DeleteReloadMarker(HKEY key)
+{
+    RegDeleteValueW(key, RELOAD_MARKER);
+}

@@ -1,0 +1,77 @@
+// The clock's settings: one registry value per setting under the settings
+// key, mirrored in memory in ClockSettings, which every module reads.
+#pragma once
+#include <windows.h>
+
+#define SETTINGS_KEY   L"SOFTWARE\\Marrowfen\\Quartzel"
+#define TODAY_ITEM_KEY L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel"
+#define RELOAD_MARKER  L"QZL"
+#define CLOCK_PROGRAM  L"\\Windows\\clock.exe"
+
+#define FILE_ON_ACTION_CHARS 260
+
+// Field names are the registry value names.
+struct ClockSettingsRecord {
+    DWORD AlarmIconEnabled;
+    DWORD AlphaDayDate;
+    DWORD AlphaReserved;
+    DWORD AlphaTime;
+    DWORD AlphaTransparent;
+    DWORD CenterDayDate;
+    DWORD ClearTypeDayDateEnabled;
+    DWORD ClearTypeTimeEnabled;
+    DWORD HideTimeInSleep;
+    DWORD OverrideARGB;
+    DWORD HourMinFontSize;
+    DWORD SecondFontSize;
+    DWORD TimeMarkerFontSize;
+    DWORD ShowDayDate;
+    DWORD ShowOpName;
+    DWORD ShowSeconds;
+    DWORD ShowShortDate;
+    DWORD ShowTimeMarkers;
+    DWORD SingleTMLine;
+    DWORD TapAndHoldEnabled;
+    DWORD TextColorEnabled;
+    DWORD ColorExAlarm;
+    DWORD ColorExDate;
+    DWORD ColorExDay;
+    DWORD ColorExHour;
+    DWORD ColorExMinute;
+    DWORD ColorExSecond;
+    DWORD ColorExTMarker;
+    DWORD ColorExTSeparator;
+    DWORD TextColorHighlight;
+    DWORD TextColorDefault;
+    DWORD VerticalBorderHeight;
+    WCHAR FileOnAction[FILE_ON_ACTION_CHARS];
+};
+
+extern ClockSettingsRecord ClockSettings;
+
+// From the Today item key: 2 means the item reports that it took the
+// selection after each press. 0 until read; stays 0 without the key.
+extern DWORD Selectability;
+
+// Fills ClockSettings from an open settings key: defaults for missing or
+// ill-sized values, then each value's load rule.
+void LoadSettings(HKEY key);
+
+// Opens the settings key (never creating it); NULL when it does not exist.
+HKEY OpenSettingsKey();
+
+// Attach-time load: LoadSettings on the settings key if it exists.
+void LoadSettingsAtAttach();
+
+// Reads Selectability from the Today item key.
+void ReadSelectability();
+
+// The common form of every write.
+void WriteSettingDword(HKEY key, const WCHAR *name, DWORD value);
+void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value);
+
+// Reload marker: written after a save; found and removed by the next item
+// window creation, which then reloads.
+void WriteReloadMarker(HKEY key);
+BOOL ReloadMarkerPresent(HKEY key);
+void DeleteReloadMarker(HKEY key);
