@@ -26,16 +26,16 @@ read -r _ screen dpi locale <<<"$line"
 case $profile in *-nofont) font= ;; esac
 
 stamp="$prefix/quartzel-device.stamp"
-want=$(cat "$0" | sha1sum | cut -c1-12)-$screen-$dpi-$locale-$(readlink -f "$dll")-$([ -n "$font" ] && sha1sum <"$font" | cut -c1-12)
+want=$(cat "$0" | sha1sum | cut -c1-12)-$screen-$dpi-$locale-$(readlink -f "$dll")-$([ -n "$font" ] && sha1sum <"$font" | cut -c1-12 || true)
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   touch "$stamp"
   exit 0
 fi
 
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=$locale
+
 mkdir -p "$prefix"
-[ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1
+[ -f "$prefix/system.reg" ] || env LC_ALL="$locale" wineboot -i >/dev/null 2>&1
 wineserver -w
 
 # The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
@@ -97,7 +97,7 @@ Windows Registry Editor Version 5.00
 "AlarmDays"=hex:00
 "AlarmTime"=hex:00,00
 REG
-wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+env LC_ALL="$locale" wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
 wineserver -w
 echo "$want" >"$stamp"
 echo "device $profile ready: $prefix (${w}x${h} at $dpi dpi, $locale, $([ -n "$font" ] && echo with || echo without) QZL.ttf)"

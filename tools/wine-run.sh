@@ -2,18 +2,18 @@
 # Runs a Windows program of the build under Wine in an emulated device.
 # QZL_PREFIX names the device (a Wine prefix made by device/make-device.sh);
 # DISPLAY must name a running X server (tools/with-display.sh starts one).
+# QZL_LOCALE overrides the device's locale for one run.
 set -u
 : "${QZL_PREFIX:?QZL_PREFIX must name a device prefix (see device/make-device.sh)}"
-if [ ! -f "$QZL_PREFIX/system.reg" ]; then
+prefix=$(readlink -f "$QZL_PREFIX")
+if [ ! -f "$prefix/system.reg" ]; then
   echo "wine-run: no device at $QZL_PREFIX (build the 'devices' target first)" >&2
   exit 2
 fi
-export WINEPREFIX="$QZL_PREFIX" WINEARCH=win64
-# The device's locale (QZL_LOCALE overrides it for one run).
-if [ -n "${QZL_LOCALE:-}" ]; then
-  export LC_ALL="$QZL_LOCALE"
-elif [ -f "$QZL_PREFIX/quartzel-profile.env" ]; then
-  export "$(cat "$QZL_PREFIX/quartzel-profile.env")"
+locale=${QZL_LOCALE:-}
+if [ -z "$locale" ] && [ -f "$prefix/quartzel-profile.env" ]; then
+  locale=$(sed -n 's/^LC_ALL=//p' "$prefix/quartzel-profile.env")
 fi
-export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-exec wine "$@"
+# LC_ALL goes to Wine only: the shell itself need not have the locale.
+exec env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
+  WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" ${locale:+LC_ALL="$locale"} wine "$@"

@@ -1,0 +1,316 @@
+// Load steps and the item window's message handling, with the item's code
+// linked into this program and the clock fixed through its import table.
+#include "testlib.h"
+#include "iat.h"
+#include "todaycmn.h"
+#include "settings.h"
+#include "module.h"
+#include "itemwindow.h"
+#include "layout.h"
+
+static SYSTEMTIME FakeNow;
+
+static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
+{
+    *time = FakeNow;
+}
+
+static void SetClock(WORD hour, WORD minute, WORD second)
+{
+    FakeNow = SYSTEMTIME();
+    FakeNow.wYear = 2026;
+    FakeNow.wMonth = 12;
+    FakeNow.wDay = 7;
+    FakeNow.wDayOfWeek = 1;
+    FakeNow.wHour = hour;
+    FakeNow.wMinute = minute;
+    FakeNow.wSecond = second;
+}
+
+static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TODAYM_GETCOLOR)
+        return 0xFFFFFF;
+    if (message == TODAYM_DRAWWATERMARK)
+        return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+static HWND CreateHost()
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"TestTodayHost";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, wc.lpszClassName, L"host", WS_POPUP | WS_VISIBLE, 0, 0,
+                           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), NULL, NULL,
+                           wc.hInstance, NULL);
+}
+
+static BOOL HasPendingPaint(HWND window)
+{
+    RECT rect;
+    return GetUpdateRect(window, &rect, FALSE);
+}
+
+static void test_attach_without_settings_key()
+{
+    DeleteRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ClockSettings = ClockSettingsRecord();
+    ModuleAttach(GetModuleHandleW(NULL));
+    ok_int(ClockSettings.ShowSeconds, 0);
+    ok_int(ClockSettings.HourMinFontSize, 0);
+    ok_int(ClockSettings.AlarmIconEnabled, 0);
+    ok_wstr(ClockSettings.FileOnAction, L"");
+    ok(UiMetricMessage != 0, "SH_UIMETRIC_CHANGE registered");
+    ok(UiMetricMessage == RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE"), "same message number");
+    WNDCLASSW wc;
+    ok(GetClassInfoW(GetModuleHandleW(NULL), L"QZL", &wc), "class QZL registered");
+    ok(wc.lpfnWndProc == ItemWindowProc, "class procedure");
+    ok_int(wc.style, CS_HREDRAW | CS_VREDRAW);
+    ok(wc.hbrBackground == NULL, "no background brush");
+    ModuleDetach();
+    ok(!GetClassInfoW(GetModuleHandleW(NULL), L"QZL", &wc), "class gone at detach");
+    ok(ModuleInstance == NULL, "instance reset at detach");
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
+static LRESULT CALLBACK StaleProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    return DefWindowProcW(w, m, wp, lp);
+}
+
+static void test_attach_replaces_a_stale_class()
+{
+    WNDCLASSW stale = {};
+    stale.lpfnWndProc = StaleProc;
+    stale.hInstance = GetModuleHandleW(NULL);
+    stale.lpszClassName = L"QZL";
+    ok(RegisterClassW(&stale) != 0, "stale class registered");
+    ModuleAttach(GetModuleHandleW(NULL));
+    WNDCLASSW wc;
+    ok(GetClassInfoW(GetModuleHandleW(NULL), L"QZL", &wc) && wc.lpfnWndProc == ItemWindowProc,
+       "class registered anew");
+    ModuleDetach();
+}
+
+static void SetAlarm0(BYTE flags, BYTE days)
+{
+    const WCHAR *key = L"Software\\Microsoft\\Clock\\0";
+    SetRegBinary(HKEY_LOCAL_MACHINE, key, L"AlarmFlags", &flags, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, key, L"AlarmDays", &days, 1);
+}
+
+static void test_alarm_probe_only_with_the_bell()
+{
+    SetAlarm0(1, 0x1F);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"AlarmIconEnabled", 0);
+    ItemState.AlarmSet = 0;
+    ModuleAttach(GetModuleHandleW(NULL));
+    ok_int(ItemState.AlarmSet, 0);
+    ModuleDetach();
+
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"AlarmIconEnabled", 1);
+    ModuleAttach(GetModuleHandleW(NULL));
+    ok_int(ItemState.AlarmSet, 1);
+    ModuleDetach();
+    SetAlarm0(0, 0x1F);
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ItemState.AlarmSet = 0;
+}
+
+static HWND Host;
+static HWND Item;
+static TODAYLISTITEM Record;
+
+static void test_create_item_window()
+{
+    Host = CreateHost();
+    Record = TODAYLISTITEM();
+    Record.tlit = tlitCustom;
+    Item = InitializeCustomItem(&Record, Host);
+    ok(Item != NULL, "item window created");
+    ok(ItemState.Window == Item, "ItemState.Window is the new window");
+    WCHAR text[32] = {};
+    GetClassNameW(Item, text, 32);
+    ok_wstr(text, L"QZL");
+    GetWindowTextW(Item, text, 32);
+    ok_wstr(text, L"Quartzel");
+    ok(GetParent(Item) == Host, "child of the host window");
+    LONG style = GetWindowLongW(Item, GWL_STYLE);
+    ok((style & (WS_CHILD | WS_VISIBLE)) == (WS_CHILD | WS_VISIBLE), "style %lx", style);
+    RECT rect;
+    GetWindowRect(Item, &rect);
+    ok_int(rect.right - rect.left, GetSystemMetrics(SM_CXSCREEN));
+    ok_int(rect.bottom - rect.top, 0);
+    ok_int(Record.cyp, 0);
+    ok_int(ItemState.LastMinute, FakeNow.wMinute);
+}
+
+static LRESULT Query()
+{
+    return SendMessageW(Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Record, 0);
+}
+
+static void test_refresh_query()
+{
+    ok_int(Query(), TRUE);
+    ok(Record.cyp > 0, "height reported: %lu", Record.cyp);
+    ok_int(Record.cyp, ClockLayout.ContentHeight + 2 * (int)ClockSettings.VerticalBorderHeight);
+    DWORD height = Record.cyp;
+    ok_int(Query(), FALSE);
+    ok_int(Record.cyp, height);
+
+    ClockSettings.VerticalBorderHeight = 4;
+    ok_int(Query(), TRUE);
+    ok_int(Record.cyp, height + 8);
+    ok_int(Query(), FALSE);
+
+    // An unsupported resolution hides the item whatever the border says.
+    int dpi = ClockLayout.DpiX;
+    ClockLayout.DpiX = 120;
+    ok_int(Query(), TRUE);
+    ok_int(Record.cyp, 0);
+    ok_int(ClockLayout.ContentHeight, 0);
+    ok_int(ClockSettings.VerticalBorderHeight, 0);
+    ClockLayout.DpiX = dpi;
+    ok_int(Query(), TRUE);
+    ok_int(Record.cyp, height);
+}
+
+static void test_window_position_flags()
+{
+    SetWindowPos(Item, NULL, 0, 20, GetSystemMetrics(SM_CXSCREEN), 60, SWP_NOZORDER | SWP_NOACTIVATE);
+    ItemState.BackgroundDirty = 0;
+    ItemState.WatermarkDirty = 0;
+    SetWindowPos(Item, NULL, 0, 30, GetSystemMetrics(SM_CXSCREEN), 60, SWP_NOZORDER | SWP_NOACTIVATE);
+    ok_int(ItemState.WatermarkDirty, 1);
+    ok_int(ItemState.BackgroundDirty, 0);
+    ok_int(ItemState.LastTop, 30);
+    ItemState.WatermarkDirty = 0;
+    SetWindowPos(Item, NULL, 0, 30, GetSystemMetrics(SM_CXSCREEN), 70, SWP_NOZORDER | SWP_NOACTIVATE);
+    ok_int(ItemState.BackgroundDirty, 1);
+    ok_int(ItemState.WatermarkDirty, 0);
+    ok_int(ItemState.LastHeight, 70);
+}
+
+static LRESULT Tick()
+{
+    ValidateRect(Item, NULL);
+    LRESULT result = SendMessageW(Item, WM_TIMER, CLOCK_TIMER_ID, 0);
+    ok(HasPendingPaint(Item) == (result == 1), "repaint requested exactly when the tick says so");
+    return result;
+}
+
+static void test_timer_repaints()
+{
+    ClockSettings.ShowSeconds = 0;
+    ClockSettings.ShowOpName = 0;
+    SetClock(10, 15, 20);
+    ItemState.LastMinute = 15;
+    ok_int(Tick(), 0);
+    SetClock(10, 15, 59);
+    ok_int(Tick(), 0);
+    SetClock(10, 16, 0);
+    ok_int(Tick(), 1);
+    ok_int(ItemState.LastMinute, 16);
+    ok_int(Tick(), 0);
+    // Only the minute is compared: an hour later is the same minute.
+    SetClock(11, 16, 0);
+    ok_int(Tick(), 0);
+
+    ClockSettings.ShowSeconds = 1;
+    ok_int(Tick(), 1);
+    ok_int(Tick(), 1);
+    ClockSettings.ShowSeconds = 0;
+
+    // The operator text refreshes on the first tick, then every third.
+    ClockSettings.ShowOpName = 1;
+    ItemState.OperatorCountdown = 0;
+    int pattern[7];
+    for (int i = 0; i < 7; i++)
+        pattern[i] = (int)Tick();
+    ok(pattern[0] == 1 && pattern[1] == 0 && pattern[2] == 0 && pattern[3] == 1 && pattern[4] == 0 &&
+           pattern[5] == 0 && pattern[6] == 1,
+       "refresh ticks %d%d%d%d%d%d%d", pattern[0], pattern[1], pattern[2], pattern[3], pattern[4], pattern[5],
+       pattern[6]);
+    ClockSettings.ShowOpName = 0;
+}
+
+static void test_selection_and_cache_messages()
+{
+    ValidateRect(Item, NULL);
+    ItemState.WatermarkDirty = 0;
+    ok_int(SendMessageW(Item, WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN, 0), 1);
+    ok_int(ItemState.Selected, 1);
+    ok_int(SendMessageW(Item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0), 0);
+    ok_int(ItemState.Selected, 0);
+    ok_int(SendMessageW(Item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0), 0);
+    ok_int(ItemState.WatermarkDirty, 1);
+    ok_int(SendMessageW(Item, WM_TODAYCUSTOM_USERNAVIGATION, VK_DOWN, 0), 0);
+    ok(!HasPendingPaint(Item), "selection and cache messages do not invalidate");
+}
+
+static void test_status_message_repaints_at_once()
+{
+    ValidateRect(Item, NULL);
+    ok_int(SendMessageW(Item, WM_USER, 0, 0), 1);
+    ok(!HasPendingPaint(Item), "WM_USER paints synchronously");
+}
+
+static void test_reload_marker_once()
+{
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", 0);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    ClockSettings.ShowSeconds = 1;
+    ItemState.BackgroundDirty = 0;
+    ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
+    ok_int(ClockSettings.ShowSeconds, 0);
+    ok_int(ItemState.BackgroundDirty, 1);
+    ok(!RegValueExists(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL"), "marker deleted");
+
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", 1);
+    ItemState.BackgroundDirty = 0;
+    ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
+    ok_int(ClockSettings.ShowSeconds, 0);
+    ok_int(ItemState.BackgroundDirty, 0);
+}
+
+static void test_ui_metric_change()
+{
+    LRESULT expected = DefWindowProcW(Item, UiMetricMessage, 0, 1);
+    ok_int(SendMessageW(Item, UiMetricMessage, 0, 1), expected);
+}
+
+static void test_destroy()
+{
+    ok(DestroyWindow(Item), "item destroyed");
+    ok(ItemState.Window == Item, "Window is not cleared by destruction");
+    DestroyWindow(Host);
+}
+
+int main()
+{
+    ok(ReplaceImport(GetModuleHandleW(NULL), "kernel32.dll", "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0,
+       "clock replaced");
+    SetClock(10, 15, 0);
+    run_test(test_attach_without_settings_key);
+    run_test(test_attach_replaces_a_stale_class);
+    run_test(test_alarm_probe_only_with_the_bell);
+
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ModuleAttach(GetModuleHandleW(NULL));
+    run_test(test_create_item_window);
+    run_test(test_refresh_query);
+    run_test(test_window_position_flags);
+    run_test(test_timer_repaints);
+    run_test(test_selection_and_cache_messages);
+    run_test(test_status_message_repaints_at_once);
+    run_test(test_reload_marker_once);
+    run_test(test_ui_metric_change);
+    run_test(test_destroy);
+    ModuleDetach();
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    return TestSummary();
+}

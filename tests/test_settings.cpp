@@ -1,0 +1,229 @@
+// Settings store: defaults, load rules, the common write form, the reload
+// marker and Selectability.
+#include "testlib.h"
+#include "settings.h"
+
+static const WCHAR ScratchKey[] = L"Software\\QuartzelTests\\Settings";
+
+static HKEY OpenScratch()
+{
+    ResetRegKey(HKEY_CURRENT_USER, ScratchKey);
+    HKEY key = NULL;
+    RegOpenKeyExW(HKEY_CURRENT_USER, ScratchKey, 0, KEY_ALL_ACCESS, &key);
+    return key;
+}
+
+static void test_defaults_for_missing_values()
+{
+    HKEY key = OpenScratch();
+    ClockSettings = ClockSettingsRecord();
+    LoadSettings(key);
+    ok_int(ClockSettings.AlarmIconEnabled, 1);
+    ok_int(ClockSettings.AlphaDayDate, 0x66000000);
+    ok_int(ClockSettings.AlphaReserved, 0xA0B0C0);
+    ok_int(ClockSettings.AlphaTime, 0x2D000000);
+    ok_int(ClockSettings.AlphaTransparent, 0);
+    ok_int(ClockSettings.CenterDayDate, 1);
+    ok_int(ClockSettings.HourMinFontSize, 38);
+    ok_int(ClockSettings.SecondFontSize, 26);
+    ok_int(ClockSettings.TimeMarkerFontSize, 9);
+    ok_int(ClockSettings.ShowDayDate, 1);
+    ok_int(ClockSettings.ShowOpName, 0);
+    ok_int(ClockSettings.ShowSeconds, 1);
+    ok_int(ClockSettings.ShowTimeMarkers, 1);
+    ok_int(ClockSettings.SingleTMLine, 0);
+    ok_int(ClockSettings.TextColorEnabled, 0);
+    ok_int(ClockSettings.TextColorDefault, 0xFFFFFF);
+    ok_int(ClockSettings.TextColorHighlight, 0xFFFFFF);
+    ok_int(ClockSettings.VerticalBorderHeight, 0);
+    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+    // Element colours are only read for the schemes that use them.
+    ok_int(ClockSettings.ColorExHour, 0);
+    RegCloseKey(key);
+}
+
+static void test_values_of_wrong_size_take_the_default()
+{
+    HKEY key = OpenScratch();
+    WORD two = 5;
+    ULONGLONG eight = 7;
+    RegSetValueExW(key, L"HourMinFontSize", 0, REG_DWORD, (BYTE *)&two, sizeof(two));
+    RegSetValueExW(key, L"SecondFontSize", 0, REG_QWORD, (BYTE *)&eight, sizeof(eight));
+    // The stored type is not examined: four bytes of any type count.
+    DWORD twenty = 20;
+    RegSetValueExW(key, L"TimeMarkerFontSize", 0, REG_BINARY, (BYTE *)&twenty, sizeof(twenty));
+    ClockSettings = ClockSettingsRecord();
+    LoadSettings(key);
+    ok_int(ClockSettings.HourMinFontSize, 38);
+    ok_int(ClockSettings.SecondFontSize, 26);
+    ok_int(ClockSettings.TimeMarkerFontSize, 20);
+    RegCloseKey(key);
+}
+
+static void test_range_rules()
+{
+    HKEY key = OpenScratch();
+    WriteSettingDword(key, L"TextColorDefault", 0x01000000);
+    WriteSettingDword(key, L"TextColorHighlight", 0x00123456);
+    WriteSettingDword(key, L"VerticalBorderHeight", 0xFFFFFFFF);
+    WriteSettingDword(key, L"AlphaTime", 0xFF123456);
+    ClockSettings = ClockSettingsRecord();
+    LoadSettings(key);
+    ok_int(ClockSettings.TextColorDefault, 0xFFFFFF);
+    ok_int(ClockSettings.TextColorHighlight, 0x123456);
+    ok_int(ClockSettings.VerticalBorderHeight, 500);
+    ok_int(ClockSettings.AlphaTime, 0xFF123456);
+
+    WriteSettingDword(key, L"VerticalBorderHeight", 500);
+    LoadSettings(key);
+    ok_int(ClockSettings.VerticalBorderHeight, 500);
+    WriteSettingDword(key, L"VerticalBorderHeight", 501);
+    LoadSettings(key);
+    ok_int(ClockSettings.VerticalBorderHeight, 500);
+    RegCloseKey(key);
+}
+
+static void test_element_colours_follow_the_scheme()
+{
+    HKEY key = OpenScratch();
+    WriteSettingDword(key, L"ColorExHour", 0x0000FF);
+    WriteSettingDword(key, L"ColorExAlarm", 0x7FFFFFFF);
+
+    ClockSettings = ClockSettingsRecord();
+    ClockSettings.ColorExHour = 0x111111;
+    WriteSettingDword(key, L"TextColorEnabled", 1);
+    LoadSettings(key);
+    ok_int(ClockSettings.ColorExHour, 0x111111);
+
+    for (DWORD scheme = 2; scheme <= 3; scheme++) {
+        WriteSettingDword(key, L"TextColorEnabled", scheme);
+        ClockSettings = ClockSettingsRecord();
+        LoadSettings(key);
+        ok_int(ClockSettings.ColorExHour, 0x0000FF);
+        ok_int(ClockSettings.ColorExAlarm, 0xFFFFFF);
+        ok_int(ClockSettings.ColorExMinute, 0xFFFFFF);
+    }
+    RegCloseKey(key);
+}
+
+static void SetFileOnAction(HKEY key, const WCHAR *text, DWORD bytes, DWORD type)
+{
+    RegSetValueExW(key, L"FileOnAction", 0, type, (const BYTE *)text, bytes);
+}
+
+static void test_file_on_action_lengths()
+{
+    HKEY key = OpenScratch();
+    static WCHAR path[400];
+    for (int i = 0; i < 399; i++)
+        path[i] = L'a' + i % 26;
+
+    // 259 characters and the terminator: kept whole.
+    path[259] = 0;
+    SetFileOnAction(key, path, 260 * sizeof(WCHAR), REG_SZ);
+    LoadSettings(key);
+    ok_int(lstrlenW(ClockSettings.FileOnAction), 259);
+    path[259] = L'x';
+
+    // 260 characters stored without a terminator fill the buffer: the last
+    // one gives way to the terminator.
+    SetFileOnAction(key, path, 260 * sizeof(WCHAR), REG_SZ);
+    LoadSettings(key);
+    ok_int(lstrlenW(ClockSettings.FileOnAction), 259);
+    ok(ClockSettings.FileOnAction[258] == path[258], "last kept character");
+
+    // Longer than the buffer: the read fails and the default applies.
+    path[399] = 0;
+    SetFileOnAction(key, path, 400 * sizeof(WCHAR), REG_SZ);
+    LoadSettings(key);
+    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+
+    // An odd number of bytes, stored without a terminator, still ends.
+    SetFileOnAction(key, L"abc", 5, REG_SZ);
+    lstrcpyW(ClockSettings.FileOnAction, L"zzzzzzzz");
+    LoadSettings(key);
+    ok_wstr(ClockSettings.FileOnAction, L"ab");
+
+    // Not a string at all: the default.
+    DWORD number = 42;
+    RegSetValueExW(key, L"FileOnAction", 0, REG_DWORD, (BYTE *)&number, sizeof(number));
+    LoadSettings(key);
+    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+
+    SetFileOnAction(key, L"", sizeof(WCHAR), REG_SZ);
+    LoadSettings(key);
+    ok_wstr(ClockSettings.FileOnAction, L"");
+    RegCloseKey(key);
+}
+
+static void test_write_forms()
+{
+    HKEY key = OpenScratch();
+    WriteSettingString(key, L"FileOnAction", L"\\My Documents\\a.lnk");
+    DWORD type = 0, size = 0;
+    RegQueryValueExW(key, L"FileOnAction", NULL, &type, NULL, &size);
+    ok_int(type, REG_SZ);
+    ok_int(size, (lstrlenW(L"\\My Documents\\a.lnk") + 1) * sizeof(WCHAR));
+    WriteSettingDword(key, L"ShowSeconds", 0);
+    size = 0;
+    RegQueryValueExW(key, L"ShowSeconds", NULL, &type, NULL, &size);
+    ok_int(type, REG_DWORD);
+    ok_int(size, 4);
+    RegCloseKey(key);
+}
+
+static void test_reload_marker()
+{
+    HKEY key = OpenScratch();
+    ok(!ReloadMarkerPresent(key), "no marker in a new key");
+    WriteReloadMarker(key);
+    ok(ReloadMarkerPresent(key), "marker written");
+    ok_int(GetRegDword(HKEY_CURRENT_USER, ScratchKey, L"QZL", 99), 0);
+    DeleteReloadMarker(key);
+    ok(!ReloadMarkerPresent(key), "marker removed");
+    // Presence is the signal, whatever the data.
+    SetRegString(HKEY_CURRENT_USER, ScratchKey, L"QZL", L"a longer value");
+    ok(ReloadMarkerPresent(key), "marker of another type and size");
+    RegCloseKey(key);
+}
+
+static void test_selectability()
+{
+    HKEY key = NULL;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, 0, KEY_ALL_ACCESS, &key);
+    ok(key != NULL, "device has the Today item key");
+    DWORD saved = GetRegDword(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"Selectability", 2);
+
+    SetRegDword(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"Selectability", 1);
+    Selectability = 0;
+    ReadSelectability();
+    ok_int(Selectability, 1);
+
+    DeleteRegValue(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"Selectability");
+    Selectability = 0;
+    ReadSelectability();
+    ok_int(Selectability, 2);
+
+    SetRegBinary(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"Selectability", "\x01", 1);
+    Selectability = 0;
+    ReadSelectability();
+    ok_int(Selectability, 2);
+
+    SetRegDword(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"Selectability", saved);
+    if (key)
+        RegCloseKey(key);
+}
+
+int main()
+{
+    run_test(test_defaults_for_missing_values);
+    run_test(test_values_of_wrong_size_take_the_default);
+    run_test(test_range_rules);
+    run_test(test_element_colours_follow_the_scheme);
+    run_test(test_file_on_action_lengths);
+    run_test(test_write_forms);
+    run_test(test_reload_marker);
+    run_test(test_selectability);
+    DeleteRegKey(HKEY_CURRENT_USER, L"Software\\QuartzelTests");
+    return TestSummary();
+}
