@@ -1,0 +1,45 @@
+#include "usage.h"
+#include <winternl.h>
+
+namespace {
+
+// x64 layout of the GDI handle table that the PEB points at.
+const size_t PebGdiTableOffset = 0xF8;
+const int GdiTableEntries = 0x10000;
+const int GdiEntrySize = 24;
+const int GdiEntryFlagsOffset = 12;
+const int GdiEntryTypeOffset = 14;
+const BYTE GdiStockFlag = 0x80;
+
+} // namespace
+
+int CountGdiObjects()
+{
+    BYTE *peb = (BYTE *)NtCurrentTeb()->ProcessEnvironmentBlock;
+    BYTE *table = *(BYTE **)(peb + PebGdiTableOffset);
+    if (table == NULL)
+        return -1;
+    int live = 0;
+    for (int i = 0; i < GdiTableEntries; i++) {
+        const BYTE *entry = table + (size_t)i * GdiEntrySize;
+        if (entry[GdiEntryTypeOffset] != 0 && !(entry[GdiEntryFlagsOffset] & GdiStockFlag))
+            live++;
+    }
+    return live;
+}
+
+SIZE_T PrivateBytes()
+{
+    SIZE_T total = 0;
+    BYTE *address = NULL;
+    MEMORY_BASIC_INFORMATION info;
+    while (VirtualQuery(address, &info, sizeof(info)) == sizeof(info)) {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
+            total += info.RegionSize;
+        BYTE *next = (BYTE *)info.BaseAddress + info.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    return total;
+}

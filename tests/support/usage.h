@@ -1,0 +1,13 @@
+// What a process holds: live GDI objects and committed private memory.
+// GetGuiResources is a stub in Wine and PrivateUsage reads 0, so both are
+// counted directly.
+#pragma once
+#include <windows.h>
+
+// Live, non-stock GDI objects of this process (walks the process's GDI
+// handle table).
+int CountGdiObjects();
+
+// Committed private memory of this process, in bytes (walks the address
+// space with VirtualQuery).
+SIZE_T PrivateBytes();
