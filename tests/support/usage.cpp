@@ -13,9 +13,18 @@ const BYTE GdiStockFlag = 0x80;
 
 } // namespace
 
+// mingw's gs-segment read trips -Warray-bounds; the read itself is sound.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+static BYTE *ProcessEnvironmentBlock()
+{
+    return (BYTE *)NtCurrentTeb()->ProcessEnvironmentBlock;
+}
+#pragma GCC diagnostic pop
+
 int CountGdiObjects()
 {
-    BYTE *peb = (BYTE *)NtCurrentTeb()->ProcessEnvironmentBlock;
+    BYTE *peb = ProcessEnvironmentBlock();
     BYTE *table = *(BYTE **)(peb + PebGdiTableOffset);
     if (table == NULL)
         return -1;
