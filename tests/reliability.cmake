@@ -1,0 +1,1 @@
+qzl_add_test(unit test_fuzz_settings SOURCES test_fuzz_settings.cpp)

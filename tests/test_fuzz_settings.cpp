@@ -1,0 +1,178 @@
+// Random registry contents for every setting, through load, window
+// creation, refresh and paint: nothing may crash or hang, and every loaded
+// value stays within its clamps. QZL_FUZZ_CASES sets the number of cases
+// (the full run uses 10,000); the seed is fixed.
+#include "testlib.h"
+#include "fakehost.h"
+#include "usage.h"
+#include "todaycmn.h"
+#include "settings.h"
+#include "module.h"
+#include "itemwindow.h"
+#include "timeformat.h"
+#include "layout.h"
+#include "phone.h"
+#include <stdlib.h>
+
+static const WCHAR *const SettingNames[] = {
+    L"AlarmIconEnabled", L"AlphaDayDate", L"AlphaReserved", L"AlphaTime", L"AlphaTransparent",
+    L"CenterDayDate", L"ClearTypeDayDateEnabled", L"ClearTypeTimeEnabled", L"HideTimeInSleep",
+    L"OverrideARGB", L"HourMinFontSize", L"SecondFontSize", L"TimeMarkerFontSize", L"ShowDayDate",
+    L"ShowOpName", L"ShowSeconds", L"ShowShortDate", L"ShowTimeMarkers", L"SingleTMLine",
+    L"TapAndHoldEnabled", L"TextColorEnabled", L"ColorExAlarm", L"ColorExDate", L"ColorExDay",
+    L"ColorExHour", L"ColorExMinute", L"ColorExSecond", L"ColorExTMarker", L"ColorExTSeparator",
+    L"TextColorHighlight", L"TextColorDefault", L"VerticalBorderHeight", L"FileOnAction",
+};
+
+static unsigned long long RandomState = 0x5EED1234ABCDull;
+
+static DWORD Random()
+{
+    RandomState = RandomState * 6364136223846793005ull + 1442695040888963407ull;
+    return (DWORD)(RandomState >> 33);
+}
+
+static DWORD RandomDword()
+{
+    switch (Random() % 4) {
+    case 0: return Random() % 4;                    // flags and schemes
+    case 1: return Random() % 600;                  // sizes, borders
+    case 2: return 0xFFFFFFFF - Random() % 4;       // the top of the range
+    default: return Random() ^ (Random() << 16);
+    }
+}
+
+static void WriteRandomValue(HKEY key, const WCHAR *name)
+{
+    static BYTE bytes[4096];
+    switch (Random() % 6) {
+    case 0: // missing
+        break;
+    case 1:
+    case 2: {
+        DWORD value = RandomDword();
+        RegSetValueExW(key, name, 0, REG_DWORD, (BYTE *)&value, sizeof(value));
+        break;
+    }
+    case 3: { // binary of any size, 0 to 12 bytes
+        DWORD size = Random() % 13;
+        for (DWORD i = 0; i < size; i++)
+            bytes[i] = (BYTE)Random();
+        RegSetValueExW(key, name, 0, REG_BINARY, bytes, size);
+        break;
+    }
+    case 4: { // a string, possibly far longer than any buffer
+        DWORD chars = Random() % 2 ? Random() % 40 : Random() % 1500;
+        WCHAR *text = (WCHAR *)bytes;
+        chars = chars < 2000 ? chars : 2000;
+        for (DWORD i = 0; i < chars && i < 2000; i++)
+            text[i] = (WCHAR)(L' ' + Random() % 90);
+        text[chars] = 0;
+        RegSetValueExW(key, name, 0, REG_SZ, (BYTE *)text, (chars + 1) * sizeof(WCHAR));
+        break;
+    }
+    default: { // a string without its terminator
+        WCHAR *text = (WCHAR *)bytes;
+        DWORD chars = 250 + Random() % 20;
+        for (DWORD i = 0; i < chars; i++)
+            text[i] = L'a' + Random() % 26;
+        RegSetValueExW(key, name, 0, REG_SZ, (BYTE *)text, chars * sizeof(WCHAR));
+        break;
+    }
+    }
+}
+
+static void WriteRandomSettings()
+{
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    HKEY key = OpenSettingsKey();
+    if (key == NULL)
+        return;
+    for (size_t i = 0; i < ARRAYSIZE(SettingNames); i++)
+        WriteRandomValue(key, SettingNames[i]);
+    // Keep the suspend watcher out of this run; it has tests of its own.
+    WriteSettingDword(key, L"HideTimeInSleep", 0);
+    WriteReloadMarker(key);
+    RegCloseKey(key);
+}
+
+static BOOL Terminated(const WCHAR *text, int size)
+{
+    for (int i = 0; i < size; i++)
+        if (text[i] == 0)
+            return TRUE;
+    return FALSE;
+}
+
+static void CheckClamps(int index)
+{
+    const ClockSettingsRecord &s = ClockSettings;
+    ok(s.TextColorDefault <= 0xFFFFFF, "case %d: TextColorDefault %lx", index, s.TextColorDefault);
+    ok(s.TextColorHighlight <= 0xFFFFFF, "case %d: TextColorHighlight %lx", index, s.TextColorHighlight);
+    ok(s.VerticalBorderHeight <= 500, "case %d: VerticalBorderHeight %lu", index, s.VerticalBorderHeight);
+    if (s.TextColorEnabled == 2 || s.TextColorEnabled == 3) {
+        const DWORD colours[] = {s.ColorExAlarm, s.ColorExDate, s.ColorExDay, s.ColorExHour,
+                                 s.ColorExMinute, s.ColorExSecond, s.ColorExTMarker, s.ColorExTSeparator};
+        for (DWORD c : colours)
+            ok(c <= 0xFFFFFF, "case %d: element colour %lx", index, c);
+    }
+    ok(Terminated(s.FileOnAction, FILE_ON_ACTION_CHARS), "case %d: FileOnAction terminated", index);
+    ok(Terminated(TimeFormatInfo.TimeFormat, TIME_FORMAT_CHARS), "case %d: time format terminated", index);
+    ok(Terminated(TimeFormatInfo.AmMarker, MARKER_CHARS), "case %d: AM marker terminated", index);
+    ok(Terminated(TimeFormatInfo.PmMarker, MARKER_CHARS), "case %d: PM marker terminated", index);
+    ok(Terminated(OperatorText, OPERATOR_TEXT_CHARS), "case %d: operator text terminated", index);
+}
+
+static void RunCase(HWND item, TODAYLISTITEM *record, int index)
+{
+    WriteRandomSettings();
+    SendMessageW(item, WM_CREATE, 0, 0);
+    SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)record, 0);
+    SetWindowPos(item, NULL, 0, 40, GetSystemMetrics(SM_CXSCREEN), (int)(record->cyp % 2000),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Random() % 2)
+        SendMessageW(item, WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN, 0);
+    else
+        SendMessageW(item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+    SendMessageW(item, WM_TIMER, CLOCK_TIMER_ID, 0);
+    SendMessageW(item, WM_USER, 0, 0);
+    InvalidateRect(item, NULL, FALSE);
+    UpdateWindow(item);
+    CheckClamps(index);
+}
+
+static void test_random_settings()
+{
+    int cases = 200;
+    if (const char *env = getenv("QZL_FUZZ_CASES"))
+        cases = atoi(env);
+    HWND host = CreateFakeHost();
+    TODAYLISTITEM record = {};
+    record.tlit = tlitCustom;
+    HWND item = InitializeCustomItem(&record, host);
+    ok(item != NULL, "item created");
+    int gdiBefore = -1;
+    DWORD start = GetTickCount();
+    for (int i = 0; i < cases; i++) {
+        RunCase(item, &record, i);
+        if (i == 9)
+            gdiBefore = CountGdiObjects();
+    }
+    int gdiAfter = CountGdiObjects();
+    // The fonts and backgrounds are replaced, never added to.
+    if (cases > 10)
+        ok(gdiAfter <= gdiBefore + 8, "GDI objects after %d cases: %d, after 10: %d", cases, gdiAfter, gdiBefore);
+    printf("%d settings cases in %lu ms; GDI objects %d -> %d\n", cases, GetTickCount() - start, gdiBefore,
+           gdiAfter);
+    DestroyWindow(item);
+    DestroyFakeHost();
+}
+
+int main()
+{
+    ModuleAttach(GetModuleHandleW(NULL));
+    run_test(test_random_settings);
+    ModuleDetach();
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    return TestSummary();
+}
