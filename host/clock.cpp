@@ -1,0 +1,59 @@
+// The device clock. Without a setting the device runs on the host
+// machine's local time; a setting fixes the time that the Today item and
+// the title band see, optionally running on from it. The item reads the
+// time through its GetLocalTime import, which InstallDeviceClock redirects
+// here, so the item itself carries no test code.
+#include "todayemu.h"
+#include "iat.h"
+
+struct DeviceClockState {
+    bool set;             // false: the machine's own local time
+    bool ticking;
+    ULONGLONG base;       // the set time as a FILETIME count
+    ULONGLONG startTick;  // GetTickCount64 when it was set
+};
+
+static DeviceClockState DeviceClock;
+
+static ULONGLONG FileTimeCount(const FILETIME *ft)
+{
+    return ((ULONGLONG)ft->dwHighDateTime << 32) | ft->dwLowDateTime;
+}
+
+void SetDeviceClock(const SYSTEMTIME *time, bool ticking)
+{
+    FILETIME ft;
+    if (!SystemTimeToFileTime(time, &ft))
+        return;
+    DeviceClock.set = true;
+    DeviceClock.ticking = ticking;
+    DeviceClock.base = FileTimeCount(&ft);
+    DeviceClock.startTick = GetTickCount64();
+}
+
+void DeviceLocalTime(SYSTEMTIME *time)
+{
+    if (!DeviceClock.set) {
+        GetLocalTime(time);
+        return;
+    }
+    ULONGLONG now = DeviceClock.base;
+    if (DeviceClock.ticking)
+        now += (GetTickCount64() - DeviceClock.startTick) * 10000;   // ms -> 100 ns
+    FILETIME ft;
+    ft.dwLowDateTime = (DWORD)now;
+    ft.dwHighDateTime = (DWORD)(now >> 32);
+    FileTimeToSystemTime(&ft, time);
+}
+
+static void WINAPI DeviceGetLocalTime(SYSTEMTIME *time)
+{
+    DeviceLocalTime(time);
+}
+
+bool InstallDeviceClock(HMODULE module)
+{
+    if (!DeviceClock.set)
+        return true;
+    return ReplaceImport(module, NULL, "GetLocalTime", (void *)DeviceGetLocalTime, NULL) > 0;
+}

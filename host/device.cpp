@@ -1,0 +1,667 @@
+// The rest of the handheld around the Today item: every setting is changed
+// exactly where the item reads it (registry values, the user locale, the
+// display mode, power broadcasts), then the host asks the item to refresh
+// as the real Today screen would. Changes made by a session are undone at
+// exit unless --keep is given, so that one run cannot leak its device
+// state into the next run on the same device.
+#include "todayemu.h"
+
+#include <stdio.h>
+
+static const wchar_t AppearanceKey[] = L"ControlPanel\\Appearance";
+static const wchar_t PhoneKey[] = L"System\\State\\Phone";
+static const wchar_t ClockKeyFormat[] = L"Software\\Microsoft\\Clock\\%d";
+
+// Phone status bits of "System\State\Phone" "Status".
+enum {
+    PhoneNoSim = 0x2,
+    PhoneInvalidSim = 0x4,
+    PhoneBlockedSim = 0x8,
+    PhoneRadioOff = 0x10,
+    PhoneRadioPresent = 0x20,
+    PhoneRoaming = 0x200,
+    PhoneNoService = 0x200000,
+    PhoneSearching = 0x400000,
+};
+
+struct PhoneState {
+    const wchar_t *label;
+    DWORD status;
+    const wchar_t *operatorName;
+};
+
+static const PhoneState PhoneStates[] = {
+    {L"Marrowfen Mobile", PhoneRadioPresent, L"Marrowfen Mobile"},
+    {L"Roaming (Fenland Net)", PhoneRadioPresent | PhoneRoaming, L"Fenland Net"},
+    {L"Searching", PhoneRadioPresent | PhoneSearching, L""},
+    {L"No service", PhoneRadioPresent | PhoneNoService, L""},
+    {L"No SIM", PhoneRadioPresent | PhoneNoSim, L""},
+    {L"Invalid SIM", PhoneRadioPresent | PhoneInvalidSim, L""},
+    {L"Blocked SIM", PhoneRadioPresent | PhoneBlockedSim, L""},
+    {L"Phone off", PhoneRadioPresent | PhoneRadioOff, L""},
+    {L"No phone", 0, L""},
+};
+enum { PhoneStateCount = sizeof(PhoneStates) / sizeof(PhoneStates[0]) };
+
+// UI font sizes in hundredths of a point.
+static const DWORD FontSizes[] = {700, 800, 900, 1000, 1100, 1200, 1400};
+enum { FontSizeCount = sizeof(FontSizes) / sizeof(FontSizes[0]), DefaultFontSize = 800 };
+
+// User locale format sets: the formats a user picks in the regional
+// settings. The day and month names stay those of the device's locale.
+struct LocaleSet {
+    const wchar_t *label;
+    const wchar_t *timeFormat;
+    const wchar_t *am;
+    const wchar_t *pm;
+    const wchar_t *shortDate;
+    const wchar_t *longDate;
+};
+
+static const LocaleSet LocaleSets[] = {
+    {L"English (US), 12-hour", L"h:mm:ss tt", L"AM", L"PM", L"M/d/yyyy", L"dddd, MMMM d, yyyy"},
+    {L"German, 24-hour", L"HH:mm:ss", L"", L"", L"dd.MM.yyyy", L"dddd, d. MMMM yyyy"},
+    {L"24-hour with dots (H.mm)", L"H.mm.ss", L"", L"", L"d.M.yyyy", L"dddd d. MMMM yyyy"},
+};
+enum { LocaleSetCount = sizeof(LocaleSets) / sizeof(LocaleSets[0]) };
+
+static const LCTYPE LocaleFields[] = {LOCALE_STIMEFORMAT, LOCALE_S1159, LOCALE_S2359,
+                                      LOCALE_SSHORTDATE, LOCALE_SLONGDATE};
+enum { LocaleFieldCount = sizeof(LocaleFields) / sizeof(LocaleFields[0]) };
+
+// ---------------------------------------------------------------------------
+// The undo journal: the first change of each registry value or locale field
+// records what was there before.
+
+struct RegistryUndo {
+    HKEY root;
+    wchar_t subkey[64];
+    wchar_t value[32];
+    bool existed;
+    DWORD type;
+    DWORD size;
+    BYTE data[160];
+};
+
+struct DeviceJournalState {
+    RegistryUndo registry[24];
+    int registryCount;
+    bool localeSaved;
+    wchar_t locale[LocaleFieldCount][80];
+    bool rotated;
+};
+
+static DeviceJournalState DeviceJournal;
+
+static bool AlreadyJournaled(HKEY root, const wchar_t *subkey, const wchar_t *value)
+{
+    for (int i = 0; i < DeviceJournal.registryCount; ++i) {
+        const RegistryUndo *undo = &DeviceJournal.registry[i];
+        if (undo->root == root && lstrcmpiW(undo->subkey, subkey) == 0 &&
+            lstrcmpiW(undo->value, value) == 0)
+            return true;
+    }
+    return false;
+}
+
+static void JournalRegistryValue(HKEY root, const wchar_t *subkey, const wchar_t *value)
+{
+    if (AlreadyJournaled(root, subkey, value) ||
+        DeviceJournal.registryCount >= (int)(sizeof(DeviceJournal.registry) /
+                                             sizeof(DeviceJournal.registry[0])))
+        return;
+    RegistryUndo *undo = &DeviceJournal.registry[DeviceJournal.registryCount++];
+    undo->root = root;
+    lstrcpynW(undo->subkey, subkey, 64);
+    lstrcpynW(undo->value, value, 32);
+    undo->size = sizeof(undo->data);
+    HKEY key;
+    undo->existed = false;
+    if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        undo->existed = RegQueryValueExW(key, value, NULL, &undo->type, undo->data,
+                                         &undo->size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+}
+
+static void UndoRegistryValue(const RegistryUndo *undo)
+{
+    HKEY key;
+    if (RegCreateKeyExW(undo->root, undo->subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return;
+    if (undo->existed)
+        RegSetValueExW(key, undo->value, 0, undo->type, undo->data, undo->size);
+    else
+        RegDeleteValueW(key, undo->value);
+    RegCloseKey(key);
+}
+
+static bool WriteDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, DWORD type,
+                             const void *data, DWORD size)
+{
+    JournalRegistryValue(root, subkey, value);
+    HKEY key;
+    if (RegCreateKeyExW(root, subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS) {
+        ReportError(L"todayemu: cannot open %ls for writing\n", subkey);
+        return false;
+    }
+    bool ok = RegSetValueExW(key, value, 0, type, (const BYTE *)data, size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+static void WriteDeviceString(HKEY root, const wchar_t *subkey, const wchar_t *value,
+                              const wchar_t *text)
+{
+    // Strings are stored with their terminator.
+    WriteDeviceValue(root, subkey, value, REG_SZ, text,
+                     (DWORD)((lstrlenW(text) + 1) * sizeof(wchar_t)));
+}
+
+static bool ReadDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, void *data,
+                            DWORD size)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD got = size;
+    bool ok = RegQueryValueExW(key, value, NULL, NULL, (BYTE *)data, &got) == ERROR_SUCCESS &&
+              got == size;
+    RegCloseKey(key);
+    return ok;
+}
+
+static void JournalLocale(void)
+{
+    if (DeviceJournal.localeSaved)
+        return;
+    for (int i = 0; i < LocaleFieldCount; ++i)
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.locale[i], 80);
+    DeviceJournal.localeSaved = true;
+}
+
+static void RestoreRotation(void);
+
+void RestoreDevice(void)
+{
+    if (Host.options && Host.options->keep)
+        return;
+    for (int i = DeviceJournal.registryCount - 1; i >= 0; --i)
+        UndoRegistryValue(&DeviceJournal.registry[i]);
+    DeviceJournal.registryCount = 0;
+    if (DeviceJournal.localeSaved)
+        for (int i = 0; i < LocaleFieldCount; ++i)
+            SetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.locale[i]);
+    DeviceJournal.localeSaved = false;
+    RestoreRotation();
+}
+
+// ---------------------------------------------------------------------------
+// Device settings, each written where the item reads it.
+
+static void RefreshItem(void)
+{
+    QueryItemRefresh();
+    if (Host.itemWindow)
+        InvalidateRect(Host.itemWindow, NULL, FALSE);
+    InvalidateRect(Host.window, NULL, FALSE);
+}
+
+static DWORD CurrentFontSize(void)
+{
+    DWORD size = 0;
+    if (!ReadDeviceValue(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", &size, sizeof(size)))
+        return DefaultFontSize;
+    return size;
+}
+
+static void WriteFontSize(DWORD hundredths)
+{
+    WriteDeviceValue(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", REG_DWORD, &hundredths,
+                     sizeof(hundredths));
+}
+
+// A running device tells its windows with the shell's metric-change
+// message (lParam 1: the font size in points changed).
+static void SetUiFontSize(DWORD hundredths)
+{
+    WriteFontSize(hundredths);
+    if (Host.itemWindow)
+        SendMessageW(Host.itemWindow, Host.uiMetricMessage, 0, 1);
+    RefreshItem();
+}
+
+static void StepFontSize(int direction)
+{
+    DWORD current = CurrentFontSize();
+    int index = direction > 0 ? 0 : FontSizeCount - 1;
+    for (int i = 0; i < FontSizeCount; ++i)
+        if (FontSizes[i] == current)
+            index = (i + direction + FontSizeCount) % FontSizeCount;
+    SetUiFontSize(FontSizes[index]);
+}
+
+static void WriteLocaleSet(int set)
+{
+    JournalLocale();
+    const LocaleSet *ls = &LocaleSets[set];
+    const wchar_t *values[LocaleFieldCount] = {ls->timeFormat, ls->am, ls->pm, ls->shortDate,
+                                               ls->longDate};
+    for (int i = 0; i < LocaleFieldCount; ++i)
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], values[i]);
+}
+
+static int CurrentLocaleSet(void)
+{
+    wchar_t format[80] = L"";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, format, 80);
+    for (int i = 0; i < LocaleSetCount; ++i)
+        if (lstrcmpW(format, LocaleSets[i].timeFormat) == 0)
+            return i;
+    return -1;
+}
+
+static void SetLocaleSet(int set)
+{
+    WriteLocaleSet(set);
+    RefreshItem();
+}
+
+static void WritePhoneStatus(DWORD status)
+{
+    WriteDeviceValue(HKEY_LOCAL_MACHINE, PhoneKey, L"Status", REG_DWORD, &status, sizeof(status));
+}
+
+static void WriteOperatorName(const wchar_t *name)
+{
+    WriteDeviceString(HKEY_LOCAL_MACHINE, PhoneKey, L"Current Operator Name", name);
+}
+
+static void SetPhoneState(int index)
+{
+    Host.phoneChoice = index;
+    // The name first: the item hears of a change through the status value.
+    WriteOperatorName(PhoneStates[index].operatorName);
+    WritePhoneStatus(PhoneStates[index].status);
+    RefreshItem();
+}
+
+static void ClockKey(int alarm, wchar_t *subkey)
+{
+    wsprintfW(subkey, ClockKeyFormat, alarm);
+}
+
+static bool AlarmIsOn(int alarm)
+{
+    wchar_t subkey[40];
+    ClockKey(alarm, subkey);
+    BYTE flags = 0;
+    return ReadDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmFlags", &flags, 1) && flags != 0;
+}
+
+// Writes the parts of an alarm that the request names. The clock's values
+// are binary: one byte of flags, one of weekday bits, and the time as two
+// bytes, low byte first.
+static void WriteAlarm(int alarm, const AlarmRequest *request)
+{
+    wchar_t subkey[40];
+    ClockKey(alarm, subkey);
+    BYTE flags = request->on ? 1 : 0;
+    WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmFlags", REG_BINARY, &flags, 1);
+    if (request->hasDays)
+        WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmDays", REG_BINARY, &request->days, 1);
+    if (request->hasTime) {
+        BYTE time[2] = {(BYTE)(request->minutes & 0xFF), (BYTE)(request->minutes >> 8)};
+        WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmTime", REG_BINARY, time, 2);
+    }
+}
+
+static void ToggleAlarm(int alarm)
+{
+    AlarmRequest request = {};
+    request.on = !AlarmIsOn(alarm);
+    WriteAlarm(alarm, &request);
+    RefreshItem();
+}
+
+// ---------------------------------------------------------------------------
+// Rotation: the virtual desktop swaps width and height; the host follows
+// in ScreenSizeChanged (also reached through WM_DISPLAYCHANGE).
+
+static bool SwapDisplayOrientation(void)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    if (!EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode))
+        return false;
+    DWORD width = mode.dmPelsWidth;
+    mode.dmPelsWidth = mode.dmPelsHeight;
+    mode.dmPelsHeight = width;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    LONG result = ChangeDisplaySettingsExW(NULL, &mode, NULL, 0, NULL);
+    if (result != DISP_CHANGE_SUCCESSFUL) {
+        ReportError(L"todayemu: the screen cannot turn to %lux%lu (result %ld)\n",
+                    mode.dmPelsWidth, mode.dmPelsHeight, result);
+        return false;
+    }
+    DeviceJournal.rotated = !DeviceJournal.rotated;
+    return true;
+}
+
+static void RestoreRotation(void)
+{
+    if (!DeviceJournal.rotated)
+        return;
+    // Back to the mode the device was made with (its registry mode).
+    ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL);
+    DeviceJournal.rotated = false;
+}
+
+void ScreenSizeChanged(void)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    if (!Host.window || (width == Host.width && height == Host.height))
+        return;
+    Host.width = width;
+    Host.height = height;
+    SetWindowPos(Host.window, NULL, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Host.overlay)
+        SetWindowPos(Host.overlay, NULL, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    BuildWallpaper();
+    LayoutRows();
+    RefreshItem();
+}
+
+static void RotateScreen(void)
+{
+    if (SwapDisplayOrientation())
+        ScreenSizeChanged();
+}
+
+// ---------------------------------------------------------------------------
+// Options, the way the Today settings open them: the item's dialog 500
+// with its export 241 as the dialog procedure.
+
+static void OpenItemOptions(void)
+{
+    if (!Host.dll || !Host.optionsProc)
+        return;
+    DialogBoxParamW(Host.dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), Host.window,
+                    (DLGPROC)(void *)Host.optionsProc, 0);
+    SetFocus(Host.window);
+    RefreshItem();
+}
+
+// ---------------------------------------------------------------------------
+// Suspend and resume. A suspending device tells every top-level window
+// (and message-only window) of the process, gives them a moment to act,
+// and then its screen goes dark; any key or tap wakes it.
+
+struct PowerTargets {
+    HWND windows[64];
+    int count;
+};
+
+static void AddPowerTarget(PowerTargets *targets, HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId() || window == Host.overlay ||
+        targets->count >= (int)(sizeof(targets->windows) / sizeof(targets->windows[0])))
+        return;
+    targets->windows[targets->count++] = window;
+}
+
+static BOOL CALLBACK CollectTopLevel(HWND window, LPARAM targets)
+{
+    AddPowerTarget((PowerTargets *)targets, window);
+    return TRUE;
+}
+
+static void BroadcastPower(WPARAM event)
+{
+    PowerTargets targets = {};
+    EnumWindows(CollectTopLevel, (LPARAM)&targets);
+    for (HWND window = NULL; (window = FindWindowExW(HWND_MESSAGE, window, NULL, NULL)) != NULL;)
+        AddPowerTarget(&targets, window);
+    for (int i = 0; i < targets.count; ++i) {
+        DWORD_PTR result;
+        SendMessageTimeoutW(targets.windows[i], WM_POWERBROADCAST, event, 0,
+                            SMTO_NORMAL | SMTO_ABORTIFHUNG, 2000, &result);
+    }
+}
+
+static void PumpMessagesFor(DWORD ms)
+{
+    ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, (DWORD)(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage((int)msg.wParam);
+                return;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+static const wchar_t OverlayClass[] = L"TodayEmuDarkScreen";
+
+static LRESULT CALLBACK OverlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        PostMessageW(Host.window, WM_COMMAND, CmdResume, 0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+static void ShowDarkScreen(void)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = OverlayProc;
+    wc.hInstance = Host.instance;
+    wc.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+    wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
+    wc.lpszClassName = OverlayClass;
+    RegisterClassW(&wc);   // fails harmlessly when already registered
+    Host.overlay = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, OverlayClass, L"",
+                                   WS_POPUP | WS_VISIBLE, 0, 0, Host.width, Host.height,
+                                   Host.window, NULL, Host.instance, NULL);
+    if (Host.overlay) {
+        SetFocus(Host.overlay);
+        UpdateWindow(Host.overlay);
+    }
+}
+
+// The device goes to sleep; with `dark` false the screen keeps showing
+// what the windows drew before sleeping (for a screenshot of that moment).
+static void Suspend(bool dark)
+{
+    if (Host.suspended)
+        return;
+    Host.suspended = true;
+    BroadcastPower(PBT_APMSUSPEND);
+    PumpMessagesFor(300);
+    if (dark)
+        ShowDarkScreen();
+}
+
+void SuspendDevice(void)
+{
+    Suspend(true);
+}
+
+void SuspendDeviceScreenOn(void)
+{
+    Suspend(false);
+}
+
+void ResumeDevice(void)
+{
+    if (!Host.suspended)
+        return;
+    Host.suspended = false;
+    BroadcastPower(PBT_APMRESUMEAUTOMATIC);
+    BroadcastPower(PBT_APMRESUMESUSPEND);
+    if (Host.overlay)
+        DestroyWindow(Host.overlay);
+    Host.overlay = NULL;
+    SetFocus(Host.window);
+    RefreshItem();
+}
+
+// ---------------------------------------------------------------------------
+// Start-up: settings from the command line, applied before the item loads
+// so that its first look at the device already sees them.
+
+void ApplyStartupDevice(const HostOptions *options)
+{
+    Host.uiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
+    if (options->fontSize)
+        WriteFontSize(options->fontSize);
+    if (options->localeSet >= 0)
+        WriteLocaleSet(options->localeSet);
+    if (options->operatorName)
+        WriteOperatorName(options->operatorName);
+    if (options->hasPhoneStatus)
+        WritePhoneStatus(options->phoneStatus);
+    for (int i = 0; i < 3; ++i)
+        if (options->alarms[i].given)
+            WriteAlarm(i, &options->alarms[i]);
+    if (options->rotate)
+        SwapDisplayOrientation();
+}
+
+// ---------------------------------------------------------------------------
+// The device menu (right-click on the title band, or the M key).
+
+static HMENU BuildFontSizeMenu(void)
+{
+    HMENU menu = CreatePopupMenu();
+    DWORD current = CurrentFontSize();
+    for (int i = 0; i < FontSizeCount; ++i) {
+        wchar_t label[32];
+        wsprintfW(label, L"%lu pt", FontSizes[i] / 100);
+        AppendMenuW(menu, MF_STRING | (FontSizes[i] == current ? MF_CHECKED : 0),
+                    CmdFontSizeFirst + i, label);
+    }
+    return menu;
+}
+
+static HMENU BuildLocaleMenu(void)
+{
+    HMENU menu = CreatePopupMenu();
+    int current = CurrentLocaleSet();
+    for (int i = 0; i < LocaleSetCount; ++i)
+        AppendMenuW(menu, MF_STRING | (i == current ? MF_CHECKED : 0), CmdLocaleFirst + i,
+                    LocaleSets[i].label);
+    return menu;
+}
+
+static HMENU BuildPhoneMenu(void)
+{
+    HMENU menu = CreatePopupMenu();
+    for (int i = 0; i < PhoneStateCount; ++i)
+        AppendMenuW(menu, MF_STRING | (i == Host.phoneChoice ? MF_CHECKED : 0), CmdPhoneFirst + i,
+                    PhoneStates[i].label);
+    return menu;
+}
+
+static HMENU BuildAlarmMenu(void)
+{
+    HMENU menu = CreatePopupMenu();
+    for (int i = 0; i < 3; ++i) {
+        wchar_t label[32];
+        wsprintfW(label, L"Alarm %d", i);
+        AppendMenuW(menu, MF_STRING | (AlarmIsOn(i) ? MF_CHECKED : 0), CmdAlarmFirst + i, label);
+    }
+    return menu;
+}
+
+static HMENU BuildDeviceMenu(void)
+{
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING | (Host.item.fOptions ? 0 : MF_GRAYED), CmdOptions,
+                L"Quartzel &Options...\tO");
+    AppendMenuW(menu, MF_SEPARATOR, 0, NULL);
+    AppendMenuW(menu, MF_STRING, CmdRotate, L"&Rotate screen\tR");
+    AppendMenuW(menu, MF_POPUP, (UINT_PTR)BuildFontSizeMenu(), L"UI &font size");
+    AppendMenuW(menu, MF_POPUP, (UINT_PTR)BuildLocaleMenu(), L"&Locale formats");
+    AppendMenuW(menu, MF_POPUP, (UINT_PTR)BuildPhoneMenu(), L"&Phone");
+    AppendMenuW(menu, MF_POPUP, (UINT_PTR)BuildAlarmMenu(), L"&Alarms");
+    AppendMenuW(menu, MF_STRING, CmdSuspend, L"&Suspend\tS");
+    AppendMenuW(menu, MF_SEPARATOR, 0, NULL);
+    AppendMenuW(menu, MF_STRING, CmdExit, L"E&xit\tEsc");
+    return menu;
+}
+
+void ShowDeviceMenu(POINT screen)
+{
+    HMENU menu = BuildDeviceMenu();
+    // Destroying the top menu destroys its submenus too.
+    TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y,
+                     Host.window, NULL);
+    DestroyMenu(menu);
+}
+
+void RunDeviceCommand(int command)
+{
+    if (command >= CmdFontSizeFirst && command < CmdFontSizeFirst + FontSizeCount)
+        SetUiFontSize(FontSizes[command - CmdFontSizeFirst]);
+    else if (command >= CmdLocaleFirst && command < CmdLocaleFirst + LocaleSetCount)
+        SetLocaleSet(command - CmdLocaleFirst);
+    else if (command >= CmdPhoneFirst && command < CmdPhoneFirst + PhoneStateCount)
+        SetPhoneState(command - CmdPhoneFirst);
+    else if (command >= CmdAlarmFirst && command < CmdAlarmFirst + 3)
+        ToggleAlarm(command - CmdAlarmFirst);
+    else if (command == CmdOptions)
+        OpenItemOptions();
+    else if (command == CmdRotate)
+        RotateScreen();
+    else if (command == CmdSuspend)
+        SuspendDevice();
+    else if (command == CmdResume)
+        ResumeDevice();
+    else if (command == CmdExit)
+        DestroyWindow(Host.window);
+}
+
+// Keyboard shortcuts for the device menu's commands; false for other keys.
+bool HandleDeviceKey(WPARAM key)
+{
+    bool shift = GetKeyState(VK_SHIFT) < 0;
+    switch (key) {
+    case 'O':
+        OpenItemOptions();
+        return true;
+    case 'R':
+        RotateScreen();
+        return true;
+    case 'F':
+        StepFontSize(shift ? -1 : 1);
+        return true;
+    case 'L':
+        SetLocaleSet((CurrentLocaleSet() + 1) % LocaleSetCount);
+        return true;
+    case 'P':
+        SetPhoneState((Host.phoneChoice + 1) % PhoneStateCount);
+        return true;
+    case 'A':
+        ToggleAlarm(0);
+        return true;
+    case 'S':
+        SuspendDevice();
+        return true;
+    default:
+        return false;
+    }
+}

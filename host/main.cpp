@@ -1,0 +1,279 @@
+// todayemu.exe: plays the handheld's Today screen around a Today item DLL.
+// Start-up order matters: the device settings of the command line are
+// written before the DLL loads (its load step already reads them), the
+// clock import is redirected before the item window exists, and the first
+// refresh query sizes the item before the screen is first shown.
+#include "todayemu.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+TodayHost Host;
+
+static const wchar_t HostClass[] = L"TodayEmuScreen";
+
+void ReportError(const wchar_t *format, ...)
+{
+    wchar_t text[4096];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(text, sizeof(text) / sizeof(text[0]) - 1, format, args);
+    va_end(args);
+    text[sizeof(text) / sizeof(text[0]) - 1] = 0;
+    // The console may be a Unix pipe: write UTF-8 bytes, not UTF-16.
+    char bytes[3 * 4096];
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof(bytes), NULL, NULL);
+    DWORD written;
+    if (size > 1)
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes, size - 1, &written, NULL);
+}
+
+// ---------------------------------------------------------------------------
+// The headless screenshot.
+
+static void PumpPendingMessages(DWORD settleMs)
+{
+    ULONGLONG end = GetTickCount64() + settleMs;
+    MSG msg;
+    do {
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    } while (GetTickCount64() < end);
+}
+
+static void TakeScreenshotAndQuit(void)
+{
+    KillTimer(Host.window, TimerScreenshot);
+    if (Host.options->suspend)
+        SuspendDeviceScreenOn();
+    else
+        QueryItemRefresh();
+    RedrawWindow(Host.window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Give the display driver a moment to put the drawing on the screen.
+    PumpPendingMessages(100);
+    if (SaveScreenshot(Host.window, Host.options->screenshotPath)) {
+        Host.exitCode = ExitOk;
+    } else {
+        ReportError(L"todayemu: cannot write the screenshot '%ls'\n", Host.options->screenshotPath);
+        Host.exitCode = ExitFailure;
+    }
+    ResumeDevice();
+    DestroyWindow(Host.window);
+}
+
+// ---------------------------------------------------------------------------
+// The host window.
+
+static void OnPaint(void)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Host.window, &ps);
+    PaintHost(dc, &ps.rcPaint);
+    EndPaint(Host.window, &ps);
+}
+
+static void OnTimer(WPARAM id)
+{
+    if (id == TimerRefresh) {
+        QueryItemRefresh();
+        InvalidateTitleBand();
+    } else if (id == TimerScreenshot) {
+        TakeScreenshotAndQuit();
+    }
+}
+
+static void OnKeyDown(WPARAM key)
+{
+    if (key == VK_UP || key == VK_DOWN)
+        MoveSelection(key == VK_UP ? -1 : 1);
+    else if (key == VK_RETURN)
+        RunSelectedAction();
+    else if (key == VK_ESCAPE)
+        DestroyWindow(Host.window);
+    else if (key == 'M' || key == VK_APPS || key == VK_F10)
+        ShowDeviceMenu(POINT{0, TitleBandHeight()});
+    else
+        HandleDeviceKey(key);
+}
+
+static void OnLeftButton(LPARAM lParam)
+{
+    POINT point = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    SelectRowAt(point);
+}
+
+static void OnRightButton(LPARAM lParam)
+{
+    POINT point = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    if (point.y >= TitleBandHeight())
+        return;
+    ClientToScreen(Host.window, &point);
+    ShowDeviceMenu(point);
+}
+
+// The host keeps the keyboard: the item window never holds the focus.
+static void OnActivate(WPARAM wParam)
+{
+    if (LOWORD(wParam) != WA_INACTIVE && !Host.overlay)
+        SetFocus(Host.window);
+}
+
+static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_KEYDOWN:
+        OnKeyDown(wParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnLeftButton(lParam);
+        return 0;
+    case WM_RBUTTONUP:
+        OnRightButton(lParam);
+        return 0;
+    case WM_COMMAND:
+        RunDeviceCommand(LOWORD(wParam));
+        return 0;
+    case WM_DISPLAYCHANGE:
+        ScreenSizeChanged();
+        return 0;
+    case WM_ACTIVATE:
+        OnActivate(wParam);
+        return 0;
+    case TODAYM_GETCOLOR:
+        return ThemeColor(wParam);
+    case TODAYM_DRAWWATERMARK:
+        return DrawWatermark((const TODAYDRAWWATERMARKINFO *)lParam);
+    case TODAYM_TOOKSELECTION:
+        ItemTookSelection((HWND)wParam);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+static bool CreateHostWindow(void)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = HostWindowProc;
+    wc.hInstance = Host.instance;
+    wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
+    wc.lpszClassName = HostClass;
+    if (!RegisterClassW(&wc))
+        return false;
+    Host.width = GetSystemMetrics(SM_CXSCREEN);
+    Host.height = GetSystemMetrics(SM_CYSCREEN);
+    Host.window = CreateWindowExW(0, HostClass, L"Today", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                                  Host.width, Host.height, NULL, NULL, Host.instance, NULL);
+    return Host.window != NULL;
+}
+
+// Keys typed while the item window somehow holds the focus still belong to
+// the host (the Today screen navigates, the item never reads keys).
+static void RouteKeysToHost(MSG *msg)
+{
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST || !Host.itemWindow)
+        return;
+    if (msg->hwnd == Host.itemWindow || IsChild(Host.itemWindow, msg->hwnd))
+        msg->hwnd = Host.window;
+}
+
+static void RunMessageLoop(void)
+{
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        RouteKeysToHost(&msg);
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Builds the screen around the loaded item; false when a window is
+// missing.
+static bool StartScreen(void)
+{
+    CreateScreenResources();
+    if (!CreateHostWindow()) {
+        ReportError(L"todayemu: cannot create the Today screen window\n");
+        return false;
+    }
+    BuildWallpaper();
+    LayoutRows();
+    if (!CreateTodayItem())
+        return false;
+    QueryItemRefresh();
+    LayoutRows();
+    ShowWindow(Host.window, SW_SHOW);
+    SetForegroundWindow(Host.window);
+    SetFocus(Host.window);
+    UpdateWindow(Host.window);
+    SetTimer(Host.window, TimerRefresh, RefreshPeriodMs, NULL);
+    if (Host.options->select)
+        GiveItemSelection(VK_DOWN);
+    if (Host.options->screenshotPath)
+        SetTimer(Host.window, TimerScreenshot, Host.options->afterMs, NULL);
+    return true;
+}
+
+static int RunEmulator(HINSTANCE instance, const HostOptions *options)
+{
+    Host.instance = instance;
+    Host.options = options;
+    Host.selected = -1;
+    Host.exitCode = ExitOk;
+    if (options->hasTime)
+        SetDeviceClock(&options->time, options->tick);
+    ApplyStartupDevice(options);
+    int result = LoadTodayItem();
+    if (result == ExitOk) {
+        if (StartScreen())
+            RunMessageLoop();
+        else
+            Host.exitCode = ExitFailure;
+        result = Host.exitCode;
+    }
+    if (Host.window && IsWindow(Host.window))
+        DestroyWindow(Host.window);
+    UnloadTodayItem();
+    DestroyScreenResources();
+    RestoreDevice();
+    return result;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    HostOptions options;
+    if (!argv || !ParseCommandLine(argc, argv, &options)) {
+        PrintUsage();
+        return ExitMissing;
+    }
+    if (options.help) {
+        PrintUsage();
+        return ExitOk;
+    }
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    int result = RunEmulator(instance, &options);
+    CoUninitialize();
+    LocalFree(argv);
+    return result;
+}

@@ -1,0 +1,8 @@
+// PNG files through the platform's imaging codecs (WIC).
+#pragma once
+#include <windows.h>
+
+// Writes a top-down 32-bit BGRA image (`stride` bytes per row) as a PNG
+// file. COM must be initialised on the calling thread. Returns false when
+// any step fails; a partly written file is then removed.
+bool WritePngBgra(const wchar_t *path, int width, int height, const BYTE *pixels, int stride);

@@ -1,0 +1,340 @@
+// Drawing the Today screen: the wallpaper, the title band with "Start" and
+// the date, the host's own rows (owner, appointments, messages), the
+// selection bar and the softkey bar. The wallpaper is also what the host
+// hands to its items as their watermark.
+#include "todayemu.h"
+
+#include <math.h>
+
+// Theme: white text, a blue highlight bar with white text on it.
+static const COLORREF ThemeText = RGB(0xFF, 0xFF, 0xFF);
+static const COLORREF ThemeHighlight = RGB(0x00, 0x50, 0xA0);
+static const COLORREF ThemeHighlightedText = RGB(0xFF, 0xFF, 0xFF);
+static const COLORREF BandColor = RGB(0x0C, 0x16, 0x2C);
+static const COLORREF BandLineColor = RGB(0x3A, 0x6E, 0xB4);
+
+int ScaleToDpi(int pixels96)
+{
+    return MulDiv(pixels96, Host.dpi, 96);
+}
+
+int TitleBandHeight(void)
+{
+    return ScaleToDpi(26);
+}
+
+int SoftkeyBarHeight(void)
+{
+    return ScaleToDpi(26);
+}
+
+int BuiltInRowHeight(void)
+{
+    return ScaleToDpi(24);
+}
+
+static HFONT CreateUiFont(int points, int weight)
+{
+    LOGFONTW lf = {};
+    lf.lfHeight = -MulDiv(points, Host.dpi, 72);
+    lf.lfWeight = weight;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    lstrcpyW(lf.lfFaceName, L"Tahoma");
+    return CreateFontIndirectW(&lf);
+}
+
+void CreateScreenResources(void)
+{
+    HDC screen = GetDC(NULL);
+    Host.dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(NULL, screen);
+    if (Host.dpi <= 0)
+        Host.dpi = 96;
+    Host.textFont = CreateUiFont(8, FW_NORMAL);
+    Host.titleFont = CreateUiFont(9, FW_BOLD);
+    Host.wallpaperDC = CreateCompatibleDC(NULL);
+}
+
+static void FreeWallpaperBitmap(void)
+{
+    if (!Host.wallpaper)
+        return;
+    SelectObject(Host.wallpaperDC, Host.wallpaperPrevious);
+    DeleteObject(Host.wallpaper);
+    Host.wallpaper = NULL;
+    Host.wallpaperPrevious = NULL;
+}
+
+void DestroyScreenResources(void)
+{
+    FreeWallpaperBitmap();
+    if (Host.wallpaperDC)
+        DeleteDC(Host.wallpaperDC);
+    if (Host.textFont)
+        DeleteObject(Host.textFont);
+    if (Host.titleFont)
+        DeleteObject(Host.titleFont);
+    Host.wallpaperDC = NULL;
+    Host.textFont = NULL;
+    Host.titleFont = NULL;
+}
+
+// ---------------------------------------------------------------------------
+// Wallpaper: a dusk sky (vertical gradient), a pale moon with a ring, and
+// two rows of hills, computed per pixel so that it is the same on every run
+// and scales with the screen (shapes are sized by the shorter side).
+
+struct Rgb {
+    double r, g, b;
+};
+
+static Rgb Mix(Rgb a, Rgb b, double t)
+{
+    return Rgb{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+static double Clamp01(double v)
+{
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
+
+// Coverage of a pixel by a disc edge at distance d from the centre.
+static double DiscCoverage(double d, double radius)
+{
+    return Clamp01(radius - d + 0.5);
+}
+
+static Rgb SkyColour(double v)
+{
+    static const Rgb top = {0x16, 0x22, 0x46};
+    static const Rgb middle = {0x3A, 0x4E, 0x8C};
+    static const Rgb bottom = {0xB0, 0x6A, 0x7E};
+    return v < 0.6 ? Mix(top, middle, v / 0.6) : Mix(middle, bottom, (v - 0.6) / 0.4);
+}
+
+static Rgb WallpaperPixel(int x, int y, int width, int height)
+{
+    double unit = (width < height ? width : height) / 240.0;
+    double v = (y + 0.5) / height;
+    Rgb c = SkyColour(v);
+    double px = x + 0.5, py = y + 0.5;
+    // Moon and its halo ring.
+    double mx = width * 0.74, my = height * 0.34, mr = 34 * unit;
+    double d = sqrt((px - mx) * (px - mx) + (py - my) * (py - my));
+    c = Mix(c, Rgb{0xF4, 0xEC, 0xD6}, 0.55 * DiscCoverage(d, mr));
+    double ring = 1 - Clamp01(fabs(d - mr * 1.45) - 1.2 * unit);
+    c = Mix(c, Rgb{0xF4, 0xEC, 0xD6}, 0.18 * ring);
+    // Far hills, then near hills.
+    double farEdge = height * 0.80 + sin(px / (37 * unit)) * 9 * unit + sin(px / (13 * unit)) * 3 * unit;
+    c = Mix(c, Rgb{0x3C, 0x34, 0x66}, Clamp01(py - farEdge + 0.5));
+    double nearEdge = height * 0.88 + sin(px / (29 * unit) + 1.7) * 8 * unit;
+    c = Mix(c, Rgb{0x1E, 0x1C, 0x3C}, Clamp01(py - nearEdge + 0.5));
+    return c;
+}
+
+void BuildWallpaper(void)
+{
+    FreeWallpaperBitmap();
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = Host.width;
+    bmi.bmiHeader.biHeight = -Host.height;   // top-down
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void *bits = NULL;
+    Host.wallpaper = CreateDIBSection(Host.wallpaperDC, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
+    if (!Host.wallpaper)
+        return;
+    DWORD *pixel = (DWORD *)bits;
+    for (int y = 0; y < Host.height; ++y)
+        for (int x = 0; x < Host.width; ++x) {
+            Rgb c = WallpaperPixel(x, y, Host.width, Host.height);
+            *pixel++ = ((DWORD)lround(c.r) << 16) | ((DWORD)lround(c.g) << 8) | (DWORD)lround(c.b);
+        }
+    Host.wallpaperPrevious = (HBITMAP)SelectObject(Host.wallpaperDC, Host.wallpaper);
+}
+
+// ---------------------------------------------------------------------------
+// Host messages from items.
+
+LRESULT ThemeColor(WPARAM which)
+{
+    switch (which) {
+    case TODAYCOLOR_HIGHLIGHT:
+        return ThemeHighlight;
+    case TODAYCOLOR_HIGHLIGHTEDTEXT:
+        return ThemeHighlightedText;
+    default:
+        return ThemeText;
+    }
+}
+
+LRESULT DrawWatermark(const TODAYDRAWWATERMARKINFO *info)
+{
+    if (!info || !info->hdc)
+        return FALSE;
+    // The rectangle is in the item window's client coordinates; the
+    // wallpaper is laid out in the host's.
+    POINT origin = {info->rc.left, info->rc.top};
+    if (info->hwnd)
+        MapWindowPoints(info->hwnd, Host.window, &origin, 1);
+    BitBlt(info->hdc, info->rc.left, info->rc.top, info->rc.right - info->rc.left,
+           info->rc.bottom - info->rc.top, Host.wallpaperDC, origin.x, origin.y, SRCCOPY);
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// The host's own drawing.
+
+static void FillSolid(HDC dc, const RECT *rc, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, rc, brush);
+    DeleteObject(brush);
+}
+
+static void DrawLabel(HDC dc, HFONT font, COLORREF colour, const wchar_t *text, RECT *rc,
+                     UINT format)
+{
+    HFONT previousFont = (HFONT)SelectObject(dc, font);
+    SetTextColor(dc, colour);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text, -1, rc, format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    SelectObject(dc, previousFont);
+}
+
+// The four-pane logo of the Start button.
+static void DrawStartLogo(HDC dc, int x, int y, int size)
+{
+    static const COLORREF panes[4] = {RGB(0xF2, 0x50, 0x22), RGB(0x7F, 0xBA, 0x00),
+                                      RGB(0x00, 0xA4, 0xEF), RGB(0xFF, 0xB9, 0x00)};
+    int half = size / 2, gap = size > 10 ? 2 : 1;
+    for (int i = 0; i < 4; ++i) {
+        RECT pane = {x + (i % 2) * half, y + (i / 2) * half, 0, 0};
+        pane.right = pane.left + half - gap / 2 - (i % 2 ? 0 : gap - gap / 2);
+        pane.bottom = pane.top + half - gap / 2 - (i / 2 ? 0 : gap - gap / 2);
+        FillSolid(dc, &pane, panes[i]);
+    }
+}
+
+static void DrawTitleBand(HDC dc)
+{
+    RECT band = {0, 0, Host.width, TitleBandHeight()};
+    FillSolid(dc, &band, BandColor);
+    RECT line = {0, band.bottom - ScaleToDpi(2), Host.width, band.bottom};
+    FillSolid(dc, &line, BandLineColor);
+    int logo = ScaleToDpi(14);
+    int margin = ScaleToDpi(5);
+    DrawStartLogo(dc, margin, (band.bottom - logo) / 2 - ScaleToDpi(1), logo);
+    RECT text = {margin * 2 + logo, 0, Host.width - margin, line.top};
+    DrawLabel(dc, Host.titleFont, ThemeText, L"Start", &text, DT_LEFT);
+    SYSTEMTIME now;
+    DeviceLocalTime(&now);
+    wchar_t date[64] = L"", time[32] = L"", both[100];
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, NULL, date, 64);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, NULL, time, 32);
+    wsprintfW(both, L"%s  %s", date, time);
+    DrawLabel(dc, Host.textFont, ThemeText, both, &text, DT_RIGHT);
+}
+
+void InvalidateTitleBand(void)
+{
+    RECT band = {0, 0, Host.width, TitleBandHeight()};
+    InvalidateRect(Host.window, &band, FALSE);
+}
+
+static void DrawSoftkeyBar(HDC dc)
+{
+    RECT bar = {0, Host.height - SoftkeyBarHeight(), Host.width, Host.height};
+    FillSolid(dc, &bar, BandColor);
+    RECT line = {0, bar.top, Host.width, bar.top + ScaleToDpi(1)};
+    FillSolid(dc, &line, BandLineColor);
+    RECT left = {0, bar.top, Host.width / 2, bar.bottom};
+    RECT right = {Host.width / 2, bar.top, Host.width, bar.bottom};
+    DrawLabel(dc, Host.titleFont, ThemeText, L"Calendar", &left, DT_CENTER);
+    DrawLabel(dc, Host.titleFont, ThemeText, L"Contacts", &right, DT_CENTER);
+}
+
+// Row icons, drawn with a pen and brush of the text colour in a square of
+// side `size` at (x, y).
+static void DrawRowIcon(HDC dc, int kind, int x, int y, int size, COLORREF colour)
+{
+    HPEN pen = CreatePen(PS_SOLID, size > 16 ? 2 : 1, colour);
+    HBRUSH brush = CreateSolidBrush(colour);
+    HPEN previousPen = (HPEN)SelectObject(dc, pen);
+    HBRUSH previousBrush = (HBRUSH)SelectObject(dc, GetStockObject(NULL_BRUSH));
+    int s = size;
+    if (kind == RowOwner) {
+        SelectObject(dc, brush);
+        Ellipse(dc, x + s * 5 / 16, y, x + s * 11 / 16, y + s * 6 / 16);
+        RoundRect(dc, x + s / 8, y + s * 7 / 16, x + s * 7 / 8, y + s, s / 3, s / 3);
+    } else if (kind == RowAppointments) {
+        Rectangle(dc, x + 1, y + s / 8, x + s - 1, y + s);
+        SelectObject(dc, brush);
+        Rectangle(dc, x + 1, y + s / 8, x + s - 1, y + s * 3 / 8);
+    } else {
+        Rectangle(dc, x + 1, y + s / 5, x + s - 1, y + s * 4 / 5);
+        POINT flap[3] = {{x + 1, y + s / 5}, {x + s / 2, y + s / 2}, {x + s - 2, y + s / 5}};
+        Polyline(dc, flap, 3);
+    }
+    SelectObject(dc, previousBrush);
+    SelectObject(dc, previousPen);
+    DeleteObject(brush);
+    DeleteObject(pen);
+}
+
+static const wchar_t *RowText(int kind)
+{
+    switch (kind) {
+    case RowOwner:
+        return L"Marrowfen Demo Owner";
+    case RowAppointments:
+        return L"No upcoming appointments";
+    default:
+        return L"Messages: 0 unread";
+    }
+}
+
+static void DrawBuiltInRow(HDC dc, int kind)
+{
+    const HostRow *row = &Host.rows[kind];
+    RECT rc = {0, row->top, Host.width, row->top + row->height};
+    bool selected = Host.selected == kind;
+    if (selected)
+        FillSolid(dc, &rc, ThemeHighlight);
+    COLORREF colour = selected ? ThemeHighlightedText : ThemeText;
+    int icon = ScaleToDpi(14);
+    int margin = ScaleToDpi(6);
+    DrawRowIcon(dc, kind, margin, rc.top + (row->height - icon) / 2, icon, colour);
+    RECT text = {margin * 2 + icon, rc.top, Host.width - margin, rc.bottom};
+    DrawLabel(dc, kind == RowOwner ? Host.titleFont : Host.textFont, colour, RowText(kind), &text,
+             DT_LEFT | DT_END_ELLIPSIS);
+}
+
+static void ComposeScreen(HDC dc)
+{
+    BitBlt(dc, 0, 0, Host.width, Host.height, Host.wallpaperDC, 0, 0, SRCCOPY);
+    DrawTitleBand(dc);
+    for (int kind = 0; kind < HostRowCount; ++kind)
+        if (kind != RowItem)
+            DrawBuiltInRow(dc, kind);
+    DrawSoftkeyBar(dc);
+}
+
+void PaintHost(HDC dc, const RECT *update)
+{
+    // Composed off-screen, then copied: no flicker under the item window,
+    // which the host's clip-children style leaves alone.
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, Host.width, Host.height);
+    HBITMAP previousBitmap = (HBITMAP)SelectObject(memory, bitmap);
+    ComposeScreen(memory);
+    BitBlt(dc, update->left, update->top, update->right - update->left,
+           update->bottom - update->top, memory, update->left, update->top, SRCCOPY);
+    SelectObject(memory, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
