@@ -1,0 +1,228 @@
+// Measures the item's paint paths against reference work in the same run
+// and counts what each event costs in calls. Prints "RESULT name value"
+// lines that bench/run.sh turns into docs/performance.md.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include "todaycmn.h"
+#include "settings.h"
+#include "testlib.h"
+#include "fakehost.h"
+#include "callcount.h"
+#include "iat.h"
+#include "reference.h"
+
+namespace {
+
+struct BenchRecord {
+    HMODULE Dll;
+    HWND Item;
+    TODAYLISTITEM Record;
+    int Width;
+    int Height;
+    int AltHeight;
+    HDC PaintDC;
+    int ScreenBlits;
+    int Rounds;
+    int Iterations;
+};
+BenchRecord Bench;
+
+HMODULE LoadItemDll(WCHAR *path, DWORD chars)
+{
+    DWORD size = chars * sizeof(WCHAR);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
+        return NULL;
+    return LoadLibraryW(path);
+}
+
+double Now()
+{
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return (double)counter.QuadPart * 1e6 / (double)frequency.QuadPart;
+}
+
+typedef void (*BenchStep)();
+
+double MicrosecondsPerStep(BenchStep step, int iterations)
+{
+    double start = Now();
+    for (int i = 0; i < iterations; i++)
+        step();
+    return (Now() - start) / iterations;
+}
+
+int CompareDoubles(const void *a, const void *b)
+{
+    double x = *(const double *)a, y = *(const double *)b;
+    return x < y ? -1 : x > y;
+}
+
+double Median(double *values, int count)
+{
+    qsort(values, count, sizeof(double), CompareDoubles);
+    return values[count / 2];
+}
+
+void OrdinaryPaint()
+{
+    SendMessageW(Bench.Item, WM_TIMER, 1, 0);
+    UpdateWindow(Bench.Item);
+}
+
+void ReferencePaintStep()
+{
+    InvalidateRect(ReferencePaint.Window, NULL, FALSE);
+    UpdateWindow(ReferencePaint.Window);
+}
+
+// A height that differs from the last one seen marks the cells dirty
+// without resizing the window.
+void RebuildPaint()
+{
+    WINDOWPOS pos = {};
+    pos.hwnd = Bench.Item;
+    pos.y = 40;
+    pos.cx = Bench.Width;
+    Bench.AltHeight = Bench.AltHeight == Bench.Height ? Bench.Height + 1 : Bench.Height;
+    pos.cy = Bench.AltHeight;
+    SendMessageW(Bench.Item, WM_WINDOWPOSCHANGED, 0, (LPARAM)&pos);
+    InvalidateRect(Bench.Item, NULL, FALSE);
+    UpdateWindow(Bench.Item);
+}
+
+void ReferenceRebuildStep()
+{
+    RunReferenceRebuild(FakeHost.Window, Bench.Item);
+}
+
+// Interleaved rounds, so that drift of the machine affects both sides alike.
+void MeasurePair(const char *name, BenchStep item, BenchStep reference, double *itemTime, double *referenceTime)
+{
+    double a[16], b[16];
+    for (int round = 0; round < Bench.Rounds; round++) {
+        a[round] = MicrosecondsPerStep(item, Bench.Iterations);
+        b[round] = MicrosecondsPerStep(reference, Bench.Iterations);
+    }
+    *itemTime = Median(a, Bench.Rounds);
+    *referenceTime = Median(b, Bench.Rounds);
+    printf("RESULT %s_us %.2f\nRESULT %s_reference_us %.2f\n", name, *itemTime, name, *referenceTime);
+}
+
+HDC WINAPI CountingBeginPaint(HWND window, PAINTSTRUCT *ps)
+{
+    HDC dc = BeginPaint(window, ps);
+    Bench.PaintDC = dc;
+    return dc;
+}
+
+BOOL WINAPI CountingBitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int sx, int sy, DWORD rop)
+{
+    if (dest == Bench.PaintDC)
+        Bench.ScreenBlits++;
+    return BitBlt(dest, x, y, cx, cy, src, sx, sy, rop);
+}
+
+void ReloadSettings(DWORD showSeconds)
+{
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", showSeconds);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    SendMessageW(Bench.Item, WM_CREATE, 0, 0);
+    UpdateWindow(Bench.Item);
+}
+
+void CountCallsPerEvent()
+{
+    ReplaceImport(Bench.Dll, "user32.dll", "BeginPaint", (void *)CountingBeginPaint, NULL);
+    ReplaceImport(Bench.Dll, "gdi32.dll", "BitBlt", (void *)CountingBitBlt, NULL);
+    CountImportCalls(Bench.Dll, "gdi32.dll");
+    CountImportCalls(Bench.Dll, "msimg32.dll");
+    CountImportCalls(Bench.Dll, "advapi32.dll");
+
+    // A tick in the same minute, seconds hidden: nothing to draw.
+    ReloadSettings(0);
+    InvalidateRect(Bench.Item, NULL, FALSE);
+    UpdateWindow(Bench.Item);
+    ResetImportCalls();
+    LRESULT repaint = SendMessageW(Bench.Item, WM_TIMER, 1, 0);
+    printf("RESULT quiet_tick_repaint %d\n", (int)repaint);
+    printf("RESULT quiet_tick_gdi_calls %lld\n", ImportCallsTo("gdi32.dll") + ImportCallsTo("msimg32.dll"));
+    printf("RESULT quiet_tick_registry_calls %lld\n", ImportCallsTo("advapi32.dll"));
+
+    ReloadSettings(1);
+    Bench.ScreenBlits = 0;
+    ResetImportCalls();
+    OrdinaryPaint();
+    printf("RESULT ordinary_paint_screen_blits %d\n", Bench.ScreenBlits);
+    printf("RESULT ordinary_paint_all_blits %lld\n", ImportCalls("BitBlt"));
+    printf("RESULT ordinary_paint_text_calls %lld\n", ImportCalls("ExtTextOutW") + ImportCalls("Polygon"));
+    printf("RESULT ordinary_paint_rebuild_calls %lld\n", ImportCalls("CreateDIBSection") + ImportCalls("AlphaBlend"));
+    printf("RESULT ordinary_paint_gdi_calls %lld\n", ImportCallsTo("gdi32.dll") + ImportCallsTo("msimg32.dll"));
+
+    SendMessageW(Bench.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Bench.Record, 0);
+    UpdateWindow(Bench.Item);
+    ResetImportCalls();
+    LRESULT changed = SendMessageW(Bench.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Bench.Record, 0);
+    InvalidateRect(Bench.Item, NULL, FALSE);
+    UpdateWindow(Bench.Item);
+    printf("RESULT quiet_query_changed %d\n", (int)changed);
+    printf("RESULT quiet_query_rebuild_calls %lld\n", ImportCalls("CreateDIBSection") + ImportCalls("AlphaBlend"));
+}
+
+void PrintDllSize(const WCHAR *path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        printf("RESULT dll_bytes %lu\n", data.nFileSizeLow);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Bench.Rounds = 7;
+    Bench.Iterations = argc > 1 ? atoi(argv[1]) : 300;
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    WCHAR path[MAX_PATH] = {};
+    Bench.Dll = LoadItemDll(path, MAX_PATH);
+    if (!Bench.Dll) {
+        fprintf(stderr, "bench: the DLL named by the Today item key does not load\n");
+        return 2;
+    }
+    PFNCUSTOMINITIALIZEITEM initialize =
+        (PFNCUSTOMINITIALIZEITEM)GetProcAddress(Bench.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    HWND host = CreateFakeHost();
+    Bench.Record.tlit = tlitCustom;
+    Bench.Item = initialize(&Bench.Record, host);
+    SendMessageW(Bench.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Bench.Record, 0);
+    Bench.Width = GetSystemMetrics(SM_CXSCREEN);
+    Bench.Height = (int)Bench.Record.cyp;
+    Bench.AltHeight = Bench.Height;
+    SetWindowPos(Bench.Item, NULL, 0, 40, Bench.Width, Bench.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateWindow(Bench.Item);
+    printf("RESULT width %d\nRESULT height %d\n", Bench.Width, Bench.Height);
+
+    BOOL privateFace = GetFileAttributesW(L"C:\\Program Files\\Quartzel\\QZL.ttf") != INVALID_FILE_ATTRIBUTES;
+    CreateReferencePainter(host, 0, 50 + Bench.Height, Bench.Width, Bench.Height, privateFace);
+    CreateReferenceRebuild(Bench.Item, Bench.Width, Bench.Height);
+    for (int i = 0; i < 20; i++) {
+        OrdinaryPaint();
+        ReferencePaintStep();
+    }
+
+    double paint, paintReference, rebuildPaint, rebuildReference;
+    MeasurePair("ordinary_paint", OrdinaryPaint, ReferencePaintStep, &paint, &paintReference);
+    MeasurePair("rebuild_paint", RebuildPaint, ReferenceRebuildStep, &rebuildPaint, &rebuildReference);
+    printf("RESULT rebuild_us %.2f\n", rebuildPaint - paint);
+
+    CountCallsPerEvent();
+    PrintDllSize(path);
+
+    DestroyReferenceRebuild();
+    DestroyReferencePainter();
+    DestroyWindow(Bench.Item);
+    DestroyFakeHost();
+    return 0;
+}

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs the benchmarks in the QVGA (240x320, 96 dpi) and VGA (480x640,
+# 192 dpi) devices and writes the table to docs/performance.md.
+#
+#   bench/run.sh [ITERATIONS]        (per round; 7 rounds; default 300)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QZL_BUILD:-$root/build}
+"$root/tools/setup.sh" >/dev/null
+iterations=${1:-300}
+out=$(mktemp -d)
+for profile in qvga96 vga192; do
+  QZL_PREFIX="$build/devices/$profile" "$root/tools/with-display.sh" \
+    "$root/tools/wine-run.sh" "$build/bin/qzl_bench.exe" "$iterations" | tr -d '\r' >"$out/$profile.txt"
+done
+python3 "$root/bench/report.py" "$out/qvga96.txt" "$out/vga192.txt" "$iterations" >"$root/docs/performance.md"
+cat "$root/docs/performance.md"
+rm -rf "$out"
