@@ -1,1 +1,2 @@
 qzl_add_test(unit test_fuzz_settings SOURCES test_fuzz_settings.cpp)
+qzl_add_test(dll test_soak SOURCES test_soak.cpp PROFILES qvga96 vga192)
