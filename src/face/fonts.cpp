@@ -1,15 +1,266 @@
+// The four clock fonts, the private digit face and the screen-resolution
+// caches.
 #include "fonts.h"
+#include "settings.h"
+#include "aygshell.h"
+#include <shlobj.h>
+#include <wchar.h>
+
+// The handheld's ClearType quality with compatible widths; the desktop
+// calls the same value CLEARTYPE_NATURAL_QUALITY.
+#ifndef CLEARTYPE_COMPAT_QUALITY
+#define CLEARTYPE_COMPAT_QUALITY 6
+#endif
 
 ClockFontsRecord ClockFonts;
 FontProbeRecord FontProbe;
 
-int ScreenLogPixelsY() { return 96; }
-int ScreenLogPixelsX() { return 96; }
-int DeviceY(int n) { return (ScreenLogPixelsY() * n + 48) / 96; }
-int DeviceX(int n) { return (ScreenLogPixelsX() * n + 48) / 96; }
-int SystemUiFontPoints() { return 8; }
-void InstallAndProbePrivateFont() {}
-void RemovePrivateFont() {}
-void BuildClockFonts() {}
-void DeleteClockFonts() {}
-void MapToPrivateDigits(WCHAR *) {}
+namespace {
+
+// A resolution is read from the screen once; the flag is set before the
+// read so that a failed read (-1) is kept rather than retried at every use.
+struct ResolutionCache {
+    DWORD Read;
+    int Value;
+};
+ResolutionCache CachedLogPixelsY;
+ResolutionCache CachedLogPixelsX;
+
+int CachedResolution(ResolutionCache *cache, int index)
+{
+    if (!cache->Read) {
+        cache->Read = 1;
+        cache->Value = ReadDeviceCapability(index);
+    }
+    return cache->Value;
+}
+
+// The user-interface font size the device reports before it has been set.
+const DWORD DefaultUiFontHundredths = 800;
+
+// Sizes the options never write; anything larger read from the registry
+// would ask for fonts (and strips) thousands of pixels tall.
+const DWORD LargestFontPoints = 99;
+
+int BoundedPoints(DWORD points)
+{
+    return points > LargestFontPoints ? (int)LargestFontPoints : (int)points;
+}
+
+// Character height in pixels (negative) for a point size, or the 96-dpi
+// fall-back scaled to the screen when the size is 0.
+int FontHeight(DWORD points, int fallbackPixels)
+{
+    int height = -MulDiv(BoundedPoints(points), ScreenLogPixelsY(), 72);
+    if (height == 0)
+        height = -DeviceY(fallbackPixels);
+    return height;
+}
+
+BYTE QualityFor(DWORD clearType)
+{
+    return clearType ? CLEARTYPE_COMPAT_QUALITY : DEFAULT_QUALITY;
+}
+
+void DeleteFont(HFONT *font)
+{
+    if (*font)
+        DeleteObject(*font);
+    *font = NULL;
+}
+
+BOOL PrivateFontPath(WCHAR *path, int chars)
+{
+    // The folder is at most 49 characters and the suffix 18, so the
+    // formatted path always fits the 100-character buffers used here.
+    if (FontProbe.ProgramFilesPath[0] == 0 || chars < 100)
+        return FALSE;
+    wsprintfW(path, PRIVATE_FONT_FORMAT, FontProbe.ProgramFilesPath);
+    return TRUE;
+}
+
+// The platform writes up to MAX_PATH characters; only a folder that fits
+// the 50-character record is kept (a longer one leaves it empty, and the
+// private font is then simply not installed).
+void ReadProgramFilesPath()
+{
+    WCHAR folder[MAX_PATH] = {};
+    FontProbe.ProgramFilesPath[0] = 0;
+    if (!SHGetSpecialFolderPathW(NULL, folder, CSIDL_PROGRAM_FILES, FALSE))
+        return;
+    folder[MAX_PATH - 1] = 0;
+    if (lstrlenW(folder) < (int)ARRAYSIZE(FontProbe.ProgramFilesPath))
+        lstrcpyW(FontProbe.ProgramFilesPath, folder);
+}
+
+void NoteFaceName(const WCHAR *faceName)
+{
+    if (wcscmp(faceName, PRIVATE_FACE) == 0)
+        FontProbe.PrivateFaceFound = 1;
+    // Compared in lower case on a copy: the enumerator's record is not ours
+    // to change.
+    WCHAR lower[LF_FACESIZE];
+    lstrcpynW(lower, faceName, LF_FACESIZE);
+    CharLowerW(lower);
+    if (wcscmp(lower, L"tahoma") == 0)
+        FontProbe.TahomaFound = 1;
+}
+
+int CALLBACK FaceFamilyProc(const LOGFONTW *font, const TEXTMETRICW *, DWORD, LPARAM)
+{
+    NoteFaceName(font->lfFaceName);
+    return 1;
+}
+
+void EnumerateFaces()
+{
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return;
+    EnumFontFamiliesW(screen, NULL, FaceFamilyProc, 0);
+    ReleaseDC(NULL, screen);
+}
+
+DWORD FontLevelFromProbe()
+{
+    DWORD level = FontProbe.TahomaFound ? 1 : 0;
+    // A private face that this library did not add does not count.
+    if (FontProbe.PrivateFontAdded && FontProbe.PrivateFaceFound)
+        level += 2;
+    return level;
+}
+
+HFONT CreateFontWith(LOGFONTW *font, LONG height, BYTE quality)
+{
+    font->lfHeight = height;
+    font->lfQuality = quality;
+    return CreateFontIndirectW(font);
+}
+
+} // namespace
+
+int ReadDeviceCapability(int index)
+{
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return -1;
+    int value = GetDeviceCaps(screen, index);
+    ReleaseDC(NULL, screen);
+    return value;
+}
+
+int ScreenLogPixelsY()
+{
+    return CachedResolution(&CachedLogPixelsY, LOGPIXELSY);
+}
+
+int ScreenLogPixelsX()
+{
+    return CachedResolution(&CachedLogPixelsX, LOGPIXELSX);
+}
+
+int DeviceY(int n)
+{
+    return (ScreenLogPixelsY() * n + 48) / 96;
+}
+
+int DeviceX(int n)
+{
+    return (ScreenLogPixelsX() * n + 48) / 96;
+}
+
+int SystemUiFontPoints()
+{
+    DWORD value = DefaultUiFontHundredths, needed = 0;
+    SHGetUIMetrics(SHUIM_FONTSIZE_POINT, &value, sizeof(value), &needed);
+    return (int)(value / 100);
+}
+
+void InstallAndProbePrivateFont()
+{
+    ReadProgramFilesPath();
+    WCHAR path[100];
+    if (PrivateFontPath(path, ARRAYSIZE(path)) && AddFontResourceW(path) != 0)
+        FontProbe.PrivateFontAdded = 1;
+    EnumerateFaces();
+    FontProbe.FontLevel = FontLevelFromProbe();
+}
+
+void RemovePrivateFont()
+{
+    WCHAR path[100];
+    if (FontProbe.PrivateFontAdded && PrivateFontPath(path, ARRAYSIZE(path)))
+        RemoveFontResourceW(path);
+}
+
+void DeleteClockFonts()
+{
+    DeleteFont(&ClockFonts.DayDateFont);
+    DeleteFont(&ClockFonts.HourMinuteFont);
+    DeleteFont(&ClockFonts.SecondsFont);
+    DeleteFont(&ClockFonts.TimeMarkerFont);
+}
+
+ClockFontHeights ComputeClockFontHeights()
+{
+    ClockFontHeights heights;
+    heights.Hour = FontHeight(ClockSettings.HourMinFontSize, 51);
+    heights.Seconds = FontHeight(ClockSettings.SecondFontSize, 35);
+    heights.Marker = FontHeight(ClockSettings.TimeMarkerFontSize, 12);
+    // Heights are negative: a smaller number is a taller font. Neither the
+    // seconds nor the markers may outgrow the hour digits.
+    if (heights.Seconds < heights.Hour)
+        heights.Seconds = heights.Hour;
+    if (heights.Marker < heights.Hour)
+        heights.Marker = heights.Hour;
+    heights.DayDate = -MulDiv(BoundedPoints((DWORD)SystemUiFontPoints()), ScreenLogPixelsY(), 72);
+    return heights;
+}
+
+void BuildClockFonts()
+{
+    DeleteClockFonts();
+    ClockFontHeights heights = ComputeClockFontHeights();
+    // Markers taller than 40 % of the digits do not fit two lines beside
+    // the minutes.
+    if (heights.Marker < MulDiv(heights.Hour, 40, 100))
+        ClockSettings.SingleTMLine = 1;
+
+    LOGFONTW font = {};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(font), &font);
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = DEFAULT_CHARSET;
+    if (FontProbe.TahomaFound)
+        lstrcpynW(font.lfFaceName, L"Tahoma", LF_FACESIZE);
+    ClockFonts.DayDateFont = CreateFontWith(&font, heights.DayDate, QualityFor(ClockSettings.ClearTypeDayDateEnabled));
+    BYTE timeQuality = QualityFor(ClockSettings.ClearTypeTimeEnabled);
+    ClockFonts.TimeMarkerFont = CreateFontWith(&font, heights.Marker, timeQuality);
+    if (FontProbe.FontLevel >= 2) {
+        lstrcpynW(font.lfFaceName, PRIVATE_FACE, LF_FACESIZE);
+        font.lfWeight = FW_MEDIUM;
+    } else {
+        font.lfWeight = FW_NORMAL;
+    }
+    ClockFonts.HourMinuteFont = CreateFontWith(&font, heights.Hour, timeQuality);
+    ClockFonts.SecondsFont = CreateFontWith(&font, heights.Seconds, timeQuality);
+}
+
+void MapToPrivateDigits(WCHAR *text)
+{
+    WCHAR mapped[60];
+    int i = 0;
+    // The copy stops at 59 characters; a longer input is cut there.
+    for (; text[i] != 0 && i < (int)ARRAYSIZE(mapped) - 1; i++) {
+        WCHAR c = text[i];
+        if (c >= L'0' && c <= L'9')
+            mapped[i] = (WCHAR)(PRIVATE_DIGIT_ZERO + (c - L'0'));
+        else if (c == L':')
+            mapped[i] = PRIVATE_COLON;
+        else if (c == L'.')
+            mapped[i] = PRIVATE_FULL_STOP;
+        else
+            mapped[i] = c;
+    }
+    mapped[i] = 0;
+    lstrcpyW(text, mapped);
+}

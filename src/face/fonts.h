@@ -23,8 +23,13 @@ extern FontProbeRecord FontProbe;
 
 #define PRIVATE_FONT_FORMAT L"%s\\Quartzel\\QZL.ttf"
 #define PRIVATE_FACE L"QZL"
+#define PRIVATE_DIGIT_ZERO 0x2FE0   // '0'..'9' follow in order
+#define PRIVATE_COLON 0x2FEA
+#define PRIVATE_FULL_STOP 0x2FEB
 #define PRIVATE_CELL_GLYPH 0x2FEC
 
+// GetDeviceCaps of the screen, or -1 when there is no screen DC.
+int ReadDeviceCapability(int index);
 // Screen resolution, read once and kept.
 int ScreenLogPixelsY();
 int ScreenLogPixelsX();
@@ -42,6 +47,14 @@ void RemovePrivateFont();
 
 // (Re)builds the four fonts from ClockSettings and FontLevel.
 void BuildClockFonts();
+// The character heights (negative pixels) the builder gives the fonts.
+struct ClockFontHeights {
+    int DayDate;
+    int Marker;
+    int Hour;
+    int Seconds;
+};
+ClockFontHeights ComputeClockFontHeights();
 void DeleteClockFonts();
 
 // Rewrites digits, ':' and '.' of a short string with the private face's

@@ -1,12 +1,251 @@
+// Where every element of the face stands, and how tall the item is.
 #include "layout.h"
+#include "fonts.h"
+#include "settings.h"
+#include "timeformat.h"
 
 ClockLayoutRecord ClockLayout;
 
-BOOL SupportedDpi(int dpi) { return dpi == 96 || dpi == 128 || dpi == 192; }
-int MeasureDigitHeight(HWND) { return 37; }
-int MeasureLineHeight(HWND) { return 13; }
-void LayOutFace(HWND) {}
-int ComputeContentHeight(HWND) { return 63; }
-void ItemRect(HWND window, RECT *rect) { GetClientRect(window, rect); }
-DWORD ProbeLandscape() { return 0; }
-void ProbeDpiX() { ClockLayout.DpiX = 96; }
+namespace {
+
+// Nine digits without the narrow 1: the average two-digit width of the
+// clock's digits.
+const WCHAR DigitSample[] = L"023456789";
+
+// The separator as the locale writes it (at most 3 characters).
+const int SeparatorChars = 4;
+
+// Integer quotient that never divides by zero (or by a negative count):
+// such a measure means no usable font, and the term simply drops out.
+int SafeQuotient(int dividend, int divisor)
+{
+    return divisor > 0 ? dividend / divisor : 0;
+}
+
+SIZE MeasureText(HDC dc, const WCHAR *text)
+{
+    SIZE size = {0, 0};
+    GetTextExtentExPointW(dc, text, lstrlenW(text), 0, NULL, NULL, &size);
+    return size;
+}
+
+// Width of two average digits in the DC's current font.
+int TwoDigitWidth(HDC dc)
+{
+    WCHAR sample[ARRAYSIZE(DigitSample)];
+    lstrcpyW(sample, DigitSample);
+    if (FontProbe.FontLevel >= 2)
+        MapToPrivateDigits(sample);
+    return MulDiv(MeasureText(dc, sample).cx, 2, lstrlenW(sample));
+}
+
+int SeparatorWidth(HDC dc)
+{
+    WCHAR separator[SeparatorChars];
+    ReadLocaleText(LOCALE_STIME, separator, SeparatorChars);
+    if (FontProbe.FontLevel >= 2)
+        MapToPrivateDigits(separator);
+    return MeasureText(dc, separator).cx;
+}
+
+// Selects `font` when there is one; returns what it displaced (or NULL).
+HGDIOBJ SelectFontIfAny(HDC dc, HFONT font)
+{
+    return font ? SelectObject(dc, font) : NULL;
+}
+
+void RestoreFont(HDC dc, HGDIOBJ previous)
+{
+    if (previous)
+        SelectObject(dc, previous);
+}
+
+// Metrics of `font` on the window's DC.
+BOOL MeasureFontMetrics(HWND window, HFONT font, TEXTMETRICW *metrics)
+{
+    *metrics = TEXTMETRICW();
+    HDC dc = GetDC(window);
+    if (dc == NULL)
+        return FALSE;
+    HGDIOBJ previous = SelectFontIfAny(dc, font);
+    BOOL measured = GetTextMetricsW(dc, metrics);
+    RestoreFont(dc, previous);
+    ReleaseDC(window, dc);
+    return measured;
+}
+
+// Hour, separator and minute: steps from the left edge of the time group.
+void PlaceHourAndMinute(HDC dc, int *digitWidth)
+{
+    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
+    int w = TwoDigitWidth(dc);
+    int s = SeparatorWidth(dc);
+    RestoreFont(dc, previous);
+    ClockLayout.HourRight = w;
+    ClockLayout.SeparatorCenter = w + s / 2;
+    ClockLayout.MinuteRight = s + 2 * w;
+    *digitWidth = w;
+}
+
+// Seconds (when shown) and the start of the marker column.
+int PlaceSeconds(HDC dc, int digitWidth)
+{
+    if (!ClockSettings.ShowSeconds)
+        return ClockLayout.MinuteRight + digitWidth / 9;
+    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.SecondsFont);
+    int seconds = TwoDigitWidth(dc);
+    RestoreFont(dc, previous);
+    ClockLayout.SecondsRight = ClockLayout.MinuteRight + seconds + digitWidth / 14;
+    return ClockLayout.SecondsRight + digitWidth / 8;
+}
+
+// The wider and the taller of the two marker texts (0 when hidden).
+SIZE MeasureMarkers(HDC dc)
+{
+    SIZE larger = {0, 0};
+    if (!ClockSettings.ShowTimeMarkers)
+        return larger;
+    SIZE am = MeasureText(dc, TimeFormatInfo.AmMarker);
+    SIZE pm = MeasureText(dc, TimeFormatInfo.PmMarker);
+    larger.cx = am.cx > pm.cx ? am.cx : pm.cx;
+    larger.cy = am.cy > pm.cy ? am.cy : pm.cy;
+    return larger;
+}
+
+} // namespace
+
+BOOL SupportedDpi(int dpi)
+{
+    return dpi == 96 || dpi == 128 || dpi == 192;
+}
+
+int BellWidth(int dpi)
+{
+    switch (dpi) {
+    case 96: return 11;
+    case 128: return 15;
+    case 192: return 20;
+    }
+    // Never drawn at other resolutions (the item has no height there).
+    return 0;
+}
+
+int MeasureDigitHeight(HWND window)
+{
+    TEXTMETRICW metrics;
+    MeasureFontMetrics(window, ClockFonts.HourMinuteFont, &metrics);
+    return metrics.tmHeight - metrics.tmDescent - metrics.tmInternalLeading;
+}
+
+int MeasureLineHeight(HWND window)
+{
+    TEXTMETRICW metrics;
+    MeasureFontMetrics(window, ClockFonts.DayDateFont, &metrics);
+    return metrics.tmHeight + metrics.tmExternalLeading;
+}
+
+void PlaceMarkerColumn(int k, int markerWidth, int bellWidth)
+{
+    int m = markerWidth, b = bellWidth;
+    ClockLayout.MarkerRight = k;
+    if (!ClockSettings.AlarmIconEnabled && m == 0) {
+        // Neither markers nor bell: the group ends with the last digits.
+        ClockLayout.TimeWidth = ClockSettings.ShowSeconds ? ClockLayout.SecondsRight : ClockLayout.MinuteRight;
+    } else if (m == b) {
+        ClockLayout.BellLeft = k;
+        ClockLayout.MarkerRight = k + m;
+        ClockLayout.TimeWidth = k + m;
+    } else if (m > b) {
+        // The bell is centred under the wider markers.
+        ClockLayout.BellLeft = k + m - (m - b) / 2 - b;
+        ClockLayout.MarkerRight = k + m;
+        ClockLayout.TimeWidth = k + m;
+    } else {
+        // Right-aligned markers centred in the bell's column.
+        ClockLayout.BellLeft = k;
+        ClockLayout.MarkerRight = k - (b - m) / 2 + b;
+        ClockLayout.TimeWidth = ClockLayout.MarkerRight + b;
+    }
+}
+
+void PlaceVerticalMetrics(int lineHeight)
+{
+    int border = (int)ClockSettings.VerticalBorderHeight;
+    int rise = SafeQuotient(ClockLayout.DigitHeight, DeviceY(21));
+    ClockLayout.BottomMargin = DeviceY(6);
+    ClockLayout.DayDateGap = DeviceY(5);
+    if (ClockSettings.ShowDayDate)
+        ClockLayout.BellTop = DeviceY(7) + rise + lineHeight + border;
+    else
+        ClockLayout.BellTop = DeviceY(4) + rise + border;
+    ClockLayout.DayDateSideMargin = DeviceX(10);
+    ClockLayout.DayDateTop = DeviceY(3) + border;
+}
+
+void LayOutFace(HWND window)
+{
+    HDC dc = GetDC(window);
+    if (dc == NULL)
+        return;
+    int digitWidth = 0;
+    PlaceHourAndMinute(dc, &digitWidth);
+    int k = PlaceSeconds(dc, digitWidth);
+    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.TimeMarkerFont);
+    SIZE markers = MeasureMarkers(dc);
+    RestoreFont(dc, previous);
+    ReleaseDC(window, dc);
+
+    PlaceMarkerColumn(k, markers.cx, BellWidth(ClockLayout.DpiX));
+    ClockLayout.UpperMarkerRise = markers.cy + DeviceY(5);
+    PlaceVerticalMetrics(MeasureLineHeight(window));
+}
+
+int ContentHeightFor(int digitHeight, int lineHeight)
+{
+    int extra = SafeQuotient(DeviceY(75), digitHeight);
+    if (ClockSettings.ShowDayDate)
+        return digitHeight + extra + DeviceY(11) + lineHeight;
+    return digitHeight + extra + DeviceY(2) + ClockLayout.BottomMargin;
+}
+
+int ComputeContentHeight(HWND window)
+{
+    if (!SupportedDpi(ClockLayout.DpiX)) {
+        ClockSettings.VerticalBorderHeight = 0;
+        return 0;
+    }
+    return ContentHeightFor(ClockLayout.DigitHeight, MeasureLineHeight(window));
+}
+
+void ItemRect(HWND window, RECT *rect)
+{
+    HWND parent = GetParent(window);
+    RECT parentClient = {}, ownClient = {}, screen = {};
+    GetClientRect(parent, &parentClient);
+    GetClientRect(window, &ownClient);
+    GetWindowRect(window, &screen);
+    rect->left = parentClient.left;
+    rect->right = parentClient.right;
+    rect->top = ownClient.top;
+    rect->bottom = ownClient.bottom;
+    HWND grandparent = parent ? GetParent(parent) : NULL;
+    if (grandparent) {
+        RECT outer = {};
+        GetClientRect(grandparent, &outer);
+        if (outer.right < rect->right)
+            rect->right = outer.right;
+    }
+    // Only the part to the right of the item's own left edge is visible.
+    if (screen.left != parentClient.left)
+        rect->right -= screen.left;
+}
+
+DWORD ProbeLandscape()
+{
+    return GetSystemMetrics(SM_CXSCREEN) >= (4 * GetSystemMetrics(SM_CYSCREEN)) / 3 ? 1 : 0;
+}
+
+void ProbeDpiX()
+{
+    ClockLayout.DpiX = ReadDeviceCapability(LOGPIXELSX);
+}

@@ -25,12 +25,24 @@ extern ClockLayoutRecord ClockLayout;
 // TRUE for the three resolutions the face is drawn at (96, 128, 192).
 BOOL SupportedDpi(int dpi);
 
+// Bell width (and tap target) for a supported resolution; 0 otherwise.
+int BellWidth(int dpi);
+
+// Digit height of HourMinuteFont: tmHeight - tmDescent - tmInternalLeading.
 int MeasureDigitHeight(HWND window);
+// Day/date line height: tmHeight + tmExternalLeading of DayDateFont.
 int MeasureLineHeight(HWND window);
 void LayOutFace(HWND window);
+// The marker/bell column from its start k, the wider marker's width and
+// the bell's width: BellLeft, MarkerRight and TimeWidth.
+void PlaceMarkerColumn(int k, int markerWidth, int bellWidth);
+// BottomMargin, DayDateGap, BellTop, DayDateSideMargin, DayDateTop.
+void PlaceVerticalMetrics(int lineHeight);
 // Content height without the borders; 0 (and the border cleared in memory)
 // at an unsupported resolution.
 int ComputeContentHeight(HWND window);
+// The content height rule for given measures (any resolution).
+int ContentHeightFor(int digitHeight, int lineHeight);
 void ItemRect(HWND window, RECT *rect);
 DWORD ProbeLandscape();
 void ProbeDpiX();

@@ -17,4 +17,28 @@ void CreateCellsDC();
 void DeleteFaceBitmaps();
 
 LRESULT PaintItem(HWND window);
+// The bell polygon for DpiX with the DC's pen and brush, its origin at
+// (x, y); nothing at an unsupported resolution.
 void DrawBellOutline(HDC dc, int x, int y);
+
+// Turns key-coloured cell pixels into the time or day/date opacity (rows
+// below bandLimit, counted from the bottom, are the time's) and every
+// other pixel transparent.
+void ApplyCellAlpha(DWORD *bits, int w, int h, int bandLimit);
+
+// One colour per element of the face.
+struct FaceColours {
+    COLORREF Separator;
+    COLORREF Hour;
+    COLORREF Minute;
+    COLORREF Seconds;
+    COLORREF Alarm;
+    COLORREF Marker;
+    COLORREF Day;
+    COLORREF Date;
+};
+// Separator, hour, minute, seconds, bell and marker, centred in rect, into
+// a DC that holds HourMinuteFont; leaves another clock font selected.
+void DrawTimeGroup(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours);
+// The day/date line; leaves DayDateFont selected.
+void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours);

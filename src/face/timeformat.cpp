@@ -1,8 +1,241 @@
+// The locale's time and date conventions: 24-hour and leading-zero choice,
+// the AM/PM markers as the time format writes them, and the day and date
+// texts of the day/date line.
 #include "timeformat.h"
+#include "itemwindow.h"
+#include "settings.h"
+#include "phone.h"
+#include <wchar.h>
 
 TimeFormatInfoRecord TimeFormatInfo;
 
-BOOL RefreshTimeFormat(BOOL *relayout) { *relayout = FALSE; return FALSE; }
-void ExtractMarkers(const WCHAR *, WCHAR *am, WCHAR *pm) { am[0] = pm[0] = 0; }
-const WCHAR *HourPicture() { return L"HH"; }
-void ComposeDayDate(const SYSTEMTIME *, DayDateTexts *texts) { *texts = DayDateTexts(); }
+namespace {
+
+// The designators are read into 9 characters: the first 8 are kept.
+const int DesignatorChars = 9;
+// The long date picture only has to be searched for "ddd".
+const int LongDatePictureChars = 80;
+
+// Cuts `text` to at most `chars` - 1 characters without leaving half of a
+// surrogate pair at the end.
+void TerminateWithin(WCHAR *text, int chars)
+{
+    int length = lstrlenW(text);
+    if (length < chars)
+        return;
+    length = chars - 1;
+    if (length > 0 && IS_HIGH_SURROGATE(text[length - 1]))
+        length--;
+    text[length] = 0;
+}
+
+// Copies `source` into `text` (of `chars`) as far as it fits.
+void CopyWithin(WCHAR *text, int chars, const WCHAR *source)
+{
+    lstrcpynW(text, source, chars);
+    TerminateWithin(text, chars);
+}
+
+// A locale call that does not fit the caller's buffer fails and leaves
+// nothing usable; such a result is fetched whole into a buffer of its own
+// size and then cut to the caller's buffer.
+typedef int (*LocaleFetch)(const void *request, WCHAR *buffer, int chars);
+
+void FetchWithin(LocaleFetch fetch, const void *request, WCHAR *text, int chars)
+{
+    text[0] = 0;
+    if (fetch(request, text, chars) > 0)
+        return;
+    text[0] = 0;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return;
+    int needed = fetch(request, NULL, 0);
+    if (needed <= 0)
+        return;
+    WCHAR *whole = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, needed * sizeof(WCHAR));
+    if (whole == NULL)
+        return;
+    if (fetch(request, whole, needed) > 0)
+        CopyWithin(text, chars, whole);
+    HeapFree(GetProcessHeap(), 0, whole);
+}
+
+int FetchLocaleInfo(const void *request, WCHAR *buffer, int chars)
+{
+    return GetLocaleInfoW(LOCALE_USER_DEFAULT, *(const LCTYPE *)request, buffer, chars);
+}
+
+struct DateRequest {
+    DWORD Flags;
+    const SYSTEMTIME *Time;
+    const WCHAR *Picture;
+};
+
+int FetchDate(const void *request, WCHAR *buffer, int chars)
+{
+    const DateRequest *date = (const DateRequest *)request;
+    return GetDateFormatW(LOCALE_USER_DEFAULT, date->Flags, date->Time, date->Picture, buffer, chars);
+}
+
+struct TimeRequest {
+    const SYSTEMTIME *Time;
+    const WCHAR *Picture;
+};
+
+int FetchTime(const void *request, WCHAR *buffer, int chars)
+{
+    const TimeRequest *time = (const TimeRequest *)request;
+    return GetTimeFormatW(LOCALE_USER_DEFAULT, 0, time->Time, time->Picture, buffer, chars);
+}
+
+void FormatDate(const SYSTEMTIME *time, DWORD flags, const WCHAR *picture, WCHAR *text)
+{
+    DateRequest request = {flags, time, picture};
+    FetchWithin(FetchDate, &request, text, DAY_DATE_CHARS);
+}
+
+// Appends one character while the marker has room for it (9 characters);
+// what does not fit is dropped.
+void AppendMarkerChar(WCHAR *marker, WCHAR c)
+{
+    int length = lstrlenW(marker);
+    if (c == 0 || length >= MARKER_CHARS - 1)
+        return;
+    marker[length] = c;
+    marker[length + 1] = 0;
+}
+
+void AppendMarkerText(WCHAR *marker, const WCHAR *text)
+{
+    for (; *text; text++)
+        AppendMarkerChar(marker, *text);
+}
+
+// Once a marker is full every later character is dropped, so the only
+// broken character a cut can leave is a lone high surrogate at the end.
+void DropTrailingHalfCharacter(WCHAR *marker)
+{
+    int length = lstrlenW(marker);
+    if (length > 0 && IS_HIGH_SURROGATE(marker[length - 1]))
+        marker[length - 1] = 0;
+}
+
+BOOL EndsMarkerWalk(WCHAR c)
+{
+    return c == L' ' || c == L'H' || c == L'h' || c == L'm' || c == L's';
+}
+
+BOOL StoreIfDifferent(WCHAR *stored, const WCHAR *derived)
+{
+    if (wcscmp(stored, derived) == 0)
+        return FALSE;
+    lstrcpyW(stored, derived);
+    return TRUE;
+}
+
+// Day name for the day slot: only when the arrangement has a slot for it
+// and the operator text does not take its place.
+BOOL DayNameWanted()
+{
+    return ClockSettings.CenterDayDate != 1 && !ClockSettings.ShowOpName;
+}
+
+} // namespace
+
+void ReadLocaleText(LCTYPE type, WCHAR *text, int chars)
+{
+    FetchWithin(FetchLocaleInfo, &type, text, chars);
+}
+
+void FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars)
+{
+    TimeRequest request = {time, picture};
+    FetchWithin(FetchTime, &request, text, chars);
+}
+
+BOOL RefreshTimeFormat(BOOL *relayout)
+{
+    BOOL changed = FALSE;
+    WCHAR format[TIME_FORMAT_CHARS];
+    ReadLocaleText(LOCALE_STIMEFORMAT, format, TIME_FORMAT_CHARS);
+    TimeFormatInfo.Is24Hour = wcschr(format, L'H') != NULL;
+    TimeFormatInfo.HourNoLeadingZero = wcsstr(format, L"hh") == NULL && wcsstr(format, L"HH") == NULL;
+    if (StoreIfDifferent(TimeFormatInfo.TimeFormat, format))
+        changed = TRUE;
+    if (ClockSettings.ShowTimeMarkers) {
+        WCHAR am[MARKER_CHARS], pm[MARKER_CHARS];
+        ExtractMarkers(TimeFormatInfo.TimeFormat, am, pm);
+        if (StoreIfDifferent(TimeFormatInfo.AmMarker, am))
+            changed = TRUE;
+        if (StoreIfDifferent(TimeFormatInfo.PmMarker, pm))
+            changed = TRUE;
+    }
+    TimeFormatInfo.MarkersPresent = TimeFormatInfo.AmMarker[0] != 0 || TimeFormatInfo.PmMarker[0] != 0;
+    if (changed)
+        ItemState.BackgroundDirty = 1;
+    *relayout = changed;
+    return changed;
+}
+
+void ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
+{
+    am[0] = pm[0] = 0;
+    WCHAR amDesignator[DesignatorChars], pmDesignator[DesignatorChars];
+    ReadLocaleText(LOCALE_S1159, amDesignator, DesignatorChars);
+    ReadLocaleText(LOCALE_S2359, pmDesignator, DesignatorChars);
+    BOOL started = FALSE, doubled = FALSE;
+    for (const WCHAR *p = format; *p; p++) {
+        WCHAR c = *p;
+        if (!started && c != L't')
+            continue;
+        started = TRUE;
+        if (EndsMarkerWalk(c))
+            break;
+        if (c != L't') {
+            AppendMarkerChar(am, c);
+            AppendMarkerChar(pm, c);
+        } else if (p[1] == L't') {
+            doubled = TRUE;
+        } else if (doubled) {
+            AppendMarkerText(am, amDesignator);
+            AppendMarkerText(pm, pmDesignator);
+            doubled = FALSE;
+        } else {
+            AppendMarkerChar(am, amDesignator[0]);
+            AppendMarkerChar(pm, pmDesignator[0]);
+        }
+    }
+    DropTrailingHalfCharacter(am);
+    DropTrailingHalfCharacter(pm);
+}
+
+const WCHAR *HourPicture()
+{
+    if (TimeFormatInfo.Is24Hour)
+        return TimeFormatInfo.HourNoLeadingZero ? L"H" : L"HH";
+    return TimeFormatInfo.HourNoLeadingZero ? L"h" : L"hh";
+}
+
+void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
+{
+    texts->DaySlot[0] = 0;
+    texts->Date[0] = 0;
+    if (ClockSettings.ShowShortDate) {
+        if (DayNameWanted())
+            FormatDate(localTime, 0, L"dddd", texts->DaySlot);
+        FormatDate(localTime, DATE_SHORTDATE, NULL, texts->Date);
+    } else {
+        WCHAR picture[LongDatePictureChars];
+        ReadLocaleText(LOCALE_SLONGDATE, picture, LongDatePictureChars);
+        if (wcsstr(picture, L"ddd") != NULL) {
+            // The long date names the day itself: it stands alone, centred.
+            ClockSettings.CenterDayDate = 1;
+        } else if (DayNameWanted()) {
+            FormatDate(localTime, 0, L"dddd", texts->DaySlot);
+        }
+        FormatDate(localTime, DATE_LONGDATE, NULL, texts->Date);
+    }
+    if (ClockSettings.ShowOpName)
+        CopyWithin(texts->DaySlot, DAY_DATE_CHARS, OperatorText);
+    texts->Arrangement = ClockSettings.CenterDayDate;
+}

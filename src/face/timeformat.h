@@ -20,7 +20,16 @@ extern TimeFormatInfoRecord TimeFormatInfo;
 // (which also means the layout must be recomputed, reported in *relayout).
 BOOL RefreshTimeFormat(BOOL *relayout);
 
+// The markers that the "t" specifiers of `format` produce, with the
+// locale's designators put in; `am` and `pm` hold MARKER_CHARS characters.
 void ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm);
+
+// GetLocaleInfoW of the user locale into `chars` characters; a longer
+// value is cut to fit (chars - 1 characters and the terminator).
+void ReadLocaleText(LCTYPE type, WCHAR *text, int chars);
+// GetTimeFormatW of the user locale with `picture`, cut to fit like
+// ReadLocaleText; empty on failure.
+void FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars);
 
 // Picture for the hour field: "HH", "H", "hh" or "h".
 const WCHAR *HourPicture();
