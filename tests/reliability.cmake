@@ -1,2 +1,3 @@
 qzl_add_test(unit test_fuzz_settings SOURCES test_fuzz_settings.cpp)
 qzl_add_test(dll test_soak SOURCES test_soak.cpp PROFILES qvga96 vga192)
+qzl_add_test(unit test_fuzz_locale SOURCES test_fuzz_locale.cpp)
