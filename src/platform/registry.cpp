@@ -26,6 +26,10 @@ HRESULT RegistryGetString(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, LP
                            NULL, pszData, &size);
     if (rc != ERROR_SUCCESS) {
         pszData[0] = 0;
+        // The shell library reports a value longer than the buffer as an
+        // insufficient buffer and copies nothing.
+        if (rc == ERROR_MORE_DATA)
+            rc = ERROR_INSUFFICIENT_BUFFER;
         return HRESULT_FROM_WIN32(rc);
     }
     pszData[cchData - 1] = 0;

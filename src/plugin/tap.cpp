@@ -1,14 +1,180 @@
+// Taps on the strip: a plain tap runs the user's action, a tap-and-hold
+// opens the context menu ("Run...", "Options" and, on the bell, the time
+// until the next alarm), and either takes the Today selection when the item
+// manages its own.
 #include "tap.h"
+#include "aygshell.h"
+#include "todaycmn.h"
+#include "itemwindow.h"
+#include "module.h"
+#include "settings.h"
+#include "layout.h"
+#include "fonts.h"
+#include "alarm.h"
+#include "options.h"
+#include "resource.h"
+#include "resstr.h"
+
+#include <shellapi.h>
+
+namespace {
+
+// The item takes the selection itself after each press.
+const DWORD ItemManagedSelection = 2;
+const int AlarmLineChars = 100;
+
+struct BellBox {
+    int Dpi;
+    int Width;
+    int Height;
+};
+
+// The bell's outline at each supported resolution. Other resolutions give
+// the item no height, so no tap reaches it; the 96 dpi box stands in there.
+const BellBox BellBoxes[] = {
+    {96, 11, 12},
+    {128, 15, 14},
+    {192, 20, 23},
+};
+
+const BellBox *BellBoxFor(int dpi)
+{
+    for (const BellBox &box : BellBoxes)
+        if (box.Dpi == dpi)
+            return &box;
+    return &BellBoxes[0];
+}
+
+BOOL RecognizeTapAndHold(HWND window, POINT stylus)
+{
+    SHRGINFO info = {};
+    info.cbSize = sizeof(info);
+    info.hwndClient = window;
+    info.ptDown = stylus;
+    info.dwFlags = SHRG_RETURNCMD;
+    return SHRecognizeGesture(&info) == GN_CONTEXTMENU;
+}
+
+// The bell box with a margin of three device pixels on every side; every
+// edge belongs to it.
+BOOL StylusOnBell(HWND window, POINT stylus)
+{
+    RECT item;
+    ItemRect(window, &item);
+    int offset = (item.right - ClockLayout.TimeWidth) / 2;
+    const BellBox *box = BellBoxFor(ClockLayout.DpiX);
+    int mx = DeviceX(3), my = DeviceY(3);
+    int left = ClockLayout.BellLeft + offset, top = ClockLayout.BellTop;
+    return left - mx <= stylus.x && stylus.x <= left + box->Width + mx && top - my <= stylus.y &&
+           stylus.y <= top + box->Height + my;
+}
+
+void AppendAlarmLine(HMENU menu)
+{
+    WCHAR line[AlarmLineChars];
+    FormatNextAlarm(line);
+    AppendMenuW(menu, MF_SEPARATOR, 0, NULL);
+    AppendMenuW(menu, MF_STRING, IDM_NEXT_ALARM, line);
+}
+
+HMENU BuildContextMenu(HWND window, POINT stylus)
+{
+    HMENU menu = CreatePopupMenu();
+    if (menu == NULL)
+        return NULL;
+    AppendMenuW(menu, MF_STRING, IDM_OPTIONS, LoadStringInPlace(ModuleInstance, IDS_OPTIONS_MENU));
+    if (ClockSettings.TapAndHoldEnabled)
+        InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, IDM_RUN, LoadStringInPlace(ModuleInstance, IDS_RUN));
+    if (StylusOnBell(window, stylus) && ItemState.AlarmSet && ClockSettings.AlarmIconEnabled)
+        AppendAlarmLine(menu);
+    return menu;
+}
+
+// The exported options procedure has the platform's BOOL result; a 64-bit
+// dialog manager reads an INT_PTR, so the result is widened here.
+INT_PTR CALLBACK OptionsHostProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return CustomItemOptionsDlgProc(dialog, message, wParam, lParam);
+}
+
+// Runs the options host dialog modally; nothing happens when its template
+// cannot be found or loaded.
+void RunOptionsDialog()
+{
+    HRSRC resource = FindResourceW(ModuleInstance, MAKEINTRESOURCEW(IDD_OPTIONS_HOST), (LPCWSTR)RT_DIALOG);
+    if (resource == NULL)
+        return;
+    HGLOBAL loaded = LoadResource(ModuleInstance, resource);
+    if (loaded == NULL)
+        return;
+    const DLGTEMPLATE *dialog = (const DLGTEMPLATE *)LockResource(loaded);
+    if (dialog == NULL)
+        return;
+    DialogBoxIndirectParamW(ModuleInstance, dialog, NULL, OptionsHostProc, 0);
+}
+
+void RunMenuCommand(UINT command)
+{
+    switch (command) {
+    case IDM_RUN: LaunchAction(ClockSettings.FileOnAction); break;
+    case IDM_OPTIONS: RunOptionsDialog(); break;
+    }
+}
+
+void TakeSelectionIfItemManaged(HWND window)
+{
+    if (Selectability == ItemManagedSelection)
+        PostMessageW(GetParent(window), TODAYM_TOOKSELECTION, (WPARAM)window, 0);
+}
+
+} // namespace
+
+// FALSE when the menu cannot be created.
+BOOL RunContextMenu(HWND window, POINT stylus)
+{
+    HMENU menu = BuildContextMenu(window, stylus);
+    if (menu == NULL)
+        return FALSE;
+    POINT screen = stylus;
+    ClientToScreen(window, &screen);
+    UINT command = (UINT)TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_CENTERALIGN, screen.x,
+                                          screen.y, window, NULL);
+    RunMenuCommand(command);
+    DestroyMenu(menu);
+    return TRUE;
+}
 
 LRESULT OnItemButtonDown(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)window; (void)message; (void)wParam; (void)lParam;
+    POINT stylus = {LOWORD(lParam), HIWORD(lParam)};
+    if (RecognizeTapAndHold(window, stylus) && !RunContextMenu(window, stylus))
+        return DefWindowProcW(window, message, wParam, lParam);
+    TakeSelectionIfItemManaged(window);
     return 0;
 }
+
 LRESULT OnItemButtonUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)window; (void)message; (void)wParam; (void)lParam;
+    if (ClockSettings.TapAndHoldEnabled)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (ClockSettings.FileOnAction[0] != 0)
+        LaunchAction(ClockSettings.FileOnAction);
     return 0;
 }
-LRESULT OnTodayAction(HWND) { return 0; }
-BOOL LaunchAction(const WCHAR *) { return FALSE; }
+
+LRESULT OnTodayAction(HWND)
+{
+    if (ClockSettings.FileOnAction[0] != 0)
+        LaunchAction(ClockSettings.FileOnAction);
+    return 0;
+}
+
+BOOL LaunchAction(const WCHAR *path)
+{
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = 0;
+    info.lpFile = path;
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info);
+}
