@@ -329,12 +329,26 @@ static void ToggleAlarm(int alarm)
 // Rotation: the virtual desktop swaps width and height; the host follows
 // in ScreenSizeChanged (also reached through WM_DISPLAYCHANGE).
 
+// Wine's virtual desktop turns reliably only at QVGA sizes (larger round
+// trips have brought the wineserver down), and a square screen has no
+// other orientation.
+static bool RotationEmulated(const DEVMODEW *mode)
+{
+    return mode->dmPelsWidth != mode->dmPelsHeight && mode->dmPelsWidth <= 320 &&
+           mode->dmPelsHeight <= 320;
+}
+
 static bool SwapDisplayOrientation(void)
 {
     DEVMODEW mode = {};
     mode.dmSize = sizeof(mode);
     if (!EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode))
         return false;
+    if (!RotationEmulated(&mode)) {
+        ReportError(L"todayemu: a %lux%lu screen is not turned (only 240x320 and 320x240 are)\n",
+                    mode.dmPelsWidth, mode.dmPelsHeight);
+        return false;
+    }
     DWORD width = mode.dmPelsWidth;
     mode.dmPelsWidth = mode.dmPelsHeight;
     mode.dmPelsHeight = width;
@@ -383,12 +397,19 @@ static void RotateScreen(void)
 // Options, the way the Today settings open them: the item's dialog 500
 // with its export 241 as the dialog procedure.
 
+// The item's procedure answers a BOOL (32 bits); a dialog procedure
+// answers an INT_PTR. Calling it through its own type widens the answer
+// properly instead of leaving the upper half of the register to chance.
+static INT_PTR CALLBACK ItemOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return Host.optionsProc(dialog, message, wParam, lParam);
+}
+
 static void OpenItemOptions(void)
 {
     if (!Host.dll || !Host.optionsProc)
         return;
-    DialogBoxParamW(Host.dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), Host.window,
-                    (DLGPROC)(void *)Host.optionsProc, 0);
+    DialogBoxParamW(Host.dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), Host.window, ItemOptionsProc, 0);
     SetFocus(Host.window);
     RefreshItem();
 }

@@ -90,7 +90,10 @@ static void OnTimer(WPARAM id)
 
 static void OnKeyDown(WPARAM key)
 {
-    if (key == VK_UP || key == VK_DOWN)
+    // A sleeping device wakes on any key and does nothing else with it.
+    if (Host.suspended)
+        ResumeDevice();
+    else if (key == VK_UP || key == VK_DOWN)
         MoveSelection(key == VK_UP ? -1 : 1);
     else if (key == VK_RETURN)
         RunSelectedAction();
