@@ -453,23 +453,6 @@ static void BroadcastPower(WPARAM event)
     }
 }
 
-static void PumpMessagesFor(DWORD ms)
-{
-    ULONGLONG end = GetTickCount64() + ms;
-    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-        MsgWaitForMultipleObjects(0, NULL, FALSE, (DWORD)(end - now), QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage((int)msg.wParam);
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
 static const wchar_t OverlayClass[] = L"TodayEmuDarkScreen";
 
 static LRESULT CALLBACK OverlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

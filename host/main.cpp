@@ -34,17 +34,22 @@ void ReportError(const wchar_t *format, ...)
 // ---------------------------------------------------------------------------
 // The headless screenshot.
 
-static void PumpPendingMessages(DWORD settleMs)
+void PumpMessagesFor(DWORD ms)
 {
-    ULONGLONG end = GetTickCount64() + settleMs;
-    MSG msg;
-    do {
+    ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, (DWORD)(end - now), QS_ALLINPUT);
+        MSG msg;
         while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // Leave the quit for the main loop.
+                PostQuitMessage((int)msg.wParam);
+                return;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        Sleep(10);
-    } while (GetTickCount64() < end);
+    }
 }
 
 static void TakeScreenshotAndQuit(void)
@@ -56,7 +61,7 @@ static void TakeScreenshotAndQuit(void)
         QueryItemRefresh();
     RedrawWindow(Host.window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // Give the display driver a moment to put the drawing on the screen.
-    PumpPendingMessages(100);
+    PumpMessagesFor(100);
     if (SaveScreenshot(Host.window, Host.options->screenshotPath)) {
         Host.exitCode = ExitOk;
     } else {

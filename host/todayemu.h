@@ -102,6 +102,7 @@ enum {
 
 // main.cpp
 void ReportError(const wchar_t *format, ...);
+void PumpMessagesFor(DWORD ms);
 
 // cmdline.cpp
 bool ParseCommandLine(int argc, wchar_t **argv, HostOptions *options);
