@@ -1,0 +1,4 @@
+# Next alarm, operator text, suspend watcher and power stand-ins, taps.
+qzl_add_test(unit status_alarm SOURCES status_alarm.cpp)
+qzl_add_test(unit status_phone SOURCES status_phone.cpp)
+qzl_add_test(unit watcher_power SOURCES watcher_power.cpp)

@@ -1,0 +1,544 @@
+// Message queues, the power manager stand-in and the suspend watcher.
+// Suspend and resume are broadcast the way the desktop (and the Today
+// emulator) does it: WM_POWERBROADCAST sent to every top-level window of the
+// process. The item window here is a stand-in that records, for each
+// WM_USER and each paint, whether the time was visible.
+#include "testlib.h"
+#include "msgqueue.h"
+#include "itemwindow.h"
+#include "watcher.h"
+
+// ---- Helpers ------------------------------------------------------------------
+
+static HANDLE NewQueue(DWORD maxMessages, DWORD maxMessage, BOOL read, DWORD flags = 0)
+{
+    MSGQUEUEOPTIONS options = {};
+    options.dwSize = sizeof(options);
+    options.dwFlags = flags;
+    options.dwMaxMessages = maxMessages;
+    options.cbMaxMessage = maxMessage;
+    options.bReadAccess = read;
+    return CreateMsgQueue(NULL, &options);
+}
+
+static HANDLE OpenWriter(HANDLE queue)
+{
+    MSGQUEUEOPTIONS options = {};
+    options.dwSize = sizeof(options);
+    options.bReadAccess = FALSE;
+    return OpenMsgQueue(GetCurrentProcess(), queue, &options);
+}
+
+static BOOL Signalled(HANDLE handle)
+{
+    return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+}
+
+struct WindowsOfOtherThreads {
+    HWND Found;
+};
+
+static BOOL CALLBACK FindOtherThreadWindow(HWND window, LPARAM parameter)
+{
+    DWORD process = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId())
+        return TRUE;
+    WCHAR name[64];
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    if (lstrcmpW(name, L"IME") == 0)
+        return TRUE;
+    ((WindowsOfOtherThreads *)parameter)->Found = window;
+    return FALSE;
+}
+
+// The power manager's window: the one top-level window of this process that
+// belongs to another thread. Waits up to `ms` for it to appear.
+static HWND PowerWindow(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        WindowsOfOtherThreads found = {};
+        EnumWindows(FindOtherThreadWindow, (LPARAM)&found);
+        if (found.Found || GetTickCount() - start >= ms)
+            return found.Found;
+        Sleep(5);
+    }
+}
+
+static BOOL CALLBACK SendPowerBroadcast(HWND window, LPARAM event)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_POWERBROADCAST, (WPARAM)event, 0, SMTO_NORMAL, 5000, &result);
+    }
+    return TRUE;
+}
+
+// What the emulator does on suspend and resume; returns the milliseconds
+// the broadcast took.
+static DWORD Broadcast(WPARAM event)
+{
+    DWORD start = GetTickCount();
+    EnumWindows(SendPowerBroadcast, (LPARAM)event);
+    return GetTickCount() - start;
+}
+
+// ---- A reader thread that logs power messages -------------------------------
+
+struct PowerLog {
+    HANDLE Queue;
+    HANDLE Stop;
+    volatile LONG Count;
+    DWORD Message[8];
+    DWORD Flags[8];
+    DWORD Length[8];
+    DWORD Bytes[8];
+    WCHAR Name[8][16];
+};
+
+static DWORD WINAPI LogPowerMessages(LPVOID parameter)
+{
+    PowerLog *log = (PowerLog *)parameter;
+    HANDLE handles[2] = {log->Queue, log->Stop};
+    while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        DWORD buffer[134] = {}, bytes = 0, flags = 0;
+        if (!ReadMsgQueue(log->Queue, buffer, sizeof(buffer), &bytes, 0, &flags) || log->Count >= 8)
+            continue;
+        const POWER_BROADCAST *b = (const POWER_BROADCAST *)buffer;
+        int i = log->Count;
+        log->Message[i] = b->Message;
+        log->Flags[i] = b->Flags;
+        log->Length[i] = b->Length;
+        log->Bytes[i] = bytes;
+        lstrcpynW(log->Name[i], b->SystemPowerState, 16);
+        InterlockedIncrement(&log->Count);
+    }
+    return 0;
+}
+
+// ---- The item window stand-in ---------------------------------------------------
+
+struct ItemRecord {
+    int Users;              // WM_USER handled
+    int UsersSent;          // ... of them sent (rather than posted)
+    LONG UserTimeVisible;   // TimeVisible at the last WM_USER
+    int Paints;
+    LONG PaintTimeVisible;  // TimeVisible at the last paint
+};
+static ItemRecord Item;
+
+static LRESULT CALLBACK ItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_USER:
+        Item.Users++;
+        if (InSendMessage())
+            Item.UsersSent++;
+        Item.UserTimeVisible = ItemState.TimeVisible;
+        InvalidateRect(window, NULL, FALSE);
+        UpdateWindow(window);
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        Item.Paints++;
+        Item.PaintTimeVisible = ItemState.TimeVisible;
+        EndPaint(window, &ps);
+        return 0;
+    }
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+static HWND Host, ItemWindow;
+
+static void CreateItemWindows()
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ItemProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"WatcherTestItem";
+    RegisterClassW(&wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"WatcherTestHost";
+    RegisterClassW(&wc);
+    Host = CreateWindowExW(0, L"WatcherTestHost", L"host", WS_POPUP | WS_VISIBLE, 0, 0, 240, 100, NULL, NULL,
+                           wc.hInstance, NULL);
+    ItemWindow = CreateWindowExW(0, L"WatcherTestItem", L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, Host, NULL,
+                                 wc.hInstance, NULL);
+    ItemState.Window = ItemWindow;
+    PumpMessages(50);
+}
+
+static DWORD StartWatcherAndWait()
+{
+    DWORD start = GetTickCount();
+    StartSuspendWatcher();
+    PowerWindow(5000);
+    return GetTickCount() - start;
+}
+
+static DWORD TimedStop()
+{
+    DWORD start = GetTickCount();
+    StopSuspendWatcher();
+    return GetTickCount() - start;
+}
+
+static DWORD LongestStop;
+
+static void NoteStop(const char *state, DWORD ms)
+{
+    printf("stop while %s: %lu ms\n", state, ms);
+    if (ms > LongestStop)
+        LongestStop = ms;
+    ok(ms < 10000, "stop while %s returned (%lu ms)", state, ms);
+}
+
+// ---- Queues -------------------------------------------------------------------
+
+static void test_queue_signals_and_limits()
+{
+    HANDLE reader = NewQueue(2, 16, TRUE);
+    ok(reader != NULL, "read queue created");
+    HANDLE writer = OpenWriter(reader);
+    ok(writer != NULL, "write handle opened");
+    ok(!Signalled(reader), "empty queue: read handle not signalled");
+    ok(Signalled(writer), "empty queue: write handle signalled");
+
+    char a[] = "abc", b[] = "defgh";
+    ok(WriteMsgQueue(writer, a, sizeof(a), 0, 0), "first write");
+    ok(Signalled(reader), "read handle signalled while a message is queued");
+    ok(WriteMsgQueue(writer, b, sizeof(b), 0, MSGQUEUE_MSGALERT), "second write");
+    ok(!Signalled(writer), "full queue: write handle not signalled");
+    SetLastError(0);
+    ok(!WriteMsgQueue(writer, a, sizeof(a), 0, 0), "third write refused");
+    ok_int(GetLastError(), ERROR_TIMEOUT);
+    DWORD start = GetTickCount();
+    ok(!WriteMsgQueue(writer, a, sizeof(a), 60, 0), "write with time-out refused");
+    ok(GetTickCount() - start >= 40, "write waited for room");
+
+    char buffer[32] = {};
+    DWORD bytes = 0, flags = 99;
+    ok(ReadMsgQueue(reader, buffer, sizeof(buffer), &bytes, 0, &flags), "first read");
+    ok_int(bytes, sizeof(a));
+    ok(lstrcmpA(buffer, "abc") == 0, "first message \"%s\"", buffer);
+    ok_int(flags, 0);
+    ok(Signalled(writer), "room again after a read");
+    // A buffer too small gets the message's first bytes and consumes it.
+    SetLastError(0);
+    ok(!ReadMsgQueue(reader, buffer, 2, &bytes, 0, &flags), "short read reports failure");
+    ok_int(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    ok_int(bytes, 2);
+    ok(buffer[0] == 'd' && buffer[1] == 'e', "short read copied the first bytes");
+    ok_int(flags, MSGQUEUE_MSGALERT);
+    ok(!Signalled(reader), "queue empty again");
+
+    // A time-out of 0 does not block.
+    start = GetTickCount();
+    SetLastError(0);
+    ok(!ReadMsgQueue(reader, buffer, sizeof(buffer), &bytes, 0, &flags), "read of an empty queue");
+    ok_int(GetLastError(), ERROR_TIMEOUT);
+    ok(GetTickCount() - start < 50, "read with time-out 0 did not wait");
+
+    // Access is checked per handle.
+    SetLastError(0);
+    ok(!WriteMsgQueue(reader, a, sizeof(a), 0, 0), "no writing through a read handle");
+    ok_int(GetLastError(), ERROR_ACCESS_DENIED);
+    ok(!ReadMsgQueue(writer, buffer, sizeof(buffer), &bytes, 0, &flags), "no reading through a write handle");
+    // Bad parameters.
+    ok(!ReadMsgQueue(reader, NULL, 4, &bytes, 0, &flags), "null buffer refused");
+    ok(!ReadMsgQueue(reader, buffer, 0, &bytes, 0, &flags), "empty buffer refused");
+    ok(!WriteMsgQueue(writer, a, 0, 0, 0), "empty message refused");
+    ok(!ReadMsgQueue((HANDLE)0x1234, buffer, 4, &bytes, 0, &flags), "foreign handle refused");
+
+    ok(CloseMsgQueue(reader), "reader closed");
+    SetLastError(0);
+    ok(!WriteMsgQueue(writer, a, sizeof(a), 0, 0), "no reader: write refused");
+    ok_int(GetLastError(), ERROR_PIPE_NOT_CONNECTED);
+    ok(CloseMsgQueue(writer), "writer closed");
+    ok(!CloseMsgQueue(writer), "second close refused");
+}
+
+static void test_oversized_message_refused()
+{
+    HANDLE reader = NewQueue(4, 8, TRUE);
+    HANDLE writer = OpenWriter(reader);
+    char big[64];
+    FillMemory(big, sizeof(big), 'x');
+    SetLastError(0);
+    ok(!WriteMsgQueue(writer, big, 9, 0, 0), "a message one byte too large is refused");
+    ok_int(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    ok(!WriteMsgQueue(writer, big, sizeof(big), INFINITE, 0), "a large message is refused at once");
+    ok(!Signalled(reader), "nothing queued");
+    ok(WriteMsgQueue(writer, big, 8, 0, 0), "a message of the largest size fits");
+    CloseMsgQueue(writer);
+    CloseMsgQueue(reader);
+
+    // Queue options that make no sense.
+    ok(NewQueue(4, 0, TRUE) == NULL, "zero message size refused");
+    MSGQUEUEOPTIONS options = {};
+    options.dwSize = 4;
+    options.cbMaxMessage = 16;
+    ok(CreateMsgQueue(NULL, &options) == NULL, "short options refused");
+    ok(CreateMsgQueue(NULL, NULL) == NULL, "no options refused");
+}
+
+struct LateWriter {
+    HANDLE Writer;
+    DWORD Delay;
+};
+
+static DWORD WINAPI WriteLate(LPVOID parameter)
+{
+    LateWriter *late = (LateWriter *)parameter;
+    Sleep(late->Delay);
+    DWORD value = 7;
+    WriteMsgQueue(late->Writer, &value, sizeof(value), 0, 0);
+    return 0;
+}
+
+static void test_blocking_read_and_unlimited_queue()
+{
+    HANDLE reader = NewQueue(0, 4, TRUE);
+    HANDLE writer = OpenWriter(reader);
+    LateWriter late = {writer, 30};
+    HANDLE thread = CreateThread(NULL, 0, WriteLate, &late, 0, NULL);
+    DWORD value = 0, bytes = 0, flags = 0;
+    ok(ReadMsgQueue(reader, &value, sizeof(value), &bytes, 2000, &flags), "blocking read got the late message");
+    ok_int(value, 7);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+
+    // dwMaxMessages 0: no limit.
+    int written = 0;
+    for (DWORD i = 0; i < 200; i++)
+        written += WriteMsgQueue(writer, &i, sizeof(i), 0, 0) ? 1 : 0;
+    ok_int(written, 200);
+    int read = 0;
+    while (ReadMsgQueue(reader, &value, sizeof(value), &bytes, 0, &flags))
+        read++;
+    ok_int(read, 200);
+    CloseMsgQueue(writer);
+    CloseMsgQueue(reader);
+}
+
+static void test_event_modify()
+{
+    HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
+    ok(EventModify(event, EVENT_SET) && Signalled(event), "EVENT_SET");
+    ok(EventModify(event, EVENT_RESET) && !Signalled(event), "EVENT_RESET");
+    ok(EventModify(event, EVENT_PULSE) && !Signalled(event), "EVENT_PULSE leaves it reset");
+    ok(!EventModify(event, 9), "unknown function refused");
+    CloseHandle(event);
+}
+
+// ---- Power manager ---------------------------------------------------------------
+
+static void test_power_broadcasts()
+{
+    PowerLog log = {};
+    log.Queue = NewQueue(4, 536, TRUE);
+    log.Stop = CreateEventW(NULL, TRUE, FALSE, NULL);
+    HANDLE notifications = RequestPowerNotifications(log.Queue, PBT_TRANSITION | PBT_RESUME);
+    ok(notifications != NULL, "notifications requested");
+    ok(PowerWindow(5000) != NULL, "the power manager has a top-level window");
+    HANDLE reader = CreateThread(NULL, 0, LogPowerMessages, &log, 0, NULL);
+
+    Broadcast(PBT_APMSUSPEND);
+    // The reader has the message by the time the broadcast returns.
+    ok_int(log.Count, 1);
+    ok_int(log.Message[0], PBT_TRANSITION);
+    ok_int(log.Flags[0], POWER_STATE_SUSPEND);
+    ok_wstr(log.Name[0], L"suspend");
+    ok_int(log.Length[0], sizeof(L"suspend"));
+    ok_int(log.Bytes[0], FIELD_OFFSET(POWER_BROADCAST, SystemPowerState) + sizeof(L"suspend"));
+
+    Broadcast(PBT_APMRESUMESUSPEND);
+    ok_int(log.Count, 3);
+    ok_int(log.Message[1], PBT_RESUME);
+    ok_int(log.Message[2], PBT_TRANSITION);
+    ok_int(log.Flags[2], POWER_STATE_ON);
+    ok_wstr(log.Name[2], L"on");
+
+    // Events the queue did not ask for do not reach it.
+    Broadcast(PBT_APMPOWERSTATUSCHANGE);
+    Sleep(50);
+    ok_int(log.Count, 3);
+
+    SetEvent(log.Stop);
+    WaitForSingleObject(reader, INFINITE);
+    CloseHandle(reader);
+    ok_int(StopPowerNotifications(notifications), ERROR_SUCCESS);
+    ok_int(StopPowerNotifications(notifications), ERROR_INVALID_PARAMETER);
+    ok(PowerWindow(0) == NULL, "the power manager is gone with its last registration");
+    ok(RequestPowerNotifications((HANDLE)0x1234, PBT_TRANSITION) == NULL, "a foreign handle is refused");
+    CloseMsgQueue(log.Queue);
+    CloseHandle(log.Stop);
+}
+
+static void test_power_message_too_large_for_queue()
+{
+    // A queue whose messages are smaller than a POWER_BROADCAST: the power
+    // manager's write is refused, nothing is queued, the broadcast does not
+    // wait for it, and a second, proper queue still gets its message.
+    HANDLE small = NewQueue(4, 12, TRUE);
+    HANDLE fine = NewQueue(4, 536, TRUE);
+    HANDLE smallNote = RequestPowerNotifications(small, POWER_NOTIFY_ALL);
+    HANDLE fineNote = RequestPowerNotifications(fine, PBT_TRANSITION);
+    ok(smallNote && fineNote, "both registered");
+    PowerWindow(5000);
+    DWORD took = Broadcast(PBT_APMSUSPEND);
+    ok(!Signalled(small), "nothing queued on the small queue");
+    ok(Signalled(fine), "the proper queue has its message");
+    // The unread message on the proper queue holds the broadcast up to its
+    // bound (one second); never longer.
+    ok(took < 3000, "broadcast bounded (%lu ms)", took);
+    BYTE buffer[536];
+    DWORD bytes = 0, flags = 0;
+    ok(ReadMsgQueue(fine, buffer, sizeof(buffer), &bytes, 0, &flags), "proper queue read");
+    StopPowerNotifications(smallNote);
+    StopPowerNotifications(fineNote);
+    CloseMsgQueue(small);
+    CloseMsgQueue(fine);
+}
+
+// ---- Suspend watcher ---------------------------------------------------------------
+
+static void test_watcher_hides_time_over_suspend()
+{
+    Item = ItemRecord();
+    ItemState.TimeVisible = 1;
+    StartWatcherAndWait();
+    ok(ItemState.WatcherThread != NULL && ItemState.WatcherStopEvent != NULL, "watcher started");
+
+    Broadcast(PBT_APMSUSPEND);
+    // Before the broadcast returns, the item has repainted without the time.
+    ok_int(ItemState.TimeVisible, 0);
+    ok_int(Item.UsersSent, 1);
+    ok_int(Item.UserTimeVisible, 0);
+    ok(Item.Paints >= 1, "repainted during the broadcast");
+    ok_int(Item.PaintTimeVisible, 0);
+
+    int paints = Item.Paints;
+    Broadcast(PBT_APMRESUMESUSPEND);
+    ok_int(ItemState.TimeVisible, 1);
+    PumpMessages(200);
+    // The wake-up posts one repaint with the time; the transition into the
+    // on state that follows is read and dropped.
+    ok_int(Item.Users, 2);
+    ok_int(Item.UsersSent, 1);
+    ok_int(Item.UserTimeVisible, 1);
+    ok(Item.Paints > paints, "repainted after resume");
+    ok_int(Item.PaintTimeVisible, 1);
+
+    // A transition into the on state while nothing is hidden changes nothing.
+    Broadcast(PBT_APMRESUMEAUTOMATIC);
+    PumpMessages(150);
+    ok_int(Item.Users, 2);
+    ok_int(ItemState.TimeVisible, 1);
+
+    // Two suspends in a row: the second wakes the hidden watcher (time back,
+    // one post) and then hides the time again.
+    Broadcast(PBT_APMSUSPEND);
+    Broadcast(PBT_APMSUSPEND);
+    ok_int(ItemState.TimeVisible, 0);
+    PumpMessages(150);
+    ok_int(Item.UsersSent, 3);
+    ok_int(Item.Users, 5);
+    ok_int(ItemState.TimeVisible, 0);
+    Broadcast(PBT_APMRESUMESUSPEND);
+    PumpMessages(150);
+    ok_int(ItemState.TimeVisible, 1);
+    ok_int(Item.PaintTimeVisible, 1);
+
+    NoteStop("waiting for power messages", TimedStop());
+    ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "handles closed and zeroed");
+    ok(PowerWindow(0) == NULL, "power manager gone");
+}
+
+static void test_watcher_started_once()
+{
+    StartWatcherAndWait();
+    HANDLE thread = ItemState.WatcherThread;
+    HANDLE event = ItemState.WatcherStopEvent;
+    StartSuspendWatcher();
+    ok(ItemState.WatcherThread == thread, "second start keeps the running thread");
+    ok(ItemState.WatcherStopEvent == event, "second start keeps the event");
+    ok(WaitForSingleObject(thread, 0) == WAIT_TIMEOUT, "the watcher still runs");
+    NoteStop("started twice", TimedStop());
+    // Stopping what is not running is harmless.
+    StopSuspendWatcher();
+    ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "still zero");
+}
+
+static void test_stop_while_hiding()
+{
+    Item = ItemRecord();
+    StartWatcherAndWait();
+    Broadcast(PBT_APMSUSPEND);
+    ok_int(ItemState.TimeVisible, 0);
+    // The watcher now waits for the wake-up, which may never come.
+    NoteStop("hiding the time", TimedStop());
+    ok_int(ItemState.TimeVisible, 1);
+    PumpMessages(100);
+    ok_int(Item.UserTimeVisible, 1);
+    ok_int(Item.PaintTimeVisible, 1);
+}
+
+static DWORD WINAPI SendSuspendToPowerWindow(LPVOID window)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW((HWND)window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_NORMAL, 10000, &result);
+    return 0;
+}
+
+static void test_stop_while_watcher_sends()
+{
+    // The suspend comes from another thread while this one does not pump:
+    // the watcher hangs in its synchronous send to this thread's window
+    // until the stop serves it.
+    Item = ItemRecord();
+    StartWatcherAndWait();
+    HWND power = PowerWindow(5000);
+    HANDLE sender = CreateThread(NULL, 0, SendSuspendToPowerWindow, power, 0, NULL);
+    Sleep(300);
+    ok_int(Item.Users, 0);
+    NoteStop("inside its synchronous send", TimedStop());
+    ok_int(Item.UsersSent, 1);
+    ok_int(Item.UserTimeVisible, 0);
+    ok(WaitForSingleObject(sender, 5000) == WAIT_OBJECT_0, "the broadcast came back");
+    CloseHandle(sender);
+    ok_int(ItemState.TimeVisible, 1);
+    PumpMessages(100);
+}
+
+static void test_stop_right_after_start()
+{
+    StartSuspendWatcher();
+    NoteStop("starting up", TimedStop());
+    ok(PowerWindow(0) == NULL, "power manager gone");
+}
+
+int main()
+{
+    run_test(test_queue_signals_and_limits);
+    run_test(test_oversized_message_refused);
+    run_test(test_blocking_read_and_unlimited_queue);
+    run_test(test_event_modify);
+    run_test(test_power_broadcasts);
+    run_test(test_power_message_too_large_for_queue);
+    CreateItemWindows();
+    run_test(test_watcher_hides_time_over_suspend);
+    run_test(test_watcher_started_once);
+    run_test(test_stop_while_hiding);
+    run_test(test_stop_while_watcher_sends);
+    run_test(test_stop_right_after_start);
+    printf("longest stop: %lu ms\n", LongestStop);
+    DestroyWindow(ItemWindow);
+    DestroyWindow(Host);
+    return TestSummary();
+}
