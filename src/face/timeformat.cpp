@@ -16,24 +16,14 @@ const int DesignatorChars = 9;
 // The long date picture only has to be searched for "ddd".
 const int LongDatePictureChars = 80;
 
-// Cuts `text` to at most `chars` - 1 characters without leaving half of a
-// surrogate pair at the end.
-void TerminateWithin(WCHAR *text, int chars)
-{
-    int length = lstrlenW(text);
-    if (length < chars)
-        return;
-    length = chars - 1;
-    if (length > 0 && IS_HIGH_SURROGATE(text[length - 1]))
-        length--;
-    text[length] = 0;
-}
-
-// Copies `source` into `text` (of `chars`) as far as it fits.
+// Copies `source` into `text` (of `chars`) as far as it fits, without
+// leaving half of a surrogate pair at the end.
 void CopyWithin(WCHAR *text, int chars, const WCHAR *source)
 {
     lstrcpynW(text, source, chars);
-    TerminateWithin(text, chars);
+    int length = lstrlenW(text);
+    if (length > 0 && IS_HIGH_SURROGATE(text[length - 1]))
+        text[length - 1] = 0;
 }
 
 // A locale call that does not fit the caller's buffer fails and leaves
