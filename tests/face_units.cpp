@@ -137,6 +137,8 @@ static void test_build_fonts()
     ok_wstr(seconds.lfFaceName, hour.lfFaceName);
     ok_int(seconds.lfWeight, hour.lfWeight);
     ok_int(seconds.lfHeight, heights.Seconds);
+    ok_int(dayDate.lfWidth, 0);
+    ok_int(hour.lfWidth, 0);
     // 9 points is well below 40 % of 38: two marker lines stay possible.
     ok_int(ClockSettings.SingleTMLine, 0);
 

@@ -228,6 +228,10 @@ void BuildClockFonts()
 
     LOGFONTW font = {};
     GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(font), &font);
+    // The stock font records the average width that goes with its own
+    // height; kept, it would squeeze or stretch every clock font. Width 0
+    // gives each font its face's natural proportions.
+    font.lfWidth = 0;
     font.lfWeight = FW_BOLD;
     font.lfCharSet = DEFAULT_CHARSET;
     if (FontProbe.TahomaFound)
