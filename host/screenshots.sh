@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Takes the project's Today-screen screenshots with todayemu.exe.
+#
+#   host/screenshots.sh BUILD_DIR OUT_DIR
+#
+# BUILD_DIR holds bin/todayemu.exe and the devices (target 'devices');
+# DISPLAY must name a running X server (tools/with-display.sh starts one).
+# The device clock is fixed, so the pictures are the same on every run.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$1" && pwd)
+out=$2
+mkdir -p "$out"
+time=2024-03-15T09:41:00   # a Friday morning
+
+shot() {
+    local profile=$1 name=$2
+    shift 2
+    QZL_PREFIX="$build/devices/$profile" "$here/../tools/wine-run.sh" \
+        "$build/bin/todayemu.exe" --time "$time" --screenshot "$(winepath_of "$out/$name.png")" "$@"
+    echo "$out/$name.png"
+}
+
+# todayemu.exe wants a Windows path; Wine maps Z: to the Unix root.
+winepath_of() {
+    local path
+    path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+shot qvga96 today-qvga96
+shot qvga96 today-qvga96-selected --select
+shot qvga96 today-qvga96-alarm --alarm 0=on,days=0x1f,time=07:00
+shot qvga96 today-qvga96-landscape --rotate
+shot qvga96 today-qvga96-24h --locale de-DE
+shot qvga96-de today-qvga96-de
+shot qvga96-nofont today-qvga96-nofont
+shot square128 today-square128
+shot vga192 today-vga192
