@@ -73,14 +73,20 @@ enum { LocaleFieldCount = sizeof(LocaleFields) / sizeof(LocaleFields[0]) };
 // The undo journal: the first change of each registry value or locale field
 // records what was there before.
 
+enum PreviousValue {
+    ValueAbsent,      // undo deletes the value
+    ValueSaved,       // undo writes `data` back
+    ValueUnreadable,  // too large or unreadable: undo leaves it alone
+};
+
 struct RegistryUndo {
     HKEY root;
     wchar_t subkey[64];
     wchar_t value[32];
-    bool existed;
+    PreviousValue previous;
     DWORD type;
     DWORD size;
-    BYTE data[160];
+    BYTE data[520];
 };
 
 struct DeviceJournalState {
@@ -115,22 +121,27 @@ static void JournalRegistryValue(HKEY root, const wchar_t *subkey, const wchar_t
     lstrcpynW(undo->subkey, subkey, 64);
     lstrcpynW(undo->value, value, 32);
     undo->size = sizeof(undo->data);
+    undo->previous = ValueAbsent;
     HKEY key;
-    undo->existed = false;
-    if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        undo->existed = RegQueryValueExW(key, value, NULL, &undo->type, undo->data,
-                                         &undo->size) == ERROR_SUCCESS;
-        RegCloseKey(key);
-    }
+    if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    LONG result = RegQueryValueExW(key, value, NULL, &undo->type, undo->data, &undo->size);
+    RegCloseKey(key);
+    if (result == ERROR_SUCCESS)
+        undo->previous = ValueSaved;
+    else if (result != ERROR_FILE_NOT_FOUND)
+        undo->previous = ValueUnreadable;
 }
 
 static void UndoRegistryValue(const RegistryUndo *undo)
 {
+    if (undo->previous == ValueUnreadable)
+        return;
     HKEY key;
     if (RegCreateKeyExW(undo->root, undo->subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
         ERROR_SUCCESS)
         return;
-    if (undo->existed)
+    if (undo->previous == ValueSaved)
         RegSetValueExW(key, undo->value, 0, undo->type, undo->data, undo->size);
     else
         RegDeleteValueW(key, undo->value);

@@ -206,17 +206,18 @@ static void DrawLabel(HDC dc, HFONT font, COLORREF colour, const wchar_t *text, 
     SelectObject(dc, previousFont);
 }
 
-// The four-pane logo of the Start button.
+// The four-pane logo of the Start button: panes of side `pane` with a
+// gap between them, in a square of side `size` at (x, y).
 static void DrawStartLogo(HDC dc, int x, int y, int size)
 {
     static const COLORREF panes[4] = {RGB(0xF2, 0x50, 0x22), RGB(0x7F, 0xBA, 0x00),
                                       RGB(0x00, 0xA4, 0xEF), RGB(0xFF, 0xB9, 0x00)};
-    int half = size / 2, gap = size > 10 ? 2 : 1;
+    int gap = size > 10 ? 2 : 1;
+    int pane = (size - gap) / 2;
     for (int i = 0; i < 4; ++i) {
-        RECT pane = {x + (i % 2) * half, y + (i / 2) * half, 0, 0};
-        pane.right = pane.left + half - gap / 2 - (i % 2 ? 0 : gap - gap / 2);
-        pane.bottom = pane.top + half - gap / 2 - (i / 2 ? 0 : gap - gap / 2);
-        FillSolid(dc, &pane, panes[i]);
+        int left = x + (i % 2) * (pane + gap), top = y + (i / 2) * (pane + gap);
+        RECT rc = {left, top, left + pane, top + pane};
+        FillSolid(dc, &rc, panes[i]);
     }
 }
 
