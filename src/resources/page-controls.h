@@ -1,2 +1,79 @@
 // Control ids of the options pages, one block per page.
 #pragma once
+
+// 510 General
+#define IDC_HIDE_IN_SUSPEND     1001
+#define IDC_ACTION_LIST         1002
+#define IDC_ACTION_BROWSE       1003
+#define IDC_TAP_AND_HOLD        1004
+#define IDC_ACTION_HEADING      1005
+#define IDC_BORDER_EDIT         1006
+#define IDC_BORDER_SPIN         1007
+
+// 511 Day/Date
+#define IDC_HIDE_DAYDATE        1101
+#define IDC_SHORT_DATE          1102
+#define IDC_OPERATOR_NAME       1103
+#define IDC_ALIGN_CENTER        1104
+#define IDC_ALIGN_DAY_LEFT      1105
+#define IDC_ALIGN_DAY_RIGHT     1106
+#define IDC_ALIGN_GROUP         1107
+
+// 512 Time
+#define IDC_SHOW_SECONDS        1201
+#define IDC_SHOW_ALARM_ICON     1202
+#define IDC_SHOW_MARKERS        1203
+#define IDC_MARKERS_SAME_LINE   1204
+
+// 513 Font Size
+#define IDC_HOURMIN_EDIT        1301
+#define IDC_HOURMIN_SPIN        1302
+#define IDC_SECOND_EDIT         1303
+#define IDC_SECOND_SPIN         1304
+#define IDC_MARKER_EDIT         1305
+#define IDC_MARKER_SPIN         1306
+
+// 514 Color
+#define IDC_THEME_COLORS        1401
+#define IDC_DEFAULT_RGB_LABEL   1402
+#define IDC_DEFAULT_RED_EDIT    1403
+#define IDC_DEFAULT_RED_SPIN    1404
+#define IDC_DEFAULT_GREEN_EDIT  1405
+#define IDC_DEFAULT_GREEN_SPIN  1406
+#define IDC_DEFAULT_BLUE_EDIT   1407
+#define IDC_DEFAULT_BLUE_SPIN   1408
+#define IDC_DEFAULT_SWATCH      1409
+#define IDC_HIGHLIGHT_RGB_LABEL 1410
+#define IDC_HIGHLIGHT_RED_EDIT  1411
+#define IDC_HIGHLIGHT_RED_SPIN  1412
+#define IDC_HIGHLIGHT_GREEN_EDIT 1413
+#define IDC_HIGHLIGHT_GREEN_SPIN 1414
+#define IDC_HIGHLIGHT_BLUE_EDIT 1415
+#define IDC_HIGHLIGHT_BLUE_SPIN 1416
+#define IDC_HIGHLIGHT_SWATCH    1417
+#define IDC_DEFAULT_GROUP       1418
+#define IDC_HIGHLIGHT_GROUP     1419
+
+// 515 Background
+#define IDC_DAYDATE_ALPHA_BOX   1501
+#define IDC_DAYDATE_ALPHA_LABEL 1502
+#define IDC_DAYDATE_ALPHA_BAR   1503
+#define IDC_DAYDATE_GREY_BOX    1504
+#define IDC_DAYDATE_GREY_LABEL  1505
+#define IDC_DAYDATE_GREY_BAR    1506
+#define IDC_TIME_ALPHA_BOX      1507
+#define IDC_TIME_ALPHA_LABEL    1508
+#define IDC_TIME_ALPHA_BAR      1509
+#define IDC_TIME_GREY_BOX       1510
+#define IDC_TIME_GREY_LABEL     1511
+#define IDC_TIME_GREY_BAR       1512
+
+// 516 ClearType
+#define IDC_CLEARTYPE_HEADING   1601
+#define IDC_CLEARTYPE_DAYDATE   1602
+#define IDC_CLEARTYPE_TIME      1603
+
+// 517 About
+#define IDC_ABOUT_NAME          1701
+#define IDC_ABOUT_VERSION       1702
+#define IDC_ABOUT_WEB           1703

@@ -1,0 +1,167 @@
+// The title band that every options page paints above its controls, and
+// the heading fonts that some pages give to their controls.
+#include "pages.h"
+#include "module.h"
+#include "resstr.h"
+#include "resource.h"
+
+HeaderDpiRecord HeaderDpi;
+
+namespace {
+
+#define PRODUCT_NAME L"Quartzel"
+
+// One bold font per page for its title and headings, plus the underlined
+// font of the About page's web address. Created at the page's first paint
+// and kept for the page's life: a control handed a font by WM_SETFONT draws
+// with it until the control is destroyed, so the fonts go only after their
+// page and its controls have gone.
+struct PageFontsRecord {
+    HFONT Bold;
+    HFONT Underlined;
+};
+PageFontsRecord PageFonts[OPTIONS_PAGE_COUNT];
+
+// LOGPIXELSX or LOGPIXELSY of the screen; -1 when there is no screen DC.
+int ReadScreenCaps(int index)
+{
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return -1;
+    int value = GetDeviceCaps(screen, index);
+    ReleaseDC(NULL, screen);
+    return value;
+}
+
+int HeaderDpiX()
+{
+    if (!HeaderDpi.KnownX) {
+        HeaderDpi.DpiX = ReadScreenCaps(LOGPIXELSX);
+        HeaderDpi.KnownX = TRUE;
+    }
+    return HeaderDpi.DpiX;
+}
+
+int HeaderDpiY()
+{
+    if (!HeaderDpi.KnownY) {
+        HeaderDpi.DpiY = ReadScreenCaps(LOGPIXELSY);
+        HeaderDpi.KnownY = TRUE;
+    }
+    return HeaderDpi.DpiY;
+}
+
+// Lengths given in pixels at 96 dpi, scaled to the screen.
+int HeaderX(int pixels) { return (pixels * HeaderDpiX() + 48) / 96; }
+int HeaderY(int pixels) { return (pixels * HeaderDpiY() + 48) / 96; }
+
+// Bold 8 point in the face of the system font.
+void HeadingLogFont(HDC dc, LOGFONTW *font)
+{
+    ZeroMemory(font, sizeof(*font));
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(*font), font);
+    font->lfHeight = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    font->lfWidth = 0;
+    font->lfWeight = FW_BOLD;
+}
+
+void CreatePageFonts(int index, HDC dc)
+{
+    PageFontsRecord *fonts = &PageFonts[index];
+    if (fonts->Bold != NULL)
+        return;
+    LOGFONTW font;
+    HeadingLogFont(dc, &font);
+    fonts->Bold = CreateFontIndirectW(&font);
+    if (index == AboutPage) {
+        font.lfWeight = FW_NORMAL;
+        font.lfUnderline = 1;
+        fonts->Underlined = CreateFontIndirectW(&font);
+    }
+}
+
+int ComposeHeaderTitle(int index, WCHAR *title)
+{
+    if (index == AboutPage)
+        return wsprintfW(title, L"%s %s", LoadStringInPlace(ModuleInstance, IDS_HEADER_ABOUT), PRODUCT_NAME);
+    return wsprintfW(title, L"%s %s %s", LoadStringInPlace(ModuleInstance, IDS_HEADER_TODAY), PRODUCT_NAME,
+                     LoadStringInPlace(ModuleInstance, IDS_HEADER_OPTIONS));
+}
+
+void DrawHeaderTitle(HDC dc, int index)
+{
+    WCHAR title[128];
+    int length = ComposeHeaderTitle(index, title);
+    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    ExtTextOutW(dc, HeaderX(8), HeaderY(5), 0, NULL, title, length, NULL);
+}
+
+// A black rule under the title, one pixel row at 96 dpi, filled with the
+// DC's brush.
+void DrawHeaderRule(HDC dc, HWND page)
+{
+    RECT client;
+    GetClientRect(page, &client);
+    HGDIOBJ previousPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    Rectangle(dc, 0, HeaderY(23), client.right, HeaderY(24));
+    SelectObject(dc, previousPen);
+}
+
+void GiveFont(HWND page, int id, HFONT font)
+{
+    if (font != NULL)
+        SendDlgItemMessageW(page, id, WM_SETFONT, (WPARAM)font, 0);
+}
+
+void GiveHeadingFonts(HWND page, int index)
+{
+    const PageFontsRecord *fonts = &PageFonts[index];
+    switch (index) {
+    case GeneralPage:
+        GiveFont(page, IDC_ACTION_HEADING, fonts->Bold);
+        break;
+    case ClearTypePage:
+        GiveFont(page, IDC_CLEARTYPE_HEADING, fonts->Bold);
+        break;
+    case AboutPage:
+        GiveFont(page, IDC_ABOUT_NAME, fonts->Bold);
+        GiveFont(page, IDC_ABOUT_VERSION, fonts->Bold);
+        GiveFont(page, IDC_ABOUT_WEB, fonts->Underlined);
+        break;
+    }
+}
+
+} // namespace
+
+int PaintPageHeader(HWND page, int index)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(page, &paint);
+    if (dc == NULL)
+        return 0;
+    if (index >= 0 && index < OPTIONS_PAGE_COUNT) {
+        CreatePageFonts(index, dc);
+        HGDIOBJ previousFont = SelectObject(dc, PageFonts[index].Bold);
+        DrawHeaderTitle(dc, index);
+        DrawHeaderRule(dc, page);
+        SetTextColor(dc, 0);
+        GiveHeadingFonts(page, index);
+        SelectObject(dc, previousFont);
+    }
+    EndPaint(page, &paint);
+    return 0;
+}
+
+void ReleasePageFonts(int index)
+{
+    if (index < 0 || index >= OPTIONS_PAGE_COUNT)
+        return;
+    PageFontsRecord *fonts = &PageFonts[index];
+    if (fonts->Bold != NULL)
+        DeleteObject(fonts->Bold);
+    if (fonts->Underlined != NULL)
+        DeleteObject(fonts->Underlined);
+    fonts->Bold = NULL;
+    fonts->Underlined = NULL;
+}

@@ -1,0 +1,140 @@
+#include "sheetdriver.h"
+#include <stdlib.h>
+#include <stdio.h>
+
+namespace {
+
+struct DriverRecord {
+    SheetAction Act;
+    BOOL *TimedOut;
+    UINT_PTR StartTimer, GuardTimer;
+    BOOL Acted;
+};
+DriverRecord Driver;
+
+BOOL CALLBACK FindSheetWindow(HWND window, LPARAM result)
+{
+    if (IsWindowVisible(window) && GetDlgItem(window, 0x3020) != NULL) {
+        *(HWND *)result = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindSheet()
+{
+    HWND sheet = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), FindSheetWindow, (LPARAM)&sheet);
+    return sheet;
+}
+
+void CALLBACK GuardTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(NULL, id);
+    Driver.GuardTimer = 0;
+    HWND sheet = FindSheet();
+    if (sheet == NULL)
+        return;
+    if (Driver.TimedOut)
+        *Driver.TimedOut = TRUE;
+    PostMessageW(sheet, WM_CLOSE, 0, 0);
+}
+
+void CALLBACK StartTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND sheet = FindSheet();
+    if (sheet == NULL || Driver.Acted)
+        return;
+    KillTimer(NULL, id);
+    Driver.StartTimer = 0;
+    Driver.Acted = TRUE;
+    Driver.Act(sheet);
+}
+
+} // namespace
+
+void RunOptions(HINSTANCE module, DLGPROC procedure, SheetAction act, BOOL *timedOut)
+{
+    Driver = DriverRecord();
+    Driver.Act = act;
+    Driver.TimedOut = timedOut;
+    if (timedOut)
+        *timedOut = FALSE;
+    Driver.StartTimer = SetTimer(NULL, 0, 10, StartTimerProc);
+    Driver.GuardTimer = SetTimer(NULL, 0, 8000, GuardTimerProc);
+    INT_PTR r = DialogBoxParamW(module, MAKEINTRESOURCEW(500), NULL, procedure, 0);
+    if (r <= 0) printf("DialogBoxParamW %lld error %lu\n", (long long)r, GetLastError());
+    if (Driver.StartTimer)
+        KillTimer(NULL, Driver.StartTimer);
+    if (Driver.GuardTimer)
+        KillTimer(NULL, Driver.GuardTimer);
+}
+
+HWND ShowPage(HWND sheet, int index)
+{
+    SendMessageW(sheet, PSM_SETCURSEL, index, 0);
+    return (HWND)SendMessageW(sheet, PSM_INDEXTOHWND, index, 0);
+}
+
+void PressOk(HWND sheet)
+{
+    SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+}
+
+void Click(HWND page, int id)
+{
+    SendDlgItemMessageW(page, id, BM_CLICK, 0, 0);
+}
+
+void TypeText(HWND page, int id, const WCHAR *text)
+{
+    HWND edit = GetDlgItem(page, id);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, EM_REPLACESEL, TRUE, (LPARAM)text);
+}
+
+void TypeChar(HWND page, int id, WCHAR c)
+{
+    SendDlgItemMessageW(page, id, WM_CHAR, c, 1);
+}
+
+void PressArrow(HWND page, int edit, int direction)
+{
+    // The up-downs take arrow keys in their buddy edit.
+    HWND control = GetDlgItem(page, edit);
+    WPARAM key = direction > 0 ? VK_UP : VK_DOWN;
+    SendMessageW(control, WM_KEYDOWN, key, 1);
+    SendMessageW(control, WM_KEYUP, key, 0xC0000001);
+}
+
+void MoveTrackBar(HWND page, int id, int position)
+{
+    HWND bar = GetDlgItem(page, id);
+    SendMessageW(bar, TBM_SETPOS, TRUE, position);
+    SendMessageW(page, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), (LPARAM)bar);
+}
+
+void ChooseListEntry(HWND page, int id, int index)
+{
+    HWND list = GetDlgItem(page, id);
+    SendMessageW(list, CB_SETCURSEL, index, 0);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)list);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, CBN_CLOSEUP), (LPARAM)list);
+}
+
+BOOL IsChecked(HWND page, int id)
+{
+    return SendDlgItemMessageW(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+BOOL IsEnabled(HWND page, int id)
+{
+    return IsWindowEnabled(GetDlgItem(page, id));
+}
+
+long ControlNumber(HWND page, int id)
+{
+    WCHAR text[32] = L"";
+    GetDlgItemTextW(page, id, text, ARRAYSIZE(text));
+    return _wtol(text);
+}

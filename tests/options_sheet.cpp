@@ -1,0 +1,414 @@
+// The options sheet as a whole: what a closing saves and in which order,
+// the reload requests to the item window, the ways of closing, the page
+// headers, and what an opening leaves behind.
+#include "testlib.h"
+#include "usage.h"
+#include "fakehost.h"
+#include "options/optionstest.h"
+#include "options.h"
+#include "resource.h"
+#include "settings.h"
+#include "module.h"
+#include "itemwindow.h"
+#include "phone.h"
+#include <commctrl.h>
+
+static const WCHAR *const GeneralWrites[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
+                                             L"VerticalBorderHeight", NULL};
+
+// ---- Open and close ----------------------------------------------------------
+
+static void test_open_and_close_at_once()
+{
+    ArrangeSettings(NULL);
+    ClockSettingsRecord before = ClockSettings;
+    OpenAndClose();
+    static const WCHAR *const expected[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
+                                            L"VerticalBorderHeight", L"QZL", NULL};
+    ok(WritesWere(expected), "only the General page and the marker are written");
+    if (!WritesWere(expected))
+        PrintWrites();
+    ok_int(StoredSetting(L"QZL"), 0);
+    ok_int(StoredSetting(L"HideTimeInSleep"), 0);
+    ok_int(StoredSetting(L"TapAndHoldEnabled"), 0);
+    ok_int(StoredSetting(L"VerticalBorderHeight"), 0);
+    ok_wstr(StoredFileOnAction(), L"\\Windows\\clock.exe");
+    ok(!SettingStored(L"ShowSeconds"), "Time page not written");
+    ok(!SettingStored(L"HourMinFontSize"), "Font Size page not written");
+    ok(memcmp(&before, &ClockSettings, offsetof(ClockSettingsRecord, FileOnAction)) == 0,
+       "no other setting changed in memory");
+    ok(OptionsSheet.PageWindows[GeneralPage] != NULL, "General page opened");
+    for (int i = DayDatePage; i < OPTIONS_PAGE_COUNT; i++)
+        ok(OptionsSheet.PageWindows[i] == NULL, "page %d not opened", i);
+    ok_int(OptionsSheet.ReleasedPages, 8);
+}
+
+static void VisitEveryPage(HWND sheet)
+{
+    for (int i = OPTIONS_PAGE_COUNT - 1; i >= 0; i--)
+        ShowPage(sheet, i);
+    PressOk(sheet);
+}
+
+static void test_every_page_saved_in_order()
+{
+    ArrangeSettings(NULL);
+    RunSheet(VisitEveryPage);
+    static const WCHAR *const expected[] = {
+        L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled", L"VerticalBorderHeight",
+        L"ShowDayDate", L"ShowShortDate", L"ShowOpName", L"CenterDayDate",
+        L"ShowSeconds", L"AlarmIconEnabled", L"ShowTimeMarkers", L"SingleTMLine",
+        L"HourMinFontSize", L"SecondFontSize", L"TimeMarkerFontSize",
+        L"TextColorEnabled",
+        L"OverrideARGB",
+        L"ClearTypeDayDateEnabled", L"ClearTypeTimeEnabled",
+        L"QZL", NULL};
+    ok(WritesWere(expected), "seven pages in page order, then the marker");
+    if (!WritesWere(expected))
+        PrintWrites();
+    // The defaults come back unchanged.
+    ok_int(StoredSetting(L"ShowDayDate"), 1);
+    ok_int(StoredSetting(L"CenterDayDate"), 1);
+    ok_int(StoredSetting(L"ShowSeconds"), 1);
+    ok_int(StoredSetting(L"AlarmIconEnabled"), 1);
+    ok_int(StoredSetting(L"ShowTimeMarkers"), 1);
+    ok_int(StoredSetting(L"SingleTMLine"), 0);
+    ok_int(StoredSetting(L"HourMinFontSize"), 38);
+    ok_int(StoredSetting(L"SecondFontSize"), 26);
+    ok_int(StoredSetting(L"TimeMarkerFontSize"), 9);
+    ok_int(StoredSetting(L"TextColorEnabled"), 0);
+    ok_int(StoredSetting(L"OverrideARGB"), 0);
+    ok(!SettingStored(L"AlphaDayDate") && !SettingStored(L"AlphaTime"), "cell colours not written");
+    ok(PhoneKey == NULL, "phone key closed after the save");
+}
+
+// ---- Ways of closing -----------------------------------------------------------
+
+struct CloseRecord {
+    const char *Name;
+    void (*Close)(HWND sheet, HWND page);
+};
+
+static void CloseWithOk(HWND sheet, HWND) { PressOk(sheet); }
+static void CloseWithCancel(HWND sheet, HWND) { PropSheet_PressButton(sheet, PSBTN_CANCEL); }
+static void CloseWithClose(HWND sheet, HWND) { PostMessageW(sheet, WM_CLOSE, 0, 0); }
+static void CloseWithCloseBox(HWND sheet, HWND) { PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+// Keys go to the focused control and reach the sheet's dialog handling
+// through its message loop, as typed keys do.
+static void PressKey(HWND page, WPARAM key)
+{
+    HWND box = GetDlgItem(page, IDC_HIDE_IN_SUSPEND);
+    SetFocus(box);
+    PostMessageW(box, WM_KEYDOWN, key, 1);
+    PostMessageW(box, WM_KEYUP, key, 0xC0000001);
+}
+static void CloseWithEscape(HWND, HWND page) { PressKey(page, VK_ESCAPE); }
+static void CloseWithEnter(HWND, HWND page) { PressKey(page, VK_RETURN); }
+
+static const CloseRecord ClosePaths[] = {
+    {"OK", CloseWithOk},       {"Cancel", CloseWithCancel},      {"WM_CLOSE", CloseWithClose},
+    {"close box", CloseWithCloseBox}, {"Escape", CloseWithEscape}, {"Enter", CloseWithEnter},
+};
+static const CloseRecord *ClosePath;
+static RECT SheetRect;
+static BOOL CancelVisible, OkVisible;
+
+static void EditThenClose(HWND sheet)
+{
+    GetWindowRect(sheet, &SheetRect);
+    CancelVisible = IsWindowVisible(GetDlgItem(sheet, IDCANCEL));
+    OkVisible = IsWindowVisible(GetDlgItem(sheet, IDOK));
+    HWND page = ShowPage(sheet, GeneralPage);
+    Click(page, IDC_HIDE_IN_SUSPEND);
+    HWND time = ShowPage(sheet, TimePage);
+    Click(time, IDC_SHOW_SECONDS);
+    ShowPage(sheet, GeneralPage);
+    ClosePath->Close(sheet, page);
+}
+
+static void test_every_way_of_closing_saves()
+{
+    for (const CloseRecord &path : ClosePaths) {
+        ArrangeSettings(NULL);
+        ClosePath = &path;
+        RunSheet(EditThenClose);
+        ok(StoredSetting(L"HideTimeInSleep") == 1, "%s: suspend box saved", path.Name);
+        ok(StoredSetting(L"ShowSeconds") == 0, "%s: seconds box saved", path.Name);
+        ok(StoredSetting(L"QZL") == 0, "%s: marker written", path.Name);
+        ok(ClockSettings.HideTimeInSleep == 1 && ClockSettings.ShowSeconds == 0, "%s: memory follows", path.Name);
+    }
+    ok(SheetRect.left == 0 && SheetRect.top == 0 && SheetRect.right == GetSystemMetrics(SM_CXSCREEN) &&
+           SheetRect.bottom == GetSystemMetrics(SM_CYSCREEN),
+       "sheet fills the screen: %ld,%ld-%ld,%ld", SheetRect.left, SheetRect.top, SheetRect.right,
+       SheetRect.bottom);
+    ok(OkVisible && !CancelVisible, "only OK is shown");
+}
+
+// ---- Reload requests to the item window -------------------------------------------
+
+struct ItemWatchRecord {
+    WNDPROC Original;
+    int Creates;
+    int CreatesWithMarker;
+    int FirstWithMarker;
+};
+static ItemWatchRecord ItemWatch;
+
+static LRESULT CALLBACK WatchedItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        ItemWatch.Creates++;
+        if (SettingStored(L"QZL")) {
+            ItemWatch.CreatesWithMarker++;
+            if (ItemWatch.FirstWithMarker == 0)
+                ItemWatch.FirstWithMarker = ItemWatch.Creates;
+        }
+    }
+    return CallWindowProcW(ItemWatch.Original, window, message, wParam, lParam);
+}
+
+static void ChangeFontSize(HWND sheet)
+{
+    HWND page = ShowPage(sheet, FontSizePage);
+    TypeText(page, IDC_HOURMIN_EDIT, L"44");
+    PressOk(sheet);
+}
+
+static void test_eight_reload_requests()
+{
+    ArrangeSettings(NULL);
+    ModuleAttach(GetModuleHandleW(NULL));
+    HWND host = CreateFakeHost();
+    HWND item = InitializeCustomItem(NULL, host);
+    ok(item != NULL && ItemState.Window == item, "item window created");
+    ItemWatch = ItemWatchRecord();
+    ItemWatch.Original = (WNDPROC)SetWindowLongPtrW(item, GWLP_WNDPROC, (LONG_PTR)WatchedItemProc);
+    RunSheet(ChangeFontSize);
+    ok_int(ItemWatch.Creates, 0);   // posted, not yet handled
+    PumpMessages(100);
+    ok_int(ItemWatch.Creates, 8);
+    ok_int(ItemWatch.CreatesWithMarker, 1);
+    ok_int(ItemWatch.FirstWithMarker, 1);
+    ok(!SettingStored(L"QZL"), "marker removed by the reload");
+    ok_int(ClockSettings.HourMinFontSize, 44);
+    DestroyWindow(item);
+    DestroyFakeHost();
+    ModuleDetach();
+    ModuleInstance = GetModuleHandleW(NULL);
+    ItemState.Window = NULL;
+}
+
+// ---- Settings key missing, failing writes, second opening -------------------------
+
+static void TickEverything(HWND sheet)
+{
+    Click(ShowPage(sheet, GeneralPage), IDC_HIDE_IN_SUSPEND);
+    Click(ShowPage(sheet, TimePage), IDC_SHOW_SECONDS);
+    Click(ShowPage(sheet, ClearTypePage), IDC_CLEARTYPE_TIME);
+    Click(ShowPage(sheet, ColorPage), IDC_THEME_COLORS);
+    PressOk(sheet);
+}
+
+static void test_settings_key_missing()
+{
+    ArrangeSettings(NULL);
+    DeleteRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ClockSettingsRecord before = ClockSettings;
+    RunSheet(TickEverything);
+    ok_int(Writes.Count, 0);
+    ok(!SettingStored(L"QZL"), "no marker");
+    HKEY key = NULL;
+    ok(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS, "key not created");
+    // The General page keeps the path in lower case from the moment it opens.
+    ok(memcmp(&before, &ClockSettings, offsetof(ClockSettingsRecord, FileOnAction)) == 0,
+       "nothing changed in memory");
+    ok(lstrcmpiW(before.FileOnAction, ClockSettings.FileOnAction) == 0, "same path");
+    ok_int(OptionsSheet.ReleasedPages, 8);
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
+static void test_failing_write_spares_the_rest()
+{
+    ArrangeSettings(NULL);
+    Writes.FailName = L"FileOnAction";
+    RunSheet(TickEverything);
+    ok(!SettingStored(L"FileOnAction"), "the failing value is missing");
+    ok_int(StoredSetting(L"HideTimeInSleep"), 1);
+    ok_int(StoredSetting(L"TapAndHoldEnabled"), 0);
+    ok_int(StoredSetting(L"ShowSeconds"), 0);
+    ok_int(StoredSetting(L"ClearTypeTimeEnabled"), 1);
+    ok_int(StoredSetting(L"TextColorEnabled"), 1);
+    ok_int(StoredSetting(L"QZL"), 0);
+    ClearWrites();
+}
+
+static void VisitTime(HWND sheet)
+{
+    ShowPage(sheet, TimePage);
+    PressOk(sheet);
+}
+
+static void test_second_opening_starts_clean()
+{
+    ArrangeSettings(NULL);
+    RunSheet(VisitTime);
+    ok(OptionsSheet.PageWindows[TimePage] != NULL, "first opening visited Time");
+    ClearWrites();
+    OpenAndClose();
+    static const WCHAR *const expected[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
+                                            L"VerticalBorderHeight", L"QZL", NULL};
+    ok(WritesWere(expected), "second opening saves General only");
+    if (!WritesWere(expected))
+        PrintWrites();
+    ok(OptionsSheet.PageWindows[TimePage] == NULL, "Time slot cleared");
+    ok_int(OptionsSheet.ReleasedPages, 8);
+}
+
+// ---- Page headers -------------------------------------------------------------------
+
+struct HeaderReadRecord {
+    int Dpi;
+    COLORREF Highlight;
+    int TitleLeft, TitleTop;        // first pixel in the highlight colour
+    BOOL RuleRows[64];              // every pixel of the row is black
+    int Width;
+    WCHAR TabTitles[OPTIONS_PAGE_COUNT][32];
+    LOGFONTW ActionFont, WebFont, NameFont;
+    BOOL AboutTitleHighlighted;
+};
+static HeaderReadRecord HeaderRead;
+
+static void ReadHeader(HWND page, HeaderReadRecord *read, BOOL rows)
+{
+    RedrawWindow(page, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT client;
+    GetClientRect(page, &client);
+    read->Width = client.right;
+    HDC dc = GetDC(page);
+    read->TitleLeft = read->TitleTop = -1;
+    for (int y = 0; y < 40 && y < client.bottom; y++)
+        for (int x = 0; x < client.right; x++)
+            if (GetPixel(dc, x, y) == read->Highlight) {
+                if (read->TitleTop < 0)
+                    read->TitleTop = y;
+                if (read->TitleLeft < 0 || x < read->TitleLeft)
+                    read->TitleLeft = x;
+            }
+    if (rows) {
+        for (int y = 0; y < 64 && y < client.bottom; y++) {
+            BOOL black = TRUE;
+            for (int x = 0; x < client.right && black; x++)
+                black = GetPixel(dc, x, y) == 0;
+            read->RuleRows[y] = black;
+        }
+    }
+    ReleaseDC(page, dc);
+}
+
+static void ReadHeaders(HWND sheet)
+{
+    HDC screen = GetDC(NULL);
+    HeaderRead.Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    HeaderRead.Highlight = GetSysColor(COLOR_HIGHLIGHT);
+    HWND page = ShowPage(sheet, GeneralPage);
+    ReadHeader(page, &HeaderRead, TRUE);
+    GetObjectW((HFONT)SendDlgItemMessageW(page, IDC_ACTION_HEADING, WM_GETFONT, 0, 0), sizeof(LOGFONTW),
+               &HeaderRead.ActionFont);
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++) {
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = HeaderRead.TabTitles[i];
+        item.cchTextMax = ARRAYSIZE(HeaderRead.TabTitles[i]);
+        SendMessageW(tabs, TCM_GETITEMW, i, (LPARAM)&item);
+    }
+    HWND about = ShowPage(sheet, AboutPage);
+    HeaderReadRecord aboutRead = HeaderRead;
+    ReadHeader(about, &aboutRead, FALSE);
+    HeaderRead.AboutTitleHighlighted = aboutRead.TitleTop >= 0;
+    GetObjectW((HFONT)SendDlgItemMessageW(about, IDC_ABOUT_WEB, WM_GETFONT, 0, 0), sizeof(LOGFONTW),
+               &HeaderRead.WebFont);
+    GetObjectW((HFONT)SendDlgItemMessageW(about, IDC_ABOUT_NAME, WM_GETFONT, 0, 0), sizeof(LOGFONTW),
+               &HeaderRead.NameFont);
+    PressOk(sheet);
+}
+
+static int Scaled(int pixels, int dpi)
+{
+    return (pixels * dpi + 48) / 96;
+}
+
+static void test_page_headers()
+{
+    ArrangeSettings(NULL);
+    HeaderRead = HeaderReadRecord();
+    RunSheet(ReadHeaders);
+    int dpi = HeaderRead.Dpi;
+    // The title starts at (8, 5) at 96 dpi; a glyph's first ink may sit a
+    // pixel or two inside its cell.
+    ok(HeaderRead.TitleLeft >= Scaled(8, dpi) && HeaderRead.TitleLeft <= Scaled(8, dpi) + 2,
+       "title left %d at %d dpi", HeaderRead.TitleLeft, dpi);
+    ok(HeaderRead.TitleTop >= Scaled(5, dpi) && HeaderRead.TitleTop <= Scaled(5, dpi) + Scaled(4, dpi),
+       "title top %d at %d dpi", HeaderRead.TitleTop, dpi);
+    int first = Scaled(23, dpi), last = Scaled(24, dpi) - 1;
+    for (int y = first - 2; y <= last + 2; y++)
+        ok(HeaderRead.RuleRows[y] == (y >= first && y <= last), "row %d black: %d (rule %d..%d)", y,
+           HeaderRead.RuleRows[y], first, last);
+    ok_int(last - first + 1, dpi >= 192 ? 2 : 1);
+    static const WCHAR *const titles[] = {L"General", L"Day/Date", L"Time", L"Font Size",
+                                          L"Color", L"Background", L"ClearType", L"About"};
+    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++)
+        ok_wstr(HeaderRead.TabTitles[i], titles[i]);
+    ok_int(HeaderRead.ActionFont.lfWeight, FW_BOLD);
+    ok_int(HeaderRead.ActionFont.lfHeight, -MulDiv(8, dpi, 72));
+    ok_int(HeaderRead.NameFont.lfWeight, FW_BOLD);
+    ok_int(HeaderRead.WebFont.lfUnderline, 1);
+    ok_int(HeaderRead.WebFont.lfWeight, FW_NORMAL);
+    ok(HeaderRead.AboutTitleHighlighted, "About page has its title");
+}
+
+// ---- What an opening leaves behind -------------------------------------------------------
+
+static void VisitAndEdit(HWND sheet)
+{
+    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++)
+        ShowPage(sheet, i);
+    HWND color = ShowPage(sheet, ColorPage);
+    Click(color, IDC_THEME_COLORS);
+    TypeText(color, IDC_DEFAULT_RED_EDIT, L"10");
+    TypeText(color, IDC_HIGHLIGHT_BLUE_EDIT, L"20");
+    RedrawWindow(color, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    TypeText(color, IDC_DEFAULT_RED_EDIT, L"30");
+    RedrawWindow(color, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PressOk(sheet);
+}
+
+static void test_no_gdi_objects_left()
+{
+    ArrangeSettings(NULL);
+    RunSheet(VisitAndEdit);   // first run: the platform's own one-time objects
+    PumpMessages(20);
+    int before = CountGdiObjects();
+    RunSheet(VisitAndEdit);
+    RunSheet(VisitAndEdit);
+    PumpMessages(20);
+    int after = CountGdiObjects();
+    ok(after <= before, "GDI objects: %d before, %d after two openings", before, after);
+}
+
+int main()
+{
+    OptionsTestSetup();
+    run_test(test_open_and_close_at_once);
+    run_test(test_every_page_saved_in_order);
+    run_test(test_every_way_of_closing_saves);
+    run_test(test_settings_key_missing);
+    run_test(test_failing_write_spares_the_rest);
+    run_test(test_second_opening_starts_clean);
+    run_test(test_page_headers);
+    run_test(test_no_gdi_objects_left);
+    run_test(test_eight_reload_requests);
+    return TestSummary();
+}

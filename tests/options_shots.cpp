@@ -1,0 +1,105 @@
+// Screenshots of the eight options pages in the emulated device: opens the
+// sheet, shows each page and copies the screen into a PNG file per page.
+//   options_shots.exe OUTPUT_DIR
+// Files are named options-<page>-<dpi>.png. Not a test: run it in a device
+// (tools/wine-run.sh) to refresh docs/options.
+#include <windows.h>
+#include <commctrl.h>
+#include <wincodec.h>
+#include <stdio.h>
+#include "options/sheetdriver.h"
+#include "options.h"
+#include "settings.h"
+#include "module.h"
+
+static const WCHAR *const PageNames[OPTIONS_PAGE_COUNT] = {
+    L"general", L"daydate", L"time", L"fontsize", L"color", L"background", L"cleartype", L"about"};
+static WCHAR OutputDir[MAX_PATH];
+static int Failures;
+
+static BOOL WritePng(const WCHAR *path, const void *pixels, UINT width, UINT height)
+{
+    IWICImagingFactory *factory = NULL;
+    IWICStream *stream = NULL;
+    IWICBitmapEncoder *encoder = NULL;
+    IWICBitmapFrameEncode *frame = NULL;
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, NULL, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  (void **)&factory);
+    if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
+    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path, GENERIC_WRITE);
+    if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, NULL, &encoder);
+    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
+    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, NULL);
+    if (SUCCEEDED(hr)) hr = frame->Initialize(NULL);
+    if (SUCCEEDED(hr)) hr = frame->SetSize(width, height);
+    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
+    if (SUCCEEDED(hr)) hr = frame->WritePixels(height, width * 4, width * height * 4, (BYTE *)pixels);
+    if (SUCCEEDED(hr)) hr = frame->Commit();
+    if (SUCCEEDED(hr)) hr = encoder->Commit();
+    if (frame) frame->Release();
+    if (encoder) encoder->Release();
+    if (stream) stream->Release();
+    if (factory) factory->Release();
+    return SUCCEEDED(hr);
+}
+
+// Copies the whole screen; every pixel opaque.
+static void CaptureScreen(const WCHAR *path)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    for (int i = 0; i < width * height; i++)
+        ((DWORD *)bits)[i] |= 0xFF000000;
+    if (!WritePng(path, bits, width, height)) {
+        printf("could not write %ls\n", path);
+        Failures++;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+}
+
+static void ShootEveryPage(HWND sheet)
+{
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++) {
+        ShowPage(sheet, i);
+        RedrawWindow(sheet, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(50);
+        WCHAR path[MAX_PATH];
+        wsprintfW(path, L"%s\\options-%s-%d.png", OutputDir, PageNames[i], dpi);
+        CaptureScreen(path);
+        printf("%ls\n", path);
+    }
+    PressOk(sheet);
+}
+
+int wmain(int argc, WCHAR **argv)
+{
+    lstrcpynW(OutputDir, argc > 1 ? argv[1] : L".", MAX_PATH);
+    CoInitialize(NULL);
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    ModuleInstance = GetModuleHandleW(NULL);
+    LoadSettingsAtAttach();
+    BOOL timedOut = FALSE;
+    RunOptions(ModuleInstance, CustomItemOptionsDlgProc, ShootEveryPage, &timedOut);
+    CoUninitialize();
+    return Failures + (timedOut ? 1 : 0);
+}
