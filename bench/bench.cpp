@@ -192,7 +192,7 @@ int main(int argc, char **argv)
         return 2;
     }
     PFNCUSTOMINITIALIZEITEM initialize =
-        (PFNCUSTOMINITIALIZEITEM)GetProcAddress(Bench.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+        (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Bench.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
     HWND host = CreateFakeHost();
     Bench.Record.tlit = tlitCustom;
     Bench.Item = initialize(&Bench.Record, host);

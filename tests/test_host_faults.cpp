@@ -102,7 +102,7 @@ int main()
     ok(Dll != NULL, "DLL loads");
     if (!Dll)
         return TestSummary();
-    Initialize = (PFNCUSTOMINITIALIZEITEM)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    Initialize = (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
     CreateFakeHost();
     run_test(test_paint_before_refresh);
     run_test(test_impossible_colours_and_no_watermark);

@@ -90,7 +90,7 @@ static void CALLBACK CloseSheetTimer(HWND, UINT, UINT_PTR, DWORD)
 static void OptionsSession(int)
 {
     UINT_PTR timer = SetTimer(NULL, 0, 50, CloseSheetTimer);
-    DialogBoxParamW(Dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), FakeHost.Window, (DLGPROC)OptionsProc, 0);
+    DialogBoxParamW(Dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), FakeHost.Window, (DLGPROC)(void *)OptionsProc, 0);
     KillTimer(NULL, timer);
     PumpMessages(20);
 }
@@ -143,8 +143,8 @@ int main()
     ok(Dll != NULL, "DLL loads");
     if (!Dll)
         return TestSummary();
-    Initialize = (PFNCUSTOMINITIALIZEITEM)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
-    OptionsProc = (PFNCUSTOMOPTIONSDLGPROC)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
+    Initialize = (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    OptionsProc = (PFNCUSTOMOPTIONSDLGPROC)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
     CreateFakeHost();
     CreateItem();
     run_test(test_soak);
