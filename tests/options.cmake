@@ -14,3 +14,6 @@ target_link_libraries(qzl_optionstest PUBLIC qzl_sheetdriver qzl_testlib quartze
 
 qzl_add_test(unit options_sheet SOURCES options_sheet.cpp PROFILES qvga96 vga192)
 target_link_libraries(options_sheet PRIVATE qzl_optionstest)
+
+qzl_add_test(unit options_pages SOURCES options_pages.cpp PROFILES qvga96 vga192)
+target_link_libraries(options_pages PRIVATE qzl_optionstest)

@@ -60,6 +60,11 @@ BOOL PhoneRadioReported()
     return (PagePhoneStatus & PhoneRadioPresent) != 0;
 }
 
+BOOL StoredAlignmentCentred()
+{
+    return ClockSettings.CenterDayDate != 0 && ClockSettings.CenterDayDate != 2;
+}
+
 void SetAlignmentButtons(HWND page, DWORD center)
 {
     int checked = center == 0 ? IDC_ALIGN_DAY_LEFT : center == 2 ? IDC_ALIGN_DAY_RIGHT : IDC_ALIGN_CENTER;
@@ -91,7 +96,8 @@ INT_PTR OnDayDateInitDialog(HWND page)
         ApplyLongDateRule(page);
     ReadPagePhoneStatus();
     // The operator name needs a phone radio and a line that is not centred.
-    if (ClockSettings.CenterDayDate == 1 || !PhoneRadioReported())
+    // A stored arrangement other than 0 and 2 shows (and saves) as centred.
+    if (StoredAlignmentCentred() || !PhoneRadioReported())
         DisableOperatorName(page);
     if (IsBoxChecked(page, IDC_HIDE_DAYDATE))
         EnableControls(page, DayDateOptions, DayDateButtonCount, FALSE);

@@ -88,9 +88,14 @@ void Click(HWND page, int id)
 
 void TypeText(HWND page, int id, const WCHAR *text)
 {
+    // The first key replaces the selection, as when the user types over
+    // it; an empty text is typed as a Backspace over the selection.
     HWND edit = GetDlgItem(page, id);
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, EM_REPLACESEL, TRUE, (LPARAM)text);
+    if (text[0] == 0)
+        SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+    for (const WCHAR *c = text; *c; c++)
+        SendMessageW(edit, WM_CHAR, *c, 1);
 }
 
 void TypeChar(HWND page, int id, WCHAR c)

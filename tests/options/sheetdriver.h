@@ -16,7 +16,7 @@ HWND ShowPage(HWND sheet, int index);
 void PressOk(HWND sheet);
 // Clicks a button as the user would: BM_CLICK.
 void Click(HWND page, int id);
-// Replaces the text of an edit, as typing over a selection does.
+// Types a text over the whole content of an edit, key by key.
 void TypeText(HWND page, int id, const WCHAR *text);
 // Types one character at the caret.
 void TypeChar(HWND page, int id, WCHAR c);
