@@ -829,6 +829,29 @@ static void test_about()
     ok(WritesWere(generalOnly), "About adds nothing");
 }
 
+// ---- Input panel preference ---------------------------------------------------------
+
+static void FindInputPanelControls(HWND sheet)
+{
+    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++) {
+        HWND control = FindWindowExW(ShowPage(sheet, i), NULL, L"SIPPREF", NULL);
+        Seen.Checked[i] = control != NULL;
+        Seen.Enabled[i] = control != NULL && IsWindowVisible(control);
+    }
+    PressOk(sheet);
+}
+
+static void test_input_panel_controls()
+{
+    ArrangeSettings(NULL);
+    RunSheet(FindInputPanelControls);
+    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++) {
+        BOOL edits = i == GeneralPage || i == FontSizePage || i == ColorPage;
+        ok(Seen.Checked[i] == edits, "page %d: input panel control %s", i, edits ? "present" : "absent");
+        ok(!Seen.Enabled[i], "page %d: never visible", i);
+    }
+}
+
 int main()
 {
     OptionsTestSetup();
@@ -851,5 +874,6 @@ int main()
     run_test(test_background_time_grey);
     run_test(test_cleartype);
     run_test(test_about);
+    run_test(test_input_panel_controls);
     return TestSummary();
 }
