@@ -575,6 +575,41 @@ static void test_moving_is_not_holding()
     ok_int(Menu.Calls, 1);
 }
 
+static HMENU WINAPI FailingCreatePopupMenu()
+{
+    return NULL;
+}
+
+static void test_menu_cannot_be_created()
+{
+    ResetRecords();
+    Selectability = 2;
+    ClockSettings.TapAndHoldEnabled = 0;
+    lstrcpyW(ClockSettings.FileOnAction, CLOCK_PROGRAM);
+    void *original = NULL;
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "CreatePopupMenu", (void *)FailingCreatePopupMenu, &original);
+    POINT p = {10, 10};
+    ok(!RunContextMenu(Item, p), "no menu");
+    // A hold then falls to default processing and takes no selection.
+    Hold(120, 40);
+    ok_int(Menu.Calls, 0);
+    ok_int(FakeHost.SelectionPosts, 0);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "CreatePopupMenu", original, NULL);
+}
+
+static void test_options_template_missing()
+{
+    // A module without the dialog: nothing is shown.
+    ResetRecords();
+    HINSTANCE own = ModuleInstance;
+    ModuleInstance = GetModuleHandleW(L"kernel32.dll");
+    Menu.Answer = IDM_OPTIONS;
+    ShowMenuAt(10, 70);
+    ok_int(Menu.Calls, 1);
+    ok_int(Dialog.Calls, 0);
+    ModuleInstance = own;
+}
+
 int main()
 {
     ModuleInstance = GetModuleHandleW(NULL);
@@ -599,6 +634,8 @@ int main()
     run_test(test_tap_and_hold);
     run_test(test_options_before_selection);
     run_test(test_moving_is_not_holding);
+    run_test(test_menu_cannot_be_created);
+    run_test(test_options_template_missing);
     DestroyWindow(Item);
     DestroyFakeHost();
     return TestSummary();

@@ -523,6 +523,32 @@ static void test_stop_right_after_start()
     ok(PowerWindow(0) == NULL, "power manager gone");
 }
 
+static void test_watcher_without_a_queue()
+{
+    // Every queue handle in use: the watcher cannot create its queue and
+    // ends at once. Its handle stays until the stop, so a second start does
+    // not start another.
+    HANDLE queues[80];
+    int open = 0;
+    for (; open < 80; open++) {
+        queues[open] = NewQueue(1, 4, TRUE);
+        if (queues[open] == NULL)
+            break;
+    }
+    ok(open < 80, "the queue table fills up (%d queues)", open);
+    StartSuspendWatcher();
+    HANDLE thread = ItemState.WatcherThread;
+    ok(thread != NULL, "thread started");
+    ok(WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0, "thread ended by itself");
+    StartSuspendWatcher();
+    ok(ItemState.WatcherThread == thread, "no second thread");
+    ok(PowerWindow(0) == NULL, "no power manager");
+    NoteStop("already ended", TimedStop());
+    ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "handles closed and zeroed");
+    for (int i = 0; i < open; i++)
+        CloseMsgQueue(queues[i]);
+}
+
 int main()
 {
     run_test(test_queue_signals_and_limits);
@@ -537,6 +563,7 @@ int main()
     run_test(test_stop_while_hiding);
     run_test(test_stop_while_watcher_sends);
     run_test(test_stop_right_after_start);
+    run_test(test_watcher_without_a_queue);
     printf("longest stop: %lu ms\n", LongestStop);
     DestroyWindow(ItemWindow);
     DestroyWindow(Host);

@@ -1,0 +1,241 @@
+// The suspend watcher in the real DLL: the strip loses its time before the
+// suspend broadcast returns and gets it back after resume (read from the
+// painted pixels), and the watcher follows the setting across reloads.
+#include "testlib.h"
+#include "fakehost.h"
+#include "iat.h"
+#include "todaycmn.h"
+#include "settings.h"
+#include <tlhelp32.h>
+
+static HMODULE Dll;
+static HWND Item;
+static TODAYLISTITEM Record;
+
+static SYSTEMTIME FakeNow;
+static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
+{
+    *time = FakeNow;
+}
+
+static HMODULE LoadItemDll()
+{
+    WCHAR path[MAX_PATH] = {};
+    DWORD size = sizeof(path);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
+        return NULL;
+    return LoadLibraryW(path);
+}
+
+static int ThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            count++;
+    CloseHandle(snapshot);
+    return count;
+}
+
+static BOOL CALLBACK FindOtherThreadWindow(HWND window, LPARAM parameter)
+{
+    DWORD process = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &process);
+    WCHAR name[64];
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId() || lstrcmpW(name, L"IME") == 0)
+        return TRUE;
+    *(HWND *)parameter = window;
+    return FALSE;
+}
+
+// The power manager's window, waited for up to `ms`.
+static HWND PowerWindow(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND found = NULL;
+        EnumWindows(FindOtherThreadWindow, (LPARAM)&found);
+        if (found || GetTickCount() - start >= ms)
+            return found;
+        Sleep(5);
+    }
+}
+
+static BOOL CALLBACK SendPowerBroadcast(HWND window, LPARAM event)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_POWERBROADCAST, (WPARAM)event, 0, SMTO_NORMAL, 5000, &result);
+    }
+    return TRUE;
+}
+
+static void Broadcast(WPARAM event)
+{
+    EnumWindows(SendPowerBroadcast, (LPARAM)event);
+}
+
+// ---- Pixels ------------------------------------------------------------------------
+
+struct Capture {
+    int Width, Height;
+    DWORD Pixels[240 * 200];
+};
+
+static void CaptureItem(Capture *capture)
+{
+    RECT rect;
+    GetClientRect(Item, &rect);
+    capture->Width = rect.right < 240 ? rect.right : 240;
+    capture->Height = rect.bottom < 200 ? rect.bottom : 200;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = capture->Width;
+    info.bmiHeader.biHeight = -capture->Height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HDC screen = GetDC(Item);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, capture->Width, capture->Height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    CopyMemory(capture->Pixels, bits, (SIZE_T)capture->Width * capture->Height * 4);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(Item, screen);
+}
+
+static int DifferentPixels(const Capture *a, const Capture *b)
+{
+    int count = 0;
+    for (int i = 0; i < a->Width * a->Height; i++)
+        if ((a->Pixels[i] & 0xFFFFFF) != (b->Pixels[i] & 0xFFFFFF))
+            count++;
+    return count;
+}
+
+static int Colours(const Capture *a)
+{
+    DWORD first = a->Pixels[0] & 0xFFFFFF;
+    int others = 0;
+    for (int i = 0; i < a->Width * a->Height; i++)
+        if ((a->Pixels[i] & 0xFFFFFF) != first)
+            others++;
+    return others;
+}
+
+// ---- Tests -------------------------------------------------------------------------
+
+static void CreateItem()
+{
+    PFNCUSTOMINITIALIZEITEM initialize =
+        (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    Record = TODAYLISTITEM();
+    Record.tlit = tlitCustom;
+    Item = initialize(&Record, FakeHost.Window);
+    SendMessageW(Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Record, 0);
+    SetWindowPos(Item, NULL, 0, 0, GetSystemMetrics(SM_CXSCREEN), (int)Record.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateWindow(Item);
+    PumpMessages(100);
+}
+
+static Capture Before, During, After;
+
+static void test_suspend_hides_the_time()
+{
+    ok(PowerWindow(5000) != NULL, "the watcher has registered for power notifications");
+    InvalidateRect(Item, NULL, FALSE);
+    UpdateWindow(Item);
+    CaptureItem(&Before);
+    ok(Colours(&Before) > 50, "the strip shows something (%d pixels off the first colour)", Colours(&Before));
+
+    // No message is pumped between the broadcast and the capture: what is on
+    // the screen was painted while the broadcast was under way.
+    Broadcast(PBT_APMSUSPEND);
+    CaptureItem(&During);
+    int changed = DifferentPixels(&Before, &During);
+    ok(changed > 50, "the time is gone when the suspend broadcast returns (%d pixels changed)", changed);
+
+    Broadcast(PBT_APMRESUMESUSPEND);
+    PumpMessages(300);
+    CaptureItem(&After);
+    ok_int(DifferentPixels(&Before, &After), 0);
+}
+
+static void test_watcher_follows_the_setting()
+{
+    int running = ThreadCount();
+    // Another reload with the setting still on: no second watcher.
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    PostMessageW(Item, WM_CREATE, 0, 0);
+    PostMessageW(Item, WM_CREATE, 0, 0);
+    PumpMessages(200);
+    ok_int(ThreadCount(), running);
+    ok(PowerWindow(0) != NULL, "still watching");
+
+    // Switched off in the options: the reload stops the watcher and with it
+    // the power manager's thread.
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"HideTimeInSleep", 0);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    DWORD start = GetTickCount();
+    SendMessageW(Item, WM_CREATE, 0, 0);
+    DWORD took = GetTickCount() - start;
+    printf("reload that stops the watcher: %lu ms\n", took);
+    ok(PowerWindow(0) == NULL, "power manager gone");
+    ok_int(ThreadCount(), running - 2);
+
+    // Switched on again.
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"HideTimeInSleep", 1);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    SendMessageW(Item, WM_CREATE, 0, 0);
+    ok(PowerWindow(5000) != NULL, "watching again");
+    ok_int(ThreadCount(), running);
+
+    // The window goes while the time is hidden: destruction returns promptly
+    // and leaves no thread behind.
+    Broadcast(PBT_APMSUSPEND);
+    start = GetTickCount();
+    DestroyWindow(Item);
+    took = GetTickCount() - start;
+    printf("destroy while hidden: %lu ms\n", took);
+    ok(took < 10000, "destroy returned (%lu ms)", took);
+    ok(PowerWindow(0) == NULL, "power manager gone with the window");
+    ok_int(ThreadCount(), running - 2);
+}
+
+int main()
+{
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"HideTimeInSleep", 1);
+    Dll = LoadItemDll();
+    ok(Dll != NULL, "item DLL loaded");
+    if (Dll == NULL)
+        return TestSummary();
+    FakeNow = SYSTEMTIME();
+    FakeNow.wYear = 2024;
+    FakeNow.wMonth = 3;
+    FakeNow.wDay = 15;
+    FakeNow.wDayOfWeek = 5;
+    FakeNow.wHour = 10;
+    FakeNow.wMinute = 8;
+    ok(ReplaceImport(Dll, NULL, "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0, "clock replaced");
+    CreateFakeHost();
+    CreateItem();
+    run_test(test_suspend_hides_the_time);
+    run_test(test_watcher_follows_the_setting);
+    DestroyFakeHost();
+    FreeLibrary(Dll);
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    return TestSummary();
+}
