@@ -14,3 +14,7 @@ foreach(locale de_DE:de-DE en_GB:en-GB ja_JP:ja-JP)
     RESOURCE_LOCK device-qvga96
     ENVIRONMENT "QZL_PREFIX=${QZL_DEVICES_DIR}/qvga96;QZL_LOCALE=${posix}.UTF-8")
 endforeach()
+
+# Painting through the real DLL, read back from the screen.
+qzl_add_test(dll face_paint SOURCES face_paint.cpp
+  PROFILES qvga96 qvga96-nofont square128 vga192 vga192-nofont)

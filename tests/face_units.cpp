@@ -6,6 +6,7 @@
 #include "layout.h"
 #include "timeformat.h"
 #include "paint.h"
+#include "iat.h"
 
 static int Dpi;
 
@@ -456,6 +457,69 @@ static void test_bad_input()
     BuildClockFonts();
 }
 
+static int BitBlts;
+typedef BOOL(WINAPI *BitBltFunction)(HDC, int, int, int, int, HDC, int, int, DWORD);
+static BitBltFunction RealBitBlt;
+
+// This program's own import is replaced, so the real function is called
+// through the address the table held before.
+static BOOL WINAPI CountingBitBlt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, DWORD rop)
+{
+    BitBlts++;
+    return RealBitBlt(dest, x, y, w, h, source, sx, sy, rop);
+}
+
+static LRESULT CALLBACK PaintingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT)
+        return PaintItem(window);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Without a content height, or at a resolution the face has no outlines
+// for, paint draws nothing but still validates the window.
+static void test_nothing_drawn()
+{
+    void *original = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "BitBlt", (void *)CountingBitBlt, &original) > 0, "BitBlt\n");
+    RealBitBlt = (BitBltFunction)original;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = PaintingProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"FacePaintingWindow";
+    RegisterClassW(&wc);
+    HWND parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, NULL, NULL,
+                                  NULL, NULL);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, parent, NULL,
+                                  wc.hInstance, NULL);
+    CreateCellsDC();
+    int saved = ClockLayout.DpiX;
+    const int cases[][2] = {{120, 50}, {0, 50}, {saved, 0}};
+    for (const auto &c : cases) {
+        ClockLayout.DpiX = c[0];
+        ClockLayout.ContentHeight = c[1];
+        BitBlts = 0;
+        InvalidateRect(window, NULL, FALSE);
+        UpdateWindow(window);
+        RECT update;
+        ok(BitBlts == 0 && !GetUpdateRect(window, &update, FALSE), "dpi %d, height %d: %d BitBlts\n", c[0], c[1],
+           BitBlts);
+    }
+    // The same window at a supported resolution is drawn, in one copy to
+    // the screen after the cached background's.
+    ClockLayout.DpiX = saved;
+    ClockLayout.ContentHeight = 50;
+    BitBlts = 0;
+    InvalidateRect(window, NULL, FALSE);
+    UpdateWindow(window);
+    ok_int(BitBlts, 2);
+    DestroyWindow(parent);
+    DeleteFaceBitmaps();
+    ok(FaceBitmaps.CellsDC == NULL && FaceBitmaps.CellsBitmap == NULL && FaceBitmaps.NormalBackground == NULL &&
+           FaceBitmaps.SelectedBackground == NULL,
+       "bitmaps left\n");
+}
+
 int main()
 {
     run_test(test_resolution);
@@ -470,6 +534,7 @@ int main()
     run_test(test_bell_outline);
     run_test(test_cell_alpha);
     run_test(test_bad_input);
+    run_test(test_nothing_drawn);
     DeleteClockFonts();
     RemovePrivateFont();
     return TestSummary();

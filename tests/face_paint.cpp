@@ -1,0 +1,643 @@
+// Painting through the real DLL, loaded as the Today host loads it. This
+// program plays the host: it answers the item's colour requests and draws a
+// known watermark, fixes the item's clock through its import table, counts
+// the item's BitBlt and AlphaBlend calls the same way, and reads the painted
+// pixels back from the item window (exact under Xvfb).
+#include "testlib.h"
+#include "iat.h"
+#include "todaycmn.h"
+#include <initializer_list>
+
+static const WCHAR SettingsKey[] = L"SOFTWARE\\Marrowfen\\Quartzel";
+static const WCHAR ItemKey[] = L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel";
+static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
+
+// Default cell opacities: black at alpha 45 behind the time, 102 behind
+// the day/date line.
+static const DWORD AlphaTime = 0x2D000000, AlphaDayDate = 0x66000000;
+
+struct Setting {
+    const WCHAR *Name;
+    DWORD Value;
+};
+
+struct PaintTestRecord {
+    HMODULE Dll;
+    HWND Host;
+    HWND Item;
+    TODAYLISTITEM ListItem;
+    int Dpi;
+    int Width;
+    int Height;
+    int Top;
+    BOOL PrivateFont;
+    COLORREF Text, Highlight, HighlightedText;
+    int WatermarkRequests;
+    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections;
+    DWORD *Pixels;
+    int Stride;
+    HDC ReadDC;
+    HBITMAP ReadBitmap;
+    HGDIOBJ ReadPrevious;
+};
+static PaintTestRecord T;
+
+static const SYSTEMTIME FakeNow = {2024, 3, 4, 14, 10, 5, 9, 0};
+
+// ---- Item imports replaced by this program ------------------------------
+
+static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
+{
+    *time = FakeNow;
+}
+
+static BOOL WINAPI CountingBitBlt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, DWORD rop)
+{
+    T.BitBlts++;
+    if (WindowFromDC(dest) != NULL)
+        T.ScreenBitBlts++;
+    return BitBlt(dest, x, y, w, h, source, sx, sy, rop);
+}
+
+static BOOL WINAPI CountingAlphaBlend(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, int sw,
+                                      int sh, BLENDFUNCTION blend)
+{
+    T.AlphaBlends++;
+    return AlphaBlend(dest, x, y, w, h, source, sx, sy, sw, sh, blend);
+}
+
+static HBITMAP WINAPI CountingCreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits,
+                                               HANDLE section, DWORD offset)
+{
+    T.DibSections++;
+    return CreateDIBSection(dc, info, usage, bits, section, offset);
+}
+
+static void ResetCounts()
+{
+    T.BitBlts = T.ScreenBitBlts = T.AlphaBlends = T.DibSections = T.WatermarkRequests = 0;
+}
+
+// ---- The host ----------------------------------------------------------
+
+// Every component at least 64, so that any tint changes it.
+static COLORREF Watermark(int x, int y)
+{
+    return RGB(64 + (x * 5) % 192, 64 + (y * 7) % 192, 160 + (x + y) % 96);
+}
+
+static void DrawWatermark(const TODAYDRAWWATERMARKINFO *info)
+{
+    T.WatermarkRequests++;
+    int w = info->rc.right - info->rc.left, h = info->rc.bottom - info->rc.top;
+    if (w <= 0 || h <= 0)
+        return;
+    DWORD *bits = (DWORD *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)w * h * 4);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            COLORREF c = Watermark(info->rc.left + x, info->rc.top + y);
+            bits[y * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        }
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = -h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    SetDIBitsToDevice(info->hdc, info->rc.left, info->rc.top, w, h, 0, 0, 0, h, bits, &bmi, DIB_RGB_COLORS);
+    HeapFree(GetProcessHeap(), 0, bits);
+}
+
+static LRESULT AnswerColor(WPARAM which)
+{
+    switch (which) {
+    case TODAYCOLOR_TEXT: return T.Text;
+    case TODAYCOLOR_HIGHLIGHT: return T.Highlight;
+    case TODAYCOLOR_HIGHLIGHTEDTEXT: return T.HighlightedText;
+    }
+    return 0;
+}
+
+static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case TODAYM_GETCOLOR: return AnswerColor(wParam);
+    case TODAYM_DRAWWATERMARK: DrawWatermark((const TODAYDRAWWATERMARKINFO *)lParam); return 0;
+    case WM_ERASEBKGND: return 1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+static BOOL LoadItem()
+{
+    WCHAR path[MAX_PATH] = {};
+    DWORD size = sizeof(path);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, ItemKey, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
+        return FALSE;
+    T.Dll = LoadLibraryW(path);
+    if (T.Dll == NULL)
+        return FALSE;
+    ok(ReplaceImport(T.Dll, NULL, "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0, "GetLocalTime\n");
+    ok(ReplaceImport(T.Dll, NULL, "BitBlt", (void *)CountingBitBlt, NULL) > 0, "BitBlt\n");
+    ok(ReplaceImport(T.Dll, NULL, "AlphaBlend", (void *)CountingAlphaBlend, NULL) > 0, "AlphaBlend\n");
+    ok(ReplaceImport(T.Dll, NULL, "CreateDIBSection", (void *)CountingCreateDIBSection, NULL) > 0,
+       "CreateDIBSection\n");
+    PFNCUSTOMINITIALIZEITEM initialize =
+        (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(T.Dll, MAKEINTRESOURCEA(240));
+    if (initialize == NULL)
+        return FALSE;
+    T.Item = initialize(&T.ListItem, T.Host);
+    return T.Item != NULL;
+}
+
+static void CreateHost()
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"FacePaintHost";
+    RegisterClassW(&wc);
+    T.Width = GetSystemMetrics(SM_CXSCREEN);
+    T.Host = CreateWindowExW(0, wc.lpszClassName, L"Today", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, T.Width,
+                             GetSystemMetrics(SM_CYSCREEN), NULL, NULL, wc.hInstance, NULL);
+    T.Text = RGB(0, 0, 0);
+    T.Highlight = RGB(0, 64, 160);
+    T.HighlightedText = RGB(255, 255, 0);
+    T.Top = 24;
+}
+
+static void CreateReadBuffer()
+{
+    T.Stride = GetSystemMetrics(SM_CXSCREEN);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = T.Stride;
+    bmi.bmiHeader.biHeight = -GetSystemMetrics(SM_CYSCREEN);
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    T.ReadDC = CreateCompatibleDC(NULL);
+    T.ReadBitmap = CreateDIBSection(T.ReadDC, &bmi, DIB_RGB_COLORS, (void **)&T.Pixels, NULL, 0);
+    T.ReadPrevious = SelectObject(T.ReadDC, T.ReadBitmap);
+}
+
+// ---- Driving the item --------------------------------------------------
+
+// What the host does every two seconds: ask, then size the item.
+static BOOL Refresh()
+{
+    BOOL changed = (BOOL)SendMessageW(T.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&T.ListItem, 0);
+    T.Height = (int)T.ListItem.cyp;
+    SetWindowPos(T.Item, NULL, 0, T.Top, T.Width, T.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return changed;
+}
+
+static void Paint()
+{
+    RedrawWindow(T.Item, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+static void ReadBack()
+{
+    memset(T.Pixels, 0, (SIZE_T)T.Stride * 4);
+    HDC dc = GetDC(T.Item);
+    BitBlt(T.ReadDC, 0, 0, T.Width, T.Height, dc, 0, 0, SRCCOPY);
+    ReleaseDC(T.Item, dc);
+    GdiFlush();
+}
+
+static void PaintAndRead()
+{
+    Paint();
+    ReadBack();
+}
+
+// A new settings key as the options would leave it, taken in through the
+// reload marker, then a host refresh and a paint.
+static void UseSettings(std::initializer_list<Setting> settings)
+{
+    ResetRegKey(HKEY_CURRENT_USER, SettingsKey);
+    for (const Setting &setting : settings)
+        SetRegDword(HKEY_CURRENT_USER, SettingsKey, setting.Name, setting.Value);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"QZL", 0);
+    SendMessageW(T.Item, WM_CREATE, 0, 0);
+    Refresh();
+    PaintAndRead();
+}
+
+static void SetAlarm(BYTE flags)
+{
+    BYTE days = 0x7F;
+    WORD time = 7 * 60;
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmFlags", &flags, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmDays", &days, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmTime", &time, 2);
+}
+
+// ---- Pixels and geometry -----------------------------------------------
+
+static COLORREF PixelAt(int x, int y)
+{
+    DWORD v = T.Pixels[y * T.Stride + x];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+// The platform's per-pixel alpha blend of a premultiplied cell word.
+static BYTE BlendChannel(BYTE source, BYTE dest, BYTE alpha)
+{
+    return (BYTE)(source + (dest * (255 - alpha) + 127) / 255);
+}
+
+static COLORREF Blend(COLORREF dest, DWORD cell)
+{
+    BYTE a = (BYTE)(cell >> 24);
+    return RGB(BlendChannel((cell >> 16) & 0xFF, GetRValue(dest), a),
+               BlendChannel((cell >> 8) & 0xFF, GetGValue(dest), a), BlendChannel(cell & 0xFF, GetBValue(dest), a));
+}
+
+static int Scaled(int n)
+{
+    return (T.Dpi * n + 48) / 96;
+}
+
+static int LineHeight()
+{
+    HDC dc = GetDC(NULL);
+    HFONT font = CreateFontW(-MulDiv(8, T.Dpi, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+                             L"Tahoma");
+    HGDIOBJ previous = SelectObject(dc, font);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    ReleaseDC(NULL, dc);
+    return metrics.tmHeight + metrics.tmExternalLeading;
+}
+
+// The cell's rectangle (border 0): outline pixels included.
+struct CellGeometry {
+    int Left, Top, Right, Bottom; // right and bottom exclusive
+    int BandRows;                 // rows from the top behind the day/date line
+};
+
+static CellGeometry Cell(BOOL dayDate)
+{
+    CellGeometry cell;
+    cell.Left = Scaled(3);
+    cell.Top = Scaled(1);
+    cell.Right = T.Width - Scaled(3);
+    cell.Bottom = T.Height - Scaled(1);
+    cell.BandRows = dayDate ? LineHeight() + Scaled(5) : 0;
+    return cell;
+}
+
+static BOOL OnFrame(const CellGeometry &cell, int x, int y)
+{
+    return x <= cell.Left || x >= cell.Right - 1 || y <= cell.Top || y >= cell.Bottom - 1;
+}
+
+static DWORD CellWord(const CellGeometry &cell, int y)
+{
+    return y < cell.BandRows ? AlphaDayDate : AlphaTime;
+}
+
+// Pixels outside the cell and on its outline that are not the wallpaper
+// (or, with `tinted`, not the wallpaper under the cell's tint).
+static int FrameMismatches(const CellGeometry &cell, BOOL tinted, COLORREF *first)
+{
+    int mismatches = 0;
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++) {
+            if (!OnFrame(cell, x, y))
+                continue;
+            COLORREF expected = tinted ? Blend(Watermark(x, y), CellWord(cell, y)) : Watermark(x, y);
+            if (PixelAt(x, y) != expected && mismatches++ == 0)
+                *first = MAKELONG(x, y);
+        }
+    return mismatches;
+}
+
+// Two columns just inside the left outline, clear of the rounded corners
+// and of every text: the wallpaper under the cell's tint, row by row.
+static int StripMismatches(const CellGeometry &cell, COLORREF background, BOOL solid, COLORREF *first)
+{
+    int mismatches = 0;
+    for (int x = cell.Left + 1; x <= cell.Left + 2; x++)
+        for (int y = cell.Top + Scaled(5); y < cell.Bottom - Scaled(5); y++) {
+            COLORREF under = solid ? background : Watermark(x, y);
+            if (PixelAt(x, y) != Blend(under, CellWord(cell, y)) && mismatches++ == 0)
+                *first = MAKELONG(x, y);
+        }
+    return mismatches;
+}
+
+static int CountColour(COLORREF colour)
+{
+    int count = 0;
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++)
+            if (PixelAt(x, y) == colour)
+                count++;
+    return count;
+}
+
+// Pixels inside the cell (clear of its rounded corners), below the
+// day/date band, that show the wallpaper untouched: holes cut into it.
+static int HolePixels(const CellGeometry &cell)
+{
+    int count = 0;
+    for (int y = cell.BandRows > cell.Top + 1 ? cell.BandRows : cell.Top + 1; y < cell.Bottom - 1; y++)
+        for (int x = cell.Left + Scaled(5); x < cell.Right - Scaled(5); x++)
+            if (PixelAt(x, y) == Watermark(x, y))
+                count++;
+    return count;
+}
+
+// ---- Tests -------------------------------------------------------------
+
+static void test_item_height()
+{
+    Refresh();
+    int line = LineHeight();
+    printf("dpi %d, %s QZL.ttf: item height %d (day/date line %d)\n", T.Dpi, T.PrivateFont ? "with" : "without",
+           T.Height, line);
+    ok(T.Height > line + Scaled(11) && T.Height < 3 * Scaled(51), "item height %d\n", T.Height);
+    // Nothing changed: the second query reports nothing.
+    ok_int(Refresh(), FALSE);
+}
+
+static void test_default_face()
+{
+    UseSettings({});
+    CellGeometry cell = Cell(TRUE);
+    COLORREF first = 0;
+    int frame = FrameMismatches(cell, FALSE, &first);
+    ok(frame == 0, "%d frame pixels differ from the wallpaper, first at %d,%d: %06lx, expected %06lx\n", frame,
+       LOWORD(first), HIWORD(first), PixelAt(LOWORD(first), HIWORD(first)), Watermark(LOWORD(first), HIWORD(first)));
+    int strip = StripMismatches(cell, 0, FALSE, &first);
+    ok(strip == 0, "%d cell pixels are not the tinted wallpaper, first at %d,%d: %06lx, expected %06lx\n", strip,
+       LOWORD(first), HIWORD(first), PixelAt(LOWORD(first), HIWORD(first)),
+       Blend(Watermark(LOWORD(first), HIWORD(first)), CellWord(cell, HIWORD(first))));
+    // The row between the outline and the day/date text is band-tinted all
+    // along, away from the corners.
+    int y = cell.Top + 1, row = 0;
+    if (y < Scaled(3))
+        for (int x = cell.Left + Scaled(5); x < cell.Right - Scaled(5); x++)
+            if (PixelAt(x, y) != Blend(Watermark(x, y), AlphaDayDate))
+                row++;
+    ok_int(row, 0);
+    ok(CountColour(T.Text) > 0, "no text drawn in the host's text colour\n");
+}
+
+// Digit cells are cut only when the private face is in use.
+static void test_digit_cells()
+{
+    UseSettings({{L"AlarmIconEnabled", 0}, {L"ShowTimeMarkers", 0}});
+    int holes = HolePixels(Cell(TRUE));
+    if (T.PrivateFont)
+        ok(holes > 10 * Scaled(10), "only %d pixels of digit cells\n", holes);
+    else
+        ok_int(holes, 0);
+}
+
+// The bell is drawn only while an alarm is set; its cut stays either way.
+static void test_bell()
+{
+    const COLORREF bell = RGB(0, 255, 0);
+    static POINT covered[2048];
+    int painted = 0;
+    RECT box = {LONG_MAX, LONG_MAX, -1, -1};
+    SetAlarm(1);
+    UseSettings({{L"TextColorEnabled", 2}, {L"ColorExAlarm", bell}});
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++) {
+            if (PixelAt(x, y) != bell || painted == ARRAYSIZE(covered))
+                continue;
+            covered[painted++] = {x, y};
+            if (x < box.left) box.left = x;
+            if (y < box.top) box.top = y;
+            if (x > box.right) box.right = x;
+            if (y > box.bottom) box.bottom = y;
+        }
+    int width = T.Dpi == 96 ? 11 : T.Dpi == 128 ? 15 : 20, height = T.Dpi == 96 ? 12 : T.Dpi == 128 ? 14 : 23;
+    ok(painted > 0 && box.right - box.left + 1 == width && box.bottom - box.top + 1 == height,
+       "bell: %d pixels in %ldx%ld\n", painted, box.right - box.left + 1, box.bottom - box.top + 1);
+    // Inside the cell, right of the digits.
+    ok(painted > 0 && box.left > T.Width / 2 && box.top > Cell(TRUE).Top, "bell at %ld,%ld\n", box.left, box.top);
+
+    SetAlarm(0);
+    ok_int(Refresh(), TRUE);
+    PaintAndRead();
+    ok_int(CountColour(bell), 0);
+    // Every pixel the bell covered shows the untouched wallpaper now.
+    int cut = 0;
+    for (int i = 0; i < painted; i++)
+        if (PixelAt(covered[i].x, covered[i].y) == Watermark(covered[i].x, covered[i].y))
+            cut++;
+    ok(cut == painted, "%d of %d bell pixels cut\n", cut, painted);
+}
+
+// A key colour of 0 matches everything the cells hold: the whole item is
+// tinted, outside the cell as much as inside.
+static void test_reserved_zero()
+{
+    UseSettings({{L"AlphaReserved", 0}});
+    CellGeometry cell = Cell(TRUE);
+    COLORREF first = 0;
+    int frame = FrameMismatches(cell, TRUE, &first);
+    ok(frame == 0, "%d frame pixels not tinted, first at %d,%d: %06lx\n", frame, LOWORD(first), HIWORD(first),
+       PixelAt(LOWORD(first), HIWORD(first)));
+    ok_int(HolePixels(cell), 0);
+}
+
+struct ElementColours {
+    const WCHAR *Name;
+    COLORREF Colour;
+};
+
+static const ElementColours Elements[] = {
+    {L"ColorExTSeparator", RGB(255, 0, 0)}, {L"ColorExHour", RGB(0, 255, 0)},
+    {L"ColorExMinute", RGB(0, 0, 255)},     {L"ColorExSecond", RGB(255, 255, 0)},
+    {L"ColorExTMarker", RGB(0, 255, 255)},  {L"ColorExDay", RGB(255, 0, 255)},
+    {L"ColorExDate", RGB(255, 255, 255)},
+};
+
+static void UseElementScheme(DWORD scheme, COLORREF defaultColour, COLORREF highlightColour)
+{
+    // Day name left, short date right, so that both day and date colours
+    // show; 10:05 in the morning puts AM on the upper marker line.
+    ResetRegKey(HKEY_CURRENT_USER, SettingsKey);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"TextColorEnabled", scheme);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"TextColorDefault", defaultColour);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"TextColorHighlight", highlightColour);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"CenterDayDate", 0);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"ShowShortDate", 1);
+    for (const ElementColours &element : Elements)
+        SetRegDword(HKEY_CURRENT_USER, SettingsKey, element.Name, element.Colour);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"QZL", 0);
+    SendMessageW(T.Item, WM_CREATE, 0, 0);
+    Refresh();
+}
+
+static void Select(BOOL selected)
+{
+    SendMessageW(T.Item, selected ? WM_TODAYCUSTOM_RECEIVEDSELECTION : WM_TODAYCUSTOM_LOSTSELECTION, VK_DOWN, 0);
+    PaintAndRead();
+}
+
+static void CheckElementColours(BOOL expected)
+{
+    for (const ElementColours &element : Elements) {
+        int count = CountColour(element.Colour);
+        ok(expected ? count > 0 : count == 0, "%ls: %d pixels\n", element.Name, count);
+    }
+}
+
+static void test_colour_schemes()
+{
+    const COLORREF defaultColour = RGB(0, 128, 255), highlightColour = RGB(255, 128, 0);
+    CellGeometry cell = Cell(TRUE);
+    COLORREF first = 0;
+
+    UseElementScheme(0, defaultColour, highlightColour);
+    Select(FALSE);
+    ok(CountColour(T.Text) > 0 && CountColour(T.HighlightedText) == 0, "scheme 0: host text colour\n");
+    Select(TRUE);
+    ok(CountColour(T.HighlightedText) > 0 && CountColour(T.Text) == 0, "scheme 0 selected\n");
+    // Selected: the highlight fill under the same cells.
+    ok_int(PixelAt(0, 0), T.Highlight);
+    ok_int(StripMismatches(cell, T.Highlight, TRUE, &first), 0);
+
+    UseElementScheme(1, defaultColour, highlightColour);
+    Select(FALSE);
+    ok(CountColour(defaultColour) > 0 && CountColour(highlightColour) == 0, "scheme 1: default colour\n");
+    ok_int(PixelAt(0, 0), Watermark(0, 0));
+    Select(TRUE);
+    ok(CountColour(highlightColour) > 0 && CountColour(defaultColour) == 0, "scheme 1 selected\n");
+
+    UseElementScheme(2, defaultColour, highlightColour);
+    Select(FALSE);
+    CheckElementColours(TRUE);
+    Select(TRUE);
+    CheckElementColours(TRUE);
+    ok_int(CountColour(highlightColour), 0);
+
+    UseElementScheme(3, defaultColour, highlightColour);
+    Select(FALSE);
+    CheckElementColours(TRUE);
+    Select(TRUE);
+    CheckElementColours(FALSE);
+    ok(CountColour(highlightColour) > 0, "scheme 3 selected: highlight colour\n");
+    Select(FALSE);
+}
+
+// An ordinary paint copies cached images: two BitBlts, one of them to the
+// screen, and no rebuild.
+static void test_paint_costs()
+{
+    UseSettings({});
+    ResetCounts();
+    PaintAndRead();
+    ok_int(T.BitBlts, 2);
+    ok_int(T.ScreenBitBlts, 1);
+    ok_int(T.AlphaBlends, 0);
+    ok_int(T.DibSections, 0);
+    ok_int(T.WatermarkRequests, 0);
+
+    // A change of selection only copies the other cached background.
+    ResetCounts();
+    Select(TRUE);
+    Select(FALSE);
+    ok_int(T.ScreenBitBlts, 2);
+    ok_int(T.AlphaBlends, 0);
+
+    // The host cleared its cache: new backgrounds over the same cells.
+    SendMessageW(T.Item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0);
+    ResetCounts();
+    PaintAndRead();
+    ok_int(T.AlphaBlends, 2);
+    ok_int(T.WatermarkRequests, 1);
+    ok_int(T.DibSections, 0);
+    ok_int(T.ScreenBitBlts, 1);
+}
+
+// A narrower host (rotation): the window follows, and cells and both
+// backgrounds are rebuilt for the new width within the same paint.
+static void test_width_change()
+{
+    // A time group narrow enough for the narrower strip.
+    UseSettings({{L"ShowSeconds", 0}, {L"ShowTimeMarkers", 0}, {L"AlarmIconEnabled", 0}});
+    int wide = T.Width;
+    T.Width = wide - 40;
+    SetWindowPos(T.Host, NULL, 0, 0, T.Width, GetSystemMetrics(SM_CYSCREEN), SWP_NOMOVE | SWP_NOZORDER);
+    ResetCounts();
+    PaintAndRead();
+    RECT rect;
+    GetClientRect(T.Item, &rect);
+    ok_int(rect.right, T.Width);
+    ok_int(T.DibSections, 1);
+    ok_int(T.AlphaBlends, 2);
+    ok_int(T.WatermarkRequests, 1);
+    ok_int(T.ScreenBitBlts, 1);
+    COLORREF first = 0;
+    int frame = FrameMismatches(Cell(TRUE), FALSE, &first);
+    ok(frame == 0, "%d frame pixels differ at width %d, first at %d,%d\n", frame, T.Width, LOWORD(first),
+       HIWORD(first));
+
+    T.Width = wide;
+    SetWindowPos(T.Host, NULL, 0, 0, T.Width, GetSystemMetrics(SM_CYSCREEN), SWP_NOMOVE | SWP_NOZORDER);
+    PaintAndRead();
+}
+
+// Font sizes from the registry, sensible or not, give a usable face (the
+// largest ones need not fit the strip).
+static void test_font_sizes()
+{
+    const DWORD sizes[] = {0, 16, 99, 100, 5000, 0x7FFFFFFF, 0xFFFFFFFF};
+    int largest = 0;
+    for (DWORD size : sizes) {
+        UseSettings({{L"HourMinFontSize", size}, {L"SecondFontSize", size}, {L"TimeMarkerFontSize", size}});
+        ok(T.Height > 0 && T.Height < GetSystemMetrics(SM_CYSCREEN), "size %lu: item height %d\n", size, T.Height);
+        if (size == 99)
+            largest = T.Height;
+        if (size > 99)
+            ok_int(T.Height, largest);
+        ResetCounts();
+        PaintAndRead();
+        ok_int(T.ScreenBitBlts, 1);
+        ok_int(PixelAt(0, 0), Watermark(0, 0));
+    }
+    UseSettings({});
+}
+
+int main()
+{
+    HDC screen = GetDC(NULL);
+    T.Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    T.PrivateFont = GetFileAttributesW(L"C:\\Program Files\\Quartzel\\QZL.ttf") != INVALID_FILE_ATTRIBUTES;
+    ResetRegKey(HKEY_CURRENT_USER, SettingsKey);
+    SetAlarm(0);
+    CreateHost();
+    CreateReadBuffer();
+    ok(LoadItem(), "the item did not load\n");
+    if (T.Item == NULL)
+        return TestSummary();
+    run_test(test_item_height);
+    run_test(test_default_face);
+    run_test(test_digit_cells);
+    run_test(test_bell);
+    run_test(test_reserved_zero);
+    run_test(test_colour_schemes);
+    run_test(test_paint_costs);
+    run_test(test_width_change);
+    run_test(test_font_sizes);
+    SetAlarm(0);
+    ResetRegKey(HKEY_CURRENT_USER, SettingsKey);
+    DestroyWindow(T.Item);
+    DestroyWindow(T.Host);
+    FreeLibrary(T.Dll);
+    SelectObject(T.ReadDC, T.ReadPrevious);
+    DeleteObject(T.ReadBitmap);
+    DeleteDC(T.ReadDC);
+    return TestSummary();
+}
