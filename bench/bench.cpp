@@ -130,6 +130,8 @@ void ReloadSettings(DWORD showSeconds)
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", showSeconds);
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
     SendMessageW(Bench.Item, WM_CREATE, 0, 0);
+    // The reload marks the cells dirty: let that rebuild happen here.
+    InvalidateRect(Bench.Item, NULL, FALSE);
     UpdateWindow(Bench.Item);
 }
 
@@ -143,8 +145,6 @@ void CountCallsPerEvent()
 
     // A tick in the same minute, seconds hidden: nothing to draw.
     ReloadSettings(0);
-    InvalidateRect(Bench.Item, NULL, FALSE);
-    UpdateWindow(Bench.Item);
     ResetImportCalls();
     LRESULT repaint = SendMessageW(Bench.Item, WM_TIMER, 1, 0);
     printf("RESULT quiet_tick_repaint %d\n", (int)repaint);
