@@ -168,11 +168,13 @@ static void CreateHost()
 
 static void CreateReadBuffer()
 {
-    T.Stride = GetSystemMetrics(SM_CXSCREEN);
+    // Wide and tall enough for either orientation.
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    T.Stride = cx > cy ? cx : cy;
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
     bmi.bmiHeader.biWidth = T.Stride;
-    bmi.bmiHeader.biHeight = -GetSystemMetrics(SM_CYSCREEN);
+    bmi.bmiHeader.biHeight = -T.Stride;
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     T.ReadDC = CreateCompatibleDC(NULL);
@@ -461,7 +463,7 @@ static const ElementColours Elements[] = {
     {L"ColorExDate", RGB(255, 255, 255)},
 };
 
-static void UseElementScheme(DWORD scheme, COLORREF defaultColour, COLORREF highlightColour)
+static void UseElementScheme(DWORD scheme, COLORREF defaultColour, COLORREF highlightColour, DWORD center = 0)
 {
     // Day name left, short date right, so that both day and date colours
     // show; 10:05 in the morning puts AM on the upper marker line.
@@ -469,7 +471,8 @@ static void UseElementScheme(DWORD scheme, COLORREF defaultColour, COLORREF high
     SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"TextColorEnabled", scheme);
     SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"TextColorDefault", defaultColour);
     SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"TextColorHighlight", highlightColour);
-    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"CenterDayDate", 0);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"CenterDayDate", center);
+    SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"ShowOpName", center != 0);
     SetRegDword(HKEY_CURRENT_USER, SettingsKey, L"ShowShortDate", 1);
     for (const ElementColours &element : Elements)
         SetRegDword(HKEY_CURRENT_USER, SettingsKey, element.Name, element.Colour);
@@ -528,6 +531,16 @@ static void test_colour_schemes()
     CheckElementColours(FALSE);
     ok(CountColour(highlightColour) > 0, "scheme 3 selected: highlight colour\n");
     Select(FALSE);
+
+    // Centred, with the operator name on: the date alone, in the day
+    // colour; any other arrangement value is drawn the same way.
+    const DWORD centred[] = {1, 9};
+    for (DWORD center : centred) {
+        UseElementScheme(2, defaultColour, highlightColour, center);
+        Select(FALSE);
+        ok(CountColour(RGB(255, 0, 255)) > 0 && CountColour(RGB(255, 255, 255)) == 0, "centred %lu: day %d, date %d\n",
+           center, CountColour(RGB(255, 0, 255)), CountColour(RGB(255, 255, 255)));
+    }
 }
 
 // An ordinary paint copies cached images: two BitBlts, one of them to the
@@ -588,6 +601,45 @@ static void test_width_change()
     PaintAndRead();
 }
 
+static BOOL TurnScreen(DWORD width, DWORD height)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsExW(NULL, &mode, NULL, 0, NULL) == DISP_CHANGE_SUCCESSFUL;
+}
+
+// Turning a 240x320 screen to 320x240: the item sees landscape, asks for a
+// new background, and paints the full new width.
+static void test_rotation()
+{
+    if (GetSystemMetrics(SM_CXSCREEN) != 240 || GetSystemMetrics(SM_CYSCREEN) != 320)
+        return;
+    UseSettings({});
+    ok(TurnScreen(320, 240), "the screen did not turn\n");
+    T.Width = GetSystemMetrics(SM_CXSCREEN);
+    SetWindowPos(T.Host, NULL, 0, 0, T.Width, GetSystemMetrics(SM_CYSCREEN), SWP_NOMOVE | SWP_NOZORDER);
+    ok_int(Refresh(), TRUE);
+    ResetCounts();
+    PaintAndRead();
+    ok_int(T.DibSections, 1);
+    ok_int(T.AlphaBlends, 2);
+    COLORREF first = 0;
+    int frame = FrameMismatches(Cell(TRUE), FALSE, &first);
+    ok(frame == 0, "landscape: %d frame pixels differ, first at %d,%d\n", frame, LOWORD(first), HIWORD(first));
+    ok_int(Refresh(), FALSE);
+
+    // Back to the device's own mode.
+    ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL);
+    T.Width = GetSystemMetrics(SM_CXSCREEN);
+    SetWindowPos(T.Host, NULL, 0, 0, T.Width, GetSystemMetrics(SM_CYSCREEN), SWP_NOMOVE | SWP_NOZORDER);
+    ok_int(T.Width, 240);
+    ok_int(Refresh(), TRUE);
+    PaintAndRead();
+}
+
 // Font sizes from the registry, sensible or not, give a usable face (the
 // largest ones need not fit the strip).
 static void test_font_sizes()
@@ -630,6 +682,7 @@ int main()
     run_test(test_colour_schemes);
     run_test(test_paint_costs);
     run_test(test_width_change);
+    run_test(test_rotation);
     run_test(test_font_sizes);
     SetAlarm(0);
     ResetRegKey(HKEY_CURRENT_USER, SettingsKey);
