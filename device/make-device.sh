@@ -43,7 +43,8 @@ printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
 
 fonts="$prefix/drive_c/windows/Fonts"
 mkdir -p "$fonts"
-cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$fonts/"
+# Tahoma for the face and the dialogs; Marlett draws the caption buttons.
+cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/"
 qzldir="$prefix/drive_c/Program Files/Quartzel"
 mkdir -p "$qzldir"
 if [ -n "$font" ]; then cp "$font" "$qzldir/QZL.ttf"; else rm -f "$qzldir/QZL.ttf"; fi
