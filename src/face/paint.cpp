@@ -132,28 +132,44 @@ int GroupOffset(int width)
 
 // ---- Background cells --------------------------------------------------
 
-// A new bottom-up 32-bit DIB section of w x h selected into CellsDC, all
-// pixels 0; NULL when it cannot be made.
+// The pixels of the cells bitmap when it already has the item's size.
+DWORD *ReusableCellBits(int w, int h)
+{
+    DIBSECTION dib = {};
+    if (FaceBitmaps.CellsBitmap == NULL ||
+        GetObjectW(FaceBitmaps.CellsBitmap, sizeof(dib), &dib) != sizeof(dib) || dib.dsBm.bmBits == NULL ||
+        dib.dsBm.bmWidth != w || dib.dsBm.bmHeight != h)
+        return NULL;
+    return (DWORD *)dib.dsBm.bmBits;
+}
+
+// A bottom-up 32-bit DIB section of w x h selected into CellsDC, all pixels
+// 0; NULL when it cannot be made. One of the right size is cleared and
+// kept, since making and first selecting a new one is the dearest step of
+// a rebuild under Wine.
 DWORD *CreateCellsBitmap(int w, int h)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
-    DeleteCellsBitmap();
-    void *bits = NULL;
-    HBITMAP bitmap = CreateDIBSection(FaceBitmaps.CellsDC, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    if (bitmap == NULL || bits == NULL) {
-        if (bitmap)
-            DeleteObject(bitmap);
-        return NULL;
+    void *bits = ReusableCellBits(w, h);
+    if (bits == NULL) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
+        DeleteCellsBitmap();
+        HBITMAP bitmap = CreateDIBSection(FaceBitmaps.CellsDC, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+        if (bitmap == NULL || bits == NULL) {
+            if (bitmap)
+                DeleteObject(bitmap);
+            return NULL;
+        }
+        FaceBitmaps.CellsBitmap = bitmap;
+        FaceBitmaps.CellsPrevBitmap = (HBITMAP)SelectObject(FaceBitmaps.CellsDC, bitmap);
     }
-    FaceBitmaps.CellsBitmap = bitmap;
-    FaceBitmaps.CellsPrevBitmap = (HBITMAP)SelectObject(FaceBitmaps.CellsDC, bitmap);
+    GdiFlush();
     ZeroMemory(bits, (SIZE_T)w * (SIZE_T)h * 4);
     return (DWORD *)bits;
 }
@@ -229,8 +245,20 @@ void RebuildCells(HWND window, int w, int h)
 
 // ---- Cached backgrounds ------------------------------------------------
 
+BOOL BitmapHasSize(HBITMAP bitmap, int w, int h)
+{
+    BITMAP info = {};
+    return bitmap && GetObjectW(bitmap, sizeof(info), &info) == sizeof(info) && info.bmWidth == w &&
+           info.bmHeight == h;
+}
+
+// A background that already has the item's size is kept: the rebuild paints
+// every one of its pixels again, and under Wine creating and first selecting
+// a screen-sized bitmap costs more than all the rest of the rebuild.
 void ReplaceBackground(MemoryDC *memory, HBITMAP *background, HDC screen, int w, int h)
 {
+    if (BitmapHasSize(*background, w, h))
+        return;
     if (*background)
         RestoreBitmap(memory);
     DeleteBackground(background);
@@ -378,15 +406,22 @@ void DrawMarker(HDC dc, int xo, int yb, const SYSTEMTIME *now, COLORREF colour)
 
 // ---- Paint steps -------------------------------------------------------
 
+// A paint that rebuilds nothing copies only one of the two backgrounds, so
+// only that one gets a DC.
 void OpenPaintDCs(PaintJob *job)
 {
     job->Compose.DC = CreateCompatibleDC(job->Screen);
     job->ComposeBitmap = CreateCompatibleBitmap(job->Screen, job->Width, job->Height);
     SelectBitmapInto(&job->Compose, job->ComposeBitmap);
-    job->Selected.DC = CreateCompatibleDC(job->Screen);
-    SelectBitmapInto(&job->Selected, FaceBitmaps.SelectedBackground);
-    job->Normal.DC = CreateCompatibleDC(job->Screen);
-    SelectBitmapInto(&job->Normal, FaceBitmaps.NormalBackground);
+    BOOL rebuilding = ItemState.BackgroundDirty || ItemState.WatermarkDirty;
+    if (rebuilding || ItemState.Selected) {
+        job->Selected.DC = CreateCompatibleDC(job->Screen);
+        SelectBitmapInto(&job->Selected, FaceBitmaps.SelectedBackground);
+    }
+    if (rebuilding || !ItemState.Selected) {
+        job->Normal.DC = CreateCompatibleDC(job->Screen);
+        SelectBitmapInto(&job->Normal, FaceBitmaps.NormalBackground);
+    }
 }
 
 void ClosePaintDCs(PaintJob *job)
