@@ -28,6 +28,21 @@ winepath_of() {
     printf 'Z:%s' "${path//\//\\}"
 }
 
+# Settings for one shot: NAME=VALUE pairs written as DWORDs into the
+# item's settings key, which is emptied again afterwards.
+settings() {
+    local profile=$1 pair
+    shift
+    for pair in "$@"; do
+        QZL_PREFIX="$build/devices/$profile" "$here/../tools/wine-run.sh" reg add \
+            'HKCU\SOFTWARE\Marrowfen\Quartzel' /v "${pair%=*}" /t REG_DWORD /d "${pair#*=}" /f >/dev/null
+    done
+}
+clear_settings() {
+    QZL_PREFIX="$build/devices/$1" "$here/../tools/wine-run.sh" reg delete \
+        'HKCU\SOFTWARE\Marrowfen\Quartzel' /va /f >/dev/null
+}
+
 shot qvga96 today-qvga96
 shot qvga96 today-qvga96-selected --select
 shot qvga96 today-qvga96-alarm --alarm 0=on,days=0x1f,time=07:00
@@ -37,3 +52,10 @@ shot qvga96-de today-qvga96-de
 shot qvga96-nofont today-qvga96-nofont
 shot square128 today-square128
 shot vga192 today-vga192
+shot square128-nofont today-square128-nofont
+shot vga192-nofont today-vga192-nofont
+shot vga192 today-vga192-alarm --alarm 0=on,days=0x7f,time=07:00
+settings qvga96 ShowOpName=1 CenterDayDate=0 ShowShortDate=1
+shot qvga96 today-qvga96-operator --alarm 0=on,days=0x7f,time=07:00 --operator "Marrowfen Mobile" --phone-status 32 --after 1600
+shot qvga96 today-qvga96-searching --phone-status 0x400020 --after 1600
+clear_settings qvga96
