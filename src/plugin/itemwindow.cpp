@@ -95,6 +95,9 @@ LRESULT OnDestroy(HWND window)
     ClosePhoneKey();
     ClosePhoneStatusNotification();
     StopSuspendWatcher();
+    // A suspend that arrived while the watcher was stopping was served by
+    // the stop and may have read the phone state again.
+    ClosePhoneKey();
     return 0;
 }
 
