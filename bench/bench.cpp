@@ -7,6 +7,7 @@
 #include "todaycmn.h"
 #include "settings.h"
 #include "testlib.h"
+#include "itemdll.h"
 #include "fakehost.h"
 #include "callcount.h"
 #include "iat.h"
@@ -27,14 +28,6 @@ struct BenchRecord {
     int Iterations;
 };
 BenchRecord Bench;
-
-HMODULE LoadItemDll(WCHAR *path, DWORD chars)
-{
-    DWORD size = chars * sizeof(WCHAR);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
-        return NULL;
-    return LoadLibraryW(path);
-}
 
 double Now()
 {
@@ -186,13 +179,12 @@ int main(int argc, char **argv)
     Bench.Iterations = argc > 1 ? atoi(argv[1]) : 300;
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     WCHAR path[MAX_PATH] = {};
-    Bench.Dll = LoadItemDll(path, MAX_PATH);
+    Bench.Dll = LoadItemDll(path);
     if (!Bench.Dll) {
         fprintf(stderr, "bench: the DLL named by the Today item key does not load\n");
         return 2;
     }
-    PFNCUSTOMINITIALIZEITEM initialize =
-        (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Bench.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(Bench.Dll);
     HWND host = CreateFakeHost();
     Bench.Record.tlit = tlitCustom;
     Bench.Item = initialize(&Bench.Record, host);

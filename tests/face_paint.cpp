@@ -4,12 +4,12 @@
 // the item's BitBlt and AlphaBlend calls the same way, and reads the painted
 // pixels back from the item window (exact under Xvfb).
 #include "testlib.h"
+#include "itemdll.h"
 #include "iat.h"
 #include "todaycmn.h"
 #include <initializer_list>
 
 static const WCHAR SettingsKey[] = L"SOFTWARE\\Marrowfen\\Quartzel";
-static const WCHAR ItemKey[] = L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel";
 static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
 
 // Default cell opacities: black at alpha 45 behind the time, 102 behind
@@ -130,11 +130,7 @@ static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 static BOOL LoadItem()
 {
-    WCHAR path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, ItemKey, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
-        return FALSE;
-    T.Dll = LoadLibraryW(path);
+    T.Dll = LoadItemDll();
     if (T.Dll == NULL)
         return FALSE;
     ok(ReplaceImport(T.Dll, NULL, "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0, "GetLocalTime\n");
@@ -142,8 +138,7 @@ static BOOL LoadItem()
     ok(ReplaceImport(T.Dll, NULL, "AlphaBlend", (void *)CountingAlphaBlend, NULL) > 0, "AlphaBlend\n");
     ok(ReplaceImport(T.Dll, NULL, "CreateDIBSection", (void *)CountingCreateDIBSection, NULL) > 0,
        "CreateDIBSection\n");
-    PFNCUSTOMINITIALIZEITEM initialize =
-        (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(T.Dll, MAKEINTRESOURCEA(240));
+    PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(T.Dll);
     if (initialize == NULL)
         return FALSE;
     T.Item = initialize(&T.ListItem, T.Host);

@@ -1,20 +1,12 @@
 // The DLL as the Today host sees it: loaded from the path in its Today
 // item key, entry points by ordinal only, resources used in place.
 #include "testlib.h"
+#include "itemdll.h"
 #include "todaycmn.h"
 #include "settings.h"
 #include "resource.h"
 
 static HMODULE Dll;
-
-static HMODULE LoadItemDll()
-{
-    WCHAR path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
-        return NULL;
-    return LoadLibraryW(path);
-}
 
 static void test_exports_by_ordinal_only()
 {

@@ -2,6 +2,7 @@
 // unusual order, items destroyed and created over and over. The item must
 // neither crash nor leak.
 #include "testlib.h"
+#include "itemdll.h"
 #include "fakehost.h"
 #include "usage.h"
 #include "todaycmn.h"
@@ -9,15 +10,6 @@
 
 static HMODULE Dll;
 static PFNCUSTOMINITIALIZEITEM Initialize;
-
-static HMODULE LoadItemDll()
-{
-    WCHAR path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
-        return NULL;
-    return LoadLibraryW(path);
-}
 
 static void Paint(HWND item)
 {
@@ -102,7 +94,7 @@ int main()
     ok(Dll != NULL, "DLL loads");
     if (!Dll)
         return TestSummary();
-    Initialize = (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    Initialize = ItemInitializer(Dll);
     CreateFakeHost();
     run_test(test_paint_before_refresh);
     run_test(test_impossible_colours_and_no_watermark);

@@ -3,6 +3,7 @@
 // refresh queries, settings reloads, options sessions and item windows than
 // after the first few. QZL_SOAK=full runs the long counts.
 #include "testlib.h"
+#include "itemdll.h"
 #include "fakehost.h"
 #include "usage.h"
 #include "todaycmn.h"
@@ -27,15 +28,6 @@ static PFNCUSTOMINITIALIZEITEM Initialize;
 static PFNCUSTOMOPTIONSDLGPROC OptionsProc;
 static HWND Item;
 static TODAYLISTITEM Record;
-
-static HMODULE LoadItemDll()
-{
-    WCHAR path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
-        return NULL;
-    return LoadLibraryW(path);
-}
 
 static void CreateItem()
 {
@@ -143,8 +135,8 @@ int main()
     ok(Dll != NULL, "DLL loads");
     if (!Dll)
         return TestSummary();
-    Initialize = (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
-    OptionsProc = (PFNCUSTOMOPTIONSDLGPROC)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
+    Initialize = ItemInitializer(Dll);
+    OptionsProc = ItemOptionsProc(Dll);
     CreateFakeHost();
     CreateItem();
     run_test(test_soak);

@@ -2,6 +2,7 @@
 // suspend broadcast returns and gets it back after resume (read from the
 // painted pixels), and the watcher follows the setting across reloads.
 #include "testlib.h"
+#include "itemdll.h"
 #include "fakehost.h"
 #include "iat.h"
 #include "todaycmn.h"
@@ -16,15 +17,6 @@ static SYSTEMTIME FakeNow;
 static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
 {
     *time = FakeNow;
-}
-
-static HMODULE LoadItemDll()
-{
-    WCHAR path[MAX_PATH] = {};
-    DWORD size = sizeof(path);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, path, &size) != ERROR_SUCCESS)
-        return NULL;
-    return LoadLibraryW(path);
 }
 
 static int ThreadCount()
@@ -140,7 +132,7 @@ static int Colours(const Capture *a)
 static void CreateItem()
 {
     PFNCUSTOMINITIALIZEITEM initialize =
-        (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+        ItemInitializer(Dll);
     Record = TODAYLISTITEM();
     Record.tlit = tlitCustom;
     Item = initialize(&Record, FakeHost.Window);

@@ -4,6 +4,7 @@
 #include "aygshell.h"
 #include "settings.h"
 #include "phone.h"
+#include "fonts.h"
 #include <wchar.h>
 
 DWORD PagePhoneStatus;
@@ -154,19 +155,10 @@ INT_PTR OnDayDateCommand(HWND page, WPARAM wParam)
     return 0;
 }
 
-int ScreenLogPixelsY()
-{
-    HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return 0;
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(NULL, screen);
-    return dpi;
-}
-
 BOOL MarkerTooTallFor(DWORD hourMinuteSize, DWORD markerSize)
 {
-    int dpi = ScreenLogPixelsY();
+    // Read afresh each time: the pages keep no resolution cache for this.
+    int dpi = ReadDeviceCapability(LOGPIXELSY);
     int h = MulDiv((int)hourMinuteSize, dpi, 72);
     int m = MulDiv((int)markerSize, dpi, 72);
     return -m < MulDiv(-h, 40, 100);

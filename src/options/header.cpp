@@ -4,6 +4,7 @@
 #include "module.h"
 #include "resstr.h"
 #include "resource.h"
+#include "fonts.h"
 
 HeaderDpiRecord HeaderDpi;
 
@@ -22,21 +23,10 @@ struct PageFontsRecord {
 };
 PageFontsRecord PageFonts[OPTIONS_PAGE_COUNT];
 
-// LOGPIXELSX or LOGPIXELSY of the screen; -1 when there is no screen DC.
-int ReadScreenCaps(int index)
-{
-    HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return -1;
-    int value = GetDeviceCaps(screen, index);
-    ReleaseDC(NULL, screen);
-    return value;
-}
-
 int HeaderDpiX()
 {
     if (!HeaderDpi.KnownX) {
-        HeaderDpi.DpiX = ReadScreenCaps(LOGPIXELSX);
+        HeaderDpi.DpiX = ReadDeviceCapability(LOGPIXELSX);
         HeaderDpi.KnownX = TRUE;
     }
     return HeaderDpi.DpiX;
@@ -45,7 +35,7 @@ int HeaderDpiX()
 int HeaderDpiY()
 {
     if (!HeaderDpi.KnownY) {
-        HeaderDpi.DpiY = ReadScreenCaps(LOGPIXELSY);
+        HeaderDpi.DpiY = ReadDeviceCapability(LOGPIXELSY);
         HeaderDpi.KnownY = TRUE;
     }
     return HeaderDpi.DpiY;
