@@ -15,5 +15,21 @@ if [ -z "$locale" ] && [ -f "$prefix/quartzel-profile.env" ]; then
   locale=$(sed -n 's/^LC_ALL=//p' "$prefix/quartzel-profile.env")
 fi
 # LC_ALL goes to Wine only: the shell itself need not have the locale.
-exec env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
-  WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" ${locale:+LC_ALL="$locale"} wine "$@"
+run() {
+  env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
+    WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" ${locale:+LC_ALL="$locale"} wine "$@"
+}
+if [ -t 1 ]; then
+  run "$@"
+  exit $?
+fi
+# Wine's own background processes (services, the desktop) outlive the
+# program and inherit its output. Into a pipe, that would keep the reader
+# (ctest) waiting for the end of the output until they exit; so the output
+# goes through a file, passed on when the program has ended.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+run "$@" >"$out" 2>&1 </dev/null
+rc=$?
+cat "$out"
+exit $rc
