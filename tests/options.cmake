@@ -4,8 +4,8 @@ target_link_libraries(qzl_sheetdriver PUBLIC user32 comctl32)
 
 # Screenshots of every page, not a test:
 #   QZL_PREFIX=build/devices/vga192 tools/wine-run.sh build/bin/options_shots.exe 'Z:\...\docs\options'
-add_executable(options_shots options_shots.cpp $<TARGET_OBJECTS:quartzel_resources>)
-target_include_directories(options_shots PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+add_executable(options_shots options_shots.cpp ${CMAKE_SOURCE_DIR}/host/png.cpp $<TARGET_OBJECTS:quartzel_resources>)
+target_include_directories(options_shots PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/host)
 target_link_libraries(options_shots PRIVATE quartzel_core qzl_sheetdriver ole32 windowscodecs uuid)
 target_link_options(options_shots PRIVATE -municode)
 

@@ -5,44 +5,18 @@
 // (tools/wine-run.sh) to refresh docs/options.
 #include <windows.h>
 #include <commctrl.h>
-#include <wincodec.h>
+#include <objbase.h>
 #include <stdio.h>
 #include "options/sheetdriver.h"
 #include "options.h"
 #include "settings.h"
 #include "module.h"
+#include "png.h"
 
 static const WCHAR *const PageNames[OPTIONS_PAGE_COUNT] = {
     L"general", L"daydate", L"time", L"fontsize", L"color", L"background", L"cleartype", L"about"};
 static WCHAR OutputDir[MAX_PATH];
 static int Failures;
-
-static BOOL WritePng(const WCHAR *path, const void *pixels, UINT width, UINT height)
-{
-    IWICImagingFactory *factory = NULL;
-    IWICStream *stream = NULL;
-    IWICBitmapEncoder *encoder = NULL;
-    IWICBitmapFrameEncode *frame = NULL;
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, NULL, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  (void **)&factory);
-    if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
-    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path, GENERIC_WRITE);
-    if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, NULL, &encoder);
-    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, NULL);
-    if (SUCCEEDED(hr)) hr = frame->Initialize(NULL);
-    if (SUCCEEDED(hr)) hr = frame->SetSize(width, height);
-    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(hr)) hr = frame->WritePixels(height, width * 4, width * height * 4, (BYTE *)pixels);
-    if (SUCCEEDED(hr)) hr = frame->Commit();
-    if (SUCCEEDED(hr)) hr = encoder->Commit();
-    if (frame) frame->Release();
-    if (encoder) encoder->Release();
-    if (stream) stream->Release();
-    if (factory) factory->Release();
-    return SUCCEEDED(hr);
-}
 
 // Copies the whole screen; every pixel opaque.
 static void CaptureScreen(const WCHAR *path)
@@ -63,7 +37,7 @@ static void CaptureScreen(const WCHAR *path)
     GdiFlush();
     for (int i = 0; i < width * height; i++)
         ((DWORD *)bits)[i] |= 0xFF000000;
-    if (!WritePng(path, bits, width, height)) {
+    if (!WritePngBgra(path, width, height, (const BYTE *)bits, width * 4)) {
         printf("could not write %ls\n", path);
         Failures++;
     }
