@@ -62,8 +62,7 @@ static unsigned long long RandomState = 0x10CA1E5EEDull;
 
 static DWORD Random()
 {
-    RandomState = RandomState * 6364136223846793005ull + 1442695040888963407ull;
-    return (DWORD)(RandomState >> 33);
+    return NextRandom(&RandomState);
 }
 
 static void RandomText(WCHAR *text, const WCHAR *alphabet, int longest)
@@ -83,14 +82,6 @@ static void RandomLocale()
     RandomText(FakeLocale.Separator, L":.h ", 6);
     RandomText(FakeLocale.LongDate, L"dMy,' tHg", 200);
     RandomText(FakeLocale.ShortDate, L"dMy/.-", 40);
-}
-
-static BOOL TerminatedWithin(const WCHAR *text, int size)
-{
-    for (int i = 0; i < size; i++)
-        if (text[i] == 0)
-            return TRUE;
-    return FALSE;
 }
 
 static void CheckStoredStrings(int index)

@@ -28,8 +28,7 @@ static unsigned long long RandomState = 0x5EED1234ABCDull;
 
 static DWORD Random()
 {
-    RandomState = RandomState * 6364136223846793005ull + 1442695040888963407ull;
-    return (DWORD)(RandomState >> 33);
+    return NextRandom(&RandomState);
 }
 
 static DWORD RandomDword()
@@ -96,14 +95,6 @@ static void WriteRandomSettings()
     RegCloseKey(key);
 }
 
-static BOOL Terminated(const WCHAR *text, int size)
-{
-    for (int i = 0; i < size; i++)
-        if (text[i] == 0)
-            return TRUE;
-    return FALSE;
-}
-
 static void CheckClamps(int index)
 {
     const ClockSettingsRecord &s = ClockSettings;
@@ -116,11 +107,11 @@ static void CheckClamps(int index)
         for (DWORD c : colours)
             ok(c <= 0xFFFFFF, "case %d: element colour %lx", index, c);
     }
-    ok(Terminated(s.FileOnAction, FILE_ON_ACTION_CHARS), "case %d: FileOnAction terminated", index);
-    ok(Terminated(TimeFormatInfo.TimeFormat, TIME_FORMAT_CHARS), "case %d: time format terminated", index);
-    ok(Terminated(TimeFormatInfo.AmMarker, MARKER_CHARS), "case %d: AM marker terminated", index);
-    ok(Terminated(TimeFormatInfo.PmMarker, MARKER_CHARS), "case %d: PM marker terminated", index);
-    ok(Terminated(OperatorText, OPERATOR_TEXT_CHARS), "case %d: operator text terminated", index);
+    ok(TerminatedWithin(s.FileOnAction, FILE_ON_ACTION_CHARS), "case %d: FileOnAction terminated", index);
+    ok(TerminatedWithin(TimeFormatInfo.TimeFormat, TIME_FORMAT_CHARS), "case %d: time format terminated", index);
+    ok(TerminatedWithin(TimeFormatInfo.AmMarker, MARKER_CHARS), "case %d: AM marker terminated", index);
+    ok(TerminatedWithin(TimeFormatInfo.PmMarker, MARKER_CHARS), "case %d: PM marker terminated", index);
+    ok(TerminatedWithin(OperatorText, OPERATOR_TEXT_CHARS), "case %d: operator text terminated", index);
 }
 
 static void RunCase(HWND item, TODAYLISTITEM *record, int index)

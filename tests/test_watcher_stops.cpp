@@ -4,11 +4,10 @@
 // No stop may hang; the longest is reported. QZL_STOP_CASES sets the
 // number of stops (the full run: 300); the seed is fixed.
 #include "testlib.h"
+#include "powerevents.h"
 #include "itemwindow.h"
 #include "watcher.h"
 #include <stdlib.h>
-
-static const WCHAR PowerWindowClass[] = L"PowerManagerStandIn";
 
 struct StopRun {
     HWND Host;
@@ -25,8 +24,7 @@ static unsigned long long RandomState = 0x57095EEDull;
 
 static DWORD Random()
 {
-    RandomState = RandomState * 6364136223846793005ull + 1442695040888963407ull;
-    return (DWORD)(RandomState >> 33);
+    return NextRandom(&RandomState);
 }
 
 static LRESULT CALLBACK SlowItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -52,17 +50,6 @@ static void CreateWindows()
     Run.Host = CreateWindowExW(0, L"StopTestHost", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, wc.hInstance, NULL);
     Run.Item = CreateWindowExW(0, L"StopTestItem", L"", WS_CHILD, 0, 0, 10, 10, Run.Host, NULL, wc.hInstance, NULL);
     ItemState.Window = Run.Item;
-}
-
-static HWND WaitForPowerWindow(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindWindowW(PowerWindowClass, NULL);
-        if (window || GetTickCount() - start >= ms)
-            return window;
-        Sleep(2);
-    }
 }
 
 static DWORD WINAPI SendPowerEvent(LPVOID event)

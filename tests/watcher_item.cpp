@@ -2,6 +2,7 @@
 // suspend broadcast returns and gets it back after resume (read from the
 // painted pixels), and the watcher follows the setting across reloads.
 #include "testlib.h"
+#include "powerevents.h"
 #include "itemdll.h"
 #include "fakehost.h"
 #include "iat.h"
@@ -32,47 +33,6 @@ static int ThreadCount()
             count++;
     CloseHandle(snapshot);
     return count;
-}
-
-static BOOL CALLBACK FindOtherThreadWindow(HWND window, LPARAM parameter)
-{
-    DWORD process = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &process);
-    WCHAR name[64];
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId() || lstrcmpW(name, L"IME") == 0)
-        return TRUE;
-    *(HWND *)parameter = window;
-    return FALSE;
-}
-
-// The power manager's window, waited for up to `ms`.
-static HWND PowerWindow(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND found = NULL;
-        EnumWindows(FindOtherThreadWindow, (LPARAM)&found);
-        if (found || GetTickCount() - start >= ms)
-            return found;
-        Sleep(5);
-    }
-}
-
-static BOOL CALLBACK SendPowerBroadcast(HWND window, LPARAM event)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(window, WM_POWERBROADCAST, (WPARAM)event, 0, SMTO_NORMAL, 5000, &result);
-    }
-    return TRUE;
-}
-
-static void Broadcast(WPARAM event)
-{
-    EnumWindows(SendPowerBroadcast, (LPARAM)event);
 }
 
 // ---- Pixels ------------------------------------------------------------------------
@@ -146,7 +106,7 @@ static Capture Before, During, After;
 
 static void test_suspend_hides_the_time()
 {
-    ok(PowerWindow(5000) != NULL, "the watcher has registered for power notifications");
+    ok(WaitForPowerWindow(5000) != NULL, "the watcher has registered for power notifications");
     InvalidateRect(Item, NULL, FALSE);
     UpdateWindow(Item);
     CaptureItem(&Before);
@@ -154,12 +114,12 @@ static void test_suspend_hides_the_time()
 
     // No message is pumped between the broadcast and the capture: what is on
     // the screen was painted while the broadcast was under way.
-    Broadcast(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
     CaptureItem(&During);
     int changed = DifferentPixels(&Before, &During);
     ok(changed > 50, "the time is gone when the suspend broadcast returns (%d pixels changed)", changed);
 
-    Broadcast(PBT_APMRESUMESUSPEND);
+    BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
     PumpMessages(300);
     CaptureItem(&After);
     ok_int(DifferentPixels(&Before, &After), 0);
@@ -174,7 +134,7 @@ static void test_watcher_follows_the_setting()
     PostMessageW(Item, WM_CREATE, 0, 0);
     PumpMessages(200);
     ok_int(ThreadCount(), running);
-    ok(PowerWindow(0) != NULL, "still watching");
+    ok(WaitForPowerWindow(0) != NULL, "still watching");
 
     // Switched off in the options: the reload stops the watcher and with it
     // the power manager's thread.
@@ -184,25 +144,25 @@ static void test_watcher_follows_the_setting()
     SendMessageW(Item, WM_CREATE, 0, 0);
     DWORD took = GetTickCount() - start;
     printf("reload that stops the watcher: %lu ms\n", took);
-    ok(PowerWindow(0) == NULL, "power manager gone");
+    ok(WaitForPowerWindow(0) == NULL, "power manager gone");
     ok_int(ThreadCount(), running - 2);
 
     // Switched on again.
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"HideTimeInSleep", 1);
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
     SendMessageW(Item, WM_CREATE, 0, 0);
-    ok(PowerWindow(5000) != NULL, "watching again");
+    ok(WaitForPowerWindow(5000) != NULL, "watching again");
     ok_int(ThreadCount(), running);
 
     // The window goes while the time is hidden: destruction returns promptly
     // and leaves no thread behind.
-    Broadcast(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
     start = GetTickCount();
     DestroyWindow(Item);
     took = GetTickCount() - start;
     printf("destroy while hidden: %lu ms\n", took);
     ok(took < 10000, "destroy returned (%lu ms)", took);
-    ok(PowerWindow(0) == NULL, "power manager gone with the window");
+    ok(WaitForPowerWindow(0) == NULL, "power manager gone with the window");
     ok_int(ThreadCount(), running - 2);
 }
 

@@ -4,6 +4,7 @@
 // process. The item window here is a stand-in that records, for each
 // WM_USER and each paint, whether the time was visible.
 #include "testlib.h"
+#include "powerevents.h"
 #include "msgqueue.h"
 #include "itemwindow.h"
 #include "watcher.h"
@@ -32,58 +33,6 @@ static HANDLE OpenWriter(HANDLE queue)
 static BOOL Signalled(HANDLE handle)
 {
     return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-}
-
-struct WindowsOfOtherThreads {
-    HWND Found;
-};
-
-static BOOL CALLBACK FindOtherThreadWindow(HWND window, LPARAM parameter)
-{
-    DWORD process = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId())
-        return TRUE;
-    WCHAR name[64];
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    if (lstrcmpW(name, L"IME") == 0)
-        return TRUE;
-    ((WindowsOfOtherThreads *)parameter)->Found = window;
-    return FALSE;
-}
-
-// The power manager's window: the one top-level window of this process that
-// belongs to another thread. Waits up to `ms` for it to appear.
-static HWND PowerWindow(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        WindowsOfOtherThreads found = {};
-        EnumWindows(FindOtherThreadWindow, (LPARAM)&found);
-        if (found.Found || GetTickCount() - start >= ms)
-            return found.Found;
-        Sleep(5);
-    }
-}
-
-static BOOL CALLBACK SendPowerBroadcast(HWND window, LPARAM event)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(window, WM_POWERBROADCAST, (WPARAM)event, 0, SMTO_NORMAL, 5000, &result);
-    }
-    return TRUE;
-}
-
-// What the emulator does on suspend and resume; returns the milliseconds
-// the broadcast took.
-static DWORD Broadcast(WPARAM event)
-{
-    DWORD start = GetTickCount();
-    EnumWindows(SendPowerBroadcast, (LPARAM)event);
-    return GetTickCount() - start;
 }
 
 // ---- A reader thread that logs power messages -------------------------------
@@ -177,7 +126,7 @@ static DWORD StartWatcherAndWait()
 {
     DWORD start = GetTickCount();
     StartSuspendWatcher();
-    PowerWindow(5000);
+    WaitForPowerWindow(5000);
     return GetTickCount() - start;
 }
 
@@ -345,10 +294,10 @@ static void test_power_broadcasts()
     log.Stop = CreateEventW(NULL, TRUE, FALSE, NULL);
     HANDLE notifications = RequestPowerNotifications(log.Queue, PBT_TRANSITION | PBT_RESUME);
     ok(notifications != NULL, "notifications requested");
-    ok(PowerWindow(5000) != NULL, "the power manager has a top-level window");
+    ok(WaitForPowerWindow(5000) != NULL, "the power manager has a top-level window");
     HANDLE reader = CreateThread(NULL, 0, LogPowerMessages, &log, 0, NULL);
 
-    Broadcast(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
     // The reader has the message by the time the broadcast returns.
     ok_int(log.Count, 1);
     ok_int(log.Message[0], PBT_TRANSITION);
@@ -357,7 +306,7 @@ static void test_power_broadcasts()
     ok_int(log.Length[0], sizeof(L"suspend"));
     ok_int(log.Bytes[0], FIELD_OFFSET(POWER_BROADCAST, SystemPowerState) + sizeof(L"suspend"));
 
-    Broadcast(PBT_APMRESUMESUSPEND);
+    BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
     ok_int(log.Count, 3);
     ok_int(log.Message[1], PBT_RESUME);
     ok_int(log.Message[2], PBT_TRANSITION);
@@ -365,7 +314,7 @@ static void test_power_broadcasts()
     ok_wstr(log.Name[2], L"on");
 
     // Events the queue did not ask for do not reach it.
-    Broadcast(PBT_APMPOWERSTATUSCHANGE);
+    BroadcastPowerEvent(PBT_APMPOWERSTATUSCHANGE);
     Sleep(50);
     ok_int(log.Count, 3);
 
@@ -374,7 +323,7 @@ static void test_power_broadcasts()
     CloseHandle(reader);
     ok_int(StopPowerNotifications(notifications), ERROR_SUCCESS);
     ok_int(StopPowerNotifications(notifications), ERROR_INVALID_PARAMETER);
-    ok(PowerWindow(0) == NULL, "the power manager is gone with its last registration");
+    ok(WaitForPowerWindow(0) == NULL, "the power manager is gone with its last registration");
     ok(RequestPowerNotifications((HANDLE)0x1234, PBT_TRANSITION) == NULL, "a foreign handle is refused");
     CloseMsgQueue(log.Queue);
     CloseHandle(log.Stop);
@@ -390,8 +339,8 @@ static void test_power_message_too_large_for_queue()
     HANDLE smallNote = RequestPowerNotifications(small, POWER_NOTIFY_ALL);
     HANDLE fineNote = RequestPowerNotifications(fine, PBT_TRANSITION);
     ok(smallNote && fineNote, "both registered");
-    PowerWindow(5000);
-    DWORD took = Broadcast(PBT_APMSUSPEND);
+    WaitForPowerWindow(5000);
+    DWORD took = BroadcastPowerEvent(PBT_APMSUSPEND);
     ok(!Signalled(small), "nothing queued on the small queue");
     ok(Signalled(fine), "the proper queue has its message");
     // The unread message on the proper queue holds the broadcast up to its
@@ -415,7 +364,7 @@ static void test_watcher_hides_time_over_suspend()
     StartWatcherAndWait();
     ok(ItemState.WatcherThread != NULL && ItemState.WatcherStopEvent != NULL, "watcher started");
 
-    Broadcast(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
     // Before the broadcast returns, the item has repainted without the time.
     ok_int(ItemState.TimeVisible, 0);
     ok_int(Item.UsersSent, 1);
@@ -424,7 +373,7 @@ static void test_watcher_hides_time_over_suspend()
     ok_int(Item.PaintTimeVisible, 0);
 
     int paints = Item.Paints;
-    Broadcast(PBT_APMRESUMESUSPEND);
+    BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
     ok_int(ItemState.TimeVisible, 1);
     PumpMessages(200);
     // The wake-up posts one repaint with the time; the transition into the
@@ -436,28 +385,28 @@ static void test_watcher_hides_time_over_suspend()
     ok_int(Item.PaintTimeVisible, 1);
 
     // A transition into the on state while nothing is hidden changes nothing.
-    Broadcast(PBT_APMRESUMEAUTOMATIC);
+    BroadcastPowerEvent(PBT_APMRESUMEAUTOMATIC);
     PumpMessages(150);
     ok_int(Item.Users, 2);
     ok_int(ItemState.TimeVisible, 1);
 
     // Two suspends in a row: the second wakes the hidden watcher (time back,
     // one post) and then hides the time again.
-    Broadcast(PBT_APMSUSPEND);
-    Broadcast(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
     ok_int(ItemState.TimeVisible, 0);
     PumpMessages(150);
     ok_int(Item.UsersSent, 3);
     ok_int(Item.Users, 5);
     ok_int(ItemState.TimeVisible, 0);
-    Broadcast(PBT_APMRESUMESUSPEND);
+    BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
     PumpMessages(150);
     ok_int(ItemState.TimeVisible, 1);
     ok_int(Item.PaintTimeVisible, 1);
 
     NoteStop("waiting for power messages", TimedStop());
     ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "handles closed and zeroed");
-    ok(PowerWindow(0) == NULL, "power manager gone");
+    ok(WaitForPowerWindow(0) == NULL, "power manager gone");
 }
 
 static void test_watcher_started_once()
@@ -479,7 +428,7 @@ static void test_stop_while_hiding()
 {
     Item = ItemRecord();
     StartWatcherAndWait();
-    Broadcast(PBT_APMSUSPEND);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
     ok_int(ItemState.TimeVisible, 0);
     // The watcher now waits for the wake-up, which may never come.
     NoteStop("hiding the time", TimedStop());
@@ -503,7 +452,7 @@ static void test_stop_while_watcher_sends()
     // until the stop serves it.
     Item = ItemRecord();
     StartWatcherAndWait();
-    HWND power = PowerWindow(5000);
+    HWND power = WaitForPowerWindow(5000);
     HANDLE sender = CreateThread(NULL, 0, SendSuspendToPowerWindow, power, 0, NULL);
     Sleep(300);
     ok_int(Item.Users, 0);
@@ -520,7 +469,7 @@ static void test_stop_right_after_start()
 {
     StartSuspendWatcher();
     NoteStop("starting up", TimedStop());
-    ok(PowerWindow(0) == NULL, "power manager gone");
+    ok(WaitForPowerWindow(0) == NULL, "power manager gone");
 }
 
 static void test_watcher_without_a_queue()
@@ -542,7 +491,7 @@ static void test_watcher_without_a_queue()
     ok(WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0, "thread ended by itself");
     StartSuspendWatcher();
     ok(ItemState.WatcherThread == thread, "no second thread");
-    ok(PowerWindow(0) == NULL, "no power manager");
+    ok(WaitForPowerWindow(0) == NULL, "no power manager");
     NoteStop("already ended", TimedStop());
     ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "handles closed and zeroed");
     for (int i = 0; i < open; i++)

@@ -39,6 +39,20 @@ void PumpMessages(DWORD ms)
     }
 }
 
+DWORD NextRandom(unsigned long long *state)
+{
+    *state = *state * 6364136223846793005ull + 1442695040888963407ull;
+    return (DWORD)(*state >> 33);
+}
+
+BOOL TerminatedWithin(const WCHAR *text, int size)
+{
+    for (int i = 0; i < size; i++)
+        if (text[i] == 0)
+            return TRUE;
+    return FALSE;
+}
+
 void SetRegDword(HKEY root, const WCHAR *key, const WCHAR *name, DWORD value)
 {
     RegSetKeyValueW(root, key, name, REG_DWORD, &value, sizeof(value));

@@ -51,6 +51,12 @@ int TestSummary();
 // Pumps the calling thread's messages for `ms` milliseconds.
 void PumpMessages(DWORD ms);
 
+// A fixed-seed generator, so that a fuzz run repeats exactly.
+DWORD NextRandom(unsigned long long *state);
+
+// TRUE when `text` has a terminator within its first `size` characters.
+BOOL TerminatedWithin(const WCHAR *text, int size);
+
 // Registry helpers for arranging test conditions.
 void SetRegDword(HKEY root, const WCHAR *key, const WCHAR *name, DWORD value);
 void SetRegBinary(HKEY root, const WCHAR *key, const WCHAR *name, const void *data, DWORD size);
