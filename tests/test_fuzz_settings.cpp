@@ -1,6 +1,7 @@
 // Random registry contents for every setting, through load, window
-// creation, refresh and paint: nothing may crash or hang, and every loaded
-// value stays within its clamps. QZL_FUZZ_CASES sets the number of cases
+// creation, refresh, paint and (every 25th case) an options session that
+// opens every page and saves: nothing may crash or hang, every loaded value
+// stays within its load rules and every saved one within the save clamps. QZL_FUZZ_CASES sets the number of cases
 // (the full run uses 10,000); the seed is fixed.
 #include "testlib.h"
 #include "fakehost.h"
@@ -12,6 +13,9 @@
 #include "timeformat.h"
 #include "layout.h"
 #include "phone.h"
+#include "options.h"
+#include "resource.h"
+#include <commctrl.h>
 #include <stdlib.h>
 
 static const WCHAR *const SettingNames[] = {
@@ -23,6 +27,9 @@ static const WCHAR *const SettingNames[] = {
     L"ColorExHour", L"ColorExMinute", L"ColorExSecond", L"ColorExTMarker", L"ColorExTSeparator",
     L"TextColorHighlight", L"TextColorDefault", L"VerticalBorderHeight", L"FileOnAction",
 };
+
+// One case in this many also runs an options session over its settings.
+static const int OptionsEvery = 25;
 
 static unsigned long long RandomState = 0x5EED1234ABCDull;
 
@@ -114,6 +121,65 @@ static void CheckClamps(int index)
     ok(TerminatedWithin(OperatorText, OPERATOR_TEXT_CHARS), "case %d: operator text terminated", index);
 }
 
+// ---- An options session over the random settings -------------------------
+
+struct SheetVisit {
+    int NextPage;
+};
+static SheetVisit Visit;
+
+static BOOL CALLBACK StepThroughSheet(HWND window, LPARAM)
+{
+    if (!IsWindowVisible(window) || !FindWindowExW(window, NULL, WC_TABCONTROLW, NULL))
+        return TRUE;
+    if (Visit.NextPage < 8)
+        PostMessageW(window, PSM_SETCURSEL, Visit.NextPage++, 0);
+    else
+        PostMessageW(window, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    return FALSE;
+}
+
+static void CALLBACK SheetTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), StepThroughSheet, 0);
+}
+
+// Opens every page over whatever the registry holds and closes the sheet:
+// every page saves, and the item reloads what was saved.
+static void RunOptionsSession(HWND host)
+{
+    Visit = SheetVisit();
+    UINT_PTR timer = SetTimer(NULL, 0, 20, SheetTimer);
+    DialogBoxParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_OPTIONS_HOST), host,
+                    (DLGPROC)(void *)CustomItemOptionsDlgProc, 0);
+    KillTimer(NULL, timer);
+    PumpMessages(30);
+}
+
+// What a save may write, whatever it read.
+static void CheckSavedClamps(int index)
+{
+    const WCHAR *key = SETTINGS_KEY;
+    DWORD hour = GetRegDword(HKEY_CURRENT_USER, key, L"HourMinFontSize", 0);
+    DWORD seconds = GetRegDword(HKEY_CURRENT_USER, key, L"SecondFontSize", 0);
+    DWORD marker = GetRegDword(HKEY_CURRENT_USER, key, L"TimeMarkerFontSize", 0);
+    ok(hour >= 16 && hour <= 99, "case %d: saved hour size %lu", index, hour);
+    ok(seconds >= 16 && seconds <= hour, "case %d: saved seconds size %lu (hour %lu)", index, seconds, hour);
+    ok(marker >= 6 && marker <= hour, "case %d: saved marker size %lu (hour %lu)", index, marker, hour);
+    ok(GetRegDword(HKEY_CURRENT_USER, key, L"VerticalBorderHeight", 0) <= 500, "case %d: saved border", index);
+    ok(GetRegDword(HKEY_CURRENT_USER, key, L"CenterDayDate", 9) <= 2, "case %d: saved alignment", index);
+    // The colours are written only with a scheme other than the theme's.
+    if (GetRegDword(HKEY_CURRENT_USER, key, L"TextColorEnabled", 0) != 0) {
+        ok(GetRegDword(HKEY_CURRENT_USER, key, L"TextColorDefault", 0) <= 0xFFFFFF, "case %d: saved colour", index);
+        ok(GetRegDword(HKEY_CURRENT_USER, key, L"TextColorHighlight", 0) <= 0xFFFFFF, "case %d: saved highlight",
+           index);
+    }
+    WCHAR action[FILE_ON_ACTION_CHARS + 8] = {};
+    DWORD size = sizeof(action);
+    LONG rc = RegGetValueW(HKEY_CURRENT_USER, key, L"FileOnAction", RRF_RT_REG_SZ, NULL, action, &size);
+    ok(rc == ERROR_SUCCESS && lstrlenW(action) < FILE_ON_ACTION_CHARS, "case %d: saved action (%ld)", index, rc);
+}
+
 static void RunCase(HWND item, TODAYLISTITEM *record, int index)
 {
     WriteRandomSettings();
@@ -130,6 +196,13 @@ static void RunCase(HWND item, TODAYLISTITEM *record, int index)
     InvalidateRect(item, NULL, FALSE);
     UpdateWindow(item);
     CheckClamps(index);
+    if (index % OptionsEvery == 0) {
+        RunOptionsSession(GetParent(item));
+        CheckSavedClamps(index);
+        InvalidateRect(item, NULL, FALSE);
+        UpdateWindow(item);
+        CheckClamps(index);
+    }
 }
 
 static void test_random_settings()
