@@ -1,8 +1,9 @@
 // Random registry contents for every setting, through load, window
 // creation, refresh, paint and (every 25th case) an options session that
 // opens every page and saves: nothing may crash or hang, every loaded value
-// stays within its load rules and every saved one within the save clamps. QZL_FUZZ_CASES sets the number of cases
-// (the full run uses 10,000); the seed is fixed.
+// stays within its load rules and every saved one within the save clamps.
+// QZL_FUZZ_CASES sets the number of cases (the full run uses 10,000); the
+// seed is fixed.
 #include "testlib.h"
 #include "fakehost.h"
 #include "usage.h"
