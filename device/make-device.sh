@@ -34,9 +34,23 @@ fi
 
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Wine's first start in a prefix now and then fails on a loaded machine;
+# each step is tried again before the device is given up.
+attempt() { # description command...
+  local what=$1 n
+  shift
+  for n in 1 2 3; do
+    "$@" && return 0
+    echo "make-device: $profile: $what failed (attempt $n)" >&2
+    wineserver -k 2>/dev/null || true
+    sleep 1
+  done
+  return 1
+}
+booted() { env LC_ALL="$locale" wineboot -i >/dev/null 2>&1; wineserver -w; [ -f "$prefix/system.reg" ]; }
+
 mkdir -p "$prefix"
-[ -f "$prefix/system.reg" ] || env LC_ALL="$locale" wineboot -i >/dev/null 2>&1
-wineserver -w
+[ -f "$prefix/system.reg" ] || attempt "creating the prefix" booted
 
 # The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
 printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
@@ -49,7 +63,9 @@ qzldir="$prefix/drive_c/Program Files/Quartzel"
 mkdir -p "$qzldir"
 if [ -n "$font" ]; then cp "$font" "$qzldir/QZL.ttf"; else rm -f "$qzldir/QZL.ttf"; fi
 
-windll=$(winepath -w "$(readlink -f "$dll")" 2>/dev/null | sed 's/\\/\\\\/g')
+# Drive Z: is the Linux root in every prefix; .reg strings double their
+# backslashes.
+windll="Z:$(readlink -f "$dll" | sed 's|/|\\\\|g')"
 w=${screen%x*} h=${screen#*x}
 reg="$prefix/quartzel-device.reg"
 cat >"$reg" <<REG
@@ -98,7 +114,11 @@ Windows Registry Editor Version 5.00
 "AlarmDays"=hex:00
 "AlarmTime"=hex:00,00
 REG
-env LC_ALL="$locale" wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
-wineserver -w
+installed() {
+  env LC_ALL="$locale" wine regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
+  wineserver -w
+  grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg"
+}
+attempt "writing the registry" installed
 echo "$want" >"$stamp"
 echo "device $profile ready: $prefix (${w}x${h} at $dpi dpi, $locale, $([ -n "$font" ] && echo with || echo without) QZL.ttf)"
