@@ -548,6 +548,13 @@ void DrawTimeGroup(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceCo
     DrawMarker(dc, xo, yb, now, colours->Marker);
 }
 
+static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, int y, const WCHAR *text)
+{
+    SetTextAlign(dc, align);
+    SetTextColor(dc, colour);
+    DrawTextAt(dc, x, y, text, lstrlenW(text));
+}
+
 void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
 {
     DayDateTexts texts;
@@ -557,26 +564,16 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     int left = ClockLayout.DayDateSideMargin, right = rect->right - ClockLayout.DayDateSideMargin;
     switch (texts.Arrangement) {
     case 0:
-        SetTextAlign(dc, TA_LEFT | TA_TOP);
-        SetTextColor(dc, colours->Day);
-        DrawTextAt(dc, left, top, texts.DaySlot, lstrlenW(texts.DaySlot));
-        SetTextAlign(dc, TA_RIGHT | TA_TOP);
-        SetTextColor(dc, colours->Date);
-        DrawTextAt(dc, right, top, texts.Date, lstrlenW(texts.Date));
+        DrawLineText(dc, TA_LEFT | TA_TOP, colours->Day, left, top, texts.DaySlot);
+        DrawLineText(dc, TA_RIGHT | TA_TOP, colours->Date, right, top, texts.Date);
         break;
     case 2:
-        SetTextAlign(dc, TA_RIGHT | TA_TOP);
-        SetTextColor(dc, colours->Day);
-        DrawTextAt(dc, right, top, texts.DaySlot, lstrlenW(texts.DaySlot));
-        SetTextAlign(dc, TA_LEFT | TA_TOP);
-        SetTextColor(dc, colours->Date);
-        DrawTextAt(dc, left, top, texts.Date, lstrlenW(texts.Date));
+        DrawLineText(dc, TA_RIGHT | TA_TOP, colours->Day, right, top, texts.DaySlot);
+        DrawLineText(dc, TA_LEFT | TA_TOP, colours->Date, left, top, texts.Date);
         break;
     default:
         // The date alone, centred, in the day colour.
-        SetTextAlign(dc, TA_CENTER | TA_TOP);
-        SetTextColor(dc, colours->Day);
-        DrawTextAt(dc, rect->right / 2, top, texts.Date, lstrlenW(texts.Date));
+        DrawLineText(dc, TA_CENTER | TA_TOP, colours->Day, rect->right / 2, top, texts.Date);
         break;
     }
 }
