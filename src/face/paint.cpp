@@ -8,7 +8,7 @@
 #include "layout.h"
 #include "timeformat.h"
 #include "settings.h"
-#include "itemwindow.h"
+#include "itemstate.h"
 #include "todaycmn.h"
 
 FaceBitmapsRecord FaceBitmaps;

@@ -2,7 +2,7 @@
 // the AM/PM markers as the time format writes them, and the day and date
 // texts of the day/date line.
 #include "timeformat.h"
-#include "itemwindow.h"
+#include "itemstate.h"
 #include "settings.h"
 #include "phone.h"
 #include <wchar.h>

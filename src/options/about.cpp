@@ -1,7 +1,7 @@
 // The About page: product, version, credits and the web address, which
 // opens when tapped.
 #include "pages.h"
-#include "tap.h"
+#include "launch.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // and the vertical border.
 #include "pages.h"
 #include "aygshell.h"
-#include "module.h"
+#include "program.h"
 #include "resource.h"
 #include "resstr.h"
 #include "settings.h"

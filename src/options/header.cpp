@@ -1,7 +1,7 @@
 // The title band that every options page paints above its controls, and
 // the heading fonts that some pages give to their controls.
 #include "pages.h"
-#include "module.h"
+#include "program.h"
 #include "resstr.h"
 #include "resource.h"
 #include "fonts.h"

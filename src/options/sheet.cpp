@@ -14,8 +14,8 @@
 #include "resstr.h"
 #include "resource.h"
 #include "settings.h"
-#include "module.h"
-#include "itemwindow.h"
+#include "program.h"
+#include "itemstate.h"
 #include "phone.h"
 
 OptionsSheetRecord OptionsSheet;

@@ -12,8 +12,6 @@
 #include "watcher.h"
 #include "tap.h"
 
-ItemStateRecord ItemState;
-
 namespace {
 
 // Phone status bits that change the operator text, plus roaming.

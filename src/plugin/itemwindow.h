@@ -2,29 +2,9 @@
 // suspend watcher and the options' reload requests arrive.
 #pragma once
 #include <windows.h>
-#include "aygshell.h"
+#include "itemstate.h"
 
 #define CLOCK_TIMER_ID 1
 #define CLOCK_TIMER_PERIOD 1000
-
-struct ItemStateRecord {
-    HWND Window;
-    volatile LONG BackgroundDirty = 1;
-    volatile LONG WatermarkDirty = 1;
-    volatile LONG TimeVisible = 1;    // written by the suspend watcher
-    LONG Selected;
-    WORD LastMinute;
-    int LastWidth;
-    int LastHeight;
-    int LastTop;
-    DWORD AlarmSet;
-    DWORD Landscape;
-    DWORD LastUiFontSize;
-    int OperatorCountdown;
-    HREGNOTIFY PhoneStatusNotification;
-    HANDLE WatcherStopEvent;
-    HANDLE WatcherThread;
-};
-extern ItemStateRecord ItemState;
 
 LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -8,7 +8,6 @@
 #include "paint.h"
 #include "alarm.h"
 
-HINSTANCE ModuleInstance;
 UINT UiMetricMessage;
 
 BOOL RegisterItemClass()

@@ -1,8 +1,8 @@
 // Process-wide state prepared when the library is loaded.
 #pragma once
 #include <windows.h>
+#include "program.h"
 
-extern HINSTANCE ModuleInstance;
 extern UINT UiMetricMessage;
 
 #define ITEM_CLASS L"QZL"

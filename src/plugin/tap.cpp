@@ -14,8 +14,8 @@
 #include "options.h"
 #include "resource.h"
 #include "resstr.h"
+#include "launch.h"
 
-#include <shellapi.h>
 
 namespace {
 
@@ -167,16 +167,4 @@ LRESULT OnTodayAction(HWND)
     if (ClockSettings.FileOnAction[0] != 0)
         LaunchAction(ClockSettings.FileOnAction);
     return 0;
-}
-
-BOOL LaunchAction(const WCHAR *path)
-{
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // A failure is ignored and nothing is shown: the desktop shell would
-    // otherwise put up a modal error box over the Today screen.
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpFile = path;
-    info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&info);
 }

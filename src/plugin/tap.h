@@ -9,7 +9,6 @@
 LRESULT OnItemButtonDown(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnItemButtonUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnTodayAction(HWND window);
-BOOL LaunchAction(const WCHAR *path);
 // Shows the tap-and-hold menu at the stylus point (client coordinates) and
 // runs the chosen command; FALSE when the menu cannot be created.
 BOOL RunContextMenu(HWND window, POINT stylus);

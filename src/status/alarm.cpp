@@ -2,7 +2,7 @@
 // whether any is switched on (the bell), and how long until the next one
 // rings (the menu line).
 #include "alarm.h"
-#include "module.h"
+#include "program.h"
 #include "resource.h"
 #include "resstr.h"
 

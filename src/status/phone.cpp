@@ -2,7 +2,7 @@
 // phone's state, as published by the phone stack under System\State\Phone.
 #include "phone.h"
 #include "aygshell.h"
-#include "module.h"
+#include "program.h"
 #include "resource.h"
 #include "resstr.h"
 

@@ -1,0 +1,3 @@
+#include "itemstate.h"
+
+ItemStateRecord ItemState;

@@ -1,0 +1,27 @@
+// The item's window state: written by the window procedure, the suspend
+// watcher, the locale refresh and the paint, read by the options. It lives
+// here, below the face and the status, so that none of them needs the
+// window procedure's header to reach it.
+#pragma once
+#include <windows.h>
+#include "aygshell.h"
+
+struct ItemStateRecord {
+    HWND Window;
+    volatile LONG BackgroundDirty = 1;
+    volatile LONG WatermarkDirty = 1;
+    volatile LONG TimeVisible = 1;    // written by the suspend watcher
+    LONG Selected;
+    WORD LastMinute;
+    int LastWidth;
+    int LastHeight;
+    int LastTop;
+    DWORD AlarmSet;
+    DWORD Landscape;
+    DWORD LastUiFontSize;
+    int OperatorCountdown;
+    HREGNOTIFY PhoneStatusNotification;
+    HANDLE WatcherStopEvent;
+    HANDLE WatcherThread;
+};
+extern ItemStateRecord ItemState;
