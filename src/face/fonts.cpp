@@ -217,13 +217,16 @@ ClockFontHeights ComputeClockFontHeights()
     return heights;
 }
 
+BOOL MarkersTooTallToStack(int markerHeight, int hourHeight)
+{
+    return markerHeight < MulDiv(hourHeight, 40, 100);
+}
+
 void BuildClockFonts()
 {
     DeleteClockFonts();
     ClockFontHeights heights = ComputeClockFontHeights();
-    // Markers taller than 40 % of the digits do not fit two lines beside
-    // the minutes.
-    if (heights.Marker < MulDiv(heights.Hour, 40, 100))
+    if (MarkersTooTallToStack(heights.Marker, heights.Hour))
         ClockSettings.SingleTMLine = 1;
 
     LOGFONTW font = {};

@@ -55,6 +55,9 @@ struct ClockFontHeights {
     int Seconds;
 };
 ClockFontHeights ComputeClockFontHeights();
+// Markers taller than 40 % of the hour digits do not fit two lines beside
+// the minutes. Heights are character heights in negative pixels.
+BOOL MarkersTooTallToStack(int markerHeight, int hourHeight);
 void DeleteClockFonts();
 
 // Rewrites digits, ':' and '.' of a short string with the private face's

@@ -161,7 +161,7 @@ BOOL MarkerTooTallFor(DWORD hourMinuteSize, DWORD markerSize)
     int dpi = ReadDeviceCapability(LOGPIXELSY);
     int h = MulDiv((int)hourMinuteSize, dpi, 72);
     int m = MulDiv((int)markerSize, dpi, 72);
-    return -m < MulDiv(-h, 40, 100);
+    return MarkersTooTallToStack(-m, -h);
 }
 
 // Markers that tall only fit on the time's line.
