@@ -3,6 +3,7 @@
 // texts of the day/date line.
 #include "timeformat.h"
 #include "itemstate.h"
+#include "textcut.h"
 #include "settings.h"
 #include "phone.h"
 #include <wchar.h>
@@ -15,16 +16,6 @@ namespace {
 const int DesignatorChars = 9;
 // The long date picture only has to be searched for "ddd".
 const int LongDatePictureChars = 80;
-
-// Copies `source` into `text` (of `chars`) as far as it fits, without
-// leaving half of a surrogate pair at the end.
-void CopyWithin(WCHAR *text, int chars, const WCHAR *source)
-{
-    lstrcpynW(text, source, chars);
-    int length = lstrlenW(text);
-    if (length > 0 && IS_HIGH_SURROGATE(text[length - 1]))
-        text[length - 1] = 0;
-}
 
 // A locale call that does not fit the caller's buffer fails and leaves
 // nothing usable; such a result is fetched whole into a buffer of its own
@@ -99,15 +90,6 @@ void AppendMarkerText(WCHAR *marker, const WCHAR *text)
 {
     for (; *text; text++)
         AppendMarkerChar(marker, *text);
-}
-
-// Once a marker is full every later character is dropped, so the only
-// broken character a cut can leave is a lone high surrogate at the end.
-void DropTrailingHalfCharacter(WCHAR *marker)
-{
-    int length = lstrlenW(marker);
-    if (length > 0 && IS_HIGH_SURROGATE(marker[length - 1]))
-        marker[length - 1] = 0;
 }
 
 BOOL EndsMarkerWalk(WCHAR c)
@@ -195,6 +177,8 @@ void ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
             AppendMarkerChar(pm, pmDesignator[0]);
         }
     }
+    // A full marker drops every later character, so a cut can only have
+    // split a surrogate pair at its end.
     DropTrailingHalfCharacter(am);
     DropTrailingHalfCharacter(pm);
 }

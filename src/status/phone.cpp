@@ -3,6 +3,7 @@
 #include "phone.h"
 #include "aygshell.h"
 #include "program.h"
+#include "textcut.h"
 #include "resource.h"
 #include "resstr.h"
 
@@ -40,10 +41,7 @@ void SetOperatorText(UINT stringId)
 // half of a surrogate pair.
 void SetCutOperatorName(const WCHAR *name)
 {
-    lstrcpynW(OperatorText, name, OPERATOR_TEXT_CHARS);
-    int length = lstrlenW(OperatorText);
-    if (length > 0 && IS_HIGH_SURROGATE(OperatorText[length - 1]))
-        OperatorText[length - 1] = 0;
+    CopyWithin(OperatorText, OPERATOR_TEXT_CHARS, name);
 }
 
 // The shell's string reader refuses a value longer than the buffer. A name
