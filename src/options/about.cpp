@@ -2,10 +2,10 @@
 // opens when tapped.
 #include "pages.h"
 #include "launch.h"
+#include "program.h"
 
 namespace {
 
-const WCHAR ProductName[] = L"Quartzel";
 const WCHAR ProductVersion[] = L"Version 1.1.8.1 (24 Aug 2008)";
 const WCHAR ProductWebAddress[] = L"https://quartzel.marrowfen.example/";
 const int WebAddressChars = 60;
@@ -14,7 +14,7 @@ static_assert(ARRAYSIZE(ProductWebAddress) <= WebAddressChars, "the web address 
 INT_PTR OnInitDialog(HWND page)
 {
     OptionsSheet.PageWindows[AboutPage] = page;
-    SetDlgItemTextW(page, IDC_ABOUT_NAME, ProductName);
+    SetDlgItemTextW(page, IDC_ABOUT_NAME, PROGRAM_NAME);
     SetDlgItemTextW(page, IDC_ABOUT_VERSION, ProductVersion);
     SetDlgItemTextW(page, IDC_ABOUT_WEB, ProductWebAddress);
     return 0;

@@ -10,8 +10,6 @@ HeaderDpiRecord HeaderDpi;
 
 namespace {
 
-#define PRODUCT_NAME L"Quartzel"
-
 // One bold font per page for its title and headings, plus the underlined
 // font of the About page's web address. Created at the page's first paint
 // and kept for the page's life: a control handed a font by WM_SETFONT draws
@@ -73,8 +71,8 @@ void CreatePageFonts(int index, HDC dc)
 int ComposeHeaderTitle(int index, WCHAR *title)
 {
     if (index == AboutPage)
-        return wsprintfW(title, L"%s %s", LoadStringInPlace(ModuleInstance, IDS_HEADER_ABOUT), PRODUCT_NAME);
-    return wsprintfW(title, L"%s %s %s", LoadStringInPlace(ModuleInstance, IDS_HEADER_TODAY), PRODUCT_NAME,
+        return wsprintfW(title, L"%s %s", LoadStringInPlace(ModuleInstance, IDS_HEADER_ABOUT), PROGRAM_NAME);
+    return wsprintfW(title, L"%s %s %s", LoadStringInPlace(ModuleInstance, IDS_HEADER_TODAY), PROGRAM_NAME,
                      LoadStringInPlace(ModuleInstance, IDS_HEADER_OPTIONS));
 }
 

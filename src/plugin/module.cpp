@@ -53,7 +53,7 @@ void ModuleDetach()
 extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM *, HWND parent)
 {
     int width = GetSystemMetrics(SM_CXSCREEN);
-    HWND window = CreateWindowExW(0, ITEM_CLASS, ITEM_TITLE, WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND window = CreateWindowExW(0, ITEM_CLASS, PROGRAM_NAME, WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                   width, 0, parent, NULL, ModuleInstance, NULL);
     ItemState.Window = window;
     if (window == NULL)

@@ -6,7 +6,6 @@
 extern UINT UiMetricMessage;
 
 #define ITEM_CLASS L"QZL"
-#define ITEM_TITLE L"Quartzel"
 
 void ModuleAttach(HINSTANCE instance);
 void ModuleDetach();
