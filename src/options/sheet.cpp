@@ -127,7 +127,7 @@ void AdoptSheetWindow(HWND sheet)
 void RequestItemReload()
 {
     if (ItemState.Window != NULL)
-        PostMessageW(ItemState.Window, WM_CREATE, 0, 0);
+        HandheldPostMessageW(ItemState.Window, WM_CREATE, 0, 0);
 }
 
 UINT OnPageReleased()
@@ -179,7 +179,7 @@ int ShowOptionsSheet(HWND host)
         FillPageRecord(&pages[i], i);
     PROPSHEETHEADERW header;
     FillSheetHeader(&header, host, pages);
-    PropertySheetW(&header);
+    HandheldPropertySheetW(&header);
     return 0;
 }
 

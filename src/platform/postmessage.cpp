@@ -1,4 +1,3 @@
-#define HANDHELD_POSTMESSAGE_IMPLEMENTATION
 #include "postmessage.h"
 
 namespace {

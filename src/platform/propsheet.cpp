@@ -11,7 +11,6 @@
 // - The Cancel path (Escape, the close box, WM_CLOSE) still exists: a
 //   desktop dialog turns Escape and the close box into IDCANCEL. The
 //   options save whatever way the sheet closes, so nothing is lost.
-#define HANDHELD_PROPSHEET_IMPLEMENTATION
 #include "propsheet.h"
 
 namespace {
