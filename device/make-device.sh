@@ -47,9 +47,21 @@ attempt() { # description command...
   done
   return 1
 }
-booted() { env LC_ALL="$locale" wineboot -i >/dev/null 2>&1; wineserver -w; [ -f "$prefix/system.reg" ]; }
-
 mkdir -p "$prefix"
+log="$prefix/quartzel-device.log"
+# A failed step says what it found and keeps Wine's own words, so that a
+# failure on a new machine can be told apart from a slow one.
+failed() { # what
+  echo "make-device: $profile: $1; Wine said:" >&2
+  tail -n 20 "$log" | sed 's/^/  | /' >&2
+  return 1
+}
+booted() {
+  env LC_ALL="$locale" WINEDEBUG=err+all wineboot -i >"$log" 2>&1
+  wineserver -w
+  [ -f "$prefix/system.reg" ] || failed "no system.reg after the first start"
+}
+
 [ -f "$prefix/system.reg" ] || attempt "creating the prefix" booted
 
 # The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
@@ -115,9 +127,11 @@ Windows Registry Editor Version 5.00
 "AlarmTime"=hex:00,00
 REG
 installed() {
-  env LC_ALL="$locale" wine regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
+  local rc=0
+  env LC_ALL="$locale" WINEDEBUG=err+all wine regedit /S "Z:${reg//\//\\}" >"$log" 2>&1 || rc=$?
   wineserver -w
-  grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg"
+  grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg" ||
+    failed "regedit exit code $rc, and the item key is not in system.reg"
 }
 attempt "writing the registry" installed
 echo "$want" >"$stamp"
