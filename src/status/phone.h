@@ -11,4 +11,6 @@ extern WCHAR OperatorText[OPERATOR_TEXT_CHARS];
 // Opens PhoneKey if it is closed (failure leaves it 0).
 void OpenPhoneKey();
 void ClosePhoneKey();
-void RefreshOperatorText();
+// Rebuilds OperatorText. TRUE when the phone key had been deleted under its
+// handle (the phone stack restarted) and was opened again.
+BOOL RefreshOperatorText();
