@@ -330,9 +330,21 @@ static void CheckMenu(const MenuCase *c, const WCHAR *alarmLine)
     }
 }
 
+static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
+
+// Alarm 0 switched on, every day at 07:00, or with the days given.
+static void SetAlarm(BYTE flags, BYTE days = 0x7F)
+{
+    WORD time = 7 * 60;
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmFlags", &flags, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmDays", &days, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmTime", &time, 2);
+}
+
 static void test_menu_items_for_each_combination()
 {
     PlaceBell(96);
+    SetAlarm(1);
     WCHAR alarmLine[NEXT_ALARM_CHARS];
     FormatNextAlarm(alarmLine);
     ok(wcsncmp(alarmLine, L"Next Alarm in", 13) == 0, "alarm line \"%ls\"", alarmLine);
@@ -356,6 +368,16 @@ static void test_menu_items_for_each_combination()
     ok_int(Menu.X, screen.x);
     ok_int(Menu.Y, screen.y);
     ok(Menu.Owner == Item, "menu owned by the item");
+
+    // An alarm that names no weekday never rings: no line promises it,
+    // whatever the bell state last said.
+    SetAlarm(1, 0x80);
+    ClockSettings.TapAndHoldEnabled = 0;
+    ItemState.AlarmSet = 1;
+    ClockSettings.AlarmIconEnabled = 1;
+    ShowMenuAt(bell.x, bell.y);
+    ok_int(Menu.Count, 1);
+    SetAlarm(1);
 }
 
 // TRUE when the menu at (x, y) has the alarm line.
@@ -636,6 +658,7 @@ int main()
     run_test(test_moving_is_not_holding);
     run_test(test_menu_cannot_be_created);
     run_test(test_options_template_missing);
+    SetAlarm(0, 0x1F);
     DestroyWindow(Item);
     DestroyFakeHost();
     return TestSummary();
