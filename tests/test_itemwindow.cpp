@@ -286,6 +286,17 @@ static void test_reload_marker_once()
     ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
     ok_int(ClockSettings.ShowSeconds, 0);
     ok_int(ItemState.BackgroundDirty, 0);
+
+    // A key that may be read but not written: the settings are taken all
+    // the same; the marker cannot go.
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, FALSE);
+    ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
+    ok_int(ClockSettings.ShowSeconds, 1);
+    ok_int(ItemState.BackgroundDirty, 1);
+    ok(RegValueExists(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL"), "marker kept");
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, TRUE);
+    DeleteRegValue(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL");
 }
 
 static void test_ui_metric_change()
