@@ -481,6 +481,29 @@ static void test_today_action()
     ok_int(Launch.Calls, 2);
 }
 
+// A path stored as REG_EXPAND_SZ has its variables expanded when it runs;
+// the same text stored as REG_SZ is a path as it stands.
+static void test_action_path_with_variables()
+{
+    SetEnvironmentVariableW(L"QZL_TEST_DOCS", L"C:\\Docs");
+    const WCHAR *stored = L"%QZL_TEST_DOCS%\\Notes.lnk";
+    const DWORD types[2] = {REG_EXPAND_SZ, REG_SZ};
+    const WCHAR *launched[2] = {L"C:\\Docs\\Notes.lnk", stored};
+    for (int i = 0; i < 2; i++) {
+        ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"FileOnAction", types[i], stored,
+                        (DWORD)(lstrlenW(stored) + 1) * sizeof(WCHAR));
+        LoadSettingsAtAttach();
+        ResetRecords();
+        ClockSettings.TapAndHoldEnabled = 0;
+        SendMessageW(Item, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+        ok_int(Launch.Calls, 1);
+        ok(wcscmp(Launch.File, launched[i]) == 0, "type %lu: launched \"%ls\"", types[i], Launch.File);
+    }
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    LoadSettingsAtAttach();
+}
+
 static void test_plain_taps()
 {
     lstrcpyW(ClockSettings.FileOnAction, CLOCK_PROGRAM);
@@ -652,6 +675,7 @@ int main()
     run_test(test_bell_box_edges);
     run_test(test_menu_commands);
     run_test(test_today_action);
+    run_test(test_action_path_with_variables);
     run_test(test_plain_taps);
     run_test(test_tap_and_hold);
     run_test(test_options_before_selection);
