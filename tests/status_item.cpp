@@ -8,6 +8,7 @@
 #include "todaycmn.h"
 #include "settings.h"
 #include "phone.h"
+#include "options/sheetdriver.h"
 
 static const WCHAR *const NameValue = L"Current Operator Name";
 
@@ -171,6 +172,28 @@ static void test_phone_stack_restart()
     ok(WaitForSlot(&Alpha, 3000), "and back");
 }
 
+static void CloseAtOnce(HWND sheet)
+{
+    PressOk(sheet);
+}
+
+// The options' save closes the phone key. A phone stack that restarts
+// after that is still heard: the key opened afresh carries the notice.
+static void test_restart_after_the_options()
+{
+    BOOL timedOut = FALSE;
+    RunOptions(I.Dll, ItemOptionsProc(I.Dll), CloseAtOnce, &timedOut);
+    ok(!timedOut, "the options closed");
+    PumpMessages(100);
+    KillTimer(I.Item, 1);
+    DeleteRegKey(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY);
+    SetPhone(L"Alpha", 0x20);
+    for (int i = 0; i < 3; i++)
+        Tick();
+    SetPhone(L"Alpha", 0x10);
+    ok(WaitForSlot(&Off, 3000), "the notice works on the new key");
+}
+
 static BOOL LoadItem()
 {
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
@@ -206,6 +229,7 @@ int main()
         run_test(test_notice_both_ways);
         run_test(test_first_tick_after_switching_on);
         run_test(test_phone_stack_restart);
+        run_test(test_restart_after_the_options);
         DestroyWindow(I.Item);
     }
     DestroyFakeHost();

@@ -162,9 +162,10 @@ LRESULT OnWindowPosChanged(const WINDOWPOS *pos)
     return 0;
 }
 
-// A phone stack that restarted deleted the key that the status notice
-// watches, too: when the operator text had to open the phone key again, the
-// notice is registered again on the new key.
+// A phone stack that restarts deletes the key that the status notice
+// watches, and a notice on a deleted key never fires again (Wine does not
+// even signal the deletion): whenever the operator text opened the phone
+// key afresh, the notice is registered again on the key that is there now.
 void RefreshOperator(HWND window)
 {
     if (RefreshOperatorText())

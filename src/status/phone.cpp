@@ -104,11 +104,12 @@ void ClosePhoneKey()
 BOOL RefreshOperatorText()
 {
     OperatorText[0] = 0;
+    BOOL opened = PhoneKey == NULL;
     OpenPhoneKey();
-    BOOL reopened = PhoneKey != NULL && PhoneKeyGone();
-    if (reopened) {
+    if (PhoneKey != NULL && PhoneKeyGone()) {
         ClosePhoneKey();
         OpenPhoneKey();
+        opened = TRUE;
     }
     if (PhoneKey != NULL)
         ReadOperatorName();
@@ -118,5 +119,5 @@ BOOL RefreshOperatorText()
     for (const StatusWord &word : StatusWords)
         if (status & word.Bit)
             SetOperatorText(word.Text);
-    return reopened;
+    return opened && PhoneKey != NULL;
 }
