@@ -8,6 +8,7 @@
 #include "iat.h"
 #include "todaycmn.h"
 #include <initializer_list>
+#include <stdlib.h>
 
 static const WCHAR SettingsKey[] = L"SOFTWARE\\Marrowfen\\Quartzel";
 static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
@@ -34,6 +35,8 @@ struct PaintTestRecord {
     COLORREF Text, Highlight, HighlightedText;
     int WatermarkRequests;
     int BitBlts, ScreenBitBlts, AlphaBlends, DibSections;
+    BOOL SolidWallpaper;         // the host paints Wallpaper instead of its pattern
+    COLORREF Wallpaper;
     DWORD *Pixels;
     int Stride;
     HDC ReadDC;
@@ -83,6 +86,8 @@ static void ResetCounts()
 // Every component at least 64, so that any tint changes it.
 static COLORREF Watermark(int x, int y)
 {
+    if (T.SolidWallpaper)
+        return T.Wallpaper;
     return RGB(64 + (x * 5) % 192, 64 + (y * 7) % 192, 160 + (x + y) % 96);
 }
 
@@ -221,10 +226,8 @@ static void UseSettings(std::initializer_list<Setting> settings)
     PaintAndRead();
 }
 
-static void SetAlarm(BYTE flags)
+static void SetAlarm(BYTE flags, BYTE days = 0x7F, WORD time = 7 * 60)
 {
-    BYTE days = 0x7F;
-    WORD time = 7 * 60;
     SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmFlags", &flags, 1);
     SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmDays", &days, 1);
     SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmTime", &time, 2);
@@ -256,10 +259,10 @@ static int Scaled(int n)
     return (T.Dpi * n + 48) / 96;
 }
 
-static int LineHeight()
+static int LineHeight(int points = 8)
 {
     HDC dc = GetDC(NULL);
-    HFONT font = CreateFontW(-MulDiv(8, T.Dpi, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+    HFONT font = CreateFontW(-MulDiv(points, T.Dpi, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
                              L"Tahoma");
     HGDIOBJ previous = SelectObject(dc, font);
     TEXTMETRICW metrics = {};
@@ -431,11 +434,89 @@ static void test_bell()
         if (PixelAt(covered[i].x, covered[i].y) == Watermark(covered[i].x, covered[i].y))
             cut++;
     ok(cut == painted, "%d of %d bell pixels cut\n", cut, painted);
+
+    // Alarms that never ring light no bell: on with no weekday (bit 7
+    // only), or at a time past 23:59.
+    const BYTE days[2] = {0x80, 0x7F};
+    const WORD times[2] = {7 * 60, 24 * 60};
+    for (int i = 0; i < 2; i++) {
+        SetAlarm(1, days[i], times[i]);
+        Refresh();
+        PaintAndRead();
+        ok(CountColour(bell) == 0, "days 0x%02x, time %u: bell of %d pixels\n", days[i], times[i],
+           CountColour(bell));
+    }
+    SetAlarm(0);
+    Refresh();
 }
 
-// A key colour of 0 matches everything the cells hold: the whole item is
-// tinted, outside the cell as much as inside.
-static void test_reserved_zero()
+// The bell's box in `colour` (left, top, right, bottom inclusive); left
+// -1 when there is none.
+static RECT ColourBox(COLORREF colour)
+{
+    RECT box = {-1, -1, -1, -1};
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++) {
+            if (PixelAt(x, y) != colour)
+                continue;
+            if (box.left < 0 || x < box.left) box.left = x;
+            if (box.top < 0) box.top = y;
+            if (x > box.right) box.right = x;
+            box.bottom = y;
+        }
+    return box;
+}
+
+static const WCHAR AppearanceKey[] = L"ControlPanel\\Appearance";
+
+static void ChangeFontSize(DWORD hundredths)
+{
+    if (hundredths)
+        SetRegDword(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", hundredths);
+    else
+        DeleteRegValue(HKEY_CURRENT_USER, AppearanceKey, L"FontSize");
+    SendMessageW(T.Item, RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE"), 0, 1);
+}
+
+// The system font size changes and the host asks for news: the bell and
+// its cut stand below the taller day/date line at once, exactly where a
+// fresh layout of the face puts them.
+static void test_bell_follows_font_size()
+{
+    const COLORREF bell = RGB(0, 255, 0);
+    DWORD saved = GetRegDword(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", 0);
+    SetAlarm(1);
+    UseSettings({{L"TextColorEnabled", 2}, {L"ColorExAlarm", bell}});
+    RECT before = ColourBox(bell);
+    ChangeFontSize(1100);
+    ok_int(Refresh(), TRUE);
+    PaintAndRead();
+    RECT after = ColourBox(bell);
+    ok(before.left >= 0 && after.left == before.left, "bell at %ld, then at %ld\n", before.left, after.left);
+    ok_int(after.top - before.top, LineHeight(11) - LineHeight(8));
+    static DWORD taken[480 * 200];
+    int rows = T.Height < 200 ? T.Height : 200;
+    for (int y = 0; y < rows; y++)
+        memcpy(taken + y * T.Width, T.Pixels + y * T.Stride, T.Width * 4);
+    SendMessageW(T.Item, WM_CREATE, 0, 0);
+    Refresh();
+    PaintAndRead();
+    int differ = 0;
+    for (int y = 0; y < rows; y++)
+        for (int x = 0; x < T.Width; x++)
+            if ((taken[y * T.Width + x] & 0xFFFFFF) != (T.Pixels[y * T.Stride + x] & 0xFFFFFF))
+                differ++;
+    ok(differ == 0, "%d pixels differ from a fresh layout\n", differ);
+    ChangeFontSize(saved);
+    SetAlarm(0);
+    UseSettings({});
+}
+
+// The key colour marks the cell by its colour bytes. A key of 0 matches
+// everything the cells hold: the whole item is tinted, outside the cell as
+// much as inside. A top byte in the stored key, which GDI never draws,
+// changes nothing.
+static void test_key_colour()
 {
     UseSettings({{L"AlphaReserved", 0}});
     CellGeometry cell = Cell(TRUE);
@@ -444,6 +525,46 @@ static void test_reserved_zero()
     ok(frame == 0, "%d frame pixels not tinted, first at %d,%d: %06lx\n", frame, LOWORD(first), HIWORD(first),
        PixelAt(LOWORD(first), HIWORD(first)));
     ok_int(HolePixels(cell), 0);
+
+    UseSettings({{L"AlphaReserved", 0xFFA0B0C0}});
+    int strip = StripMismatches(cell, 0, FALSE, &first);
+    ok(strip == 0, "key 0xFFA0B0C0: %d cell pixels not tinted\n", strip);
+    ok_int(FrameMismatches(cell, FALSE, &first), 0);
+}
+
+static BOOL Near(COLORREF got, COLORREF expected)
+{
+    return abs(GetRValue(got) - GetRValue(expected)) <= 1 && abs(GetGValue(got) - GetGValue(expected)) <= 1 &&
+           abs(GetBValue(got) - GetBValue(expected)) <= 1;
+}
+
+// A cell word holds an opacity and a grey chosen apart (as the Background
+// page stores them): the cell shows that grey over the wallpaper at that
+// opacity, over a light wallpaper as over a dark blue one. Grey 128 at
+// opacity 45 behind the time, grey 192 at opacity 102 behind the day/date.
+static void test_grey_cells()
+{
+    struct {
+        COLORREF Wallpaper, Time, DayDate;
+    } cases[] = {
+        {RGB(250, 230, 200), RGB(228, 212, 187), RGB(227, 215, 197)},
+        {RGB(0, 0, 128), RGB(23, 23, 128), RGB(77, 77, 154)},
+    };
+    for (const auto &c : cases) {
+        T.SolidWallpaper = TRUE;
+        T.Wallpaper = c.Wallpaper;
+        UseSettings({{L"AlphaTime", 0x2D808080}, {L"AlphaDayDate", 0x66C0C0C0}});
+        CellGeometry cell = Cell(TRUE);
+        int x = cell.Left + 1, band = cell.Top + Scaled(5), time = cell.Bottom - Scaled(5) - 1;
+        ok(Near(PixelAt(x, time), c.Time), "over %06lx: time cell %06lx, expected %06lx\n", c.Wallpaper,
+           PixelAt(x, time), c.Time);
+        ok(Near(PixelAt(x, band), c.DayDate), "over %06lx: day/date cell %06lx, expected %06lx\n", c.Wallpaper,
+           PixelAt(x, band), c.DayDate);
+        COLORREF first = 0;
+        ok_int(FrameMismatches(cell, FALSE, &first), 0);
+    }
+    T.SolidWallpaper = FALSE;
+    UseSettings({});
 }
 
 struct ElementColours {
@@ -673,7 +794,9 @@ int main()
     run_test(test_default_face);
     run_test(test_digit_cells);
     run_test(test_bell);
-    run_test(test_reserved_zero);
+    run_test(test_bell_follows_font_size);
+    run_test(test_key_colour);
+    run_test(test_grey_cells);
     run_test(test_colour_schemes);
     run_test(test_paint_costs);
     run_test(test_width_change);

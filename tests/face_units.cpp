@@ -405,21 +405,28 @@ static void test_bell_outline()
     DeleteDC(dc);
 }
 
+// The stored words are opacity and grey chosen apart; the cells hold them
+// premultiplied. The key is matched on its colour bytes.
 static void test_cell_alpha()
 {
-    ClockSettings.AlphaReserved = 0xA0B0C0;
-    ClockSettings.AlphaTime = 0x2D000000;
-    ClockSettings.AlphaDayDate = 0x66000000;
-    ClockSettings.AlphaTransparent = 0x01020304;
+    ClockSettings.AlphaReserved = 0xFFA0B0C0;
+    ClockSettings.AlphaTime = 0x2D808080;
+    ClockSettings.AlphaDayDate = 0x66C0C0C0;
+    ClockSettings.AlphaTransparent = 0x80FF4020;
     // Three rows of two, bottom row first; the band starts at row 2.
     DWORD bits[6] = {0xA0B0C0, 0, 0xA0B0C0, 0xFFA0B0C0, 0xA0B0C0, 0xA0B0C1};
     ApplyCellAlpha(bits, 2, 3, 2);
-    ok_int(bits[0], 0x2D000000);
-    ok_int(bits[1], 0x01020304);
-    ok_int(bits[2], 0x2D000000);
-    ok_int(bits[3], 0x01020304);
-    ok_int(bits[4], 0x66000000);
-    ok_int(bits[5], 0x01020304);
+    ok_int(bits[0], 0x2D171717);
+    ok_int(bits[1], 0x80802010);
+    ok_int(bits[2], 0x2D171717);
+    ok_int(bits[3], 0x2D171717);
+    ok_int(bits[4], 0x664D4D4D);
+    ok_int(bits[5], 0x80802010);
+    ok_int(PremultipliedCellWord(0xFFFFFFFF), 0xFFFFFFFF);
+    ok_int(PremultipliedCellWord(0x00FFFFFF), 0);
+    ClockSettings.AlphaReserved = 0xA0B0C0;
+    ClockSettings.AlphaTime = 0x2D000000;
+    ClockSettings.AlphaDayDate = 0x66000000;
     ClockSettings.AlphaTransparent = 0;
 }
 

@@ -67,6 +67,28 @@ static void test_general_action_list()
     ok(Seen.Enabled[1], "browse enabled");
     ok_wstr(StoredFileOnAction(), L"\\my documents\\notes.lnk");
 
+    // A path that only a locale-aware compare would take for the clock
+    // (a soft hyphen inside) is the user's own file and is kept.
+    ArrangedPath = L"\\Windows\\clo\u00ADck.exe";
+    ArrangeSettings(ArrangePath);
+    RunSheet(SeeActionList);
+    ok_int(Seen.Count, 4);
+    ok_int(Seen.Numbers[0], 3);
+    ok(wcscmp(StoredFileOnAction(), L"\\windows\\clo\u00ADck.exe") == 0, "kept: \"%ls\"", StoredFileOnAction());
+
+    // A path with variables keeps its type through the page.
+    ArrangeSettings([] {
+        const WCHAR path[] = L"%ProgramFiles%\\Notes.lnk";
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"FileOnAction", REG_EXPAND_SZ, path, sizeof(path));
+    });
+    RunSheet(SeeActionList);
+    ok_int(Seen.Numbers[0], 3);
+    WCHAR kept[64] = L"";
+    DWORD type = 0, size = sizeof(kept);
+    RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"FileOnAction", RRF_RT_ANY | RRF_NOEXPAND, &type, kept, &size);
+    ok_int(type, REG_EXPAND_SZ);
+    ok(wcscmp(kept, L"%programfiles%\\notes.lnk") == 0, "kept \"%ls\"", kept);
+
     ArrangedPath = L"";
     ArrangeSettings(ArrangePath);
     SetSetting(L"TapAndHoldEnabled", 1);
@@ -520,6 +542,48 @@ static void test_font_sizes_saved_in_range()
     }
 }
 
+static DWORD StoredSizes[3];
+static void ArrangeSizes()
+{
+    SetSetting(L"HourMinFontSize", StoredSizes[0]);
+    SetSetting(L"SecondFontSize", StoredSizes[1]);
+    SetSetting(L"TimeMarkerFontSize", StoredSizes[2]);
+}
+
+static void SeeSizes(HWND sheet)
+{
+    HWND page = ShowPage(sheet, FontSizePage);
+    Seen.Numbers[0] = ControlNumber(page, IDC_HOURMIN_EDIT);
+    Seen.Numbers[1] = ControlNumber(page, IDC_SECOND_EDIT);
+    Seen.Numbers[2] = ControlNumber(page, IDC_MARKER_EDIT);
+    PressOk(sheet);
+}
+
+// Visiting the page and pressing OK keeps what the face shows: a stored
+// size above the page's largest is shown and saved as that largest, and
+// the other sizes stay.
+static void test_font_sizes_stored_beyond_the_page()
+{
+    struct { DWORD stored[3], shown[3]; } cases[] = {
+        {{120, 26, 9}, {99, 26, 9}},
+        {{100, 100, 100}, {99, 99, 99}},
+        {{255, 60, 70}, {99, 60, 70}},
+        {{70000, 20, 9}, {99, 20, 9}},
+        {{38, 26, 9}, {38, 26, 9}},
+    };
+    for (auto &c : cases) {
+        memcpy(StoredSizes, c.stored, sizeof(StoredSizes));
+        ArrangeSettings(ArrangeSizes);
+        RunSheet(SeeSizes);
+        for (int i = 0; i < 3; i++) {
+            DWORD saved = StoredSetting(i == 0 ? L"HourMinFontSize" : i == 1 ? L"SecondFontSize" : L"TimeMarkerFontSize");
+            ok(Seen.Numbers[i] == (long)c.shown[i] && saved == c.shown[i],
+               "stored %lu %lu %lu: size %d shown %ld, saved %lu, expected %lu", c.stored[0], c.stored[1],
+               c.stored[2], i, Seen.Numbers[i], saved, c.shown[i]);
+        }
+    }
+}
+
 // ---- Color ------------------------------------------------------------------------------
 
 static const int ColorIds[] = {IDC_THEME_COLORS,     IDC_DEFAULT_GROUP,      IDC_DEFAULT_RED_EDIT,
@@ -866,6 +930,7 @@ int main()
     run_test(test_font_sizes_typed_digit_by_digit);
     run_test(test_font_sizes_by_arrows);
     run_test(test_font_sizes_saved_in_range);
+    run_test(test_font_sizes_stored_beyond_the_page);
     run_test(test_color_schemes_as_opened);
     run_test(test_color_highlight_scheme_edit);
     run_test(test_color_theme_box);

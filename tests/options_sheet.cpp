@@ -225,6 +225,13 @@ static void test_settings_key_missing()
        "nothing changed in memory");
     ok(lstrcmpiW(before.FileOnAction, ClockSettings.FileOnAction) == 0, "same path");
     ok_int(OptionsSheet.ReleasedPages, 8);
+    // The save tells why it wrote nothing: the registry's own error.
+    ok_int(SaveAllPages(), ERROR_FILE_NOT_FOUND);
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, FALSE);
+    ok_int(SaveAllPages(), ERROR_ACCESS_DENIED);
+    ok(!SettingStored(L"QZL"), "no marker in a read-only key");
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, TRUE);
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
 }
 
@@ -263,6 +270,57 @@ static void test_second_opening_starts_clean()
         PrintWrites();
     ok(OptionsSheet.PageWindows[TimePage] == NULL, "Time slot cleared");
     ok_int(OptionsSheet.ReleasedPages, 8);
+}
+
+// A second request for the options while a sheet is open, as the item's
+// menu or the Today settings make it: the open sheet comes forward, no
+// other opens, and the first still saves and closes.
+struct SecondRequestRecord {
+    HWND First;
+    int OtherSheets;
+    BOOL FirstForward;
+};
+static SecondRequestRecord SecondRequest;
+
+static BOOL CALLBACK CloseOtherSheet(HWND window, LPARAM)
+{
+    if (window != SecondRequest.First && IsWindowVisible(window) && GetDlgItem(window, 0x3020) != NULL) {
+        SecondRequest.OtherSheets++;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+// A second sheet, should one open, is closed again so that the test ends.
+static void CALLBACK CloseOtherSheets(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), CloseOtherSheet, 0);
+}
+
+static void AskAgainThenClose(HWND sheet)
+{
+    SecondRequest.First = sheet;
+    Click(ShowPage(sheet, GeneralPage), IDC_HIDE_IN_SUSPEND);
+    UINT_PTR timer = SetTimer(NULL, 0, 100, CloseOtherSheets);
+    DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_OPTIONS_HOST), NULL, CustomItemOptionsDlgProc, 0);
+    CloseOtherSheets(NULL, 0, 0, 0);
+    KillTimer(NULL, timer);
+    SecondRequest.FirstForward = GetForegroundWindow() == sheet;
+    ok(OptionsSheet.Window == sheet, "the open sheet keeps its record");
+    PressOk(sheet);
+}
+
+static void test_second_request_while_open()
+{
+    ArrangeSettings(NULL);
+    SecondRequest = SecondRequestRecord();
+    RunSheet(AskAgainThenClose);
+    ok_int(SecondRequest.OtherSheets, 0);
+    ok(SecondRequest.FirstForward, "the open sheet is in front");
+    ok(!IsWindow(SecondRequest.First), "OK closed the first sheet");
+    ok_int(StoredSetting(L"HideTimeInSleep"), 1);
+    ok_int(StoredSetting(L"QZL"), 0);
+    ok_int(OptionsSheet.Open, FALSE);
 }
 
 // ---- Page headers -------------------------------------------------------------------
@@ -407,6 +465,7 @@ int main()
     run_test(test_settings_key_missing);
     run_test(test_failing_write_spares_the_rest);
     run_test(test_second_opening_starts_clean);
+    run_test(test_second_request_while_open);
     run_test(test_page_headers);
     run_test(test_no_gdi_objects_left);
     run_test(test_eight_reload_requests);

@@ -126,8 +126,13 @@ static void test_any_alarm_enabled()
     SetAlarm(2, 1, 0, 540);
     ok_int(AnyAlarmEnabled(), 0);
 
-    // Bit 7 alone still makes the byte non-zero.
+    // Bit 7 alone names no weekday, and a time past 23:59 no time of day:
+    // neither ever rings, so no bell.
     SetAlarm(2, 1, 0x80, 540);
+    ok_int(AnyAlarmEnabled(), 0);
+    SetAlarm(2, 1, 0xFF, 1440);
+    ok_int(AnyAlarmEnabled(), 0);
+    SetAlarm(2, 1, 0x81, 1439);
     ok_int(AnyAlarmEnabled(), 1);
 
     // No keys at all.
@@ -164,10 +169,10 @@ static void test_weekday_alarm_examples()
     ok_int(SecondsOf(1), 90);
     check_line(L"Next Alarm in 1m 30s");
 
-    // Exactly now counts as not yet past.
+    // Exactly now counts as not yet past, and the line still ends in a time.
     SetClock(15, 5, 7, 0, 0);
     ok_int(SecondsOf(1), 0);
-    check_line(L"Next Alarm in");
+    check_line(L"Next Alarm in 0s");
 
     // Half a second past: the next is Monday, and the part second is dropped.
     SetClock(15, 5, 7, 0, 0, 500);
@@ -223,21 +228,26 @@ static void test_shortest_of_several()
     check_line(L"Next Alarm in 8m 20s");
 }
 
+// No alarm will ring: no menu line at all, rather than a promise of one in
+// seven days.
 static void test_no_occurrence()
 {
+    WCHAR text[NEXT_ALARM_CHARS];
     ClearAlarms();
     SetClock(15, 5, 9, 0, 0);
-    check_line(L"Next Alarm in 7d");
+    ok_int(FormatNextAlarm(text), FALSE);
+    check_line(L"");
 
-    // Bit 7 only: the bell shows, but there is no day to ring on.
     SetAlarm(1, 1, 0x80, 420);
-    ok_int(AnyAlarmEnabled(), 1);
     ok_int(SecondsOf(1), -1);
-    check_line(L"Next Alarm in 7d");
+    ok_int(FormatNextAlarm(text), FALSE);
 
     for (int i = 0; i < 3; i++)
         DeleteRegKey(HKEY_LOCAL_MACHINE, AlarmKeys[i]);
-    check_line(L"Next Alarm in 7d");
+    ok_int(FormatNextAlarm(text), FALSE);
+    check_line(L"");
+    SetAlarm(0, 1, 0x40, 540);
+    ok_int(FormatNextAlarm(text), TRUE);
 }
 
 static void test_bad_alarm_values()
@@ -272,7 +282,7 @@ static void test_bad_alarm_values()
     ok_int(SecondsOf(0), -1);
     SetAlarm(0, 1, 0x7F, 0xFFFF);
     ok_int(SecondsOf(0), -1);
-    check_line(L"Next Alarm in 7d");
+    check_line(L"");
     SetAlarm(0, 1, 0x7F, 1439);
     ok_int(SecondsOf(0), 17 * 3600 + 59 * 60);
 }

@@ -330,9 +330,21 @@ static void CheckMenu(const MenuCase *c, const WCHAR *alarmLine)
     }
 }
 
+static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
+
+// Alarm 0 switched on, every day at 07:00, or with the days given.
+static void SetAlarm(BYTE flags, BYTE days = 0x7F)
+{
+    WORD time = 7 * 60;
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmFlags", &flags, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmDays", &days, 1);
+    SetRegBinary(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmTime", &time, 2);
+}
+
 static void test_menu_items_for_each_combination()
 {
     PlaceBell(96);
+    SetAlarm(1);
     WCHAR alarmLine[NEXT_ALARM_CHARS];
     FormatNextAlarm(alarmLine);
     ok(wcsncmp(alarmLine, L"Next Alarm in", 13) == 0, "alarm line \"%ls\"", alarmLine);
@@ -356,6 +368,16 @@ static void test_menu_items_for_each_combination()
     ok_int(Menu.X, screen.x);
     ok_int(Menu.Y, screen.y);
     ok(Menu.Owner == Item, "menu owned by the item");
+
+    // An alarm that names no weekday never rings: no line promises it,
+    // whatever the bell state last said.
+    SetAlarm(1, 0x80);
+    ClockSettings.TapAndHoldEnabled = 0;
+    ItemState.AlarmSet = 1;
+    ClockSettings.AlarmIconEnabled = 1;
+    ShowMenuAt(bell.x, bell.y);
+    ok_int(Menu.Count, 1);
+    SetAlarm(1);
 }
 
 // TRUE when the menu at (x, y) has the alarm line.
@@ -457,6 +479,29 @@ static void test_today_action()
     ClockSettings.FileOnAction[0] = 0;
     ok_int(SendMessageW(Item, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0), 0);
     ok_int(Launch.Calls, 2);
+}
+
+// A path stored as REG_EXPAND_SZ has its variables expanded when it runs;
+// the same text stored as REG_SZ is a path as it stands.
+static void test_action_path_with_variables()
+{
+    SetEnvironmentVariableW(L"QZL_TEST_DOCS", L"C:\\Docs");
+    const WCHAR *stored = L"%QZL_TEST_DOCS%\\Notes.lnk";
+    const DWORD types[2] = {REG_EXPAND_SZ, REG_SZ};
+    const WCHAR *launched[2] = {L"C:\\Docs\\Notes.lnk", stored};
+    for (int i = 0; i < 2; i++) {
+        ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"FileOnAction", types[i], stored,
+                        (DWORD)(lstrlenW(stored) + 1) * sizeof(WCHAR));
+        LoadSettingsAtAttach();
+        ResetRecords();
+        ClockSettings.TapAndHoldEnabled = 0;
+        SendMessageW(Item, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+        ok_int(Launch.Calls, 1);
+        ok(wcscmp(Launch.File, launched[i]) == 0, "type %lu: launched \"%ls\"", types[i], Launch.File);
+    }
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    LoadSettingsAtAttach();
 }
 
 static void test_plain_taps()
@@ -630,12 +675,14 @@ int main()
     run_test(test_bell_box_edges);
     run_test(test_menu_commands);
     run_test(test_today_action);
+    run_test(test_action_path_with_variables);
     run_test(test_plain_taps);
     run_test(test_tap_and_hold);
     run_test(test_options_before_selection);
     run_test(test_moving_is_not_holding);
     run_test(test_menu_cannot_be_created);
     run_test(test_options_template_missing);
+    SetAlarm(0, 0x1F);
     DestroyWindow(Item);
     DestroyFakeHost();
     return TestSummary();

@@ -92,7 +92,7 @@ static void WriteRandomValue(HKEY key, const WCHAR *name)
 static void WriteRandomSettings()
 {
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
-    HKEY key = OpenSettingsKey();
+    HKEY key = OpenSettingsKey(RegistryWrite);
     if (key == NULL)
         return;
     for (size_t i = 0; i < ARRAYSIZE(SettingNames); i++)

@@ -216,9 +216,20 @@ static void test_timer_repaints()
     ok_int(Tick(), 1);
     ok_int(ItemState.LastMinute, 16);
     ok_int(Tick(), 0);
-    // Only the minute is compared: an hour later is the same minute.
+    // The clock set an hour on, then the next day at the same time, then
+    // woken twelve hours later in the same minute: each shows something
+    // new, and a host that asks first hears of it.
     SetClock(11, 16, 0);
+    ok_int(Tick(), 1);
     ok_int(Tick(), 0);
+    FakeNow.wDay = 8;
+    ok_int(Tick(), 1);
+    FakeNow.wHour = 23;
+    ValidateRect(Item, NULL);
+    ok_int(Query(), TRUE);
+    ok(HasPendingPaint(Item), "the query asks for the new hour to be painted");
+    ok_int(Tick(), 0);
+    ok_int(Query(), FALSE);
 
     ClockSettings.ShowSeconds = 1;
     ok_int(Tick(), 1);
@@ -275,6 +286,17 @@ static void test_reload_marker_once()
     ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
     ok_int(ClockSettings.ShowSeconds, 0);
     ok_int(ItemState.BackgroundDirty, 0);
+
+    // A key that may be read but not written: the settings are taken all
+    // the same; the marker cannot go.
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, FALSE);
+    ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
+    ok_int(ClockSettings.ShowSeconds, 1);
+    ok_int(ItemState.BackgroundDirty, 1);
+    ok(RegValueExists(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL"), "marker kept");
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, TRUE);
+    DeleteRegValue(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL");
 }
 
 static void test_ui_metric_change()

@@ -214,6 +214,24 @@ static void test_selectability()
         RegCloseKey(key);
 }
 
+// A settings key that may be read but not written still gives its
+// settings at load.
+static void test_read_only_key()
+{
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"VerticalBorderHeight", 7);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", 0);
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, FALSE);
+    ClockSettings = ClockSettingsRecord();
+    LoadSettingsAtAttach();
+    ok_int(ClockSettings.VerticalBorderHeight, 7);
+    ok_int(ClockSettings.ShowSeconds, 0);
+    ok_int(ClockSettings.ShowDayDate, 1);
+    ok(OpenSettingsKey(RegistryWrite) == NULL, "the key is really read-only");
+    SetRegKeyWritable(HKEY_CURRENT_USER, SETTINGS_KEY, TRUE);
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
 int main()
 {
     run_test(test_defaults_for_missing_values);
@@ -224,6 +242,7 @@ int main()
     run_test(test_write_forms);
     run_test(test_reload_marker);
     run_test(test_selectability);
+    run_test(test_read_only_key);
     DeleteRegKey(HKEY_CURRENT_USER, L"Software\\QuartzelTests");
     return TestSummary();
 }

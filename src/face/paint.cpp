@@ -497,13 +497,31 @@ void DeleteFaceBitmaps()
     FaceBitmaps.CellsDC = NULL;
 }
 
+DWORD PremultipliedCellWord(DWORD word)
+{
+    DWORD alpha = word >> 24;
+    DWORD result = alpha << 24;
+    for (int shift = 0; shift < 24; shift += 8) {
+        DWORD channel = (word >> shift) & 0xFF;
+        result |= ((channel * alpha + 127) / 255) << shift;
+    }
+    return result;
+}
+
+// GDI leaves the top byte of the pixels it draws 0; the key is the colour.
+const DWORD CellColourBytes = 0x00FFFFFF;
+
 void ApplyCellAlpha(DWORD *bits, int w, int h, int bandLimit)
 {
+    DWORD key = ClockSettings.AlphaReserved & CellColourBytes;
+    DWORD time = PremultipliedCellWord(ClockSettings.AlphaTime);
+    DWORD dayDate = PremultipliedCellWord(ClockSettings.AlphaDayDate);
+    DWORD transparent = PremultipliedCellWord(ClockSettings.AlphaTransparent);
     for (int row = 0; row < h; row++) {
-        DWORD cell = row < bandLimit ? ClockSettings.AlphaTime : ClockSettings.AlphaDayDate;
+        DWORD cell = row < bandLimit ? time : dayDate;
         DWORD *pixel = bits + (SIZE_T)row * (SIZE_T)w;
         for (int column = 0; column < w; column++)
-            pixel[column] = pixel[column] == ClockSettings.AlphaReserved ? cell : ClockSettings.AlphaTransparent;
+            pixel[column] = (pixel[column] & CellColourBytes) == key ? cell : transparent;
     }
 }
 

@@ -21,9 +21,14 @@ LRESULT PaintItem(HWND window);
 // (x, y); nothing at an unsupported resolution.
 void DrawBellOutline(HDC dc, int x, int y);
 
-// Turns key-coloured cell pixels into the time or day/date opacity (rows
+// A cell word as stored (opacity in the top byte, a colour chosen on its
+// own below) as AlphaBlend takes it: each channel premultiplied by the
+// opacity, so that the colour shows at that opacity over the wallpaper.
+DWORD PremultipliedCellWord(DWORD word);
+
+// Turns key-coloured cell pixels into the time or day/date cell word (rows
 // below bandLimit, counted from the bottom, are the time's) and every
-// other pixel transparent.
+// other pixel into the transparent one, each premultiplied.
 void ApplyCellAlpha(DWORD *bits, int w, int h, int bandLimit);
 
 // One colour per element of the face.

@@ -17,6 +17,13 @@ DWORD ReadSize(HWND page, int edit)
     return ReadControlNumber(page, edit, SizeChars);
 }
 
+DWORD ClampSize(DWORD size, DWORD lowest, DWORD highest)
+{
+    if (size < lowest)
+        return lowest;
+    return size > highest ? highest : size;
+}
+
 // Seconds and markers may go up to the hour/minute size.
 void LimitDependentRanges(HWND page, int hourMinute)
 {
@@ -69,13 +76,17 @@ INT_PTR OnInitDialog(HWND page)
     SetUpDownVersion(page, IDC_HOURMIN_SPIN);
     SetUpDownVersion(page, IDC_SECOND_SPIN);
     SetUpDownVersion(page, IDC_MARKER_SPIN);
-    // Each position rewrites its edit, and the edits' change notices run
-    // the couplings below already now.
-    SetUpDownPos(page, IDC_HOURMIN_SPIN, (int)ClockSettings.HourMinFontSize);
-    SetUpDownPos(page, IDC_SECOND_SPIN, (int)ClockSettings.SecondFontSize);
-    SetUpDownPos(page, IDC_MARKER_SPIN, (int)ClockSettings.TimeMarkerFontSize);
+    // Ranges before positions: a position outside an up-down's range is not
+    // kept, and an edit of two digits would show a stored 100 as 10. A size
+    // beyond what the page offers is shown as the nearest it offers. Each
+    // position rewrites its edit, and the edits' change notices run the
+    // couplings below already now.
     SetUpDownRange(page, IDC_HOURMIN_SPIN, HourMinuteLowest, HourMinuteHighest);
-    LimitDependentRanges(page, GetUpDownPos(page, IDC_HOURMIN_SPIN));
+    DWORD hourMinute = ClampSize(ClockSettings.HourMinFontSize, HourMinuteLowest, HourMinuteHighest);
+    SetUpDownPos(page, IDC_HOURMIN_SPIN, (int)hourMinute);
+    LimitDependentRanges(page, (int)hourMinute);
+    SetUpDownPos(page, IDC_SECOND_SPIN, (int)ClampSize(ClockSettings.SecondFontSize, SecondLowest, hourMinute));
+    SetUpDownPos(page, IDC_MARKER_SPIN, (int)ClampSize(ClockSettings.TimeMarkerFontSize, MarkerLowest, hourMinute));
     if (ReadSize(page, IDC_HOURMIN_EDIT) == HourMinuteLowest) {
         EnableControl(page, IDC_SECOND_EDIT, FALSE);
         EnableControl(page, IDC_SECOND_SPIN, FALSE);
@@ -94,13 +105,6 @@ INT_PTR OnCommand(HWND page, WPARAM wParam)
     if (edit == IDC_HOURMIN_EDIT || edit == IDC_MARKER_EDIT)
         FollowMarkerSize();
     return 0;
-}
-
-DWORD ClampSize(DWORD size, DWORD lowest, DWORD highest)
-{
-    if (size < lowest)
-        return lowest;
-    return size > highest ? highest : size;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "settings.h"
 #include <commdlg.h>
 #include <stdlib.h>
+#include <wchar.h>
 
 namespace {
 
@@ -40,7 +41,9 @@ int ActionEntryForStoredPath(HWND page)
     lstrcpynW(clock, CLOCK_PROGRAM, ARRAYSIZE(clock));
     CharLowerW(clock);
     CharLowerW(path);
-    if (lstrcmpW(clock, path) == 0)
+    // Exact: a locale-aware compare ignores characters such as a soft
+    // hyphen, and the page would then save the clock over the user's path.
+    if (wcscmp(clock, path) == 0)
         return ClockEntry;
     SendDlgItemMessageW(page, IDC_ACTION_LIST, CB_ADDSTRING, 0, (LPARAM)path);
     EnableControl(page, IDC_ACTION_BROWSE, TRUE);
@@ -153,13 +156,19 @@ INT_PTR OnCommand(HWND page, WPARAM wParam)
     return 0;
 }
 
-// Entry 3's text, when it fits FileOnAction; otherwise the path stays.
+// Entry 3's text, when it fits FileOnAction; otherwise the path stays. The
+// stored path keeps its type; a newly chosen file is a plain path.
 void TakeFileEntry(HWND list)
 {
     LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, FileEntry, 0);
     if (length == CB_ERR || length >= FILE_ON_ACTION_CHARS)
         return;
-    SendMessageW(list, CB_GETLBTEXT, FileEntry, (LPARAM)ClockSettings.FileOnAction);
+    WCHAR path[FILE_ON_ACTION_CHARS];
+    SendMessageW(list, CB_GETLBTEXT, FileEntry, (LPARAM)path);
+    if (wcscmp(path, ClockSettings.FileOnAction) == 0)
+        return;
+    lstrcpyW(ClockSettings.FileOnAction, path);
+    ClockSettings.FileOnActionExpands = FALSE;
 }
 
 void TakeActionPath(HWND page)
@@ -168,9 +177,11 @@ void TakeActionPath(HWND page)
     switch (SendMessageW(list, CB_GETCURSEL, 0, 0)) {
     case NoActionEntry:
         ClockSettings.FileOnAction[0] = 0;
+        ClockSettings.FileOnActionExpands = FALSE;
         break;
     case ClockEntry:
         lstrcpyW(ClockSettings.FileOnAction, CLOCK_PROGRAM);
+        ClockSettings.FileOnActionExpands = FALSE;
         break;
     case FileEntry:
         TakeFileEntry(list);
@@ -209,7 +220,7 @@ void SaveGeneralPage(HWND page, HKEY key)
     ClockSettings.TapAndHoldEnabled =
         IsBoxChecked(page, IDC_TAP_AND_HOLD) && ClockSettings.FileOnAction[0] != 0 ? 1 : 0;
     WriteSettingDword(key, L"HideTimeInSleep", ClockSettings.HideTimeInSleep);
-    WriteSettingString(key, L"FileOnAction", ClockSettings.FileOnAction);
+    WriteSettingString(key, L"FileOnAction", ClockSettings.FileOnAction, ClockSettings.FileOnActionExpands);
     WriteSettingDword(key, L"TapAndHoldEnabled", ClockSettings.TapAndHoldEnabled);
     WriteSettingDword(key, L"VerticalBorderHeight", ClockSettings.VerticalBorderHeight);
 }

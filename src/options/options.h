@@ -28,6 +28,8 @@ struct OptionsSheetRecord {
     WNDPROC SheetWindowProc;
     // The pages were saved in this opening.
     BOOL Saved;
+    // A sheet is running: a second request brings it forward instead.
+    BOOL Open;
 };
 extern OptionsSheetRecord OptionsSheet;
 
@@ -36,12 +38,12 @@ extern OptionsSheetRecord OptionsSheet;
 extern "C" INT_PTR CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Runs the modal sheet; returns 0 after it has closed and released its
-// pages.
+// pages. While a sheet is open, brings that one forward and opens nothing.
 int ShowOptionsSheet(HWND host);
 int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM lParam);
 UINT CALLBACK PageCallback(HWND window, UINT message, struct _PROPSHEETPAGEW *page);
 
 // Saves every opened page, then writes the reload marker. Returns the
-// result of closing the settings key, or ERROR_FILE_NOT_FOUND when the key
-// does not open (nothing is saved then).
+// result of closing the settings key, or the registry's error when the key
+// does not open for writing (nothing is saved then).
 LONG SaveAllPages();

@@ -143,6 +143,21 @@ UINT OnPageReleased()
     return 0;
 }
 
+// The item stays usable under the sheet, so "Options" can be asked for
+// again while it is open. A second sheet would take over the one sheet
+// record and leave the first unable to close; the open one comes forward
+// instead.
+BOOL BringOpenSheetForward()
+{
+    if (!OptionsSheet.Open)
+        return FALSE;
+    if (OptionsSheet.Window != NULL) {
+        SetForegroundWindow(OptionsSheet.Window);
+        BringWindowToTop(OptionsSheet.Window);
+    }
+    return TRUE;
+}
+
 BOOL OnHostInitDialog(HWND dialog)
 {
     // The host dialog ends at once; the sheet runs its own modal loop from
@@ -173,13 +188,17 @@ extern "C" INT_PTR CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT message, 
 
 int ShowOptionsSheet(HWND host)
 {
+    if (BringOpenSheetForward())
+        return 0;
     ResetSheetState();
+    OptionsSheet.Open = TRUE;
     PROPSHEETPAGEW pages[OPTIONS_PAGE_COUNT];
     for (int i = 0; i < OPTIONS_PAGE_COUNT; i++)
         FillPageRecord(&pages[i], i);
     PROPSHEETHEADERW header;
     FillSheetHeader(&header, host, pages);
     HandheldPropertySheetW(&header);
+    OptionsSheet.Open = FALSE;
     return 0;
 }
 
@@ -208,9 +227,10 @@ UINT CALLBACK PageCallback(HWND, UINT message, PROPSHEETPAGEW *)
 
 LONG SaveAllPages()
 {
-    HKEY key = OpenSettingsKey();
+    LONG error = ERROR_SUCCESS;
+    HKEY key = OpenSettingsKey(RegistryWrite, &error);
     if (key == NULL)
-        return ERROR_FILE_NOT_FOUND;
+        return error;
     for (int i = 0; i < OPTIONS_PAGE_COUNT; i++) {
         if (PageTable[i].Save != NULL && PageAlive(i))
             PageTable[i].Save(OptionsSheet.PageWindows[i], key);

@@ -19,24 +19,49 @@ namespace {
 const int SheetTabControl = 0x3020;
 const int SheetApplyButton = 0x3021;
 
+// What the stand-in keeps for one sheet. It lives on the stack of the
+// PropertySheetW call that runs the (modal) sheet and belongs to the sheet's window
+// (a window property) from the moment the window exists, so that sheets
+// open at the same time never share it.
 struct HandheldSheetRecord {
     PFNPROPSHEETCALLBACK ItemCallback;   // the caller's sheet callback, if any
     BOOL Untitled;                       // the caller gave no caption
 };
-HandheldSheetRecord HandheldSheet;
+const WCHAR SheetRecordProperty[] = L"QuartzelHandheldSheet";
+
+// The record of the sheet being created: its window does not exist yet
+// when the first callbacks arrive.
+HandheldSheetRecord *SheetBeingCreated;
+
+HandheldSheetRecord *SheetRecordOf(HWND sheet)
+{
+    HandheldSheetRecord *record = sheet ? (HandheldSheetRecord *)GetPropW(sheet, SheetRecordProperty) : NULL;
+    return record ? record : SheetBeingCreated;
+}
+
+// The sheet window exists: its record moves to it.
+void AdoptSheetRecord(HWND sheet)
+{
+    if (SheetBeingCreated == NULL)
+        return;
+    SetPropW(sheet, SheetRecordProperty, SheetBeingCreated);
+    SheetBeingCreated = NULL;
+}
 
 int CALLBACK HandheldSheetCallback(HWND sheet, UINT message, LPARAM lParam)
 {
+    HandheldSheetRecord *record = SheetRecordOf(sheet);
     if (message == PSCB_INITIALIZED) {
+        AdoptSheetRecord(sheet);
         FitSheetToScreen(sheet);
         // Desktop comctl32 makes up a caption ("Properties for ...") when
         // none is given; the handheld shows none of its own.
-        if (HandheldSheet.Untitled)
+        if (record && record->Untitled)
             SetWindowTextW(sheet, L"");
     }
-    if (HandheldSheet.ItemCallback == NULL)
+    if (record == NULL || record->ItemCallback == NULL)
         return 0;
-    return HandheldSheet.ItemCallback(sheet, message, lParam);
+    return record->ItemCallback(sheet, message, lParam);
 }
 
 void HideSheetButton(HWND sheet, int id)
@@ -101,14 +126,17 @@ INT_PTR WINAPI HandheldPropertySheetW(LPCPROPSHEETHEADERW header)
         return PropertySheetW(header);
     PROPSHEETHEADERW desktop = *header;
     desktop.dwFlags &= ~PSH_MAXIMIZE;
-    // A sheet opened from inside another one's callback keeps the outer
-    // caller's callback intact.
-    HandheldSheetRecord outer = HandheldSheet;
-    HandheldSheet.ItemCallback = (header->dwFlags & PSH_USECALLBACK) ? header->pfnCallback : NULL;
-    HandheldSheet.Untitled = header->pszCaption == NULL;
+    HandheldSheetRecord record;
+    record.ItemCallback = (header->dwFlags & PSH_USECALLBACK) ? header->pfnCallback : NULL;
+    record.Untitled = header->pszCaption == NULL;
     desktop.dwFlags |= PSH_USECALLBACK;
     desktop.pfnCallback = HandheldSheetCallback;
+    // A sheet opened from inside another one's creation leaves the outer
+    // one's pending record as it found it.
+    HandheldSheetRecord *outer = SheetBeingCreated;
+    SheetBeingCreated = &record;
     INT_PTR result = PropertySheetW(&desktop);
-    HandheldSheet = outer;
+    if (SheetBeingCreated == &record)
+        SheetBeingCreated = outer;
     return result;
 }

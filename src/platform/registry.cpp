@@ -6,6 +6,7 @@
 // changes and the caller's condition holds for the new value it posts the
 // caller's message (wParam: the new DWORD value, lParam: the user data).
 #include "aygshell.h"
+#include "regkey.h"
 
 HRESULT RegistryGetDWORD(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, DWORD *pdwData)
 {
@@ -39,6 +40,8 @@ HRESULT RegistryGetString(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, LP
 namespace {
 
 struct RegistryWatch {
+    HKEY Root;
+    WCHAR SubKey[256];
     HKEY Key;
     WCHAR ValueName[64];
     HWND Window;
@@ -64,9 +67,16 @@ BOOL ReadWatchedValue(RegistryWatch *watch, DWORD *value)
     return TRUE;
 }
 
+// The bits of the value that the caller watches: all of them without a
+// mask.
+DWORD WatchedBits(const RegistryWatch *watch, DWORD value)
+{
+    return watch->Mask ? (value & watch->Mask) : value;
+}
+
 BOOL ConditionHolds(const RegistryWatch *watch, DWORD value)
 {
-    DWORD v = watch->Mask ? (value & watch->Mask) : value;
+    DWORD v = WatchedBits(watch, value);
     DWORD t = watch->Target;
     switch (watch->Comparison) {
     case REG_CT_ANYCHANGE: return TRUE;
@@ -86,13 +96,29 @@ BOOL ArmChangeEvent(RegistryWatch *watch)
            ERROR_SUCCESS;
 }
 
+BOOL OpenWatchedKey(RegistryWatch *watch)
+{
+    watch->Key = OpenRegistryKey(watch->Root, watch->SubKey, RegistryRead);
+    return watch->Key != NULL;
+}
+
+// A key deleted and made again (a restarting publisher does that) is a new
+// key: the old handle can be armed no more, so the watch opens the key by
+// its path again.
+BOOL ReopenWatchedKey(RegistryWatch *watch)
+{
+    if (watch->Key)
+        RegCloseKey(watch->Key);
+    return OpenWatchedKey(watch) && ArmChangeEvent(watch);
+}
+
 void DeliverChange(RegistryWatch *watch)
 {
     DWORD value = 0;
     BOOL present = ReadWatchedValue(watch, &value);
     if (!present)
         return;
-    BOOL changed = !watch->HaveLast || value != watch->LastValue;
+    BOOL changed = !watch->HaveLast || WatchedBits(watch, value) != WatchedBits(watch, watch->LastValue);
     watch->HaveLast = TRUE;
     watch->LastValue = value;
     if (changed && ConditionHolds(watch, value))
@@ -108,8 +134,12 @@ DWORD WINAPI WatchRegistryValue(LPVOID parameter)
         if (wait != WAIT_OBJECT_0 + 1)
             break;
         // Re-arm before reading, so a write between the two is not lost.
-        if (!ArmChangeEvent(watch))
+        if (!ArmChangeEvent(watch) && !ReopenWatchedKey(watch)) {
+            // The key is gone for now: tell the caller, whose next read
+            // fails and who registers again.
+            PostMessageW(watch->Window, watch->Message, 0, (LPARAM)watch->UserData);
             break;
+        }
         DeliverChange(watch);
     }
     return 0;
@@ -133,14 +163,18 @@ void FreeWatch(RegistryWatch *watch)
 HRESULT RegistryNotifyWindow(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, HWND hWnd, UINT msg,
                              DWORD dwUserData, NOTIFICATIONCONDITION *pCondition, HREGNOTIFY *phNotify)
 {
+    const WCHAR *subKey = pszSubKey ? pszSubKey : L"";
     if (phNotify == NULL || pszValueName == NULL || hWnd == NULL ||
-        lstrlenW(pszValueName) >= (int)ARRAYSIZE(((RegistryWatch *)0)->ValueName))
+        lstrlenW(pszValueName) >= (int)ARRAYSIZE(((RegistryWatch *)0)->ValueName) ||
+        lstrlenW(subKey) >= (int)ARRAYSIZE(((RegistryWatch *)0)->SubKey))
         return E_INVALIDARG;
     *phNotify = NULL;
     RegistryWatch *watch = (RegistryWatch *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(RegistryWatch));
     if (watch == NULL)
         return E_OUTOFMEMORY;
     lstrcpyW(watch->ValueName, pszValueName);
+    watch->Root = hKey;
+    lstrcpyW(watch->SubKey, subKey);
     watch->Window = hWnd;
     watch->Message = msg;
     watch->UserData = dwUserData;
@@ -148,9 +182,9 @@ HRESULT RegistryNotifyWindow(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName,
     watch->Mask = pCondition ? pCondition->dwMask : 0;
     watch->Target = pCondition ? pCondition->TargetValue.dw : 0;
 
-    LONG rc = RegOpenKeyExW(hKey, pszSubKey ? pszSubKey : L"", 0, KEY_READ | KEY_NOTIFY, &watch->Key);
-    if (rc != ERROR_SUCCESS) {
-        watch->Key = NULL;
+    LONG rc = ERROR_SUCCESS;
+    watch->Key = OpenRegistryKey(hKey, subKey, RegistryRead, &rc);
+    if (watch->Key == NULL) {
         FreeWatch(watch);
         return HRESULT_FROM_WIN32(rc);
     }

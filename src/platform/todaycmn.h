@@ -59,4 +59,6 @@ typedef struct _TODAYDRAWWATERMARKINFO {
 #define IDD_TODAY_CUSTOM                   500
 
 typedef HWND(WINAPI *PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM *, HWND);
-typedef BOOL(CALLBACK *PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, WPARAM, LPARAM);
+// The handheld declares the options procedure's result as BOOL, which is
+// as wide as a pointer there; a 64-bit dialog manager reads a whole INT_PTR.
+typedef INT_PTR(CALLBACK *PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, WPARAM, LPARAM);

@@ -17,11 +17,24 @@ namespace {
 // Phone status bits that change the operator text, plus roaming.
 const DWORD PhoneStatusMask = 0x0060021E;
 
-WORD CurrentMinute()
+DWORD DateStamp(const SYSTEMTIME *time)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return now.wMinute;
+    return ((DWORD)time->wYear << 16) | ((DWORD)time->wMonth << 8) | time->wDay;
+}
+
+// The strip shows minute, hour and date: a clock set by whole hours, a new
+// day or a wake-up hours later in the same minute all change what it shows.
+BOOL ShownTimeDiffers(const SYSTEMTIME *now)
+{
+    return now->wMinute != ItemState.LastMinute || now->wHour != ItemState.LastHour ||
+           DateStamp(now) != ItemState.LastDate;
+}
+
+void RememberShownTime(const SYSTEMTIME *now)
+{
+    ItemState.LastMinute = now->wMinute;
+    ItemState.LastHour = now->wHour;
+    ItemState.LastDate = DateStamp(now);
 }
 
 void InvalidateItem(HWND window)
@@ -31,27 +44,44 @@ void InvalidateItem(HWND window)
     InvalidateRect(window, &rect, FALSE);
 }
 
-// A save in the options writes the marker; the first creation that finds it
-// takes the new settings into this process.
-void ReloadSettingsIfMarked()
+// The marker is removed through a key opened for writing.
+void RemoveReloadMarker()
 {
-    HKEY key = OpenSettingsKey();
+    HKEY key = OpenSettingsKey(RegistryWrite);
     if (key == NULL)
         return;
-    if (ReloadMarkerPresent(key)) {
+    DeleteReloadMarker(key);
+    RegCloseKey(key);
+}
+
+// A save in the options writes the marker; the first creation that finds it
+// takes the new settings into this process. The key is opened for reading,
+// and for writing only to remove the marker: a key that may be read but not
+// written still gives its settings.
+void ReloadSettingsIfMarked()
+{
+    HKEY key = OpenSettingsKey(RegistryRead);
+    if (key == NULL)
+        return;
+    BOOL marked = ReloadMarkerPresent(key);
+    if (marked) {
         LoadSettings(key);
         BuildClockFonts();
         ItemState.BackgroundDirty = 1;
-        DeleteReloadMarker(key);
     }
     RegCloseKey(key);
+    if (marked)
+        RemoveReloadMarker();
 }
 
 void UpdatePhoneStatusNotification(HWND window)
 {
     if (ClockSettings.ShowOpName && ItemState.PhoneStatusNotification == NULL) {
+        // Any change of the watched bits, into a state without network as
+        // much as back out of it: a phone that recovers must not keep
+        // showing its old state until the next refresh.
         NOTIFICATIONCONDITION condition = {};
-        condition.ctComparisonType = REG_CT_NOT_EQUAL;
+        condition.ctComparisonType = REG_CT_ANYCHANGE;
         condition.dwMask = PhoneStatusMask;
         condition.TargetValue.dw = 0;
         HREGNOTIFY notification = NULL;
@@ -72,11 +102,29 @@ void ClosePhoneStatusNotification()
     ItemState.PhoneStatusNotification = NULL;
 }
 
+void RegisterPhoneStatusNotificationAgain(HWND window)
+{
+    ClosePhoneStatusNotification();
+    UpdatePhoneStatusNotification(window);
+}
+
+// The operator text refreshes at the first tick after the option is
+// switched on.
+void StartOperatorCountdownIfSwitchedOn(DWORD wasShown)
+{
+    if (!wasShown && ClockSettings.ShowOpName)
+        ItemState.OperatorCountdown = 0;
+}
+
 LRESULT OnCreate(HWND window)
 {
-    ItemState.LastMinute = CurrentMinute();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    RememberShownTime(&now);
     SetTimer(window, CLOCK_TIMER_ID, CLOCK_TIMER_PERIOD, NULL);
+    DWORD operatorShown = ClockSettings.ShowOpName;
     ReloadSettingsIfMarked();
+    StartOperatorCountdownIfSwitchedOn(operatorShown);
     ClockLayout.DigitHeight = MeasureDigitHeight(window);
     LayOutFace(window);
     UpdatePhoneStatusNotification(window);
@@ -112,15 +160,25 @@ LRESULT OnWindowPosChanged(const WINDOWPOS *pos)
     return 0;
 }
 
+// A phone stack that restarts deletes the key that the status notice
+// watches, and a notice on a deleted key never fires again (Wine does not
+// even signal the deletion): whenever the operator text opened the phone
+// key afresh, the notice is registered again on the key that is there now.
+void RefreshOperator(HWND window)
+{
+    if (RefreshOperatorText())
+        RegisterPhoneStatusNotificationAgain(window);
+}
+
 // Counts down to the next operator refresh; TRUE when one ran.
-BOOL TickOperatorText()
+BOOL TickOperatorText(HWND window)
 {
     if (!ClockSettings.ShowOpName)
         return FALSE;
     BOOL refreshed = FALSE;
     if (ItemState.OperatorCountdown <= 0) {
         ItemState.OperatorCountdown = 3;
-        RefreshOperatorText();
+        RefreshOperator(window);
         refreshed = TRUE;
     }
     ItemState.OperatorCountdown--;
@@ -129,11 +187,12 @@ BOOL TickOperatorText()
 
 LRESULT OnTimer(HWND window)
 {
-    WORD minute = CurrentMinute();
-    BOOL refreshed = TickOperatorText();
-    if (minute == ItemState.LastMinute && !ClockSettings.ShowSeconds && !refreshed)
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    BOOL refreshed = TickOperatorText(window);
+    if (!ShownTimeDiffers(&now) && !ClockSettings.ShowSeconds && !refreshed)
         return 0;
-    ItemState.LastMinute = minute;
+    RememberShownTime(&now);
     InvalidateItem(window);
     return 1;
 }
@@ -141,7 +200,7 @@ LRESULT OnTimer(HWND window)
 LRESULT OnStatusChanged(HWND window)
 {
     if (ClockSettings.ShowOpName)
-        RefreshOperatorText();
+        RefreshOperator(window);
     InvalidateItem(window);
     UpdateWindow(window);
     return 1;
@@ -191,15 +250,32 @@ BOOL UpdateUiFontSize()
     return TRUE;
 }
 
+// A host that asks after the clock jumped learns that the strip changed,
+// even before the next tick.
+BOOL UpdateShownTime(HWND window)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (!ShownTimeDiffers(&now))
+        return FALSE;
+    RememberShownTime(&now);
+    InvalidateItem(window);
+    return TRUE;
+}
+
 LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
 {
     BOOL changed = UpdateItemHeight(window, item);
     changed |= UpdateAlarmState();
     changed |= UpdateOrientation();
-    changed |= UpdateUiFontSize();
-    BOOL relayout = FALSE;
-    changed |= RefreshTimeFormat(&relayout);
-    if (relayout)
+    // The bell stands below the day/date line, whose height follows the
+    // font size.
+    BOOL fontSizeChanged = UpdateUiFontSize();
+    changed |= fontSizeChanged;
+    BOOL formatChanged = FALSE;
+    changed |= RefreshTimeFormat(&formatChanged);
+    changed |= UpdateShownTime(window);
+    if (fontSizeChanged || formatChanged)
         LayOutFace(window);
     return changed ? TRUE : FALSE;
 }

@@ -22,6 +22,8 @@ namespace {
 // The item takes the selection itself after each press.
 const DWORD ItemManagedSelection = 2;
 const int AlarmLineChars = 100;
+// Room for FileOnAction with its environment variables expanded.
+const int ExpandedPathChars = 1024;
 
 struct BellBox {
     int Dpi;
@@ -69,10 +71,12 @@ BOOL StylusOnBell(HWND window, POINT stylus)
            stylus.y <= top + box->Height + my;
 }
 
+// Only an alarm that will ring gets a line.
 void AppendAlarmLine(HMENU menu)
 {
     WCHAR line[AlarmLineChars];
-    FormatNextAlarm(line);
+    if (!FormatNextAlarm(line))
+        return;
     AppendMenuW(menu, MF_SEPARATOR, 0, NULL);
     AppendMenuW(menu, MF_STRING, IDM_NEXT_ALARM, line);
 }
@@ -90,13 +94,6 @@ HMENU BuildContextMenu(HWND window, POINT stylus)
     return menu;
 }
 
-// The exported options procedure has the platform's BOOL result; a 64-bit
-// dialog manager reads an INT_PTR, so the result is widened here.
-INT_PTR CALLBACK OptionsHostProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return CustomItemOptionsDlgProc(dialog, message, wParam, lParam);
-}
-
 // Runs the options host dialog modally; nothing happens when its template
 // cannot be found or loaded.
 void RunOptionsDialog()
@@ -110,13 +107,28 @@ void RunOptionsDialog()
     const DLGTEMPLATE *dialog = (const DLGTEMPLATE *)LockResource(loaded);
     if (dialog == NULL)
         return;
-    DialogBoxIndirectParamW(ModuleInstance, dialog, NULL, OptionsHostProc, 0);
+    DialogBoxIndirectParamW(ModuleInstance, dialog, NULL, CustomItemOptionsDlgProc, 0);
+}
+
+// The user's action. A path stored as REG_EXPAND_SZ may name environment
+// variables, which the shell does not expand by itself; one too long to
+// expand is launched as stored (and fails, silently).
+void LaunchFileOnAction()
+{
+    const WCHAR *path = ClockSettings.FileOnAction;
+    WCHAR expanded[ExpandedPathChars];
+    if (ClockSettings.FileOnActionExpands) {
+        DWORD chars = ExpandEnvironmentStringsW(path, expanded, ARRAYSIZE(expanded));
+        if (chars > 0 && chars <= ARRAYSIZE(expanded))
+            path = expanded;
+    }
+    LaunchAction(path);
 }
 
 void RunMenuCommand(UINT command)
 {
     switch (command) {
-    case IDM_RUN: LaunchAction(ClockSettings.FileOnAction); break;
+    case IDM_RUN: LaunchFileOnAction(); break;
     case IDM_OPTIONS: RunOptionsDialog(); break;
     }
 }
@@ -158,13 +170,13 @@ LRESULT OnItemButtonUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (ClockSettings.TapAndHoldEnabled)
         return DefWindowProcW(window, message, wParam, lParam);
     if (ClockSettings.FileOnAction[0] != 0)
-        LaunchAction(ClockSettings.FileOnAction);
+        LaunchFileOnAction();
     return 0;
 }
 
 LRESULT OnTodayAction(HWND)
 {
     if (ClockSettings.FileOnAction[0] != 0)
-        LaunchAction(ClockSettings.FileOnAction);
+        LaunchFileOnAction();
     return 0;
 }

@@ -109,6 +109,7 @@ void LoadFileOnAction(HKEY key)
     WCHAR *path = ClockSettings.FileOnAction;
     DWORD type = 0, size = sizeof(ClockSettings.FileOnAction);
     LONG rc = RegQueryValueExW(key, L"FileOnAction", NULL, &type, (BYTE *)path, &size);
+    ClockSettings.FileOnActionExpands = rc == ERROR_SUCCESS && type == REG_EXPAND_SZ;
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         lstrcpyW(path, CLOCK_PROGRAM);
         return;
@@ -129,17 +130,14 @@ void LoadSettings(HKEY key)
     LoadFileOnAction(key);
 }
 
-HKEY OpenSettingsKey()
+HKEY OpenSettingsKey(RegistryAccess access, LONG *error)
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
-        return NULL;
-    return key;
+    return OpenRegistryKey(HKEY_CURRENT_USER, SETTINGS_KEY, access, error);
 }
 
 void LoadSettingsAtAttach()
 {
-    HKEY key = OpenSettingsKey();
+    HKEY key = OpenSettingsKey(RegistryRead);
     if (key == NULL)
         return;
     LoadSettings(key);
@@ -148,8 +146,8 @@ void LoadSettingsAtAttach()
 
 void ReadSelectability()
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    HKEY key = OpenRegistryKey(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, RegistryRead);
+    if (key == NULL)
         return;
     DWORD value = 0, size = sizeof(value);
     if (RegQueryValueExW(key, L"Selectability", NULL, NULL, (BYTE *)&value, &size) != ERROR_SUCCESS ||
@@ -164,10 +162,10 @@ void WriteSettingDword(HKEY key, const WCHAR *name, DWORD value)
     RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
 }
 
-void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value)
+void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value, BOOL expands)
 {
     DWORD bytes = (DWORD)(lstrlenW(value) + 1) * sizeof(WCHAR);
-    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE *)value, bytes);
+    RegSetValueExW(key, name, 0, expands ? REG_EXPAND_SZ : REG_SZ, (const BYTE *)value, bytes);
 }
 
 void WriteReloadMarker(HKEY key)

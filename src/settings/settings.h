@@ -2,6 +2,7 @@
 // key, mirrored in memory in ClockSettings, which every module reads.
 #pragma once
 #include <windows.h>
+#include "regkey.h"
 
 #define SETTINGS_KEY   L"SOFTWARE\\Marrowfen\\Quartzel"
 #define TODAY_ITEM_KEY L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel"
@@ -45,6 +46,9 @@ struct ClockSettingsRecord {
     DWORD TextColorDefault;
     DWORD VerticalBorderHeight;
     WCHAR FileOnAction[FILE_ON_ACTION_CHARS];
+    // FileOnAction's type: stored as REG_EXPAND_SZ, it may name environment
+    // variables, which are expanded when it is launched.
+    BOOL FileOnActionExpands;
 };
 
 extern ClockSettingsRecord ClockSettings;
@@ -57,8 +61,9 @@ extern DWORD Selectability;
 // ill-sized values, then each value's load rule.
 void LoadSettings(HKEY key);
 
-// Opens the settings key (never creating it); NULL when it does not exist.
-HKEY OpenSettingsKey();
+// Opens the settings key (never creating it) for reading or for writing;
+// NULL when it does not open, with the registry's result in `error`.
+HKEY OpenSettingsKey(RegistryAccess access, LONG *error = NULL);
 
 // Attach-time load: LoadSettings on the settings key if it exists.
 void LoadSettingsAtAttach();
@@ -68,7 +73,8 @@ void ReadSelectability();
 
 // The common form of every write.
 void WriteSettingDword(HKEY key, const WCHAR *name, DWORD value);
-void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value);
+// A string as REG_SZ, or as REG_EXPAND_SZ when `expands`.
+void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value, BOOL expands = FALSE);
 
 // Reload marker: written after a save; found and removed by the next item
 // window creation, which then reloads.

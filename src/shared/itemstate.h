@@ -12,7 +12,11 @@ struct ItemStateRecord {
     volatile LONG WatermarkDirty = 1;
     volatile LONG TimeVisible = 1;    // written by the suspend watcher
     LONG Selected;
+    // The time that the last repaint request showed: minute, hour and
+    // date (year << 16 | month << 8 | day).
     WORD LastMinute;
+    WORD LastHour;
+    DWORD LastDate;
     int LastWidth;
     int LastHeight;
     int LastTop;

@@ -5,6 +5,7 @@
 #include "program.h"
 #include "resource.h"
 #include "resstr.h"
+#include "regkey.h"
 
 namespace {
 
@@ -18,16 +19,11 @@ const int AlarmCount = 3;
 const ULONGLONG UnitsPerSecond = 10000000ULL;
 const ULONGLONG UnitsPerMinute = 60 * UnitsPerSecond;
 const ULONGLONG UnitsPerDay = 1440 * UnitsPerMinute;
-const int SecondsPerWeek = 604800;
 const WORD MinutesPerDay = 1440;
 
 HKEY OpenAlarmKey(int index)
 {
-    // The handheld ignores the access mask; the desktop needs read access.
-    HKEY key = NULL;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AlarmKeys[index], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return NULL;
-    return key;
+    return OpenRegistryKey(HKEY_LOCAL_MACHINE, AlarmKeys[index], RegistryRead);
 }
 
 // Reads a value of exactly `size` bytes; any other size counts as unreadable.
@@ -45,15 +41,37 @@ BYTE ReadAlarmByte(HKEY key, const WCHAR *name)
     return value;
 }
 
+// Weekday bits 0 (Monday) to 6 (Sunday); bit 7 names no day.
+const BYTE WeekdayBits = 0x7F;
+
+struct AlarmValues {
+    BYTE Days;
+    WORD Minutes;
+};
+
+// An alarm rings when it is switched on, has a weekday and a time of day.
+// Anything else never rings, so it gives neither a bell nor a next alarm.
+BOOL ReadRingingAlarm(HKEY key, AlarmValues *alarm)
+{
+    if (ReadAlarmByte(key, L"AlarmFlags") == 0)
+        return FALSE;
+    BYTE time[2] = {};
+    if (!ReadAlarmBytes(key, L"AlarmDays", &alarm->Days, sizeof(alarm->Days)) ||
+        !ReadAlarmBytes(key, L"AlarmTime", time, sizeof(time)))
+        return FALSE;
+    alarm->Minutes = (WORD)(time[0] | (time[1] << 8));
+    return (alarm->Days & WeekdayBits) != 0 && alarm->Minutes < MinutesPerDay;
+}
+
 BOOL AlarmEnabled(int index)
 {
     HKEY key = OpenAlarmKey(index);
     if (key == NULL)
         return FALSE;
-    BYTE flags = ReadAlarmByte(key, L"AlarmFlags");
-    BYTE days = ReadAlarmByte(key, L"AlarmDays");
+    AlarmValues alarm;
+    BOOL rings = ReadRingingAlarm(key, &alarm);
     RegCloseKey(key);
-    return flags != 0 && days != 0;
+    return rings;
 }
 
 ULONGLONG FileTimeUnits(const SYSTEMTIME *time)
@@ -89,9 +107,10 @@ int SearchOccurrence(const SYSTEMTIME *now, BYTE days, WORD minutes)
     return -1;
 }
 
+// -1 when no alarm will ring.
 int ShortestSecondsToAlarm()
 {
-    int shortest = SecondsPerWeek;
+    int shortest = -1;
     for (int i = 0; i < AlarmCount; i++) {
         HKEY key = OpenAlarmKey(i);
         int seconds = -1;
@@ -99,7 +118,7 @@ int ShortestSecondsToAlarm()
             seconds = SecondsToAlarm(key);
             RegCloseKey(key);
         }
-        if (seconds >= 0 && seconds < shortest)
+        if (seconds >= 0 && (shortest < 0 || seconds < shortest))
             shortest = seconds;
     }
     return shortest;
@@ -114,9 +133,10 @@ void AppendBounded(WCHAR *text, int capacity, const WCHAR *piece)
     lstrcpynW(text + used, piece, capacity - used);
 }
 
-void AppendPart(WCHAR *text, int capacity, int value, UINT unitString)
+// Parts of 0 are left out, unless `evenZero`.
+void AppendPart(WCHAR *text, int capacity, int value, UINT unitString, BOOL evenZero = FALSE)
 {
-    if (value < 1)
+    if (value < 1 && !evenZero)
         return;
     WCHAR number[16];
     wsprintfW(number, L" %d", value);
@@ -136,30 +156,25 @@ DWORD AnyAlarmEnabled()
 
 int SecondsToAlarm(HKEY alarmKey)
 {
-    if (ReadAlarmByte(alarmKey, L"AlarmFlags") == 0)
-        return -1;
-    BYTE days = 0;
-    BYTE time[2] = {};
-    if (!ReadAlarmBytes(alarmKey, L"AlarmDays", &days, sizeof(days)) ||
-        !ReadAlarmBytes(alarmKey, L"AlarmTime", time, sizeof(time)))
-        return -1;
-    WORD minutes = (WORD)(time[0] | (time[1] << 8));
-    // A time past the end of the day is no time of day at all; searching
-    // with it would put the alarm on the wrong weekday.
-    if (minutes >= MinutesPerDay)
+    AlarmValues alarm;
+    if (!ReadRingingAlarm(alarmKey, &alarm))
         return -1;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return SearchOccurrence(&now, days, minutes);
+    return SearchOccurrence(&now, alarm.Days, alarm.Minutes);
 }
 
-void FormatNextAlarm(WCHAR *text)
+BOOL FormatNextAlarm(WCHAR *text)
 {
     int seconds = ShortestSecondsToAlarm();
     text[0] = 0;
+    if (seconds < 0)
+        return FALSE;
     AppendBounded(text, NEXT_ALARM_CHARS, LoadStringInPlace(ModuleInstance, IDS_NEXT_ALARM_IN));
     AppendPart(text, NEXT_ALARM_CHARS, seconds / 86400, IDS_UNIT_DAYS);
     AppendPart(text, NEXT_ALARM_CHARS, (seconds / 3600) % 24, IDS_UNIT_HOURS);
     AppendPart(text, NEXT_ALARM_CHARS, (seconds / 60) % 60, IDS_UNIT_MINUTES);
-    AppendPart(text, NEXT_ALARM_CHARS, seconds % 60, IDS_UNIT_SECONDS);
+    // At the very moment the alarm rings, the line still ends in a time.
+    AppendPart(text, NEXT_ALARM_CHARS, seconds % 60, IDS_UNIT_SECONDS, seconds == 0);
+    return TRUE;
 }

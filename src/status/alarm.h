@@ -4,6 +4,10 @@
 
 #define NEXT_ALARM_CHARS 29
 
+// 1 when an alarm will ring: switched on, on some weekday, at a time of day.
 DWORD AnyAlarmEnabled();
+// Seconds until the alarm of the open key next rings; -1 when it never does.
 int SecondsToAlarm(HKEY alarmKey);
-void FormatNextAlarm(WCHAR *text);
+// The menu line for the nearest alarm; FALSE (and an empty text) when no
+// alarm will ring.
+BOOL FormatNextAlarm(WCHAR *text);

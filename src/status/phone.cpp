@@ -6,6 +6,7 @@
 #include "textcut.h"
 #include "resource.h"
 #include "resstr.h"
+#include "regkey.h"
 
 HKEY PhoneKey;
 WCHAR OperatorText[OPERATOR_TEXT_CHARS];
@@ -72,17 +73,22 @@ DWORD ReadPhoneStatus()
     return status;
 }
 
+// A handle whose key was deleted (the phone stack deletes and creates its
+// state key again when it restarts) never reads anything again. A live key
+// answers a query for the status, present or not.
+BOOL PhoneKeyGone()
+{
+    LONG rc = RegQueryValueExW(PhoneKey, L"Status", NULL, NULL, NULL, NULL);
+    return rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND;
+}
+
 } // namespace
 
 void OpenPhoneKey()
 {
     if (PhoneKey != NULL)
         return;
-    // The handheld ignores the access mask; the desktop needs read access.
-    HKEY key = NULL;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, 0, NULL, 0, KEY_READ, NULL, &key, NULL) ==
-        ERROR_SUCCESS)
-        PhoneKey = key;
+    PhoneKey = OpenOrCreateRegistryKey(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, RegistryRead);
 }
 
 void ClosePhoneKey()
@@ -93,10 +99,16 @@ void ClosePhoneKey()
     PhoneKey = NULL;
 }
 
-void RefreshOperatorText()
+BOOL RefreshOperatorText()
 {
     OperatorText[0] = 0;
+    BOOL opened = PhoneKey == NULL;
     OpenPhoneKey();
+    if (PhoneKey != NULL && PhoneKeyGone()) {
+        ClosePhoneKey();
+        OpenPhoneKey();
+        opened = TRUE;
+    }
     if (PhoneKey != NULL)
         ReadOperatorName();
     DWORD status = PhoneKey != NULL ? ReadPhoneStatus() : 0;
@@ -105,4 +117,5 @@ void RefreshOperatorText()
     for (const StatusWord &word : StatusWords)
         if (status & word.Bit)
             SetOperatorText(word.Text);
+    return opened && PhoneKey != NULL;
 }

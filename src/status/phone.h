@@ -11,4 +11,8 @@ extern WCHAR OperatorText[OPERATOR_TEXT_CHARS];
 // Opens PhoneKey if it is closed (failure leaves it 0).
 void OpenPhoneKey();
 void ClosePhoneKey();
-void RefreshOperatorText();
+// Rebuilds OperatorText. TRUE when it opened the phone key afresh: the
+// first time, after the key was closed, or after the key had been deleted
+// under its handle (the phone stack restarted). A key opened afresh may be
+// another key than the one a status notice watches.
+BOOL RefreshOperatorText();

@@ -1,4 +1,5 @@
 #include "testlib.h"
+#include <sddl.h>
 
 TestCounters Tests;
 
@@ -98,4 +99,20 @@ void ResetRegKey(HKEY root, const WCHAR *key)
     HKEY created = NULL;
     if (RegCreateKeyExW(root, key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &created, NULL) == ERROR_SUCCESS)
         RegCloseKey(created);
+}
+
+void SetRegKeyWritable(HKEY root, const WCHAR *key, BOOL writable)
+{
+    // Everyone may read, delete and change the rights; writing values and
+    // making subkeys only when writable.
+    const WCHAR *sddl = writable ? L"D:P(A;;KA;;;WD)" : L"D:P(A;;KRSDWD;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, NULL))
+        return;
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(root, key, 0, WRITE_DAC, &opened) == ERROR_SUCCESS) {
+        RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, descriptor);
+        RegCloseKey(opened);
+    }
+    LocalFree(descriptor);
 }

@@ -67,3 +67,5 @@ DWORD GetRegDword(HKEY root, const WCHAR *key, const WCHAR *name, DWORD fallback
 // Empties a key (deletes and re-creates it).
 void ResetRegKey(HKEY root, const WCHAR *key);
 void DeleteRegKey(HKEY root, const WCHAR *key);
+// A key that may be read but not written (or writable again).
+void SetRegKeyWritable(HKEY root, const WCHAR *key, BOOL writable);
