@@ -33,23 +33,23 @@ void PrintUsage(void)
         L"      Esc quit.\n");
 }
 
-static bool ParseNumber(const wchar_t *text, DWORD *value)
+static BOOL ParseNumber(const wchar_t *text, DWORD *value)
 {
     wchar_t *end = NULL;
     unsigned long number = wcstoul(text, &end, 0);
     if (!*text || !end || *end)
-        return false;
+        return FALSE;
     *value = (DWORD)number;
-    return true;
+    return TRUE;
 }
 
-static bool ParseTime(const wchar_t *text, SYSTEMTIME *time)
+static BOOL ParseTime(const wchar_t *text, SYSTEMTIME *time)
 {
     int year, month, day, hour, minute, second;
     wchar_t tail;
     if (swscanf(text, L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month, &day, &hour, &minute,
                 &second, &tail) != 6)
-        return false;
+        return FALSE;
     SYSTEMTIME st = {};
     st.wYear = (WORD)year;
     st.wMonth = (WORD)month;
@@ -62,159 +62,159 @@ static bool ParseTime(const wchar_t *text, SYSTEMTIME *time)
     FILETIME ft;
     if (hour > 23 || minute > 59 || second > 59 || !SystemTimeToFileTime(&st, &ft) ||
         !FileTimeToSystemTime(&ft, time))
-        return false;
-    return true;
+        return FALSE;
+    return TRUE;
 }
 
-static bool ParseClockTime(const wchar_t *text, WORD *minutes)
+static BOOL ParseClockTime(const wchar_t *text, WORD *minutes)
 {
     int hour, minute;
     wchar_t tail;
     if (swscanf(text, L"%2d:%2d%lc", &hour, &minute, &tail) != 2 || hour < 0 || hour > 23 ||
         minute < 0 || minute > 59)
-        return false;
+        return FALSE;
     *minutes = (WORD)(hour * 60 + minute);
-    return true;
+    return TRUE;
 }
 
 // One field of an alarm request: "days=0x1f" or "time=07:00".
-static bool ParseAlarmField(const wchar_t *field, AlarmRequest *alarm)
+static BOOL ParseAlarmField(const wchar_t *field, AlarmRequest *alarm)
 {
     DWORD days;
     if (wcsncmp(field, L"days=", 5) == 0 && ParseNumber(field + 5, &days) && days <= 0xFF) {
-        alarm->hasDays = true;
-        alarm->days = (BYTE)days;
-        return true;
+        alarm->HasDays = TRUE;
+        alarm->Days = (BYTE)days;
+        return TRUE;
     }
-    if (wcsncmp(field, L"time=", 5) == 0 && ParseClockTime(field + 5, &alarm->minutes)) {
-        alarm->hasTime = true;
-        return true;
+    if (wcsncmp(field, L"time=", 5) == 0 && ParseClockTime(field + 5, &alarm->Minutes)) {
+        alarm->HasTime = TRUE;
+        return TRUE;
     }
-    return false;
+    return FALSE;
 }
 
 // Copies the comma-separated field that starts at *text into field (at
 // most size characters with the terminator) and moves *text past it.
-static bool NextField(const wchar_t **text, wchar_t *field, size_t size)
+static BOOL NextField(const wchar_t **text, wchar_t *field, size_t size)
 {
     const wchar_t *end = wcschr(*text, L',');
     size_t length = end ? (size_t)(end - *text) : wcslen(*text);
     if (length >= size)
-        return false;
+        return FALSE;
     wmemcpy(field, *text, length);
     field[length] = 0;
     *text = end ? end + 1 : *text + length;
-    return true;
+    return TRUE;
 }
 
 // "N=on|off[,days=..][,time=..]"
-static bool ParseAlarm(const wchar_t *text, HostOptions *options)
+static BOOL ParseAlarm(const wchar_t *text, HostOptions *options)
 {
     if (text[0] < L'0' || text[0] > L'2' || text[1] != L'=')
-        return false;
-    AlarmRequest *alarm = &options->alarms[text[0] - L'0'];
+        return FALSE;
+    AlarmRequest *alarm = &options->Alarms[text[0] - L'0'];
     *alarm = AlarmRequest();
-    alarm->given = true;
+    alarm->Given = TRUE;
     const wchar_t *rest = text + 2;
     wchar_t field[32];
     if (!NextField(&rest, field, 32) || (wcscmp(field, L"on") != 0 && wcscmp(field, L"off") != 0))
-        return false;
-    alarm->on = wcscmp(field, L"on") == 0;
+        return FALSE;
+    alarm->On = wcscmp(field, L"on") == 0;
     while (*rest)
         if (!NextField(&rest, field, 32) || !ParseAlarmField(field, alarm))
-            return false;
-    return true;
+            return FALSE;
+    return TRUE;
 }
 
-static bool ParseLocale(const wchar_t *text, int *set)
+static BOOL ParseLocale(const wchar_t *text, int *set)
 {
     for (int i = 0; i < (int)(sizeof(LocaleNames) / sizeof(LocaleNames[0])); ++i)
         if (_wcsicmp(text, LocaleNames[i]) == 0) {
             *set = i;
-            return true;
+            return TRUE;
         }
-    return false;
+    return FALSE;
 }
 
 // Flags that stand alone.
-static bool ParseSwitch(const wchar_t *flag, HostOptions *options)
+static BOOL ParseSwitch(const wchar_t *flag, HostOptions *options)
 {
     if (wcscmp(flag, L"--select") == 0)
-        options->select = true;
+        options->Select = TRUE;
     else if (wcscmp(flag, L"--suspend") == 0)
-        options->suspend = true;
+        options->Suspend = TRUE;
     else if (wcscmp(flag, L"--rotate") == 0)
-        options->rotate = true;
+        options->Rotate = TRUE;
     else if (wcscmp(flag, L"--tick") == 0)
-        options->tick = true;
+        options->Tick = TRUE;
     else if (wcscmp(flag, L"--keep") == 0)
-        options->keep = true;
+        options->Keep = TRUE;
     else if (wcscmp(flag, L"--help") == 0 || wcscmp(flag, L"-h") == 0)
-        options->help = true;
+        options->Help = TRUE;
     else
-        return false;
-    return true;
+        return FALSE;
+    return TRUE;
 }
 
 // Flags that take a value.
-static bool ParseValue(const wchar_t *flag, const wchar_t *value, HostOptions *options)
+static BOOL ParseValue(const wchar_t *flag, const wchar_t *value, HostOptions *options)
 {
     DWORD number;
     if (wcscmp(flag, L"--screenshot") == 0)
-        options->screenshotPath = value;
+        options->ScreenshotPath = value;
     else if (wcscmp(flag, L"--after") == 0 && ParseNumber(value, &number) && number <= 600000)
-        options->afterMs = (int)number;
-    else if (wcscmp(flag, L"--time") == 0 && ParseTime(value, &options->time))
-        options->hasTime = true;
+        options->AfterMs = (int)number;
+    else if (wcscmp(flag, L"--time") == 0 && ParseTime(value, &options->Time))
+        options->HasTime = TRUE;
     else if (wcscmp(flag, L"--font-size") == 0 && ParseNumber(value, &number) && number > 0 &&
              number <= 10000)
-        options->fontSize = number;
-    else if (wcscmp(flag, L"--locale") == 0 && ParseLocale(value, &options->localeSet))
+        options->FontSize = number;
+    else if (wcscmp(flag, L"--locale") == 0 && ParseLocale(value, &options->LocaleSet))
         ;
-    else if (wcscmp(flag, L"--phone-status") == 0 && ParseNumber(value, &options->phoneStatus))
-        options->hasPhoneStatus = true;
+    else if (wcscmp(flag, L"--phone-status") == 0 && ParseNumber(value, &options->PhoneStatus))
+        options->HasPhoneStatus = TRUE;
     else if (wcscmp(flag, L"--operator") == 0)
-        options->operatorName = value;
+        options->OperatorName = value;
     else if (wcscmp(flag, L"--alarm") == 0 && ParseAlarm(value, options))
         ;
     else
-        return false;
-    return true;
+        return FALSE;
+    return TRUE;
 }
 
-static bool TakesValue(const wchar_t *flag)
+static BOOL TakesValue(const wchar_t *flag)
 {
     static const wchar_t *const flags[] = {L"--screenshot", L"--after", L"--time",
                                            L"--font-size", L"--locale", L"--phone-status",
                                            L"--operator", L"--alarm"};
     for (const wchar_t *known : flags)
         if (wcscmp(flag, known) == 0)
-            return true;
-    return false;
+            return TRUE;
+    return FALSE;
 }
 
-bool ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
+BOOL ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
 {
     *options = HostOptions();
-    options->afterMs = 600;
-    options->localeSet = -1;
+    options->AfterMs = 600;
+    options->LocaleSet = -1;
     for (int i = 1; i < argc; ++i) {
         const wchar_t *flag = argv[i];
         if (ParseSwitch(flag, options))
             continue;
         if (!TakesValue(flag)) {
             ReportError(L"todayemu: unknown option '%ls'\n", flag);
-            return false;
+            return FALSE;
         }
         if (i + 1 >= argc) {
             ReportError(L"todayemu: option '%ls' needs a value\n", flag);
-            return false;
+            return FALSE;
         }
         if (!ParseValue(flag, argv[i + 1], options)) {
             ReportError(L"todayemu: bad value '%ls' for option '%ls'\n", argv[i + 1], flag);
-            return false;
+            return FALSE;
         }
         ++i;
     }
-    return true;
+    return TRUE;
 }
