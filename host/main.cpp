@@ -269,10 +269,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     int argc = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     HostOptions options;
-    if (!argv || !ParseCommandLine(argc, argv, &options)) {
-        PrintUsage();
+    // A refused command line has already said why in one line.
+    if (!argv || !ParseCommandLine(argc, argv, &options))
         return ExitMissing;
-    }
     if (options.Help) {
         PrintUsage();
         return ExitOk;
