@@ -5,6 +5,7 @@
 #include "todayemu.h"
 
 #include <math.h>
+#include <stdio.h>
 
 // Theme: white text, a blue highlight bar with white text on it.
 static const COLORREF ThemeText = RGB(0xFF, 0xFF, 0xFF);
@@ -221,6 +222,36 @@ static void DrawStartLogo(HDC dc, int x, int y, int size)
     }
 }
 
+// Width of `text` in `font`.
+static int TextWidth(HDC dc, HFONT font, const wchar_t *text)
+{
+    HFONT previousFont = (HFONT)SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+    SelectObject(dc, previousFont);
+    return size.cx;
+}
+
+// The title band's clock: the date and the time when both fit between
+// "Start" and the right margin, else the time alone (a narrow screen in a
+// locale with long dates).
+static void TitleClockText(HDC dc, int room, wchar_t *text, int capacity)
+{
+    SYSTEMTIME now;
+    DeviceLocalTime(&now);
+    wchar_t date[64] = L"", time[32] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, NULL, date, 64);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, NULL, time, 32);
+    _snwprintf(text, capacity, L"%ls  %ls", date, time);
+    text[capacity - 1] = 0;
+    if (TextWidth(dc, Host.TextFont, text) > room)
+        lstrcpynW(text, time, capacity);
+}
+
+// "Start" at the left, the clock flush right; each is measured, so neither
+// is drawn over the other. The texts are not clipped to their measure: the
+// bitmap "1" of the device's Tahoma puts its foot a pixel past its advance
+// (no ABC width says so), and that pixel falls in the margin.
 static void DrawTitleBand(HDC dc)
 {
     RECT band = {0, 0, Host.Width, TitleBandHeight()};
@@ -230,15 +261,15 @@ static void DrawTitleBand(HDC dc)
     int logo = ScaleToDpi(14);
     int margin = ScaleToDpi(5);
     DrawStartLogo(dc, margin, (band.bottom - logo) / 2 - ScaleToDpi(1), logo);
-    RECT text = {margin * 2 + logo, 0, Host.Width - margin, line.top};
-    DrawLabel(dc, Host.TitleFont, ThemeText, L"Start", &text, DT_LEFT);
-    SYSTEMTIME now;
-    DeviceLocalTime(&now);
-    wchar_t date[64] = L"", time[32] = L"", both[100];
-    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, NULL, date, 64);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, NULL, time, 32);
-    wsprintfW(both, L"%s  %s", date, time);
-    DrawLabel(dc, Host.TextFont, ThemeText, both, &text, DT_RIGHT);
+    int startLeft = margin * 2 + logo;
+    int startRight = startLeft + TextWidth(dc, Host.TitleFont, L"Start");
+    RECT start = {startLeft, 0, startRight, line.top};
+    DrawLabel(dc, Host.TitleFont, ThemeText, L"Start", &start, DT_LEFT | DT_NOCLIP);
+    wchar_t clock[100];
+    TitleClockText(dc, Host.Width - margin - startRight - margin * 2, clock, 100);
+    RECT right = {Host.Width - margin - TextWidth(dc, Host.TextFont, clock), 0, Host.Width - margin,
+                  line.top};
+    DrawLabel(dc, Host.TextFont, ThemeText, clock, &right, DT_LEFT | DT_NOCLIP);
 }
 
 void InvalidateTitleBand(void)
