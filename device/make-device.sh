@@ -26,7 +26,7 @@ read -r _ screen dpi locale <<<"$line"
 case $profile in *-nofont) font= ;; esac
 
 stamp="$prefix/quartzel-device.stamp"
-want=$(cat "$0" | sha1sum | cut -c1-12)-$screen-$dpi-$locale-$(readlink -f "$dll")-$([ -n "$font" ] && sha1sum <"$font" | cut -c1-12 || true)
+want=$(cat "$0" "$here/make-bold-tahoma.py" | sha1sum | cut -c1-12)-$screen-$dpi-$locale-$(readlink -f "$dll")-$([ -n "$font" ] && sha1sum <"$font" | cut -c1-12 || true)
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   touch "$stamp"
   exit 0
@@ -70,7 +70,10 @@ printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
 fonts="$prefix/drive_c/windows/Fonts"
 mkdir -p "$fonts"
 # Tahoma for the face and the dialogs; Marlett draws the caption buttons.
-cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/"
+# Wine's bold Tahoma has regular outlines (bold only in its small bitmaps):
+# the device gets one that is bold at every size.
+cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/"
+/usr/bin/python3 "$here/make-bold-tahoma.py" /usr/share/wine/fonts/tahomabd.ttf "$fonts/tahomabd.ttf"
 qzldir="$prefix/drive_c/Program Files/Quartzel"
 mkdir -p "$qzldir"
 if [ -n "$font" ]; then cp "$font" "$qzldir/QZL.ttf"; else rm -f "$qzldir/QZL.ttf"; fi

@@ -15,6 +15,11 @@ fillets, and the strokes are turned into outlines here, so stroke width and
 corner radii are the same everywhere. Strokes may overlap (TrueType fills
 with the non-zero rule, and overlapping glyphs carry OVERLAP_SIMPLE).
 
+A few corners are square, as on a seven-segment display, where a rounded
+one would make a digit read as a letter at small sizes: the 5's top-left
+and middle-left corners (else it reads as S), the 2's middle-left corner
+(Z), the 6's top-left corner (b) and the 9's bottom-right corner (g).
+
 The output is reproducible byte for byte: fixed timestamps, integer
 coordinates, no dependence on the clock or on dictionary order.
 """
@@ -100,12 +105,24 @@ def polar(centre, radius, angle):
     return (centre[0] + radius * math.cos(angle), centre[1] + radius * math.sin(angle))
 
 
+SQUARE = "square"
+
+
+def square(point):
+    """A polyline point whose corner stays square (no fillet)."""
+    return (point[0], point[1], SQUARE)
+
+
 def centre_line(points, closed, radius):
     """Splits a polyline into straight runs and circular fillets.
 
-    Returns a list of segments: ("line", a, b) and
-    ("arc", centre, radius, start angle, sweep). Every interior corner (all
-    corners of a closed polyline) gets a fillet of the given radius."""
+    Returns a list of segments: ("line", a, b),
+    ("arc", centre, radius, start angle, sweep) and, at points marked
+    square(), ("corner", point, incoming direction, outgoing direction).
+    Every other interior corner (all corners of a closed polyline) gets a
+    fillet of the given radius."""
+    sharp = [len(p) > 2 and p[2] == SQUARE for p in points]
+    points = [(p[0], p[1]) for p in points]
     n = len(points)
     corners = range(n) if closed else range(1, n - 1)
     fillets = {}
@@ -113,6 +130,9 @@ def centre_line(points, closed, radius):
         p = points[i]
         d1 = unit(sub(p, points[i - 1]))
         d2 = unit(sub(points[(i + 1) % n], p))
+        if sharp[i]:
+            fillets[i] = (p, p, ("corner", p, d1, d2))
+            continue
         turn = math.atan2(cross(d1, d2), d1[0] * d2[0] + d1[1] * d2[1])
         reach = radius * math.tan(abs(turn) / 2)
         a = sub(p, scale(d1, reach))
@@ -137,15 +157,30 @@ def centre_line(points, closed, radius):
 
 
 def offset(segment, distance):
-    """The segment moved sideways by distance (positive: to its left)."""
+    """The segment moved sideways by distance (positive: to its left), as a
+    list of segments."""
     if segment[0] == "line":
         _, a, b = segment
         n = scale(left_normal(unit(sub(b, a))), distance)
-        return ("line", add(a, n), add(b, n))
+        return [("line", add(a, n), add(b, n))]
+    if segment[0] == "corner":
+        return mitre(segment, distance)
     _, centre, radius, start, sweep = segment
     # The left side of an anticlockwise arc faces its centre.
     moved = radius - distance if sweep > 0 else radius + distance
-    return ("arc", centre, moved, start, sweep)
+    return [("arc", centre, moved, start, sweep)]
+
+
+def mitre(corner, distance):
+    """A square corner's edge at distance: from the end of the incoming
+    run's edge to the point where both edges meet, and on to the start of
+    the outgoing run's edge."""
+    _, p, d1, d2 = corner
+    n1 = left_normal(d1)
+    n2 = left_normal(d2)
+    meet = add(p, scale(add(n1, n2), distance / (1 + n1[0] * n2[0] + n1[1] * n2[1])))
+    return [("line", add(p, scale(n1, distance)), meet),
+            ("line", meet, add(p, scale(n2, distance)))]
 
 
 def reverse(segment):
@@ -172,8 +207,8 @@ def stroke(points, closed=False):
     An open stroke has flat (butt) ends and gives one contour; a closed one
     gives its outer and inner edge."""
     path = centre_line(points, closed, CORNER)
-    left = [offset(s, HALF) for s in path]
-    right = [reverse(offset(s, -HALF)) for s in reversed(path)]
+    left = [piece for s in path for piece in offset(s, HALF)]
+    right = [reverse(piece) for s in reversed(path) for piece in reversed(offset(s, -HALF))]
     if closed:
         return [left, right]
     end_cap = ("line", segment_end(left[-1]), segment_start(right[0]))
@@ -308,24 +343,28 @@ def digit_parts():
                   (flag_end + (DIGIT_TOP - flag_high) / flag_slope, DIGIT_TOP),
                   (one_stem_right, DIGIT_TOP),
                   (one_stem_right, 0)])],
-        # 2: hook, top, upper right, middle, lower left, bottom.
-        [stroke([(L, T - 150), (L, T), (R, T), (R, M), (L, M), (L, B), (INK_RIGHT, B)])],
+        # 2: hook, top, upper right, middle, lower left, bottom; the square
+        # middle-left corner keeps it from reading as Z.
+        [stroke([(L, T - 150), (L, T), (R, T), (R, M), square((L, M)), (L, B), (INK_RIGHT, B)])],
         # 3: two right-hand bowls meeting at a notch.
         [stroke([(INK_LEFT, T), (R, T), (R, M), (L + 80, M)]),
          stroke([(L + 80, M), (R, M), (R, B), (INK_LEFT, B)])],
         # 4: left arm down to the bar, full right stem.
         [stroke([(L, DIGIT_TOP), (L, M), (INK_RIGHT, M)]),
          stroke([(R, DIGIT_TOP), (R, 0)])],
-        # 5: top, upper left, middle, lower right, bottom.
-        [stroke([(INK_RIGHT, T), (L, T), (L, M), (R, M), (R, B), (INK_LEFT, B)])],
-        # 6: a lower bowl with a stem rising into the top bar.
-        [lower_bowl, stroke([(INK_RIGHT, T), (L, T), (L, M)])],
+        # 5: top, upper left, middle, lower right, bottom; square on the
+        # left, where an S is round.
+        [stroke([(INK_RIGHT, T), square((L, T)), square((L, M)), (R, M), (R, B), (INK_LEFT, B)])],
+        # 6: a lower bowl with a stem rising square into the top bar (a b
+        # has no bar).
+        [lower_bowl, stroke([(INK_RIGHT, T), square((L, T)), (L, M)])],
         # 7: top bar turning down into the right stem.
         [stroke([(INK_LEFT, T), (R, T), (R, 0)])],
         # 8: two bowls sharing the middle bar.
         [lower_bowl, upper_bowl],
-        # 9: the six turned half a turn.
-        [upper_bowl, stroke([(INK_LEFT, B), (R, B), (R, M)])],
+        # 9: the six turned half a turn (square at the foot, where a g
+        # curls).
+        [upper_bowl, stroke([(INK_LEFT, B), square((R, B)), (R, M)])],
     ]
 
 

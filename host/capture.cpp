@@ -21,12 +21,12 @@ static void MakeOpaque(BYTE *pixels, int width, int height)
         pixel[i] |= 0xFF000000;
 }
 
-bool SaveScreenshot(HWND window, const wchar_t *path)
+BOOL SaveScreenshot(HWND window, const wchar_t *path)
 {
     RECT rc = VisibleWindowRect(window);
     int width = rc.right - rc.left, height = rc.bottom - rc.top;
     if (width <= 0 || height <= 0)
-        return false;
+        return FALSE;
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
     bmi.bmiHeader.biWidth = width;
@@ -38,7 +38,7 @@ bool SaveScreenshot(HWND window, const wchar_t *path)
     HDC memory = CreateCompatibleDC(screen);
     void *bits = NULL;
     HBITMAP bitmap = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
-    bool ok = false;
+    BOOL ok = FALSE;
     if (memory && bitmap) {
         HBITMAP previous = (HBITMAP)SelectObject(memory, bitmap);
         ok = BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY) != 0;

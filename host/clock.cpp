@@ -7,10 +7,10 @@
 #include "iat.h"
 
 struct DeviceClockState {
-    bool set;             // false: the machine's own local time
-    bool ticking;
-    ULONGLONG base;       // the set time as a FILETIME count
-    ULONGLONG startTick;  // GetTickCount64 when it was set
+    BOOL Set;             // FALSE: the machine's own local time
+    BOOL Ticking;
+    ULONGLONG Base;       // the set time as a FILETIME count
+    ULONGLONG StartTick;  // GetTickCount64 when it was set
 };
 
 static DeviceClockState DeviceClock;
@@ -20,26 +20,26 @@ static ULONGLONG FileTimeCount(const FILETIME *ft)
     return ((ULONGLONG)ft->dwHighDateTime << 32) | ft->dwLowDateTime;
 }
 
-void SetDeviceClock(const SYSTEMTIME *time, bool ticking)
+void SetDeviceClock(const SYSTEMTIME *time, BOOL ticking)
 {
     FILETIME ft;
     if (!SystemTimeToFileTime(time, &ft))
         return;
-    DeviceClock.set = true;
-    DeviceClock.ticking = ticking;
-    DeviceClock.base = FileTimeCount(&ft);
-    DeviceClock.startTick = GetTickCount64();
+    DeviceClock.Set = TRUE;
+    DeviceClock.Ticking = ticking;
+    DeviceClock.Base = FileTimeCount(&ft);
+    DeviceClock.StartTick = GetTickCount64();
 }
 
 void DeviceLocalTime(SYSTEMTIME *time)
 {
-    if (!DeviceClock.set) {
+    if (!DeviceClock.Set) {
         GetLocalTime(time);
         return;
     }
-    ULONGLONG now = DeviceClock.base;
-    if (DeviceClock.ticking)
-        now += (GetTickCount64() - DeviceClock.startTick) * 10000;   // ms -> 100 ns
+    ULONGLONG now = DeviceClock.Base;
+    if (DeviceClock.Ticking)
+        now += (GetTickCount64() - DeviceClock.StartTick) * 10000;   // ms -> 100 ns
     FILETIME ft;
     ft.dwLowDateTime = (DWORD)now;
     ft.dwHighDateTime = (DWORD)(now >> 32);
@@ -51,9 +51,9 @@ static void WINAPI DeviceGetLocalTime(SYSTEMTIME *time)
     DeviceLocalTime(time);
 }
 
-bool InstallDeviceClock(HMODULE module)
+BOOL InstallDeviceClock(HMODULE module)
 {
-    if (!DeviceClock.set)
-        return true;
+    if (!DeviceClock.Set)
+        return TRUE;
     return ReplaceImport(module, NULL, "GetLocalTime", (void *)DeviceGetLocalTime, NULL) > 0;
 }

@@ -1,14 +1,21 @@
 // The emulator's command line. Every device setting that a menu offers can
 // also be given here, so that screenshots and tests start from a known
-// device without touching the screen.
+// device without touching the screen. The whole line is checked before
+// anything is written to the device: a bad value ends the run with one line
+// that names the flag and what it accepts, and exit code 2.
 #include "todayemu.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
+#include <wctype.h>
 
 // Locale set names, in the order of the locale sets (device.cpp).
 static const wchar_t *const LocaleNames[] = {L"en-US", L"de-DE", L"dots"};
+
+// The longest operator name the command line takes.
+enum { OperatorNameMax = 255 };
 
 void PrintUsage(void)
 {
@@ -33,23 +40,57 @@ void PrintUsage(void)
         L"      Esc quit.\n");
 }
 
-static bool ParseNumber(const wchar_t *text, DWORD *value)
+// A decimal or 0x-hexadecimal number of at most 32 bits, no sign.
+static BOOL ParseNumber(const wchar_t *text, DWORD *value)
 {
+    if (!iswdigit(text[0]))
+        return FALSE;
     wchar_t *end = NULL;
-    unsigned long number = wcstoul(text, &end, 0);
-    if (!*text || !end || *end)
-        return false;
+    errno = 0;
+    unsigned long long number = wcstoull(text, &end, 0);
+    if (!end || *end || errno == ERANGE || number > 0xFFFFFFFFull)
+        return FALSE;
     *value = (DWORD)number;
-    return true;
+    return TRUE;
 }
 
-static bool ParseTime(const wchar_t *text, SYSTEMTIME *time)
+static BOOL IsLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+static int DaysInMonth(int year, int month)
+{
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+}
+
+// `count` decimal digits at text[at].
+static BOOL ReadDigits(const wchar_t *text, int at, int count, int *value)
+{
+    *value = 0;
+    for (int i = at; i < at + count; ++i) {
+        if (!iswdigit(text[i]))
+            return FALSE;
+        *value = *value * 10 + (text[i] - L'0');
+    }
+    return TRUE;
+}
+
+// Exactly YYYY-MM-DDTHH:MM:SS, a date that exists. SystemTimeToFileTime
+// alone would take 29 February of any year and make it 1 March.
+static BOOL ParseTime(const wchar_t *text, SYSTEMTIME *time)
 {
     int year, month, day, hour, minute, second;
-    wchar_t tail;
-    if (swscanf(text, L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month, &day, &hour, &minute,
-                &second, &tail) != 6)
-        return false;
+    if (wcslen(text) != 19 || text[4] != L'-' || text[7] != L'-' || text[10] != L'T' ||
+        text[13] != L':' || text[16] != L':' || !ReadDigits(text, 0, 4, &year) ||
+        !ReadDigits(text, 5, 2, &month) || !ReadDigits(text, 8, 2, &day) ||
+        !ReadDigits(text, 11, 2, &hour) || !ReadDigits(text, 14, 2, &minute) ||
+        !ReadDigits(text, 17, 2, &second))
+        return FALSE;
+    if (year < 1601 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+        hour > 23 || minute > 59 || second > 59)
+        return FALSE;
     SYSTEMTIME st = {};
     st.wYear = (WORD)year;
     st.wMonth = (WORD)month;
@@ -57,164 +98,220 @@ static bool ParseTime(const wchar_t *text, SYSTEMTIME *time)
     st.wHour = (WORD)hour;
     st.wMinute = (WORD)minute;
     st.wSecond = (WORD)second;
-    // A round trip through FILETIME validates the date and fills in the
-    // day of the week, which the item's alarm search relies on.
+    // The round trip fills in the day of the week, which the item's alarm
+    // search relies on.
     FILETIME ft;
-    if (hour > 23 || minute > 59 || second > 59 || !SystemTimeToFileTime(&st, &ft) ||
-        !FileTimeToSystemTime(&ft, time))
-        return false;
-    return true;
+    return SystemTimeToFileTime(&st, &ft) && FileTimeToSystemTime(&ft, time);
 }
 
-static bool ParseClockTime(const wchar_t *text, WORD *minutes)
+// HH:MM, 00:00 to 23:59.
+static BOOL ParseClockTime(const wchar_t *text, WORD *minutes)
 {
     int hour, minute;
-    wchar_t tail;
-    if (swscanf(text, L"%2d:%2d%lc", &hour, &minute, &tail) != 2 || hour < 0 || hour > 23 ||
-        minute < 0 || minute > 59)
-        return false;
+    if (wcslen(text) != 5 || text[2] != L':' || !ReadDigits(text, 0, 2, &hour) ||
+        !ReadDigits(text, 3, 2, &minute) || hour > 23 || minute > 59)
+        return FALSE;
     *minutes = (WORD)(hour * 60 + minute);
-    return true;
+    return TRUE;
 }
 
-// One field of an alarm request: "days=0x1f" or "time=07:00".
-static bool ParseAlarmField(const wchar_t *field, AlarmRequest *alarm)
+// One field of an alarm request: "days=0x1f" (bit 0 Monday .. bit 6
+// Sunday) or "time=07:00".
+static BOOL ParseAlarmField(const wchar_t *field, AlarmRequest *alarm)
 {
     DWORD days;
-    if (wcsncmp(field, L"days=", 5) == 0 && ParseNumber(field + 5, &days) && days <= 0xFF) {
-        alarm->hasDays = true;
-        alarm->days = (BYTE)days;
-        return true;
+    if (wcsncmp(field, L"days=", 5) == 0 && ParseNumber(field + 5, &days) && days <= 0x7F) {
+        alarm->HasDays = TRUE;
+        alarm->Days = (BYTE)days;
+        return TRUE;
     }
-    if (wcsncmp(field, L"time=", 5) == 0 && ParseClockTime(field + 5, &alarm->minutes)) {
-        alarm->hasTime = true;
-        return true;
+    if (wcsncmp(field, L"time=", 5) == 0 && ParseClockTime(field + 5, &alarm->Minutes)) {
+        alarm->HasTime = TRUE;
+        return TRUE;
     }
-    return false;
+    return FALSE;
 }
 
 // Copies the comma-separated field that starts at *text into field (at
 // most size characters with the terminator) and moves *text past it.
-static bool NextField(const wchar_t **text, wchar_t *field, size_t size)
+static BOOL NextField(const wchar_t **text, wchar_t *field, size_t size)
 {
     const wchar_t *end = wcschr(*text, L',');
     size_t length = end ? (size_t)(end - *text) : wcslen(*text);
     if (length >= size)
-        return false;
+        return FALSE;
     wmemcpy(field, *text, length);
     field[length] = 0;
     *text = end ? end + 1 : *text + length;
-    return true;
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Flags that take a value: one parser each, and what it accepts.
+
+static BOOL ParseScreenshotValue(const wchar_t *value, HostOptions *options)
+{
+    // The folder must exist now: finding out after the run would leave
+    // a device changed for nothing.
+    wchar_t folder[MAX_PATH];
+    if (!*value || wcslen(value) >= MAX_PATH)
+        return FALSE;
+    wcscpy(folder, value);
+    wchar_t *slash = wcsrchr(folder, L'\\');
+    if (!slash)
+        slash = wcsrchr(folder, L'/');
+    if (slash) {
+        slash[1] = 0;
+        DWORD attributes = GetFileAttributesW(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return FALSE;
+    }
+    options->ScreenshotPath = value;
+    return TRUE;
+}
+
+static BOOL ParseAfterValue(const wchar_t *value, HostOptions *options)
+{
+    DWORD number;
+    if (!ParseNumber(value, &number) || number > 600000)
+        return FALSE;
+    options->AfterMs = (int)number;
+    return TRUE;
+}
+
+static BOOL ParseTimeValue(const wchar_t *value, HostOptions *options)
+{
+    options->HasTime = ParseTime(value, &options->Time);
+    return options->HasTime;
+}
+
+static BOOL ParseFontSizeValue(const wchar_t *value, HostOptions *options)
+{
+    DWORD number;
+    if (!ParseNumber(value, &number) || number < 100 || number > 10000)
+        return FALSE;
+    options->FontSize = number;
+    return TRUE;
+}
+
+static BOOL ParseLocaleValue(const wchar_t *value, HostOptions *options)
+{
+    for (int i = 0; i < (int)(sizeof(LocaleNames) / sizeof(LocaleNames[0])); ++i)
+        if (_wcsicmp(value, LocaleNames[i]) == 0) {
+            options->LocaleSet = i;
+            return TRUE;
+        }
+    return FALSE;
+}
+
+static BOOL ParsePhoneStatusValue(const wchar_t *value, HostOptions *options)
+{
+    options->HasPhoneStatus = ParseNumber(value, &options->PhoneStatus);
+    return options->HasPhoneStatus;
+}
+
+static BOOL ParseOperatorValue(const wchar_t *value, HostOptions *options)
+{
+    // Long enough to show how the item cuts a name that does not fit.
+    if (wcslen(value) > OperatorNameMax)
+        return FALSE;
+    options->OperatorName = value;
+    return TRUE;
 }
 
 // "N=on|off[,days=..][,time=..]"
-static bool ParseAlarm(const wchar_t *text, HostOptions *options)
+static BOOL ParseAlarmValue(const wchar_t *value, HostOptions *options)
 {
-    if (text[0] < L'0' || text[0] > L'2' || text[1] != L'=')
-        return false;
-    AlarmRequest *alarm = &options->alarms[text[0] - L'0'];
-    *alarm = AlarmRequest();
-    alarm->given = true;
-    const wchar_t *rest = text + 2;
+    if (value[0] < L'0' || value[0] > L'2' || value[1] != L'=')
+        return FALSE;
+    AlarmRequest alarm = {};
+    alarm.Given = TRUE;
+    const wchar_t *rest = value + 2;
     wchar_t field[32];
     if (!NextField(&rest, field, 32) || (wcscmp(field, L"on") != 0 && wcscmp(field, L"off") != 0))
-        return false;
-    alarm->on = wcscmp(field, L"on") == 0;
+        return FALSE;
+    alarm.On = wcscmp(field, L"on") == 0;
     while (*rest)
-        if (!NextField(&rest, field, 32) || !ParseAlarmField(field, alarm))
-            return false;
-    return true;
+        if (!NextField(&rest, field, 32) || !ParseAlarmField(field, &alarm))
+            return FALSE;
+    options->Alarms[value[0] - L'0'] = alarm;
+    return TRUE;
 }
 
-static bool ParseLocale(const wchar_t *text, int *set)
+struct ValueFlag {
+    const wchar_t *Name;
+    BOOL (*Parse)(const wchar_t *value, HostOptions *options);
+    const wchar_t *Accepts;
+};
+
+static const ValueFlag ValueFlags[] = {
+    {L"--screenshot", ParseScreenshotValue, L"a PNG file path in an existing folder"},
+    {L"--after", ParseAfterValue, L"milliseconds, 0 to 600000"},
+    {L"--time", ParseTimeValue,
+     L"a real date and time as YYYY-MM-DDTHH:MM:SS, year 1601 or later"},
+    {L"--font-size", ParseFontSizeValue, L"hundredths of a point, 100 to 10000 (800 = 8 pt)"},
+    {L"--locale", ParseLocaleValue, L"en-US, de-DE or dots"},
+    {L"--phone-status", ParsePhoneStatusValue,
+     L"status bits as an unsigned 32-bit number, decimal or 0x hex"},
+    {L"--operator", ParseOperatorValue, L"a name of at most 255 characters"},
+    {L"--alarm", ParseAlarmValue,
+     L"N=on|off[,days=0..0x7f][,time=HH:MM] with N 0, 1 or 2 and HH:MM 00:00 to 23:59"},
+};
+
+static const ValueFlag *FindValueFlag(const wchar_t *name)
 {
-    for (int i = 0; i < (int)(sizeof(LocaleNames) / sizeof(LocaleNames[0])); ++i)
-        if (_wcsicmp(text, LocaleNames[i]) == 0) {
-            *set = i;
-            return true;
-        }
-    return false;
+    for (const ValueFlag &flag : ValueFlags)
+        if (wcscmp(name, flag.Name) == 0)
+            return &flag;
+    return NULL;
 }
 
 // Flags that stand alone.
-static bool ParseSwitch(const wchar_t *flag, HostOptions *options)
+static BOOL ParseSwitch(const wchar_t *flag, HostOptions *options)
 {
     if (wcscmp(flag, L"--select") == 0)
-        options->select = true;
+        options->Select = TRUE;
     else if (wcscmp(flag, L"--suspend") == 0)
-        options->suspend = true;
+        options->Suspend = TRUE;
     else if (wcscmp(flag, L"--rotate") == 0)
-        options->rotate = true;
+        options->Rotate = TRUE;
     else if (wcscmp(flag, L"--tick") == 0)
-        options->tick = true;
+        options->Tick = TRUE;
     else if (wcscmp(flag, L"--keep") == 0)
-        options->keep = true;
+        options->Keep = TRUE;
     else if (wcscmp(flag, L"--help") == 0 || wcscmp(flag, L"-h") == 0)
-        options->help = true;
+        options->Help = TRUE;
     else
-        return false;
-    return true;
+        return FALSE;
+    return TRUE;
 }
 
-// Flags that take a value.
-static bool ParseValue(const wchar_t *flag, const wchar_t *value, HostOptions *options)
-{
-    DWORD number;
-    if (wcscmp(flag, L"--screenshot") == 0)
-        options->screenshotPath = value;
-    else if (wcscmp(flag, L"--after") == 0 && ParseNumber(value, &number) && number <= 600000)
-        options->afterMs = (int)number;
-    else if (wcscmp(flag, L"--time") == 0 && ParseTime(value, &options->time))
-        options->hasTime = true;
-    else if (wcscmp(flag, L"--font-size") == 0 && ParseNumber(value, &number) && number > 0 &&
-             number <= 10000)
-        options->fontSize = number;
-    else if (wcscmp(flag, L"--locale") == 0 && ParseLocale(value, &options->localeSet))
-        ;
-    else if (wcscmp(flag, L"--phone-status") == 0 && ParseNumber(value, &options->phoneStatus))
-        options->hasPhoneStatus = true;
-    else if (wcscmp(flag, L"--operator") == 0)
-        options->operatorName = value;
-    else if (wcscmp(flag, L"--alarm") == 0 && ParseAlarm(value, options))
-        ;
-    else
-        return false;
-    return true;
-}
-
-static bool TakesValue(const wchar_t *flag)
-{
-    static const wchar_t *const flags[] = {L"--screenshot", L"--after", L"--time",
-                                           L"--font-size", L"--locale", L"--phone-status",
-                                           L"--operator", L"--alarm"};
-    for (const wchar_t *known : flags)
-        if (wcscmp(flag, known) == 0)
-            return true;
-    return false;
-}
-
-bool ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
+BOOL ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
 {
     *options = HostOptions();
-    options->afterMs = 600;
-    options->localeSet = -1;
+    options->AfterMs = 600;
+    options->LocaleSet = -1;
     for (int i = 1; i < argc; ++i) {
-        const wchar_t *flag = argv[i];
-        if (ParseSwitch(flag, options))
+        const wchar_t *name = argv[i];
+        if (ParseSwitch(name, options))
             continue;
-        if (!TakesValue(flag)) {
-            ReportError(L"todayemu: unknown option '%ls'\n", flag);
-            return false;
+        const ValueFlag *flag = FindValueFlag(name);
+        if (!flag) {
+            ReportError(L"todayemu: unknown option '%ls' (--help lists the options)\n", name);
+            return FALSE;
         }
         if (i + 1 >= argc) {
-            ReportError(L"todayemu: option '%ls' needs a value\n", flag);
-            return false;
+            ReportError(L"todayemu: %ls needs a value: %ls\n", name, flag->Accepts);
+            return FALSE;
         }
-        if (!ParseValue(flag, argv[i + 1], options)) {
-            ReportError(L"todayemu: bad value '%ls' for option '%ls'\n", argv[i + 1], flag);
-            return false;
+        if (!flag->Parse(argv[i + 1], options)) {
+            // A long value is shown cut, so the message stays one line.
+            const wchar_t *value = argv[i + 1];
+            ReportError(L"todayemu: %ls '%.40ls%ls' refused: expected %ls\n", name, value,
+                        wcslen(value) > 40 ? L"..." : L"", flag->Accepts);
+            return FALSE;
         }
         ++i;
     }
-    return true;
+    return TRUE;
 }

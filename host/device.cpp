@@ -25,9 +25,9 @@ enum {
 };
 
 struct PhoneState {
-    const wchar_t *label;
-    DWORD status;
-    const wchar_t *operatorName;
+    const wchar_t *Label;
+    DWORD Status;
+    const wchar_t *OperatorName;
 };
 
 static const PhoneState PhoneStates[] = {
@@ -50,12 +50,12 @@ enum { FontSizeCount = sizeof(FontSizes) / sizeof(FontSizes[0]), DefaultFontSize
 // User locale format sets: the formats a user picks in the regional
 // settings. The day and month names stay those of the device's locale.
 struct LocaleSet {
-    const wchar_t *label;
-    const wchar_t *timeFormat;
-    const wchar_t *am;
-    const wchar_t *pm;
-    const wchar_t *shortDate;
-    const wchar_t *longDate;
+    const wchar_t *Label;
+    const wchar_t *TimeFormat;
+    const wchar_t *Am;
+    const wchar_t *Pm;
+    const wchar_t *ShortDate;
+    const wchar_t *LongDate;
 };
 
 static const LocaleSet LocaleSets[] = {
@@ -75,89 +75,89 @@ enum { LocaleFieldCount = sizeof(LocaleFields) / sizeof(LocaleFields[0]) };
 
 enum PreviousValue {
     ValueAbsent,      // undo deletes the value
-    ValueSaved,       // undo writes `data` back
+    ValueSaved,       // undo writes `Data` back
     ValueUnreadable,  // too large or unreadable: undo leaves it alone
 };
 
 struct RegistryUndo {
-    HKEY root;
-    wchar_t subkey[64];
-    wchar_t value[32];
-    PreviousValue previous;
-    DWORD type;
-    DWORD size;
-    BYTE data[520];
+    HKEY Root;
+    wchar_t Subkey[64];
+    wchar_t Value[32];
+    PreviousValue Previous;
+    DWORD Type;
+    DWORD Size;
+    BYTE Data[520];
 };
 
 struct DeviceJournalState {
-    RegistryUndo registry[24];
-    int registryCount;
-    bool localeSaved;
-    wchar_t locale[LocaleFieldCount][80];
-    bool rotated;
+    RegistryUndo Registry[24];
+    int RegistryCount;
+    BOOL LocaleSaved;
+    wchar_t Locale[LocaleFieldCount][80];
+    BOOL Rotated;
 };
 
 static DeviceJournalState DeviceJournal;
 
-static bool AlreadyJournaled(HKEY root, const wchar_t *subkey, const wchar_t *value)
+static BOOL AlreadyJournaled(HKEY root, const wchar_t *subkey, const wchar_t *value)
 {
-    for (int i = 0; i < DeviceJournal.registryCount; ++i) {
-        const RegistryUndo *undo = &DeviceJournal.registry[i];
-        if (undo->root == root && lstrcmpiW(undo->subkey, subkey) == 0 &&
-            lstrcmpiW(undo->value, value) == 0)
-            return true;
+    for (int i = 0; i < DeviceJournal.RegistryCount; ++i) {
+        const RegistryUndo *undo = &DeviceJournal.Registry[i];
+        if (undo->Root == root && lstrcmpiW(undo->Subkey, subkey) == 0 &&
+            lstrcmpiW(undo->Value, value) == 0)
+            return TRUE;
     }
-    return false;
+    return FALSE;
 }
 
 static void JournalRegistryValue(HKEY root, const wchar_t *subkey, const wchar_t *value)
 {
     if (AlreadyJournaled(root, subkey, value) ||
-        DeviceJournal.registryCount >= (int)(sizeof(DeviceJournal.registry) /
-                                             sizeof(DeviceJournal.registry[0])))
+        DeviceJournal.RegistryCount >= (int)(sizeof(DeviceJournal.Registry) /
+                                             sizeof(DeviceJournal.Registry[0])))
         return;
-    RegistryUndo *undo = &DeviceJournal.registry[DeviceJournal.registryCount++];
-    undo->root = root;
-    lstrcpynW(undo->subkey, subkey, 64);
-    lstrcpynW(undo->value, value, 32);
-    undo->size = sizeof(undo->data);
-    undo->previous = ValueAbsent;
+    RegistryUndo *undo = &DeviceJournal.Registry[DeviceJournal.RegistryCount++];
+    undo->Root = root;
+    lstrcpynW(undo->Subkey, subkey, 64);
+    lstrcpynW(undo->Value, value, 32);
+    undo->Size = sizeof(undo->Data);
+    undo->Previous = ValueAbsent;
     HKEY key;
     if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    LONG result = RegQueryValueExW(key, value, NULL, &undo->type, undo->data, &undo->size);
+    LONG result = RegQueryValueExW(key, value, NULL, &undo->Type, undo->Data, &undo->Size);
     RegCloseKey(key);
     if (result == ERROR_SUCCESS)
-        undo->previous = ValueSaved;
+        undo->Previous = ValueSaved;
     else if (result != ERROR_FILE_NOT_FOUND)
-        undo->previous = ValueUnreadable;
+        undo->Previous = ValueUnreadable;
 }
 
 static void UndoRegistryValue(const RegistryUndo *undo)
 {
-    if (undo->previous == ValueUnreadable)
+    if (undo->Previous == ValueUnreadable)
         return;
     HKEY key;
-    if (RegCreateKeyExW(undo->root, undo->subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
+    if (RegCreateKeyExW(undo->Root, undo->Subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
         ERROR_SUCCESS)
         return;
-    if (undo->previous == ValueSaved)
-        RegSetValueExW(key, undo->value, 0, undo->type, undo->data, undo->size);
+    if (undo->Previous == ValueSaved)
+        RegSetValueExW(key, undo->Value, 0, undo->Type, undo->Data, undo->Size);
     else
-        RegDeleteValueW(key, undo->value);
+        RegDeleteValueW(key, undo->Value);
     RegCloseKey(key);
 }
 
-static bool WriteDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, DWORD type,
+static BOOL WriteDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, DWORD type,
                              const void *data, DWORD size)
 {
     JournalRegistryValue(root, subkey, value);
     HKEY key;
     if (RegCreateKeyExW(root, subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS) {
         ReportError(L"todayemu: cannot open %ls for writing\n", subkey);
-        return false;
+        return FALSE;
     }
-    bool ok = RegSetValueExW(key, value, 0, type, (const BYTE *)data, size) == ERROR_SUCCESS;
+    BOOL ok = RegSetValueExW(key, value, 0, type, (const BYTE *)data, size) == ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
 }
@@ -170,14 +170,14 @@ static void WriteDeviceString(HKEY root, const wchar_t *subkey, const wchar_t *v
                      (DWORD)((lstrlenW(text) + 1) * sizeof(wchar_t)));
 }
 
-static bool ReadDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, void *data,
+static BOOL ReadDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, void *data,
                             DWORD size)
 {
     HKEY key;
     if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+        return FALSE;
     DWORD got = size;
-    bool ok = RegQueryValueExW(key, value, NULL, NULL, (BYTE *)data, &got) == ERROR_SUCCESS &&
+    BOOL ok = RegQueryValueExW(key, value, NULL, NULL, (BYTE *)data, &got) == ERROR_SUCCESS &&
               got == size;
     RegCloseKey(key);
     return ok;
@@ -185,26 +185,26 @@ static bool ReadDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *val
 
 static void JournalLocale(void)
 {
-    if (DeviceJournal.localeSaved)
+    if (DeviceJournal.LocaleSaved)
         return;
     for (int i = 0; i < LocaleFieldCount; ++i)
-        GetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.locale[i], 80);
-    DeviceJournal.localeSaved = true;
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.Locale[i], 80);
+    DeviceJournal.LocaleSaved = TRUE;
 }
 
 static void RestoreRotation(void);
 
 void RestoreDevice(void)
 {
-    if (Host.options && Host.options->keep)
+    if (Host.Options && Host.Options->Keep)
         return;
-    for (int i = DeviceJournal.registryCount - 1; i >= 0; --i)
-        UndoRegistryValue(&DeviceJournal.registry[i]);
-    DeviceJournal.registryCount = 0;
-    if (DeviceJournal.localeSaved)
+    for (int i = DeviceJournal.RegistryCount - 1; i >= 0; --i)
+        UndoRegistryValue(&DeviceJournal.Registry[i]);
+    DeviceJournal.RegistryCount = 0;
+    if (DeviceJournal.LocaleSaved)
         for (int i = 0; i < LocaleFieldCount; ++i)
-            SetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.locale[i]);
-    DeviceJournal.localeSaved = false;
+            SetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.Locale[i]);
+    DeviceJournal.LocaleSaved = FALSE;
     RestoreRotation();
 }
 
@@ -214,9 +214,9 @@ void RestoreDevice(void)
 static void RefreshItem(void)
 {
     QueryItemRefresh();
-    if (Host.itemWindow)
-        InvalidateRect(Host.itemWindow, NULL, FALSE);
-    InvalidateRect(Host.window, NULL, FALSE);
+    if (Host.ItemWindow)
+        InvalidateRect(Host.ItemWindow, NULL, FALSE);
+    InvalidateRect(Host.Window, NULL, FALSE);
 }
 
 static DWORD CurrentFontSize(void)
@@ -238,8 +238,8 @@ static void WriteFontSize(DWORD hundredths)
 static void SetUiFontSize(DWORD hundredths)
 {
     WriteFontSize(hundredths);
-    if (Host.itemWindow)
-        SendMessageW(Host.itemWindow, Host.uiMetricMessage, 0, 1);
+    if (Host.ItemWindow)
+        SendMessageW(Host.ItemWindow, Host.UiMetricMessage, 0, 1);
     RefreshItem();
 }
 
@@ -257,8 +257,8 @@ static void WriteLocaleSet(int set)
 {
     JournalLocale();
     const LocaleSet *ls = &LocaleSets[set];
-    const wchar_t *values[LocaleFieldCount] = {ls->timeFormat, ls->am, ls->pm, ls->shortDate,
-                                               ls->longDate};
+    const wchar_t *values[LocaleFieldCount] = {ls->TimeFormat, ls->Am, ls->Pm, ls->ShortDate,
+                                               ls->LongDate};
     for (int i = 0; i < LocaleFieldCount; ++i)
         SetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], values[i]);
 }
@@ -268,7 +268,7 @@ static int CurrentLocaleSet(void)
     wchar_t format[80] = L"";
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, format, 80);
     for (int i = 0; i < LocaleSetCount; ++i)
-        if (lstrcmpW(format, LocaleSets[i].timeFormat) == 0)
+        if (lstrcmpW(format, LocaleSets[i].TimeFormat) == 0)
             return i;
     return -1;
 }
@@ -291,10 +291,10 @@ static void WriteOperatorName(const wchar_t *name)
 
 static void SetPhoneState(int index)
 {
-    Host.phoneChoice = index;
+    Host.PhoneChoice = index;
     // The name first: the item hears of a change through the status value.
-    WriteOperatorName(PhoneStates[index].operatorName);
-    WritePhoneStatus(PhoneStates[index].status);
+    WriteOperatorName(PhoneStates[index].OperatorName);
+    WritePhoneStatus(PhoneStates[index].Status);
     RefreshItem();
 }
 
@@ -303,7 +303,7 @@ static void ClockKey(int alarm, wchar_t *subkey)
     wsprintfW(subkey, ClockKeyFormat, alarm);
 }
 
-static bool AlarmIsOn(int alarm)
+static BOOL AlarmIsOn(int alarm)
 {
     wchar_t subkey[40];
     ClockKey(alarm, subkey);
@@ -318,12 +318,12 @@ static void WriteAlarm(int alarm, const AlarmRequest *request)
 {
     wchar_t subkey[40];
     ClockKey(alarm, subkey);
-    BYTE flags = request->on ? 1 : 0;
+    BYTE flags = request->On ? 1 : 0;
     WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmFlags", REG_BINARY, &flags, 1);
-    if (request->hasDays)
-        WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmDays", REG_BINARY, &request->days, 1);
-    if (request->hasTime) {
-        BYTE time[2] = {(BYTE)(request->minutes & 0xFF), (BYTE)(request->minutes >> 8)};
+    if (request->HasDays)
+        WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmDays", REG_BINARY, &request->Days, 1);
+    if (request->HasTime) {
+        BYTE time[2] = {(BYTE)(request->Minutes & 0xFF), (BYTE)(request->Minutes >> 8)};
         WriteDeviceValue(HKEY_LOCAL_MACHINE, subkey, L"AlarmTime", REG_BINARY, time, 2);
     }
 }
@@ -331,7 +331,7 @@ static void WriteAlarm(int alarm, const AlarmRequest *request)
 static void ToggleAlarm(int alarm)
 {
     AlarmRequest request = {};
-    request.on = !AlarmIsOn(alarm);
+    request.On = !AlarmIsOn(alarm);
     WriteAlarm(alarm, &request);
     RefreshItem();
 }
@@ -343,22 +343,22 @@ static void ToggleAlarm(int alarm)
 // Wine's virtual desktop turns reliably only at QVGA sizes (larger round
 // trips have brought the wineserver down), and a square screen has no
 // other orientation.
-static bool RotationEmulated(const DEVMODEW *mode)
+static BOOL RotationEmulated(const DEVMODEW *mode)
 {
     return mode->dmPelsWidth != mode->dmPelsHeight && mode->dmPelsWidth <= 320 &&
            mode->dmPelsHeight <= 320;
 }
 
-static bool SwapDisplayOrientation(void)
+static BOOL SwapDisplayOrientation(void)
 {
     DEVMODEW mode = {};
     mode.dmSize = sizeof(mode);
     if (!EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode))
-        return false;
+        return FALSE;
     if (!RotationEmulated(&mode)) {
         ReportError(L"todayemu: a %lux%lu screen is not turned (only 240x320 and 320x240 are)\n",
                     mode.dmPelsWidth, mode.dmPelsHeight);
-        return false;
+        return FALSE;
     }
     DWORD width = mode.dmPelsWidth;
     mode.dmPelsWidth = mode.dmPelsHeight;
@@ -368,31 +368,31 @@ static bool SwapDisplayOrientation(void)
     if (result != DISP_CHANGE_SUCCESSFUL) {
         ReportError(L"todayemu: the screen cannot turn to %lux%lu (result %ld)\n",
                     mode.dmPelsWidth, mode.dmPelsHeight, result);
-        return false;
+        return FALSE;
     }
-    DeviceJournal.rotated = !DeviceJournal.rotated;
-    return true;
+    DeviceJournal.Rotated = !DeviceJournal.Rotated;
+    return TRUE;
 }
 
 static void RestoreRotation(void)
 {
-    if (!DeviceJournal.rotated)
+    if (!DeviceJournal.Rotated)
         return;
     // Back to the mode the device was made with (its registry mode).
     ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL);
-    DeviceJournal.rotated = false;
+    DeviceJournal.Rotated = FALSE;
 }
 
 void ScreenSizeChanged(void)
 {
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    if (!Host.window || (width == Host.width && height == Host.height))
+    if (!Host.Window || (width == Host.Width && height == Host.Height))
         return;
-    Host.width = width;
-    Host.height = height;
-    SetWindowPos(Host.window, NULL, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (Host.overlay)
-        SetWindowPos(Host.overlay, NULL, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Host.Width = width;
+    Host.Height = height;
+    SetWindowPos(Host.Window, NULL, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Host.Overlay)
+        SetWindowPos(Host.Overlay, NULL, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     BuildWallpaper();
     LayoutRows();
     RefreshItem();
@@ -413,15 +413,15 @@ static void RotateScreen(void)
 // properly instead of leaving the upper half of the register to chance.
 static INT_PTR CALLBACK ItemOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return Host.optionsProc(dialog, message, wParam, lParam);
+    return Host.OptionsProc(dialog, message, wParam, lParam);
 }
 
 static void OpenItemOptions(void)
 {
-    if (!Host.dll || !Host.optionsProc)
+    if (!Host.Dll || !Host.OptionsProc)
         return;
-    DialogBoxParamW(Host.dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), Host.window, ItemOptionsProc, 0);
-    SetFocus(Host.window);
+    DialogBoxParamW(Host.Dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), Host.Window, ItemOptionsProc, 0);
+    SetFocus(Host.Window);
     RefreshItem();
 }
 
@@ -431,18 +431,18 @@ static void OpenItemOptions(void)
 // and then its screen goes dark; any key or tap wakes it.
 
 struct PowerTargets {
-    HWND windows[64];
-    int count;
+    HWND Windows[64];
+    int Count;
 };
 
 static void AddPowerTarget(PowerTargets *targets, HWND window)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != GetCurrentProcessId() || window == Host.overlay ||
-        targets->count >= (int)(sizeof(targets->windows) / sizeof(targets->windows[0])))
+    if (pid != GetCurrentProcessId() || window == Host.Overlay ||
+        targets->Count >= (int)(sizeof(targets->Windows) / sizeof(targets->Windows[0])))
         return;
-    targets->windows[targets->count++] = window;
+    targets->Windows[targets->Count++] = window;
 }
 
 static BOOL CALLBACK CollectTopLevel(HWND window, LPARAM targets)
@@ -457,9 +457,9 @@ static void BroadcastPower(WPARAM event)
     EnumWindows(CollectTopLevel, (LPARAM)&targets);
     for (HWND window = NULL; (window = FindWindowExW(HWND_MESSAGE, window, NULL, NULL)) != NULL;)
         AddPowerTarget(&targets, window);
-    for (int i = 0; i < targets.count; ++i) {
+    for (int i = 0; i < targets.Count; ++i) {
         DWORD_PTR result;
-        SendMessageTimeoutW(targets.windows[i], WM_POWERBROADCAST, event, 0,
+        SendMessageTimeoutW(targets.Windows[i], WM_POWERBROADCAST, event, 0,
                             SMTO_NORMAL | SMTO_ABORTIFHUNG, 2000, &result);
     }
 }
@@ -472,7 +472,7 @@ static LRESULT CALLBACK OverlayProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_KEYDOWN:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-        PostMessageW(Host.window, WM_COMMAND, CmdResume, 0);
+        PostMessageW(Host.Window, WM_COMMAND, CmdResume, 0);
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
@@ -483,27 +483,27 @@ static void ShowDarkScreen(void)
 {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = OverlayProc;
-    wc.hInstance = Host.instance;
+    wc.hInstance = Host.Instance;
     wc.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
     wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
     wc.lpszClassName = OverlayClass;
     RegisterClassW(&wc);   // fails harmlessly when already registered
-    Host.overlay = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, OverlayClass, L"",
-                                   WS_POPUP | WS_VISIBLE, 0, 0, Host.width, Host.height,
-                                   Host.window, NULL, Host.instance, NULL);
-    if (Host.overlay) {
-        SetFocus(Host.overlay);
-        UpdateWindow(Host.overlay);
+    Host.Overlay = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, OverlayClass, L"",
+                                   WS_POPUP | WS_VISIBLE, 0, 0, Host.Width, Host.Height,
+                                   Host.Window, NULL, Host.Instance, NULL);
+    if (Host.Overlay) {
+        SetFocus(Host.Overlay);
+        UpdateWindow(Host.Overlay);
     }
 }
 
-// The device goes to sleep; with `dark` false the screen keeps showing
+// The device goes to sleep; with `dark` FALSE the screen keeps showing
 // what the windows drew before sleeping (for a screenshot of that moment).
-static void Suspend(bool dark)
+static void Suspend(BOOL dark)
 {
-    if (Host.suspended)
+    if (Host.Suspended)
         return;
-    Host.suspended = true;
+    Host.Suspended = TRUE;
     BroadcastPower(PBT_APMSUSPEND);
     PumpMessagesFor(300);
     if (dark)
@@ -512,25 +512,25 @@ static void Suspend(bool dark)
 
 void SuspendDevice(void)
 {
-    Suspend(true);
+    Suspend(TRUE);
 }
 
 void SuspendDeviceScreenOn(void)
 {
-    Suspend(false);
+    Suspend(FALSE);
 }
 
 void ResumeDevice(void)
 {
-    if (!Host.suspended)
+    if (!Host.Suspended)
         return;
-    Host.suspended = false;
+    Host.Suspended = FALSE;
     BroadcastPower(PBT_APMRESUMEAUTOMATIC);
     BroadcastPower(PBT_APMRESUMESUSPEND);
-    if (Host.overlay)
-        DestroyWindow(Host.overlay);
-    Host.overlay = NULL;
-    SetFocus(Host.window);
+    if (Host.Overlay)
+        DestroyWindow(Host.Overlay);
+    Host.Overlay = NULL;
+    SetFocus(Host.Window);
     RefreshItem();
 }
 
@@ -540,19 +540,19 @@ void ResumeDevice(void)
 
 void ApplyStartupDevice(const HostOptions *options)
 {
-    Host.uiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
-    if (options->fontSize)
-        WriteFontSize(options->fontSize);
-    if (options->localeSet >= 0)
-        WriteLocaleSet(options->localeSet);
-    if (options->operatorName)
-        WriteOperatorName(options->operatorName);
-    if (options->hasPhoneStatus)
-        WritePhoneStatus(options->phoneStatus);
+    Host.UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
+    if (options->FontSize)
+        WriteFontSize(options->FontSize);
+    if (options->LocaleSet >= 0)
+        WriteLocaleSet(options->LocaleSet);
+    if (options->OperatorName)
+        WriteOperatorName(options->OperatorName);
+    if (options->HasPhoneStatus)
+        WritePhoneStatus(options->PhoneStatus);
     for (int i = 0; i < 3; ++i)
-        if (options->alarms[i].given)
-            WriteAlarm(i, &options->alarms[i]);
-    if (options->rotate)
+        if (options->Alarms[i].Given)
+            WriteAlarm(i, &options->Alarms[i]);
+    if (options->Rotate)
         SwapDisplayOrientation();
 }
 
@@ -578,7 +578,7 @@ static HMENU BuildLocaleMenu(void)
     int current = CurrentLocaleSet();
     for (int i = 0; i < LocaleSetCount; ++i)
         AppendMenuW(menu, MF_STRING | (i == current ? MF_CHECKED : 0), CmdLocaleFirst + i,
-                    LocaleSets[i].label);
+                    LocaleSets[i].Label);
     return menu;
 }
 
@@ -586,8 +586,8 @@ static HMENU BuildPhoneMenu(void)
 {
     HMENU menu = CreatePopupMenu();
     for (int i = 0; i < PhoneStateCount; ++i)
-        AppendMenuW(menu, MF_STRING | (i == Host.phoneChoice ? MF_CHECKED : 0), CmdPhoneFirst + i,
-                    PhoneStates[i].label);
+        AppendMenuW(menu, MF_STRING | (i == Host.PhoneChoice ? MF_CHECKED : 0), CmdPhoneFirst + i,
+                    PhoneStates[i].Label);
     return menu;
 }
 
@@ -605,7 +605,7 @@ static HMENU BuildAlarmMenu(void)
 static HMENU BuildDeviceMenu(void)
 {
     HMENU menu = CreatePopupMenu();
-    AppendMenuW(menu, MF_STRING | (Host.item.fOptions ? 0 : MF_GRAYED), CmdOptions,
+    AppendMenuW(menu, MF_STRING | (Host.Item.fOptions ? 0 : MF_GRAYED), CmdOptions,
                 L"Quartzel &Options...\tO");
     AppendMenuW(menu, MF_SEPARATOR, 0, NULL);
     AppendMenuW(menu, MF_STRING, CmdRotate, L"&Rotate screen\tR");
@@ -624,7 +624,7 @@ void ShowDeviceMenu(POINT screen)
     HMENU menu = BuildDeviceMenu();
     // Destroying the top menu destroys its submenus too.
     TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y,
-                     Host.window, NULL);
+                     Host.Window, NULL);
     DestroyMenu(menu);
 }
 
@@ -647,36 +647,36 @@ void RunDeviceCommand(int command)
     else if (command == CmdResume)
         ResumeDevice();
     else if (command == CmdExit)
-        DestroyWindow(Host.window);
+        DestroyWindow(Host.Window);
 }
 
-// Keyboard shortcuts for the device menu's commands; false for other keys.
-bool HandleDeviceKey(WPARAM key)
+// Keyboard shortcuts for the device menu's commands; FALSE for other keys.
+BOOL HandleDeviceKey(WPARAM key)
 {
-    bool shift = GetKeyState(VK_SHIFT) < 0;
+    BOOL shift = GetKeyState(VK_SHIFT) < 0;
     switch (key) {
     case 'O':
         OpenItemOptions();
-        return true;
+        return TRUE;
     case 'R':
         RotateScreen();
-        return true;
+        return TRUE;
     case 'F':
         StepFontSize(shift ? -1 : 1);
-        return true;
+        return TRUE;
     case 'L':
         SetLocaleSet((CurrentLocaleSet() + 1) % LocaleSetCount);
-        return true;
+        return TRUE;
     case 'P':
-        SetPhoneState((Host.phoneChoice + 1) % PhoneStateCount);
-        return true;
+        SetPhoneState((Host.PhoneChoice + 1) % PhoneStateCount);
+        return TRUE;
     case 'A':
         ToggleAlarm(0);
-        return true;
+        return TRUE;
     case 'S':
         SuspendDevice();
-        return true;
+        return TRUE;
     default:
-        return false;
+        return FALSE;
     }
 }

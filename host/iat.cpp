@@ -31,28 +31,28 @@ static const IMAGE_IMPORT_DESCRIPTOR *FirstImportDescriptor(HMODULE module)
     return (const IMAGE_IMPORT_DESCRIPTOR *)((const BYTE *)module + dir->VirtualAddress);
 }
 
-static bool ImportNameMatches(HMODULE module, const IMAGE_THUNK_DATA *lookup,
+static BOOL ImportNameMatches(HMODULE module, const IMAGE_THUNK_DATA *lookup,
                               const char *function)
 {
     if (IMAGE_SNAP_BY_ORDINAL(lookup->u1.Ordinal))
-        return false;
+        return FALSE;
     const IMAGE_IMPORT_BY_NAME *byName =
         (const IMAGE_IMPORT_BY_NAME *)((const BYTE *)module + lookup->u1.AddressOfData);
     return strcmp((const char *)byName->Name, function) == 0;
 }
 
-static bool WriteThunk(IMAGE_THUNK_DATA *thunk, void *value)
+static BOOL WriteThunk(IMAGE_THUNK_DATA *thunk, void *value)
 {
     DWORD oldProtect;
     if (!VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function),
                         PAGE_READWRITE, &oldProtect))
-        return false;
+        return FALSE;
     thunk->u1.Function = (ULONG_PTR)value;
     DWORD ignored;
     VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function), oldProtect, &ignored);
     FlushInstructionCache(GetCurrentProcess(), &thunk->u1.Function,
                           sizeof(thunk->u1.Function));
-    return true;
+    return TRUE;
 }
 
 // Replaces the matching entries of one imported module's address table.

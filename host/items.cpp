@@ -14,15 +14,15 @@ static DWORD ReadItemDword(HKEY key, const wchar_t *name, DWORD fallback)
     return value;
 }
 
-// The item's DLL path from the Today item key, expanded; false when the
+// The item's DLL path from the Today item key, expanded; FALSE when the
 // value is missing, of another type, empty or too long.
-static bool ReadItemDllPath(HKEY key, wchar_t *path, DWORD capacity)
+static BOOL ReadItemDllPath(HKEY key, wchar_t *path, DWORD capacity)
 {
     wchar_t raw[MAX_PATH + 1] = L"";
     DWORD type = 0, size = sizeof(raw) - sizeof(wchar_t);
     if (RegQueryValueExW(key, L"DLL", NULL, &type, (BYTE *)raw, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
-        return false;
+        return FALSE;
     raw[size / sizeof(wchar_t)] = 0;
     DWORD length = ExpandEnvironmentStringsW(raw, path, capacity);
     return length > 1 && length <= capacity;
@@ -30,7 +30,7 @@ static bool ReadItemDllPath(HKEY key, wchar_t *path, DWORD capacity)
 
 static void FillItemRecord(HKEY key, const wchar_t *path)
 {
-    TODAYLISTITEM *item = &Host.item;
+    TODAYLISTITEM *item = &Host.Item;
     ZeroMemory(item, sizeof(*item));
     lstrcpynW(item->szName, L"Quartzel", sizeof(item->szName) / sizeof(item->szName[0]));
     item->tlit = tlitCustom;
@@ -45,25 +45,25 @@ static void FillItemRecord(HKEY key, const wchar_t *path)
 // missing, so that a broken device is diagnosed from the log alone.
 static int LoadItemLibrary(const wchar_t *path)
 {
-    Host.dll = LoadLibraryW(path);
-    if (!Host.dll) {
+    Host.Dll = LoadLibraryW(path);
+    if (!Host.Dll) {
         ReportError(L"todayemu: cannot load the Today item DLL '%ls' (error %lu)\n", path,
                     GetLastError());
         return ExitMissing;
     }
-    Host.initializeItem = (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(
-        Host.dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
-    Host.optionsProc = (PFNCUSTOMOPTIONSDLGPROC)(void *)GetProcAddress(
-        Host.dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
-    if (!Host.initializeItem || !Host.optionsProc) {
+    Host.InitializeItem = (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(
+        Host.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+    Host.OptionsProc = (PFNCUSTOMOPTIONSDLGPROC)(void *)GetProcAddress(
+        Host.Dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
+    if (!Host.InitializeItem || !Host.OptionsProc) {
         ReportError(L"todayemu: the Today item DLL '%ls' has no export ordinal %d (%ls)\n", path,
-                    Host.initializeItem ? ORDINAL_CUSTOMITEMOPTIONSDLGPROC
+                    Host.InitializeItem ? ORDINAL_CUSTOMITEMOPTIONSDLGPROC
                                         : ORDINAL_INITIALIZECUSTOMITEM,
-                    Host.initializeItem ? L"CustomItemOptionsDlgProc" : L"InitializeCustomItem");
+                    Host.InitializeItem ? L"CustomItemOptionsDlgProc" : L"InitializeCustomItem");
         return ExitMissing;
     }
-    Host.item.hinstDLL = Host.dll;
-    if (!InstallDeviceClock(Host.dll))
+    Host.Item.hinstDLL = Host.Dll;
+    if (!InstallDeviceClock(Host.Dll))
         ReportError(L"todayemu: warning: '%ls' does not import GetLocalTime; "
                     L"the device clock does not reach it\n", path);
     return ExitOk;
@@ -78,7 +78,7 @@ int LoadTodayItem(void)
         return ExitMissing;
     }
     wchar_t path[MAX_PATH];
-    bool havePath = ReadItemDllPath(key, path, MAX_PATH);
+    BOOL havePath = ReadItemDllPath(key, path, MAX_PATH);
     if (havePath)
         FillItemRecord(key, path);
     RegCloseKey(key);
@@ -90,25 +90,25 @@ int LoadTodayItem(void)
     return LoadItemLibrary(path);
 }
 
-bool CreateTodayItem(void)
+BOOL CreateTodayItem(void)
 {
-    Host.itemWindow = Host.initializeItem(&Host.item, Host.window);
-    Host.item.hwndCustom = Host.itemWindow;
-    if (!Host.itemWindow) {
+    Host.ItemWindow = Host.InitializeItem(&Host.Item, Host.Window);
+    Host.Item.hwndCustom = Host.ItemWindow;
+    if (!Host.ItemWindow) {
         ReportError(L"todayemu: InitializeCustomItem (ordinal 240) returned no window\n");
-        return false;
+        return FALSE;
     }
-    return true;
+    return TRUE;
 }
 
 void UnloadTodayItem(void)
 {
-    if (Host.itemWindow && IsWindow(Host.itemWindow))
-        DestroyWindow(Host.itemWindow);
-    Host.itemWindow = NULL;
-    if (Host.dll)
-        FreeLibrary(Host.dll);
-    Host.dll = NULL;
+    if (Host.ItemWindow && IsWindow(Host.ItemWindow))
+        DestroyWindow(Host.ItemWindow);
+    Host.ItemWindow = NULL;
+    if (Host.Dll)
+        FreeLibrary(Host.Dll);
+    Host.Dll = NULL;
 }
 
 // ---------------------------------------------------------------------------
@@ -118,37 +118,37 @@ void UnloadTodayItem(void)
 // value cannot push the other rows out of reach.
 static int ItemHeight(void)
 {
-    int cyp = (int)Host.item.cyp;
-    if (cyp < 0 || cyp > Host.height)
-        cyp = Host.height;
-    return Host.itemWindow ? cyp : 0;
+    int cyp = (int)Host.Item.cyp;
+    if (cyp < 0 || cyp > Host.Height)
+        cyp = Host.Height;
+    return Host.ItemWindow ? cyp : 0;
 }
 
 void LayoutRows(void)
 {
     int y = TitleBandHeight();
     for (int kind = 0; kind < HostRowCount; ++kind) {
-        Host.rows[kind].top = y;
-        Host.rows[kind].height = kind == RowItem ? ItemHeight() : BuiltInRowHeight();
-        y += Host.rows[kind].height;
+        Host.Rows[kind].Top = y;
+        Host.Rows[kind].Height = kind == RowItem ? ItemHeight() : BuiltInRowHeight();
+        y += Host.Rows[kind].Height;
     }
-    if (Host.itemWindow)
-        SetWindowPos(Host.itemWindow, NULL, 0, Host.rows[RowItem].top, Host.width,
-                     Host.rows[RowItem].height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Host.ItemWindow)
+        SetWindowPos(Host.ItemWindow, NULL, 0, Host.Rows[RowItem].Top, Host.Width,
+                     Host.Rows[RowItem].Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 static void RepaintAll(void)
 {
-    InvalidateRect(Host.window, NULL, FALSE);
-    if (Host.itemWindow)
-        InvalidateRect(Host.itemWindow, NULL, FALSE);
+    InvalidateRect(Host.Window, NULL, FALSE);
+    if (Host.ItemWindow)
+        InvalidateRect(Host.ItemWindow, NULL, FALSE);
 }
 
 void QueryItemRefresh(void)
 {
-    if (!Host.itemWindow)
+    if (!Host.ItemWindow)
         return;
-    if (!SendMessageW(Host.itemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Host.item, 0))
+    if (!SendMessageW(Host.ItemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Host.Item, 0))
         return;
     LayoutRows();
     RepaintAll();
@@ -162,40 +162,40 @@ static void InvalidateRow(int kind)
     if (kind < 0)
         return;
     if (kind == RowItem) {
-        if (Host.itemWindow)
-            InvalidateRect(Host.itemWindow, NULL, FALSE);
+        if (Host.ItemWindow)
+            InvalidateRect(Host.ItemWindow, NULL, FALSE);
         return;
     }
-    RECT rc = {0, Host.rows[kind].top, Host.width, Host.rows[kind].top + Host.rows[kind].height};
-    InvalidateRect(Host.window, &rc, FALSE);
+    RECT rc = {0, Host.Rows[kind].Top, Host.Width, Host.Rows[kind].Top + Host.Rows[kind].Height};
+    InvalidateRect(Host.Window, &rc, FALSE);
 }
 
 // Moves the selection mark; the item has already accepted it when `kind`
 // is the item's row.
 static void SetSelectedRow(int kind)
 {
-    int previous = Host.selected;
+    int previous = Host.Selected;
     if (previous == kind)
         return;
-    Host.selected = kind;
-    if (previous == RowItem && Host.itemWindow)
-        SendMessageW(Host.itemWindow, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+    Host.Selected = kind;
+    if (previous == RowItem && Host.ItemWindow)
+        SendMessageW(Host.ItemWindow, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
     InvalidateRow(previous);
     InvalidateRow(kind);
 }
 
 // Offers the selection to the item; it may refuse (result 0).
-static bool ItemAcceptsSelection(WPARAM key)
+static BOOL ItemAcceptsSelection(WPARAM key)
 {
-    if (!Host.itemWindow || Host.item.dwSelectability == 0 || Host.rows[RowItem].height == 0)
-        return false;
-    return SendMessageW(Host.itemWindow, WM_TODAYCUSTOM_RECEIVEDSELECTION, key, 0) != 0;
+    if (!Host.ItemWindow || Host.Item.dwSelectability == 0 || Host.Rows[RowItem].Height == 0)
+        return FALSE;
+    return SendMessageW(Host.ItemWindow, WM_TODAYCUSTOM_RECEIVEDSELECTION, key, 0) != 0;
 }
 
 void MoveSelection(int direction)
 {
-    int next = Host.selected < 0 ? (direction > 0 ? 0 : HostRowCount - 1)
-                                 : Host.selected + direction;
+    int next = Host.Selected < 0 ? (direction > 0 ? 0 : HostRowCount - 1)
+                                 : Host.Selected + direction;
     for (; next >= 0 && next < HostRowCount; next += direction) {
         if (next != RowItem) {
             SetSelectedRow(next);
@@ -210,13 +210,13 @@ void MoveSelection(int direction)
 
 void GiveItemSelection(WPARAM key)
 {
-    if (Host.selected != RowItem && ItemAcceptsSelection(key))
+    if (Host.Selected != RowItem && ItemAcceptsSelection(key))
         SetSelectedRow(RowItem);
 }
 
 void ItemTookSelection(HWND window)
 {
-    if (window != Host.itemWindow || Host.selected == RowItem)
+    if (window != Host.ItemWindow || Host.Selected == RowItem)
         return;
     GiveItemSelection(0);
 }
@@ -224,8 +224,8 @@ void ItemTookSelection(HWND window)
 void SelectRowAt(POINT client)
 {
     for (int kind = 0; kind < HostRowCount; ++kind) {
-        const HostRow *row = &Host.rows[kind];
-        if (kind != RowItem && client.y >= row->top && client.y < row->top + row->height) {
+        const HostRow *row = &Host.Rows[kind];
+        if (kind != RowItem && client.y >= row->Top && client.y < row->Top + row->Height) {
             SetSelectedRow(kind);
             return;
         }
@@ -234,6 +234,6 @@ void SelectRowAt(POINT client)
 
 void RunSelectedAction(void)
 {
-    if (Host.selected == RowItem && Host.itemWindow)
-        SendMessageW(Host.itemWindow, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+    if (Host.Selected == RowItem && Host.ItemWindow)
+        SendMessageW(Host.ItemWindow, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
 }

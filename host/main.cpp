@@ -54,22 +54,22 @@ void PumpMessagesFor(DWORD ms)
 
 static void TakeScreenshotAndQuit(void)
 {
-    KillTimer(Host.window, TimerScreenshot);
-    if (Host.options->suspend)
+    KillTimer(Host.Window, TimerScreenshot);
+    if (Host.Options->Suspend)
         SuspendDeviceScreenOn();
     else
         QueryItemRefresh();
-    RedrawWindow(Host.window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RedrawWindow(Host.Window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // Give the display driver a moment to put the drawing on the screen.
     PumpMessagesFor(100);
-    if (SaveScreenshot(Host.window, Host.options->screenshotPath)) {
-        Host.exitCode = ExitOk;
+    if (SaveScreenshot(Host.Window, Host.Options->ScreenshotPath)) {
+        Host.ExitCode = ExitOk;
     } else {
-        ReportError(L"todayemu: cannot write the screenshot '%ls'\n", Host.options->screenshotPath);
-        Host.exitCode = ExitFailure;
+        ReportError(L"todayemu: cannot write the screenshot '%ls'\n", Host.Options->ScreenshotPath);
+        Host.ExitCode = ExitFailure;
     }
     ResumeDevice();
-    DestroyWindow(Host.window);
+    DestroyWindow(Host.Window);
 }
 
 // ---------------------------------------------------------------------------
@@ -78,9 +78,9 @@ static void TakeScreenshotAndQuit(void)
 static void OnPaint(void)
 {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Host.window, &ps);
+    HDC dc = BeginPaint(Host.Window, &ps);
     PaintHost(dc, &ps.rcPaint);
-    EndPaint(Host.window, &ps);
+    EndPaint(Host.Window, &ps);
 }
 
 static void OnTimer(WPARAM id)
@@ -96,14 +96,14 @@ static void OnTimer(WPARAM id)
 static void OnKeyDown(WPARAM key)
 {
     // A sleeping device wakes on any key and does nothing else with it.
-    if (Host.suspended)
+    if (Host.Suspended)
         ResumeDevice();
     else if (key == VK_UP || key == VK_DOWN)
         MoveSelection(key == VK_UP ? -1 : 1);
     else if (key == VK_RETURN)
         RunSelectedAction();
     else if (key == VK_ESCAPE)
-        DestroyWindow(Host.window);
+        DestroyWindow(Host.Window);
     else if (key == 'M' || key == VK_APPS || key == VK_F10)
         ShowDeviceMenu(POINT{0, TitleBandHeight()});
     else
@@ -121,15 +121,15 @@ static void OnRightButton(LPARAM lParam)
     POINT point = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
     if (point.y >= TitleBandHeight())
         return;
-    ClientToScreen(Host.window, &point);
+    ClientToScreen(Host.Window, &point);
     ShowDeviceMenu(point);
 }
 
 // The host keeps the keyboard: the item window never holds the focus.
 static void OnActivate(WPARAM wParam)
 {
-    if (LOWORD(wParam) != WA_INACTIVE && !Host.overlay)
-        SetFocus(Host.window);
+    if (LOWORD(wParam) != WA_INACTIVE && !Host.Overlay)
+        SetFocus(Host.Window);
 }
 
 static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -176,30 +176,30 @@ static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
     }
 }
 
-static bool CreateHostWindow(void)
+static BOOL CreateHostWindow(void)
 {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = HostWindowProc;
-    wc.hInstance = Host.instance;
+    wc.hInstance = Host.Instance;
     wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
     wc.lpszClassName = HostClass;
     if (!RegisterClassW(&wc))
-        return false;
-    Host.width = GetSystemMetrics(SM_CXSCREEN);
-    Host.height = GetSystemMetrics(SM_CYSCREEN);
-    Host.window = CreateWindowExW(0, HostClass, L"Today", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
-                                  Host.width, Host.height, NULL, NULL, Host.instance, NULL);
-    return Host.window != NULL;
+        return FALSE;
+    Host.Width = GetSystemMetrics(SM_CXSCREEN);
+    Host.Height = GetSystemMetrics(SM_CYSCREEN);
+    Host.Window = CreateWindowExW(0, HostClass, L"Today", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                                  Host.Width, Host.Height, NULL, NULL, Host.Instance, NULL);
+    return Host.Window != NULL;
 }
 
 // Keys typed while the item window somehow holds the focus still belong to
 // the host (the Today screen navigates, the item never reads keys).
 static void RouteKeysToHost(MSG *msg)
 {
-    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST || !Host.itemWindow)
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST || !Host.ItemWindow)
         return;
-    if (msg->hwnd == Host.itemWindow || IsChild(Host.itemWindow, msg->hwnd))
-        msg->hwnd = Host.window;
+    if (msg->hwnd == Host.ItemWindow || IsChild(Host.ItemWindow, msg->hwnd))
+        msg->hwnd = Host.Window;
 }
 
 static void RunMessageLoop(void)
@@ -212,52 +212,52 @@ static void RunMessageLoop(void)
     }
 }
 
-// Builds the screen around the loaded item; false when a window is
+// Builds the screen around the loaded item; FALSE when a window is
 // missing.
-static bool StartScreen(void)
+static BOOL StartScreen(void)
 {
     CreateScreenResources();
     if (!CreateHostWindow()) {
         ReportError(L"todayemu: cannot create the Today screen window\n");
-        return false;
+        return FALSE;
     }
     BuildWallpaper();
     LayoutRows();
     if (!CreateTodayItem())
-        return false;
+        return FALSE;
     QueryItemRefresh();
     LayoutRows();
-    ShowWindow(Host.window, SW_SHOW);
-    SetForegroundWindow(Host.window);
-    SetFocus(Host.window);
-    UpdateWindow(Host.window);
-    SetTimer(Host.window, TimerRefresh, RefreshPeriodMs, NULL);
-    if (Host.options->select)
+    ShowWindow(Host.Window, SW_SHOW);
+    SetForegroundWindow(Host.Window);
+    SetFocus(Host.Window);
+    UpdateWindow(Host.Window);
+    SetTimer(Host.Window, TimerRefresh, RefreshPeriodMs, NULL);
+    if (Host.Options->Select)
         GiveItemSelection(VK_DOWN);
-    if (Host.options->screenshotPath)
-        SetTimer(Host.window, TimerScreenshot, Host.options->afterMs, NULL);
-    return true;
+    if (Host.Options->ScreenshotPath)
+        SetTimer(Host.Window, TimerScreenshot, Host.Options->AfterMs, NULL);
+    return TRUE;
 }
 
 static int RunEmulator(HINSTANCE instance, const HostOptions *options)
 {
-    Host.instance = instance;
-    Host.options = options;
-    Host.selected = -1;
-    Host.exitCode = ExitOk;
-    if (options->hasTime)
-        SetDeviceClock(&options->time, options->tick);
+    Host.Instance = instance;
+    Host.Options = options;
+    Host.Selected = -1;
+    Host.ExitCode = ExitOk;
+    if (options->HasTime)
+        SetDeviceClock(&options->Time, options->Tick);
     ApplyStartupDevice(options);
     int result = LoadTodayItem();
     if (result == ExitOk) {
         if (StartScreen())
             RunMessageLoop();
         else
-            Host.exitCode = ExitFailure;
-        result = Host.exitCode;
+            Host.ExitCode = ExitFailure;
+        result = Host.ExitCode;
     }
-    if (Host.window && IsWindow(Host.window))
-        DestroyWindow(Host.window);
+    if (Host.Window && IsWindow(Host.Window))
+        DestroyWindow(Host.Window);
     UnloadTodayItem();
     DestroyScreenResources();
     RestoreDevice();
@@ -269,11 +269,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     int argc = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     HostOptions options;
-    if (!argv || !ParseCommandLine(argc, argv, &options)) {
-        PrintUsage();
+    // A refused command line has already said why in one line.
+    if (!argv || !ParseCommandLine(argc, argv, &options))
         return ExitMissing;
-    }
-    if (options.help) {
+    if (options.Help) {
         PrintUsage();
         return ExitOk;
     }

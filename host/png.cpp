@@ -50,17 +50,17 @@ static HRESULT EncodeToStream(IWICImagingFactory *factory, IWICStream *stream, i
     return hr;
 }
 
-bool WritePngBgra(const wchar_t *path, int width, int height, const BYTE *pixels, int stride)
+BOOL WritePngBgra(const wchar_t *path, int width, int height, const BYTE *pixels, int stride)
 {
     if (width <= 0 || height <= 0 || !pixels)
-        return false;
+        return FALSE;
     IWICImagingFactory *factory = NULL;
     IWICStream *stream = NULL;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, NULL, CLSCTX_INPROC_SERVER,
                                   IID_IWICImagingFactory, (void **)&factory);
     if (SUCCEEDED(hr))
         hr = factory->CreateStream(&stream);
-    bool opened = false;
+    BOOL opened = FALSE;
     if (SUCCEEDED(hr)) {
         hr = stream->InitializeFromFilename(path, GENERIC_WRITE);
         opened = SUCCEEDED(hr);

@@ -5,6 +5,7 @@
 #include "todayemu.h"
 
 #include <math.h>
+#include <stdio.h>
 
 // Theme: white text, a blue highlight bar with white text on it.
 static const COLORREF ThemeText = RGB(0xFF, 0xFF, 0xFF);
@@ -15,7 +16,7 @@ static const COLORREF BandLineColor = RGB(0x3A, 0x6E, 0xB4);
 
 int ScaleToDpi(int pixels96)
 {
-    return MulDiv(pixels96, Host.dpi, 96);
+    return MulDiv(pixels96, Host.Dpi, 96);
 }
 
 int TitleBandHeight(void)
@@ -36,7 +37,7 @@ int BuiltInRowHeight(void)
 static HFONT CreateUiFont(int points, int weight)
 {
     LOGFONTW lf = {};
-    lf.lfHeight = -MulDiv(points, Host.dpi, 72);
+    lf.lfHeight = -MulDiv(points, Host.Dpi, 72);
     lf.lfWeight = weight;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = ANTIALIASED_QUALITY;
@@ -47,38 +48,38 @@ static HFONT CreateUiFont(int points, int weight)
 void CreateScreenResources(void)
 {
     HDC screen = GetDC(NULL);
-    Host.dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    Host.Dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen)
         ReleaseDC(NULL, screen);
-    if (Host.dpi <= 0)
-        Host.dpi = 96;
-    Host.textFont = CreateUiFont(8, FW_NORMAL);
-    Host.titleFont = CreateUiFont(9, FW_BOLD);
-    Host.wallpaperDC = CreateCompatibleDC(NULL);
+    if (Host.Dpi <= 0)
+        Host.Dpi = 96;
+    Host.TextFont = CreateUiFont(8, FW_NORMAL);
+    Host.TitleFont = CreateUiFont(9, FW_BOLD);
+    Host.WallpaperDC = CreateCompatibleDC(NULL);
 }
 
 static void FreeWallpaperBitmap(void)
 {
-    if (!Host.wallpaper)
+    if (!Host.Wallpaper)
         return;
-    SelectObject(Host.wallpaperDC, Host.wallpaperPrevious);
-    DeleteObject(Host.wallpaper);
-    Host.wallpaper = NULL;
-    Host.wallpaperPrevious = NULL;
+    SelectObject(Host.WallpaperDC, Host.WallpaperPrevious);
+    DeleteObject(Host.Wallpaper);
+    Host.Wallpaper = NULL;
+    Host.WallpaperPrevious = NULL;
 }
 
 void DestroyScreenResources(void)
 {
     FreeWallpaperBitmap();
-    if (Host.wallpaperDC)
-        DeleteDC(Host.wallpaperDC);
-    if (Host.textFont)
-        DeleteObject(Host.textFont);
-    if (Host.titleFont)
-        DeleteObject(Host.titleFont);
-    Host.wallpaperDC = NULL;
-    Host.textFont = NULL;
-    Host.titleFont = NULL;
+    if (Host.WallpaperDC)
+        DeleteDC(Host.WallpaperDC);
+    if (Host.TextFont)
+        DeleteObject(Host.TextFont);
+    if (Host.TitleFont)
+        DeleteObject(Host.TitleFont);
+    Host.WallpaperDC = NULL;
+    Host.TextFont = NULL;
+    Host.TitleFont = NULL;
 }
 
 // ---------------------------------------------------------------------------
@@ -87,12 +88,12 @@ void DestroyScreenResources(void)
 // and scales with the screen (shapes are sized by the shorter side).
 
 struct Rgb {
-    double r, g, b;
+    double R, G, B;
 };
 
 static Rgb Mix(Rgb a, Rgb b, double t)
 {
-    return Rgb{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+    return Rgb{a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t};
 }
 
 static double Clamp01(double v)
@@ -139,22 +140,22 @@ void BuildWallpaper(void)
     FreeWallpaperBitmap();
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = Host.width;
-    bmi.bmiHeader.biHeight = -Host.height;   // top-down
+    bmi.bmiHeader.biWidth = Host.Width;
+    bmi.bmiHeader.biHeight = -Host.Height;   // top-down
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void *bits = NULL;
-    Host.wallpaper = CreateDIBSection(Host.wallpaperDC, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
-    if (!Host.wallpaper)
+    Host.Wallpaper = CreateDIBSection(Host.WallpaperDC, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
+    if (!Host.Wallpaper)
         return;
     DWORD *pixel = (DWORD *)bits;
-    for (int y = 0; y < Host.height; ++y)
-        for (int x = 0; x < Host.width; ++x) {
-            Rgb c = WallpaperPixel(x, y, Host.width, Host.height);
-            *pixel++ = ((DWORD)lround(c.r) << 16) | ((DWORD)lround(c.g) << 8) | (DWORD)lround(c.b);
+    for (int y = 0; y < Host.Height; ++y)
+        for (int x = 0; x < Host.Width; ++x) {
+            Rgb c = WallpaperPixel(x, y, Host.Width, Host.Height);
+            *pixel++ = ((DWORD)lround(c.R) << 16) | ((DWORD)lround(c.G) << 8) | (DWORD)lround(c.B);
         }
-    Host.wallpaperPrevious = (HBITMAP)SelectObject(Host.wallpaperDC, Host.wallpaper);
+    Host.WallpaperPrevious = (HBITMAP)SelectObject(Host.WallpaperDC, Host.Wallpaper);
 }
 
 // ---------------------------------------------------------------------------
@@ -180,9 +181,9 @@ LRESULT DrawWatermark(const TODAYDRAWWATERMARKINFO *info)
     // wallpaper is laid out in the host's.
     POINT origin = {info->rc.left, info->rc.top};
     if (info->hwnd)
-        MapWindowPoints(info->hwnd, Host.window, &origin, 1);
+        MapWindowPoints(info->hwnd, Host.Window, &origin, 1);
     BitBlt(info->hdc, info->rc.left, info->rc.top, info->rc.right - info->rc.left,
-           info->rc.bottom - info->rc.top, Host.wallpaperDC, origin.x, origin.y, SRCCOPY);
+           info->rc.bottom - info->rc.top, Host.WallpaperDC, origin.x, origin.y, SRCCOPY);
     return TRUE;
 }
 
@@ -221,42 +222,72 @@ static void DrawStartLogo(HDC dc, int x, int y, int size)
     }
 }
 
+// Width of `text` in `font`.
+static int TextWidth(HDC dc, HFONT font, const wchar_t *text)
+{
+    HFONT previousFont = (HFONT)SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+    SelectObject(dc, previousFont);
+    return size.cx;
+}
+
+// The title band's clock: the date and the time when both fit between
+// "Start" and the right margin, else the time alone (a narrow screen in a
+// locale with long dates).
+static void TitleClockText(HDC dc, int room, wchar_t *text, int capacity)
+{
+    SYSTEMTIME now;
+    DeviceLocalTime(&now);
+    wchar_t date[64] = L"", time[32] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, NULL, date, 64);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, NULL, time, 32);
+    _snwprintf(text, capacity, L"%ls  %ls", date, time);
+    text[capacity - 1] = 0;
+    if (TextWidth(dc, Host.TextFont, text) > room)
+        lstrcpynW(text, time, capacity);
+}
+
+// "Start" at the left, the clock flush right; each is measured, so neither
+// is drawn over the other. The texts are not clipped to their measure: the
+// bitmap "1" of the device's Tahoma puts its foot a pixel past its advance
+// (no ABC width says so), and that pixel falls in the margin.
 static void DrawTitleBand(HDC dc)
 {
-    RECT band = {0, 0, Host.width, TitleBandHeight()};
+    RECT band = {0, 0, Host.Width, TitleBandHeight()};
     FillSolid(dc, &band, BandColor);
-    RECT line = {0, band.bottom - ScaleToDpi(2), Host.width, band.bottom};
+    RECT line = {0, band.bottom - ScaleToDpi(2), Host.Width, band.bottom};
     FillSolid(dc, &line, BandLineColor);
     int logo = ScaleToDpi(14);
     int margin = ScaleToDpi(5);
     DrawStartLogo(dc, margin, (band.bottom - logo) / 2 - ScaleToDpi(1), logo);
-    RECT text = {margin * 2 + logo, 0, Host.width - margin, line.top};
-    DrawLabel(dc, Host.titleFont, ThemeText, L"Start", &text, DT_LEFT);
-    SYSTEMTIME now;
-    DeviceLocalTime(&now);
-    wchar_t date[64] = L"", time[32] = L"", both[100];
-    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, NULL, date, 64);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, NULL, time, 32);
-    wsprintfW(both, L"%s  %s", date, time);
-    DrawLabel(dc, Host.textFont, ThemeText, both, &text, DT_RIGHT);
+    int startLeft = margin * 2 + logo;
+    int startRight = startLeft + TextWidth(dc, Host.TitleFont, L"Start");
+    RECT start = {startLeft, 0, startRight, line.top};
+    DrawLabel(dc, Host.TitleFont, ThemeText, L"Start", &start, DT_LEFT | DT_NOCLIP);
+    wchar_t clock[100];
+    TitleClockText(dc, Host.Width - margin - startRight - margin * 2, clock, 100);
+    RECT right = {Host.Width - margin - TextWidth(dc, Host.TextFont, clock), 0, Host.Width - margin,
+                  line.top};
+    DrawLabel(dc, Host.TextFont, ThemeText, clock, &right, DT_LEFT | DT_NOCLIP);
 }
 
 void InvalidateTitleBand(void)
 {
-    RECT band = {0, 0, Host.width, TitleBandHeight()};
-    InvalidateRect(Host.window, &band, FALSE);
+    RECT band = {0, 0, Host.Width, TitleBandHeight()};
+    InvalidateRect(Host.Window, &band, FALSE);
 }
 
 static void DrawSoftkeyBar(HDC dc)
 {
-    RECT bar = {0, Host.height - SoftkeyBarHeight(), Host.width, Host.height};
+    RECT bar = {0, Host.Height - SoftkeyBarHeight(), Host.Width, Host.Height};
     FillSolid(dc, &bar, BandColor);
-    RECT line = {0, bar.top, Host.width, bar.top + ScaleToDpi(1)};
+    RECT line = {0, bar.top, Host.Width, bar.top + ScaleToDpi(1)};
     FillSolid(dc, &line, BandLineColor);
-    RECT left = {0, bar.top, Host.width / 2, bar.bottom};
-    RECT right = {Host.width / 2, bar.top, Host.width, bar.bottom};
-    DrawLabel(dc, Host.titleFont, ThemeText, L"Calendar", &left, DT_CENTER);
-    DrawLabel(dc, Host.titleFont, ThemeText, L"Contacts", &right, DT_CENTER);
+    RECT left = {0, bar.top, Host.Width / 2, bar.bottom};
+    RECT right = {Host.Width / 2, bar.top, Host.Width, bar.bottom};
+    DrawLabel(dc, Host.TitleFont, ThemeText, L"Calendar", &left, DT_CENTER);
+    DrawLabel(dc, Host.TitleFont, ThemeText, L"Contacts", &right, DT_CENTER);
 }
 
 // Row icons, drawn with a pen and brush of the text colour in a square of
@@ -301,23 +332,23 @@ static const wchar_t *RowText(int kind)
 
 static void DrawBuiltInRow(HDC dc, int kind)
 {
-    const HostRow *row = &Host.rows[kind];
-    RECT rc = {0, row->top, Host.width, row->top + row->height};
-    bool selected = Host.selected == kind;
+    const HostRow *row = &Host.Rows[kind];
+    RECT rc = {0, row->Top, Host.Width, row->Top + row->Height};
+    BOOL selected = Host.Selected == kind;
     if (selected)
         FillSolid(dc, &rc, ThemeHighlight);
     COLORREF colour = selected ? ThemeHighlightedText : ThemeText;
     int icon = ScaleToDpi(14);
     int margin = ScaleToDpi(6);
-    DrawRowIcon(dc, kind, margin, rc.top + (row->height - icon) / 2, icon, colour);
-    RECT text = {margin * 2 + icon, rc.top, Host.width - margin, rc.bottom};
-    DrawLabel(dc, kind == RowOwner ? Host.titleFont : Host.textFont, colour, RowText(kind), &text,
+    DrawRowIcon(dc, kind, margin, rc.top + (row->Height - icon) / 2, icon, colour);
+    RECT text = {margin * 2 + icon, rc.top, Host.Width - margin, rc.bottom};
+    DrawLabel(dc, kind == RowOwner ? Host.TitleFont : Host.TextFont, colour, RowText(kind), &text,
              DT_LEFT | DT_END_ELLIPSIS);
 }
 
 static void ComposeScreen(HDC dc)
 {
-    BitBlt(dc, 0, 0, Host.width, Host.height, Host.wallpaperDC, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, Host.Width, Host.Height, Host.WallpaperDC, 0, 0, SRCCOPY);
     DrawTitleBand(dc);
     for (int kind = 0; kind < HostRowCount; ++kind)
         if (kind != RowItem)
@@ -330,7 +361,7 @@ void PaintHost(HDC dc, const RECT *update)
     // Composed off-screen, then copied: no flicker under the item window,
     // which the host's clip-children style leaves alone.
     HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, Host.width, Host.height);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, Host.Width, Host.Height);
     HBITMAP previousBitmap = (HBITMAP)SelectObject(memory, bitmap);
     ComposeScreen(memory);
     BitBlt(dc, update->left, update->top, update->right - update->left,

@@ -18,67 +18,67 @@ enum {
 enum HostRowKind { RowOwner, RowItem, RowAppointments, RowMessages, HostRowCount };
 
 struct HostRow {
-    int top;      // client y
-    int height;
+    int Top;      // client y
+    int Height;
 };
 
 // An alarm the command line sets: alarm N of the system clock.
 struct AlarmRequest {
-    bool given;
-    bool on;
-    bool hasDays;
-    BYTE days;        // bit 0 Monday .. bit 6 Sunday
-    bool hasTime;
-    WORD minutes;     // after midnight
+    BOOL Given;
+    BOOL On;
+    BOOL HasDays;
+    BYTE Days;        // bit 0 Monday .. bit 6 Sunday
+    BOOL HasTime;
+    WORD Minutes;     // after midnight
 };
 
 // What the command line asked for (cmdline.cpp).
 struct HostOptions {
-    const wchar_t *screenshotPath;   // headless: write a PNG and exit
-    int afterMs;                     // screenshot delay after start-up
-    bool select;                     // give the item the selection
-    bool suspend;                    // suspend the device before the shot
-    bool rotate;                     // start in the other orientation
-    bool keep;                       // leave the device changes in place at exit
-    bool help;
-    bool hasTime;                    // device clock set
-    SYSTEMTIME time;
-    bool tick;                       // device clock runs on from `time`
-    bool hasPhoneStatus;
-    DWORD phoneStatus;
-    const wchar_t *operatorName;     // null: leave the operator name alone
-    DWORD fontSize;                  // hundredths of a point, 0: leave
-    int localeSet;                   // index into the locale sets, -1: leave
-    AlarmRequest alarms[3];
+    const wchar_t *ScreenshotPath;   // headless: write a PNG and exit
+    int AfterMs;                     // screenshot delay after start-up
+    BOOL Select;                     // give the item the selection
+    BOOL Suspend;                    // suspend the device before the shot
+    BOOL Rotate;                     // start in the other orientation
+    BOOL Keep;                       // leave the device changes in place at exit
+    BOOL Help;
+    BOOL HasTime;                    // device clock set
+    SYSTEMTIME Time;
+    BOOL Tick;                       // device clock runs on from `Time`
+    BOOL HasPhoneStatus;
+    DWORD PhoneStatus;
+    const wchar_t *OperatorName;     // null: leave the operator name alone
+    DWORD FontSize;                  // hundredths of a point, 0: leave
+    int LocaleSet;                   // index into the locale sets, -1: leave
+    AlarmRequest Alarms[3];
 };
 
 struct TodayHost {
-    HINSTANCE instance;
-    HWND window;                     // the Today screen (main.cpp)
-    HWND overlay;                    // dark screen while suspended (device.cpp)
-    int width, height;               // screen size = client size (main.cpp)
-    int dpi;                         // LOGPIXELSY of the screen (screen.cpp)
+    HINSTANCE Instance;
+    HWND Window;                     // the Today screen (main.cpp)
+    HWND Overlay;                    // dark screen while suspended (device.cpp)
+    int Width, Height;               // screen size = client size (main.cpp)
+    int Dpi;                         // LOGPIXELSY of the screen (screen.cpp)
     // The item (items.cpp).
-    HMODULE dll;
-    PFNCUSTOMINITIALIZEITEM initializeItem;
-    PFNCUSTOMOPTIONSDLGPROC optionsProc;
-    TODAYLISTITEM item;
-    HWND itemWindow;
-    HostRow rows[HostRowCount];
-    int selected;                    // row index, -1 for none
+    HMODULE Dll;
+    PFNCUSTOMINITIALIZEITEM InitializeItem;
+    PFNCUSTOMOPTIONSDLGPROC OptionsProc;
+    TODAYLISTITEM Item;
+    HWND ItemWindow;
+    HostRow Rows[HostRowCount];
+    int Selected;                    // row index, -1 for none
     // Screen resources (screen.cpp).
-    HDC wallpaperDC;
-    HBITMAP wallpaper;
-    HBITMAP wallpaperPrevious;
-    HFONT textFont;
-    HFONT titleFont;
+    HDC WallpaperDC;
+    HBITMAP Wallpaper;
+    HBITMAP WallpaperPrevious;
+    HFONT TextFont;
+    HFONT TitleFont;
     // Device (device.cpp).
-    UINT uiMetricMessage;
-    bool suspended;
-    int phoneChoice;                 // last phone state picked from the menu
+    UINT UiMetricMessage;
+    BOOL Suspended;
+    int PhoneChoice;                 // last phone state picked from the menu
     // Headless run (main.cpp).
-    const HostOptions *options;
-    int exitCode;
+    const HostOptions *Options;
+    int ExitCode;
 };
 
 extern TodayHost Host;
@@ -105,7 +105,7 @@ void ReportError(const wchar_t *format, ...);
 void PumpMessagesFor(DWORD ms);
 
 // cmdline.cpp
-bool ParseCommandLine(int argc, wchar_t **argv, HostOptions *options);
+BOOL ParseCommandLine(int argc, wchar_t **argv, HostOptions *options);
 void PrintUsage(void);
 
 // screen.cpp
@@ -123,7 +123,7 @@ void InvalidateTitleBand(void);
 
 // items.cpp
 int LoadTodayItem(void);
-bool CreateTodayItem(void);
+BOOL CreateTodayItem(void);
 void UnloadTodayItem(void);
 void QueryItemRefresh(void);
 void LayoutRows(void);
@@ -138,16 +138,16 @@ void ApplyStartupDevice(const HostOptions *options);
 void RestoreDevice(void);
 void ShowDeviceMenu(POINT screen);
 void RunDeviceCommand(int command);
-bool HandleDeviceKey(WPARAM key);
+BOOL HandleDeviceKey(WPARAM key);
 void ScreenSizeChanged(void);
 void SuspendDevice(void);
 void SuspendDeviceScreenOn(void);
 void ResumeDevice(void);
 
 // clock.cpp
-void SetDeviceClock(const SYSTEMTIME *time, bool ticking);
+void SetDeviceClock(const SYSTEMTIME *time, BOOL ticking);
 void DeviceLocalTime(SYSTEMTIME *time);
-bool InstallDeviceClock(HMODULE module);
+BOOL InstallDeviceClock(HMODULE module);
 
 // capture.cpp
-bool SaveScreenshot(HWND window, const wchar_t *path);
+BOOL SaveScreenshot(HWND window, const wchar_t *path);

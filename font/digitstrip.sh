@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Draws the ten digits of QZL.ttf at the clock's 96 and 192 dpi hour heights.
+#
+#   font/digitstrip.sh BUILD_DIR OUT.png [FONT.ttf]
+#
+# FONT defaults to the build's QZL.ttf. DISPLAY is not needed: the strip is
+# drawn into memory. Any device of the build will do to run it.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$1" && pwd)
+out=$2
+font=${3:-$build/font/QZL.ttf}
+winpath() {
+  local path
+  path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+  printf 'Z:%s' "${path//\//\\}"
+}
+mkdir -p "$(dirname "$out")"
+QZL_PREFIX="$build/devices/qvga96" "$here/../tools/wine-run.sh" \
+  "$build/bin/digitstrip.exe" "$(winpath "$font")" "$(winpath "$out")"
+echo "$out"

@@ -1,0 +1,7 @@
+# The Today-screen emulator as a program: its command line.
+qzl_add_test(dll host_cmdline SOURCES host_cmdline.cpp)
+add_dependencies(host_cmdline todayemu)
+
+# The emulated devices' fonts.
+qzl_add_test(dll device_fonts SOURCES device_fonts.cpp
+  PROFILES qvga96 qvga96-nofont qvga96-de square128 square128-nofont vga192 vga192-nofont)

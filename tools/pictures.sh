@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Regenerates every picture in the README: the Today screenshots, the
+# options pages at 96 and 192 dpi, and the digit strip of QZL.ttf.
+#
+#   tools/pictures.sh [BUILD_DIR]
+#
+# Run after a build (devices included); starts an X display if none.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+run() {
+  "$root/host/screenshots.sh" "$build" "$root/docs/screenshots"
+  for profile in qvga96 vga192; do
+    QZL_PREFIX="$build/devices/$profile" "$root/tools/wine-run.sh" \
+      "$build/bin/options_shots.exe" "$(winpath "$root/docs/options")"
+  done
+  "$root/font/digitstrip.sh" "$build" "$root/docs/digits/digits-after.png"
+}
+export -f run winpath; export root build
+"$root/tools/with-display.sh" bash -c run
