@@ -9,6 +9,7 @@
 #include "testlib.h"
 #include "itemdll.h"
 #include "fakehost.h"
+#include "usage.h"
 #include "callcount.h"
 #include "iat.h"
 #include "reference.h"
@@ -71,6 +72,12 @@ void ReferencePaintStep()
     UpdateWindow(ReferencePaint.Window);
 }
 
+void FloorPaintStep()
+{
+    InvalidateRect(ReferencePaint.FloorWindow, NULL, FALSE);
+    UpdateWindow(ReferencePaint.FloorWindow);
+}
+
 // A height that differs from the last one seen marks the cells dirty
 // without resizing the window.
 void RebuildPaint()
@@ -91,17 +98,23 @@ void ReferenceRebuildStep()
     RunReferenceRebuild(FakeHost.Window, Bench.Item);
 }
 
-// Interleaved rounds, so that drift of the machine affects both sides alike.
-void MeasurePair(const char *name, BenchStep item, BenchStep reference, double *itemTime, double *referenceTime)
+struct Measure {
+    const char *Name;
+    BenchStep Step;
+    double Rounds[16];
+    double Median;
+};
+
+// Interleaved rounds, so that drift of the machine affects every side alike.
+void MeasureInterleaved(Measure *measures, int count)
 {
-    double a[16], b[16];
-    for (int round = 0; round < Bench.Rounds; round++) {
-        a[round] = MicrosecondsPerStep(item, Bench.Iterations);
-        b[round] = MicrosecondsPerStep(reference, Bench.Iterations);
+    for (int round = 0; round < Bench.Rounds; round++)
+        for (int i = 0; i < count; i++)
+            measures[i].Rounds[round] = MicrosecondsPerStep(measures[i].Step, Bench.Iterations);
+    for (int i = 0; i < count; i++) {
+        measures[i].Median = Median(measures[i].Rounds, Bench.Rounds);
+        printf("RESULT %s %.2f\n", measures[i].Name, measures[i].Median);
     }
-    *itemTime = Median(a, Bench.Rounds);
-    *referenceTime = Median(b, Bench.Rounds);
-    printf("RESULT %s_us %.2f\nRESULT %s_reference_us %.2f\n", name, *itemTime, name, *referenceTime);
 }
 
 HDC WINAPI CountingBeginPaint(HWND window, PAINTSTRUCT *ps)
@@ -164,6 +177,37 @@ void CountCallsPerEvent()
     printf("RESULT quiet_query_rebuild_calls %lld\n", ImportCalls("CreateDIBSection") + ImportCalls("AlphaBlend"));
 }
 
+// What loading the item and painting it in both selection states leaves
+// held, against the same process before the load.
+struct Holdings {
+    int GdiObjects;
+    SIZE_T PrivateBytes;
+    SIZE_T BitmapBytes;
+};
+
+Holdings Held()
+{
+    Holdings held = {CountGdiObjects(), PrivateBytes(), BitmapBytes()};
+    return held;
+}
+
+void PrintHoldings(const Holdings &before, const Holdings &after)
+{
+    printf("RESULT item_gdi_objects %d\n", after.GdiObjects - before.GdiObjects);
+    printf("RESULT item_private_bytes %lld\n", (long long)after.PrivateBytes - (long long)before.PrivateBytes);
+    printf("RESULT item_bitmap_bytes %lld\n", (long long)after.BitmapBytes - (long long)before.BitmapBytes);
+}
+
+void PaintBothStates()
+{
+    SendMessageW(Bench.Item, WM_TODAYCUSTOM_RECEIVEDSELECTION, 0, 0);
+    InvalidateRect(Bench.Item, NULL, FALSE);
+    UpdateWindow(Bench.Item);
+    SendMessageW(Bench.Item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+    InvalidateRect(Bench.Item, NULL, FALSE);
+    UpdateWindow(Bench.Item);
+}
+
 void PrintDllSize(const WCHAR *path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -178,6 +222,8 @@ int main(int argc, char **argv)
     Bench.Rounds = 7;
     Bench.Iterations = argc > 1 ? atoi(argv[1]) : 300;
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    HWND host = CreateFakeHost();
+    Holdings before = Held();
     WCHAR path[MAX_PATH] = {};
     Bench.Dll = LoadItemDll(path);
     if (!Bench.Dll) {
@@ -185,7 +231,6 @@ int main(int argc, char **argv)
         return 2;
     }
     PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(Bench.Dll);
-    HWND host = CreateFakeHost();
     Bench.Record.tlit = tlitCustom;
     Bench.Item = initialize(&Bench.Record, host);
     SendMessageW(Bench.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Bench.Record, 0);
@@ -194,6 +239,8 @@ int main(int argc, char **argv)
     Bench.AltHeight = Bench.Height;
     SetWindowPos(Bench.Item, NULL, 0, 40, Bench.Width, Bench.Height, SWP_NOZORDER | SWP_NOACTIVATE);
     UpdateWindow(Bench.Item);
+    PaintBothStates();
+    PrintHoldings(before, Held());
     printf("RESULT width %d\nRESULT height %d\n", Bench.Width, Bench.Height);
 
     BOOL privateFace = GetFileAttributesW(L"C:\\Program Files\\Quartzel\\QZL.ttf") != INVALID_FILE_ATTRIBUTES;
@@ -201,13 +248,18 @@ int main(int argc, char **argv)
     CreateReferenceRebuild(Bench.Item, Bench.Width, Bench.Height);
     for (int i = 0; i < 20; i++) {
         OrdinaryPaint();
+        FloorPaintStep();
         ReferencePaintStep();
     }
 
-    double paint, paintReference, rebuildPaint, rebuildReference;
-    MeasurePair("ordinary_paint", OrdinaryPaint, ReferencePaintStep, &paint, &paintReference);
-    MeasurePair("rebuild_paint", RebuildPaint, ReferenceRebuildStep, &rebuildPaint, &rebuildReference);
-    printf("RESULT rebuild_us %.2f\n", rebuildPaint - paint);
+    Measure paints[] = {{"ordinary_paint_us", OrdinaryPaint, {}, 0},
+                        {"ordinary_paint_floor_us", FloorPaintStep, {}, 0},
+                        {"ordinary_paint_reference_us", ReferencePaintStep, {}, 0}};
+    MeasureInterleaved(paints, ARRAYSIZE(paints));
+    Measure rebuilds[] = {{"rebuild_paint_us", RebuildPaint, {}, 0},
+                          {"rebuild_paint_reference_us", ReferenceRebuildStep, {}, 0}};
+    MeasureInterleaved(rebuilds, ARRAYSIZE(rebuilds));
+    printf("RESULT rebuild_us %.2f\n", rebuilds[0].Median - paints[0].Median);
 
     CountCallsPerEvent();
     PrintDllSize(path);

@@ -31,13 +31,16 @@ def main():
     out("")
     out("| Measure | QVGA 240x320@96 | VGA 480x640@192 | Target |")
     out("|---|---|---|---|")
-    for name, label, target in (
-        ("ordinary_paint", "Ordinary timer repaint vs reference paint", "≤ 1.3×"),
+    for reference, label, target in (
+        ("ordinary_paint_floor_us", "Ordinary timer repaint vs floor paint (compose DC and bitmap kept)", "≤ 1.15×"),
+        ("ordinary_paint_reference_us", "Ordinary timer repaint vs reference paint (compose bitmap made per paint)",
+         "≤ 1.3×"),
     ):
-        q = ratio(qvga[name + "_us"], qvga[name + "_reference_us"])
-        v = ratio(vga[name + "_us"], vga[name + "_reference_us"])
-        out(f"| {label} | {q:.2f}× ({qvga[name + '_us']:.0f} µs vs {qvga[name + '_reference_us']:.0f} µs) "
-            f"| {v:.2f}× ({vga[name + '_us']:.0f} µs vs {vga[name + '_reference_us']:.0f} µs) | {target} |")
+        cells = []
+        for values in (qvga, vga):
+            cells.append(f"{ratio(values['ordinary_paint_us'], values[reference]):.2f}× "
+                         f"({values['ordinary_paint_us']:.0f} µs vs {values[reference]:.0f} µs)")
+        out(f"| {label} | {cells[0]} | {cells[1]} | {target} |")
     q = ratio(qvga["rebuild_us"], qvga["rebuild_paint_reference_us"])
     v = ratio(vga["rebuild_us"], vga["rebuild_paint_reference_us"])
     out(f"| Background rebuild vs fill + 2 AlphaBlend + watermark | {q:.2f}× ({qvga['rebuild_us']:.0f} µs vs "
@@ -50,6 +53,20 @@ def main():
         f"{vga['width']:.0f}×{vga['height']:.0f} ({pixels:.2f}× the pixels) | |")
     out(f"| Growth QVGA → VGA: ordinary paint | | {paint_growth:.2f}× (pixels {pixels:.2f}×) | ≤ pixel growth |")
     out(f"| Growth QVGA → VGA: background rebuild | | {rebuild_growth:.2f}× (pixels {pixels:.2f}×) | ≤ pixel growth |")
+    out("")
+    out("## What the item holds")
+    out("")
+    out("Measured in the benchmark process: after loading the DLL, creating the item and painting it selected and "
+        "not selected, against the same process before the load.")
+    out("")
+    out("| Held | QVGA | VGA |")
+    out("|---|---|---|")
+    for key, label, scale, unit in (
+        ("item_gdi_objects", "GDI objects (4 fonts, 4 memory DCs, 4 bitmaps)", 1, ""),
+        ("item_bitmap_bytes", "Bytes in the item's bitmaps (cells, two backgrounds, compose)", 1024, " KiB"),
+        ("item_private_bytes", "Private bytes committed by load, item and paints", 1024, " KiB"),
+    ):
+        out(f"| {label} | {qvga.get(key, float('nan')) / scale:.0f}{unit} | {vga.get(key, float('nan')) / scale:.0f}{unit} |")
     out("")
     out("## Calls per event")
     out("")

@@ -6,6 +6,7 @@
 #include "testlib.h"
 #include "itemdll.h"
 #include "iat.h"
+#include "usage.h"
 #include "todaycmn.h"
 #include <initializer_list>
 
@@ -33,7 +34,7 @@ struct PaintTestRecord {
     BOOL PrivateFont;
     COLORREF Text, Highlight, HighlightedText;
     int WatermarkRequests;
-    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections;
+    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections, NewDCs, NewBitmaps;
     DWORD *Pixels;
     int Stride;
     HDC ReadDC;
@@ -73,9 +74,22 @@ static HBITMAP WINAPI CountingCreateDIBSection(HDC dc, const BITMAPINFO *info, U
     return CreateDIBSection(dc, info, usage, bits, section, offset);
 }
 
+static HDC WINAPI CountingCreateCompatibleDC(HDC dc)
+{
+    T.NewDCs++;
+    return CreateCompatibleDC(dc);
+}
+
+static HBITMAP WINAPI CountingCreateCompatibleBitmap(HDC dc, int w, int h)
+{
+    T.NewBitmaps++;
+    return CreateCompatibleBitmap(dc, w, h);
+}
+
 static void ResetCounts()
 {
     T.BitBlts = T.ScreenBitBlts = T.AlphaBlends = T.DibSections = T.WatermarkRequests = 0;
+    T.NewDCs = T.NewBitmaps = 0;
 }
 
 // ---- The host ----------------------------------------------------------
@@ -138,6 +152,10 @@ static BOOL LoadItem()
     ok(ReplaceImport(T.Dll, NULL, "AlphaBlend", (void *)CountingAlphaBlend, NULL) > 0, "AlphaBlend\n");
     ok(ReplaceImport(T.Dll, NULL, "CreateDIBSection", (void *)CountingCreateDIBSection, NULL) > 0,
        "CreateDIBSection\n");
+    ok(ReplaceImport(T.Dll, NULL, "CreateCompatibleDC", (void *)CountingCreateCompatibleDC, NULL) > 0,
+       "CreateCompatibleDC\n");
+    ok(ReplaceImport(T.Dll, NULL, "CreateCompatibleBitmap", (void *)CountingCreateCompatibleBitmap, NULL) > 0,
+       "CreateCompatibleBitmap\n");
     PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(T.Dll);
     if (initialize == NULL)
         return FALSE;
@@ -539,7 +557,7 @@ static void test_colour_schemes()
 }
 
 // An ordinary paint copies cached images: two BitBlts, one of them to the
-// screen, and no rebuild.
+// screen, no rebuild, and no DC or bitmap made.
 static void test_paint_costs()
 {
     UseSettings({});
@@ -550,6 +568,8 @@ static void test_paint_costs()
     ok_int(T.AlphaBlends, 0);
     ok_int(T.DibSections, 0);
     ok_int(T.WatermarkRequests, 0);
+    ok_int(T.NewDCs, 0);
+    ok_int(T.NewBitmaps, 0);
 
     // A change of selection only copies the other cached background.
     ResetCounts();
@@ -557,8 +577,10 @@ static void test_paint_costs()
     Select(FALSE);
     ok_int(T.ScreenBitBlts, 2);
     ok_int(T.AlphaBlends, 0);
+    ok_int(T.NewDCs + T.NewBitmaps, 0);
 
-    // The host cleared its cache: new backgrounds over the same cells.
+    // The host cleared its cache: new backgrounds over the same cells, in
+    // the same surfaces.
     SendMessageW(T.Item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0);
     ResetCounts();
     PaintAndRead();
@@ -566,6 +588,30 @@ static void test_paint_costs()
     ok_int(T.WatermarkRequests, 1);
     ok_int(T.DibSections, 0);
     ok_int(T.ScreenBitBlts, 1);
+    ok_int(T.NewDCs + T.NewBitmaps, 0);
+}
+
+// The item's surfaces (four memory DCs, each with its bitmap) go with its
+// window; a new window makes its own at its first paint, with the host's
+// watermark drawn anew.
+static void test_window_lifetime()
+{
+    UseSettings({});
+    int held = CountGdiObjects();
+    DestroyWindow(T.Item);
+    ok_int(CountGdiObjects(), held - 8);
+    T.Item = ItemInitializer(T.Dll)(&T.ListItem, T.Host);
+    ok(T.Item != NULL, "no new item window\n");
+    Refresh();
+    ResetCounts();
+    PaintAndRead();
+    ok_int(CountGdiObjects(), held);
+    ok_int(T.WatermarkRequests, 1);
+    ok_int(T.ScreenBitBlts, 1);
+    COLORREF first = 0;
+    int frame = FrameMismatches(Cell(TRUE), FALSE, &first);
+    ok(frame == 0, "%d frame pixels differ in the new window, first at %d,%d\n", frame, LOWORD(first),
+       HIWORD(first));
 }
 
 // A narrower host (rotation): the window follows, and cells and both
@@ -676,6 +722,7 @@ int main()
     run_test(test_reserved_zero);
     run_test(test_colour_schemes);
     run_test(test_paint_costs);
+    run_test(test_window_lifetime);
     run_test(test_width_change);
     run_test(test_rotation);
     run_test(test_font_sizes);

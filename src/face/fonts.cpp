@@ -201,6 +201,11 @@ void DeleteClockFonts()
     DeleteFont(&ClockFonts.TimeMarkerFont);
 }
 
+HGDIOBJ SelectFontIfAny(HDC dc, HFONT font)
+{
+    return font ? SelectObject(dc, font) : NULL;
+}
+
 ClockFontHeights ComputeClockFontHeights()
 {
     ClockFontHeights heights;

@@ -57,6 +57,10 @@ struct ClockFontHeights {
 ClockFontHeights ComputeClockFontHeights();
 void DeleteClockFonts();
 
+// Selects `font` when there is one; returns what it displaced (NULL when
+// nothing was selected).
+HGDIOBJ SelectFontIfAny(HDC dc, HFONT font);
+
 // Rewrites digits, ':' and '.' of a short string with the private face's
 // code points.
 void MapToPrivateDigits(WCHAR *text);
