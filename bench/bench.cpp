@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include "todaycmn.h"
 #include "settings.h"
 #include "testlib.h"
@@ -98,23 +99,39 @@ void ReferenceRebuildStep()
     RunReferenceRebuild(FakeHost.Window, Bench.Item);
 }
 
+const int MaxRounds = 64;
+
 struct Measure {
     const char *Name;
     BenchStep Step;
-    double Rounds[16];
+    double Rounds[MaxRounds];
     double Median;
 };
 
-// Interleaved rounds, so that drift of the machine affects every side alike.
+// Interleaved rounds, so that drift of the machine affects every side
+// alike; each side's figure is the median of its rounds.
 void MeasureInterleaved(Measure *measures, int count)
 {
     for (int round = 0; round < Bench.Rounds; round++)
         for (int i = 0; i < count; i++)
             measures[i].Rounds[round] = MicrosecondsPerStep(measures[i].Step, Bench.Iterations);
     for (int i = 0; i < count; i++) {
-        measures[i].Median = Median(measures[i].Rounds, Bench.Rounds);
+        double sorted[MaxRounds];
+        memcpy(sorted, measures[i].Rounds, sizeof(double) * Bench.Rounds);
+        measures[i].Median = Median(sorted, Bench.Rounds);
         printf("RESULT %s %.2f\n", measures[i].Name, measures[i].Median);
     }
+}
+
+// The median over rounds of (a - minus) / b, each round's figures taken
+// together: a busy moment of the machine then shifts both sides of one
+// ratio rather than one side only.
+void PrintRoundRatio(const char *name, const Measure &a, const Measure *minus, const Measure &b)
+{
+    double ratios[MaxRounds];
+    for (int round = 0; round < Bench.Rounds; round++)
+        ratios[round] = (a.Rounds[round] - (minus ? minus->Rounds[round] : 0)) / b.Rounds[round];
+    printf("RESULT %s %.3f\n", name, Median(ratios, Bench.Rounds));
 }
 
 HDC WINAPI CountingBeginPaint(HWND window, PAINTSTRUCT *ps)
@@ -232,8 +249,8 @@ void PrintDllSize(const WCHAR *path)
 
 int main(int argc, char **argv)
 {
-    Bench.Rounds = 7;
-    Bench.Iterations = argc > 1 ? atoi(argv[1]) : 300;
+    Bench.Rounds = 21;
+    Bench.Iterations = argc > 1 ? atoi(argv[1]) : 100;
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     HWND host = CreateFakeHost();
     LoadItemImports();
@@ -265,14 +282,21 @@ int main(int argc, char **argv)
         ReferencePaintStep();
     }
 
-    Measure paints[] = {{"ordinary_paint_us", OrdinaryPaint, {}, 0},
-                        {"ordinary_paint_floor_us", FloorPaintStep, {}, 0},
-                        {"ordinary_paint_reference_us", ReferencePaintStep, {}, 0}};
+    printf("RESULT rounds %d\n", Bench.Rounds);
+    static Measure paints[] = {{"ordinary_paint_us", OrdinaryPaint, {}, 0},
+                               {"ordinary_paint_floor_us", FloorPaintStep, {}, 0},
+                               {"ordinary_paint_reference_us", ReferencePaintStep, {}, 0}};
     MeasureInterleaved(paints, ARRAYSIZE(paints));
-    Measure rebuilds[] = {{"rebuild_paint_us", RebuildPaint, {}, 0},
-                          {"rebuild_paint_reference_us", ReferenceRebuildStep, {}, 0}};
+    PrintRoundRatio("ordinary_paint_floor_ratio", paints[0], NULL, paints[1]);
+    PrintRoundRatio("ordinary_paint_reference_ratio", paints[0], NULL, paints[2]);
+    // A rebuild is a paint that rebuilds less an ordinary paint, measured
+    // in the same rounds.
+    static Measure rebuilds[] = {{"rebuild_paint_us", RebuildPaint, {}, 0},
+                                 {"rebuild_ordinary_paint_us", OrdinaryPaint, {}, 0},
+                                 {"rebuild_paint_reference_us", ReferenceRebuildStep, {}, 0}};
     MeasureInterleaved(rebuilds, ARRAYSIZE(rebuilds));
-    printf("RESULT rebuild_us %.2f\n", rebuilds[0].Median - paints[0].Median);
+    printf("RESULT rebuild_us %.2f\n", rebuilds[0].Median - rebuilds[1].Median);
+    PrintRoundRatio("rebuild_ratio", rebuilds[0], &rebuilds[1], rebuilds[2]);
 
     CountCallsPerEvent();
     PrintDllSize(path);

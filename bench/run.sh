@@ -2,12 +2,12 @@
 # Runs the benchmarks in the QVGA (240x320, 96 dpi) and VGA (480x640,
 # 192 dpi) devices and writes the table to docs/performance.md.
 #
-#   bench/run.sh [ITERATIONS]        (per round; 7 rounds; default 300)
+#   bench/run.sh [ITERATIONS]        (per round; 21 rounds; default 100)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 "$root/tools/setup.sh" >/dev/null
-iterations=${1:-300}
+iterations=${1:-100}
 out=$(mktemp -d)
 for profile in qvga96 vga192; do
   QZL_PREFIX="$build/devices/$profile" "$root/tools/with-display.sh" \
