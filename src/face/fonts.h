@@ -8,6 +8,9 @@ struct ClockFontsRecord {
     HFONT TimeMarkerFont;
     HFONT HourMinuteFont;
     HFONT SecondsFont;
+    // tmHeight + tmExternalLeading of DayDateFont on the screen, measured
+    // when the fonts are built: the paint needs it at every rebuild.
+    int DayDateLineHeight;
 };
 extern ClockFontsRecord ClockFonts;
 

@@ -172,26 +172,14 @@ void DrawCellHoles(HDC dc, int w)
     }
 }
 
-// Line height of the day/date font, measured on the cells DC, which shares
-// the screen's resolution (a window DC would cost a DC per rebuild).
-int DayDateLineHeight(HDC dc)
-{
-    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.DayDateFont);
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    if (previous)
-        SelectObject(dc, previous);
-    return metrics.tmHeight + metrics.tmExternalLeading;
-}
-
 // Rows below the limit (counted from the bottom) lie behind the time, the
 // rows above it form the day/date band.
-int DayDateBandLimit(HDC dc)
+int DayDateBandLimit()
 {
     int bottom = (int)ClockSettings.VerticalBorderHeight + ClockLayout.ContentHeight;
     if (!ClockSettings.ShowDayDate)
         return bottom;
-    return bottom - DayDateLineHeight(dc) - ClockLayout.DayDateGap;
+    return bottom - ClockFonts.DayDateLineHeight - ClockLayout.DayDateGap;
 }
 
 void RebuildCells(int w, int h)
@@ -210,7 +198,7 @@ void RebuildCells(int w, int h)
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     DrawCellHoles(dc, w);
     GdiFlush();
-    ApplyCellAlpha(bits, w, h, DayDateBandLimit(dc));
+    ApplyCellAlpha(bits, w, h, DayDateBandLimit());
     SelectObject(dc, originalFont);
     SelectObject(dc, originalBrush);
 }
