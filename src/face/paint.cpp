@@ -484,6 +484,9 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     }
 }
 
+// Reads top to bottom: the width the host calls for, the screen DC,
+// whatever the dirty flags call for rebuilt, the face drawn and copied in
+// one BitBlt, the screen DC closed. The surfaces stay for the next paint.
 LRESULT PaintItem(HWND window)
 {
     PaintJob job = {};
@@ -493,14 +496,12 @@ LRESULT PaintItem(HWND window)
     job.Width = job.Rect.right;
     job.Height = job.Rect.bottom;
     FollowWidth(window, job.Width, job.Height);
-    BOOL drawable = FaceDrawable(job.Width, job.Height);
-    if (drawable)
-        RebuildWhatIsDirty(&job);
 
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(window, &ps);
     // Without a face the update region is validated all the same.
-    if (screen != NULL && drawable) {
+    if (screen != NULL && FaceDrawable(job.Width, job.Height)) {
+        RebuildWhatIsDirty(&job);
         ComposeFace(&job);
         BitBlt(screen, 0, 0, job.Width, job.Height, FaceSurfaces.Compose.DC, 0, 0, SRCCOPY);
     }
