@@ -223,9 +223,27 @@ void DrawHostWatermark(HWND window, HDC dc, const RECT *rect)
     SendMessageW(GetParent(window), TODAYM_DRAWWATERMARK, 0, (LPARAM)&info);
 }
 
-void BlendCellsOnto(HDC dc, int w, int h)
+// The part of the cells that the blend can change. Outside the rounded
+// cell the cells hold cleared words, which the alpha pass turns into
+// AlphaTransparent; a transparent word of 0 leaves the background as it
+// is, so only the cell's box needs blending (AlphaBlend is most of a
+// rebuild). A key of 0 marks the cleared words as cell too: then, as with
+// any other transparent word, the whole strip is blended.
+RECT CellsBlendBox(int w, int h)
 {
-    AlphaBlend(dc, 0, 0, w, h, FaceSurfaces.Cells.DC, 0, 0, w, h, CellBlend);
+    RECT whole = {0, 0, w, h}, box = whole;
+    if (ClockSettings.AlphaTransparent != 0 || ClockSettings.AlphaReserved == 0)
+        return whole;
+    int border = (int)ClockSettings.VerticalBorderHeight;
+    RECT cell = {DeviceX(3), border + DeviceY(1), w - DeviceX(3), border + ClockLayout.ContentHeight - DeviceY(1)};
+    IntersectRect(&box, &cell, &whole);
+    return box;
+}
+
+void BlendCellsOnto(HDC dc, const RECT *box)
+{
+    int w = box->right - box->left, h = box->bottom - box->top;
+    AlphaBlend(dc, box->left, box->top, w, h, FaceSurfaces.Cells.DC, box->left, box->top, w, h, CellBlend);
 }
 
 void RebuildBackgrounds(const PaintJob *job)
@@ -233,8 +251,9 @@ void RebuildBackgrounds(const PaintJob *job)
     HDC selected = FaceSurfaces.Selected.DC, normal = FaceSurfaces.Normal.DC;
     FillHighlight(job->Window, selected, &job->Rect);
     DrawHostWatermark(job->Window, normal, &job->Rect);
-    BlendCellsOnto(selected, job->Width, job->Height);
-    BlendCellsOnto(normal, job->Width, job->Height);
+    RECT box = CellsBlendBox(job->Width, job->Height);
+    BlendCellsOnto(selected, &box);
+    BlendCellsOnto(normal, &box);
 }
 
 // ---- Colours -----------------------------------------------------------
