@@ -452,7 +452,8 @@ static void test_bell()
 }
 
 // A key colour of 0 matches everything the cells hold: the whole item is
-// tinted, outside the cell as much as inside.
+// tinted, outside the cell as much as inside. A transparent word other
+// than 0 tints the outline and everything outside the cell with itself.
 static void test_reserved_zero()
 {
     UseSettings({{L"AlphaReserved", 0}});
@@ -462,6 +463,16 @@ static void test_reserved_zero()
     ok(frame == 0, "%d frame pixels not tinted, first at %d,%d: %06lx\n", frame, LOWORD(first), HIWORD(first),
        PixelAt(LOWORD(first), HIWORD(first)));
     ok_int(HolePixels(cell), 0);
+
+    const DWORD transparent = 0x20000000;
+    UseSettings({{L"AlphaTransparent", transparent}});
+    int untinted = 0;
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++)
+            if (OnFrame(cell, x, y) && PixelAt(x, y) != Blend(Watermark(x, y), transparent) && untinted++ == 0)
+                first = MAKELONG(x, y);
+    ok(untinted == 0, "%d frame pixels not in the transparent word's tint, first at %d,%d: %06lx\n", untinted,
+       LOWORD(first), HIWORD(first), PixelAt(LOWORD(first), HIWORD(first)));
 }
 
 struct ElementColours {
