@@ -4,11 +4,13 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include "todaycmn.h"
 #include "settings.h"
 #include "testlib.h"
 #include "itemdll.h"
 #include "fakehost.h"
+#include "usage.h"
 #include "callcount.h"
 #include "iat.h"
 #include "reference.h"
@@ -71,6 +73,12 @@ void ReferencePaintStep()
     UpdateWindow(ReferencePaint.Window);
 }
 
+void FloorPaintStep()
+{
+    InvalidateRect(ReferencePaint.FloorWindow, NULL, FALSE);
+    UpdateWindow(ReferencePaint.FloorWindow);
+}
+
 // A height that differs from the last one seen marks the cells dirty
 // without resizing the window.
 void RebuildPaint()
@@ -91,17 +99,39 @@ void ReferenceRebuildStep()
     RunReferenceRebuild(FakeHost.Window, Bench.Item);
 }
 
-// Interleaved rounds, so that drift of the machine affects both sides alike.
-void MeasurePair(const char *name, BenchStep item, BenchStep reference, double *itemTime, double *referenceTime)
+const int MaxRounds = 64;
+
+struct Measure {
+    const char *Name;
+    BenchStep Step;
+    double Rounds[MaxRounds];
+    double Median;
+};
+
+// Interleaved rounds, so that drift of the machine affects every side
+// alike; each side's figure is the median of its rounds.
+void MeasureInterleaved(Measure *measures, int count)
 {
-    double a[16], b[16];
-    for (int round = 0; round < Bench.Rounds; round++) {
-        a[round] = MicrosecondsPerStep(item, Bench.Iterations);
-        b[round] = MicrosecondsPerStep(reference, Bench.Iterations);
+    for (int round = 0; round < Bench.Rounds; round++)
+        for (int i = 0; i < count; i++)
+            measures[i].Rounds[round] = MicrosecondsPerStep(measures[i].Step, Bench.Iterations);
+    for (int i = 0; i < count; i++) {
+        double sorted[MaxRounds];
+        memcpy(sorted, measures[i].Rounds, sizeof(double) * Bench.Rounds);
+        measures[i].Median = Median(sorted, Bench.Rounds);
+        printf("RESULT %s %.2f\n", measures[i].Name, measures[i].Median);
     }
-    *itemTime = Median(a, Bench.Rounds);
-    *referenceTime = Median(b, Bench.Rounds);
-    printf("RESULT %s_us %.2f\nRESULT %s_reference_us %.2f\n", name, *itemTime, name, *referenceTime);
+}
+
+// The median over rounds of (a - minus) / b, each round's figures taken
+// together: a busy moment of the machine then shifts both sides of one
+// ratio rather than one side only.
+void PrintRoundRatio(const char *name, const Measure &a, const Measure *minus, const Measure &b)
+{
+    double ratios[MaxRounds];
+    for (int round = 0; round < Bench.Rounds; round++)
+        ratios[round] = (a.Rounds[round] - (minus ? minus->Rounds[round] : 0)) / b.Rounds[round];
+    printf("RESULT %s %.3f\n", name, Median(ratios, Bench.Rounds));
 }
 
 HDC WINAPI CountingBeginPaint(HWND window, PAINTSTRUCT *ps)
@@ -164,6 +194,50 @@ void CountCallsPerEvent()
     printf("RESULT quiet_query_rebuild_calls %lld\n", ImportCalls("CreateDIBSection") + ImportCalls("AlphaBlend"));
 }
 
+// What the process holds at one moment.
+struct Holdings {
+    int GdiObjects;
+    SIZE_T PrivateBytes;
+    SIZE_T BitmapBytes;
+};
+
+Holdings Held()
+{
+    Holdings held = {CountGdiObjects(), PrivateBytes(), BitmapBytes()};
+    return held;
+}
+
+// The system DLLs the item imports, loaded (and kept) first, so that what
+// they make when they start is not counted as the item's.
+void LoadItemImports()
+{
+    const WCHAR *imports[] = {L"comctl32.dll", L"comdlg32.dll", L"shell32.dll"};
+    for (const WCHAR *name : imports)
+        LoadLibraryW(name);
+}
+
+// Private memory the load, the item and its first paint committed.
+void PrintPrivateBytes(const Holdings &beforeLoad, const Holdings &painted)
+{
+    printf("RESULT item_private_bytes %lld\n", (long long)painted.PrivateBytes - (long long)beforeLoad.PrivateBytes);
+}
+
+// What the live item holds: what goes with its window (the paint's
+// surfaces) and what goes with the module at unload. Wine's own caches
+// (icons, font data) stay loaded and are not counted.
+void ReleaseAndPrintHoldings()
+{
+    Holdings live = Held();
+    DestroyWindow(Bench.Item);
+    Holdings windowGone = Held();
+    FreeLibrary(Bench.Dll);
+    Holdings unloaded = Held();
+    printf("RESULT window_gdi_objects %d\n", live.GdiObjects - windowGone.GdiObjects);
+    printf("RESULT window_bitmap_bytes %lld\n", (long long)(live.BitmapBytes - windowGone.BitmapBytes));
+    printf("RESULT item_gdi_objects %d\n", live.GdiObjects - unloaded.GdiObjects);
+    printf("RESULT item_bitmap_bytes %lld\n", (long long)(live.BitmapBytes - unloaded.BitmapBytes));
+}
+
 void PrintDllSize(const WCHAR *path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -175,9 +249,12 @@ void PrintDllSize(const WCHAR *path)
 
 int main(int argc, char **argv)
 {
-    Bench.Rounds = 7;
-    Bench.Iterations = argc > 1 ? atoi(argv[1]) : 300;
+    Bench.Rounds = 21;
+    Bench.Iterations = argc > 1 ? atoi(argv[1]) : 100;
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    HWND host = CreateFakeHost();
+    LoadItemImports();
+    Holdings before = Held();
     WCHAR path[MAX_PATH] = {};
     Bench.Dll = LoadItemDll(path);
     if (!Bench.Dll) {
@@ -185,7 +262,6 @@ int main(int argc, char **argv)
         return 2;
     }
     PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(Bench.Dll);
-    HWND host = CreateFakeHost();
     Bench.Record.tlit = tlitCustom;
     Bench.Item = initialize(&Bench.Record, host);
     SendMessageW(Bench.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Bench.Record, 0);
@@ -194,6 +270,7 @@ int main(int argc, char **argv)
     Bench.AltHeight = Bench.Height;
     SetWindowPos(Bench.Item, NULL, 0, 40, Bench.Width, Bench.Height, SWP_NOZORDER | SWP_NOACTIVATE);
     UpdateWindow(Bench.Item);
+    PrintPrivateBytes(before, Held());
     printf("RESULT width %d\nRESULT height %d\n", Bench.Width, Bench.Height);
 
     BOOL privateFace = GetFileAttributesW(L"C:\\Program Files\\Quartzel\\QZL.ttf") != INVALID_FILE_ATTRIBUTES;
@@ -201,20 +278,32 @@ int main(int argc, char **argv)
     CreateReferenceRebuild(Bench.Item, Bench.Width, Bench.Height);
     for (int i = 0; i < 20; i++) {
         OrdinaryPaint();
+        FloorPaintStep();
         ReferencePaintStep();
     }
 
-    double paint, paintReference, rebuildPaint, rebuildReference;
-    MeasurePair("ordinary_paint", OrdinaryPaint, ReferencePaintStep, &paint, &paintReference);
-    MeasurePair("rebuild_paint", RebuildPaint, ReferenceRebuildStep, &rebuildPaint, &rebuildReference);
-    printf("RESULT rebuild_us %.2f\n", rebuildPaint - paint);
+    printf("RESULT rounds %d\n", Bench.Rounds);
+    static Measure paints[] = {{"ordinary_paint_us", OrdinaryPaint, {}, 0},
+                               {"ordinary_paint_floor_us", FloorPaintStep, {}, 0},
+                               {"ordinary_paint_reference_us", ReferencePaintStep, {}, 0}};
+    MeasureInterleaved(paints, ARRAYSIZE(paints));
+    PrintRoundRatio("ordinary_paint_floor_ratio", paints[0], NULL, paints[1]);
+    PrintRoundRatio("ordinary_paint_reference_ratio", paints[0], NULL, paints[2]);
+    // A rebuild is a paint that rebuilds less an ordinary paint, measured
+    // in the same rounds.
+    static Measure rebuilds[] = {{"rebuild_paint_us", RebuildPaint, {}, 0},
+                                 {"rebuild_ordinary_paint_us", OrdinaryPaint, {}, 0},
+                                 {"rebuild_paint_reference_us", ReferenceRebuildStep, {}, 0}};
+    MeasureInterleaved(rebuilds, ARRAYSIZE(rebuilds));
+    printf("RESULT rebuild_us %.2f\n", rebuilds[0].Median - rebuilds[1].Median);
+    PrintRoundRatio("rebuild_ratio", rebuilds[0], &rebuilds[1], rebuilds[2]);
 
     CountCallsPerEvent();
     PrintDllSize(path);
 
+    ReleaseAndPrintHoldings();
     DestroyReferenceRebuild();
     DestroyReferencePainter();
-    DestroyWindow(Bench.Item);
     DestroyFakeHost();
     return 0;
 }

@@ -27,63 +27,79 @@ void DrawText(HDC dc, HFONT font, UINT align, int x, int y, const WCHAR *text)
     ExtTextOutW(dc, x, y, 0, NULL, text, lstrlenW(text), NULL);
 }
 
+struct ReferenceTexts {
+    WCHAR Hour[4], Minute[4], Second[4], Separator[4], Day[60], Date[60];
+};
+
+void FormatReferenceTexts(ReferenceTexts *t)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"hh", t->Hour, 4);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"mm", t->Minute, 4);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"ss", t->Second, 4);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, t->Separator, 4);
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"dddd", t->Day, 60);
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &now, NULL, t->Date, 60);
+}
+
+// The background copied in, the six texts of the item's face drawn over it.
+void ComposeReference(HDC compose, const ReferenceTexts *t)
+{
+    const ReferencePaintRecord &r = ReferencePaint;
+    HGDIOBJ oldFont = SelectObject(compose, r.HourFont);
+    BitBlt(compose, 0, 0, r.Width, r.Height, r.BackgroundDC, 0, 0, SRCCOPY);
+    SetBkMode(compose, TRANSPARENT);
+    int base = r.Height - 6;
+    DrawText(compose, r.HourFont, TA_BASELINE | TA_CENTER, 80, base, t->Separator);
+    DrawText(compose, r.HourFont, TA_BASELINE | TA_RIGHT, 70, base, t->Hour);
+    DrawText(compose, r.HourFont, TA_BASELINE | TA_RIGHT, 150, base, t->Minute);
+    DrawText(compose, r.SecondsFont, TA_BASELINE | TA_RIGHT, 200, base, t->Second);
+    DrawText(compose, r.MarkerFont, TA_BASELINE | TA_RIGHT, 230, base, L"AM");
+    DrawText(compose, r.DayDateFont, TA_TOP | TA_CENTER, r.Width / 2, 3, t->Date);
+    SelectObject(compose, oldFont);
+}
+
 void PaintReference(HWND window)
 {
     const ReferencePaintRecord &r = ReferencePaint;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    WCHAR hour[4], minute[4], second[4], separator[4], day[60], date[60];
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"hh", hour, 4);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"mm", minute, 4);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"ss", second, 4);
-    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 4);
-    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"dddd", day, 60);
-    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &now, NULL, date, 60);
-
+    ReferenceTexts texts;
+    FormatReferenceTexts(&texts);
     PAINTSTRUCT ps;
     HDC paint = BeginPaint(window, &ps);
     HDC compose = CreateCompatibleDC(paint);
     HBITMAP bitmap = CreateCompatibleBitmap(paint, r.Width, r.Height);
     HGDIOBJ oldBitmap = SelectObject(compose, bitmap);
-    HGDIOBJ oldFont = SelectObject(compose, r.HourFont);
-    BitBlt(compose, 0, 0, r.Width, r.Height, r.BackgroundDC, 0, 0, SRCCOPY);
-    SetBkMode(compose, TRANSPARENT);
-    int base = r.Height - 6;
-    DrawText(compose, r.HourFont, TA_BASELINE | TA_CENTER, 80, base, separator);
-    DrawText(compose, r.HourFont, TA_BASELINE | TA_RIGHT, 70, base, hour);
-    DrawText(compose, r.HourFont, TA_BASELINE | TA_RIGHT, 150, base, minute);
-    DrawText(compose, r.SecondsFont, TA_BASELINE | TA_RIGHT, 200, base, second);
-    DrawText(compose, r.MarkerFont, TA_BASELINE | TA_RIGHT, 230, base, L"AM");
-    DrawText(compose, r.DayDateFont, TA_TOP | TA_CENTER, r.Width / 2, 3, date);
-    (void)day;
+    ComposeReference(compose, &texts);
     BitBlt(paint, 0, 0, r.Width, r.Height, compose, 0, 0, SRCCOPY);
-    SelectObject(compose, oldFont);
     SelectObject(compose, oldBitmap);
     DeleteObject(bitmap);
     DeleteDC(compose);
     EndPaint(window, &ps);
 }
 
+void PaintFloor(HWND window)
+{
+    const ReferencePaintRecord &r = ReferencePaint;
+    ReferenceTexts texts;
+    FormatReferenceTexts(&texts);
+    PAINTSTRUCT ps;
+    HDC paint = BeginPaint(window, &ps);
+    ComposeReference(r.ComposeDC, &texts);
+    BitBlt(paint, 0, 0, r.Width, r.Height, r.ComposeDC, 0, 0, SRCCOPY);
+    EndPaint(window, &ps);
+}
+
 LRESULT CALLBACK ReferenceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_PAINT) {
-        PaintReference(window);
+        if (window == ReferencePaint.FloorWindow)
+            PaintFloor(window);
+        else
+            PaintReference(window);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void CreateBackground(int width, int height)
-{
-    HDC screen = GetDC(NULL);
-    ReferencePaint.BackgroundDC = CreateCompatibleDC(screen);
-    ReferencePaint.Background = CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(NULL, screen);
-    ReferencePaint.PrevBackground = (HBITMAP)SelectObject(ReferencePaint.BackgroundDC, ReferencePaint.Background);
-    RECT rect = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(RGB(30, 90, 150));
-    FillRect(ReferencePaint.BackgroundDC, &rect, brush);
-    DeleteObject(brush);
 }
 
 HBITMAP SelectNewBitmap(HDC screen, HDC *dc, HBITMAP *bitmap, int width, int height)
@@ -98,6 +114,19 @@ void ReleaseBitmapDC(HDC dc, HBITMAP bitmap, HBITMAP previous)
     SelectObject(dc, previous);
     DeleteObject(bitmap);
     DeleteDC(dc);
+}
+
+void CreateSurfaces(int width, int height)
+{
+    ReferencePaintRecord &r = ReferencePaint;
+    HDC screen = GetDC(NULL);
+    r.PrevBackground = SelectNewBitmap(screen, &r.BackgroundDC, &r.Background, width, height);
+    r.PrevCompose = SelectNewBitmap(screen, &r.ComposeDC, &r.Compose, width, height);
+    ReleaseDC(NULL, screen);
+    RECT rect = {0, 0, width, height};
+    HBRUSH brush = CreateSolidBrush(RGB(30, 90, 150));
+    FillRect(r.BackgroundDC, &rect, brush);
+    DeleteObject(brush);
 }
 
 } // namespace
@@ -117,16 +146,20 @@ void CreateReferencePainter(HWND host, int x, int y, int width, int height, BOOL
     ReferencePaint.SecondsFont = MakeFont(26, timeWeight, timeFace);
     ReferencePaint.MarkerFont = MakeFont(9, FW_BOLD, L"Tahoma");
     ReferencePaint.DayDateFont = MakeFont(8, FW_BOLD, L"Tahoma");
-    CreateBackground(width, height);
+    CreateSurfaces(width, height);
     ReferencePaint.Window = CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, x, y, width, height,
                                             host, NULL, wc.hInstance, NULL);
+    ReferencePaint.FloorWindow = CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, x,
+                                                 y + height + 10, width, height, host, NULL, wc.hInstance, NULL);
 }
 
 void DestroyReferencePainter()
 {
     ReferencePaintRecord &r = ReferencePaint;
     DestroyWindow(r.Window);
+    DestroyWindow(r.FloorWindow);
     ReleaseBitmapDC(r.BackgroundDC, r.Background, r.PrevBackground);
+    ReleaseBitmapDC(r.ComposeDC, r.Compose, r.PrevCompose);
     DeleteObject(r.HourFont);
     DeleteObject(r.SecondsFont);
     DeleteObject(r.MarkerFont);

@@ -4,7 +4,11 @@
 #include <windows.h>
 
 struct ReferencePaintRecord {
-    HWND Window;
+    HWND Window;        // makes and deletes its compose bitmap in every paint
+    HWND FloorWindow;   // keeps its compose DC and bitmap between paints
+    HDC ComposeDC;
+    HBITMAP Compose;
+    HBITMAP PrevCompose;
     HDC BackgroundDC;
     HBITMAP Background;
     HBITMAP PrevBackground;
@@ -17,8 +21,10 @@ struct ReferencePaintRecord {
 };
 extern ReferencePaintRecord ReferencePaint;
 
-// A child window of `host` beside the item, with the item's size, that
-// paints the way an ideal ordinary paint would.
+// Two child windows of `host` below the item, with the item's size, that
+// paint the item's texts over a kept background as directly as GDI allows:
+// Window composes in a bitmap it makes and deletes in every paint,
+// FloorWindow in one it keeps (the least work a paint can do), below it.
 void CreateReferencePainter(HWND host, int x, int y, int width, int height, BOOL privateFace);
 void DestroyReferencePainter();
 

@@ -2,17 +2,26 @@
 # Runs the benchmarks in the QVGA (240x320, 96 dpi) and VGA (480x640,
 # 192 dpi) devices and writes the table to docs/performance.md.
 #
-#   bench/run.sh [ITERATIONS]        (per round; 7 rounds; default 300)
+#   bench/run.sh [ITERATIONS [PASSES]]
+#
+# ITERATIONS steps per round (21 rounds; default 100). The two devices take
+# turns PASSES times (default 3) and each figure is the median of its
+# passes, so that the growth from QVGA to VGA compares runs made close
+# together on this shared machine.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 "$root/tools/setup.sh" >/dev/null
-iterations=${1:-300}
+iterations=${1:-100}
+passes=${2:-3}
 out=$(mktemp -d)
-for profile in qvga96 vga192; do
-  QZL_PREFIX="$build/devices/$profile" "$root/tools/with-display.sh" \
-    "$root/tools/wine-run.sh" "$build/bin/qzl_bench.exe" "$iterations" | tr -d '\r' >"$out/$profile.txt"
+for pass in $(seq "$passes"); do
+  for profile in qvga96 vga192; do
+    QZL_PREFIX="$build/devices/$profile" "$root/tools/with-display.sh" \
+      "$root/tools/wine-run.sh" "$build/bin/qzl_bench.exe" "$iterations" | tr -d '\r' >"$out/$profile-$pass.txt"
+  done
 done
-python3 "$root/bench/report.py" "$out/qvga96.txt" "$out/vga192.txt" "$iterations" >"$root/docs/performance.md"
+python3 "$root/bench/report.py" "$iterations" "$passes" "$out"/qvga96-*.txt -- "$out"/vga192-*.txt \
+  >"$root/docs/performance.md"
 cat "$root/docs/performance.md"
 rm -rf "$out"

@@ -6,6 +6,7 @@
 #include "testlib.h"
 #include "itemdll.h"
 #include "iat.h"
+#include "usage.h"
 #include "todaycmn.h"
 #include <initializer_list>
 #include <stdlib.h>
@@ -34,7 +35,7 @@ struct PaintTestRecord {
     BOOL PrivateFont;
     COLORREF Text, Highlight, HighlightedText;
     int WatermarkRequests;
-    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections;
+    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections, NewDCs, NewBitmaps;
     BOOL SolidWallpaper;         // the host paints Wallpaper instead of its pattern
     COLORREF Wallpaper;
     DWORD *Pixels;
@@ -76,9 +77,22 @@ static HBITMAP WINAPI CountingCreateDIBSection(HDC dc, const BITMAPINFO *info, U
     return CreateDIBSection(dc, info, usage, bits, section, offset);
 }
 
+static HDC WINAPI CountingCreateCompatibleDC(HDC dc)
+{
+    T.NewDCs++;
+    return CreateCompatibleDC(dc);
+}
+
+static HBITMAP WINAPI CountingCreateCompatibleBitmap(HDC dc, int w, int h)
+{
+    T.NewBitmaps++;
+    return CreateCompatibleBitmap(dc, w, h);
+}
+
 static void ResetCounts()
 {
     T.BitBlts = T.ScreenBitBlts = T.AlphaBlends = T.DibSections = T.WatermarkRequests = 0;
+    T.NewDCs = T.NewBitmaps = 0;
 }
 
 // ---- The host ----------------------------------------------------------
@@ -143,6 +157,10 @@ static BOOL LoadItem()
     ok(ReplaceImport(T.Dll, NULL, "AlphaBlend", (void *)CountingAlphaBlend, NULL) > 0, "AlphaBlend\n");
     ok(ReplaceImport(T.Dll, NULL, "CreateDIBSection", (void *)CountingCreateDIBSection, NULL) > 0,
        "CreateDIBSection\n");
+    ok(ReplaceImport(T.Dll, NULL, "CreateCompatibleDC", (void *)CountingCreateCompatibleDC, NULL) > 0,
+       "CreateCompatibleDC\n");
+    ok(ReplaceImport(T.Dll, NULL, "CreateCompatibleBitmap", (void *)CountingCreateCompatibleBitmap, NULL) > 0,
+       "CreateCompatibleBitmap\n");
     PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(T.Dll);
     if (initialize == NULL)
         return FALSE;
@@ -515,7 +533,8 @@ static void test_bell_follows_font_size()
 // The key colour marks the cell by its colour bytes. A key of 0 matches
 // everything the cells hold: the whole item is tinted, outside the cell as
 // much as inside. A top byte in the stored key, which GDI never draws,
-// changes nothing.
+// changes nothing. A transparent word other than 0 tints the outline and
+// everything outside the cell with itself.
 static void test_key_colour()
 {
     UseSettings({{L"AlphaReserved", 0}});
@@ -530,6 +549,16 @@ static void test_key_colour()
     int strip = StripMismatches(cell, 0, FALSE, &first);
     ok(strip == 0, "key 0xFFA0B0C0: %d cell pixels not tinted\n", strip);
     ok_int(FrameMismatches(cell, FALSE, &first), 0);
+
+    const DWORD transparent = 0x20000000;
+    UseSettings({{L"AlphaTransparent", transparent}});
+    int untinted = 0;
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++)
+            if (OnFrame(cell, x, y) && PixelAt(x, y) != Blend(Watermark(x, y), transparent) && untinted++ == 0)
+                first = MAKELONG(x, y);
+    ok(untinted == 0, "%d frame pixels not in the transparent word's tint, first at %d,%d: %06lx\n", untinted,
+       LOWORD(first), HIWORD(first), PixelAt(LOWORD(first), HIWORD(first)));
 }
 
 static BOOL Near(COLORREF got, COLORREF expected)
@@ -660,7 +689,7 @@ static void test_colour_schemes()
 }
 
 // An ordinary paint copies cached images: two BitBlts, one of them to the
-// screen, and no rebuild.
+// screen, no rebuild, and no DC or bitmap made.
 static void test_paint_costs()
 {
     UseSettings({});
@@ -671,6 +700,8 @@ static void test_paint_costs()
     ok_int(T.AlphaBlends, 0);
     ok_int(T.DibSections, 0);
     ok_int(T.WatermarkRequests, 0);
+    ok_int(T.NewDCs, 0);
+    ok_int(T.NewBitmaps, 0);
 
     // A change of selection only copies the other cached background.
     ResetCounts();
@@ -678,8 +709,10 @@ static void test_paint_costs()
     Select(FALSE);
     ok_int(T.ScreenBitBlts, 2);
     ok_int(T.AlphaBlends, 0);
+    ok_int(T.NewDCs + T.NewBitmaps, 0);
 
-    // The host cleared its cache: new backgrounds over the same cells.
+    // The host cleared its cache: new backgrounds over the same cells, in
+    // the same surfaces.
     SendMessageW(T.Item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0);
     ResetCounts();
     PaintAndRead();
@@ -687,6 +720,30 @@ static void test_paint_costs()
     ok_int(T.WatermarkRequests, 1);
     ok_int(T.DibSections, 0);
     ok_int(T.ScreenBitBlts, 1);
+    ok_int(T.NewDCs + T.NewBitmaps, 0);
+}
+
+// The item's surfaces (four memory DCs, each with its bitmap) go with its
+// window; a new window makes its own at its first paint, with the host's
+// watermark drawn anew.
+static void test_window_lifetime()
+{
+    UseSettings({});
+    int held = CountGdiObjects();
+    DestroyWindow(T.Item);
+    ok_int(CountGdiObjects(), held - 8);
+    T.Item = ItemInitializer(T.Dll)(&T.ListItem, T.Host);
+    ok(T.Item != NULL, "no new item window\n");
+    Refresh();
+    ResetCounts();
+    PaintAndRead();
+    ok_int(CountGdiObjects(), held);
+    ok_int(T.WatermarkRequests, 1);
+    ok_int(T.ScreenBitBlts, 1);
+    COLORREF first = 0;
+    int frame = FrameMismatches(Cell(TRUE), FALSE, &first);
+    ok(frame == 0, "%d frame pixels differ in the new window, first at %d,%d\n", frame, LOWORD(first),
+       HIWORD(first));
 }
 
 // A narrower host (rotation): the window follows, and cells and both
@@ -799,6 +856,7 @@ int main()
     run_test(test_grey_cells);
     run_test(test_colour_schemes);
     run_test(test_paint_costs);
+    run_test(test_window_lifetime);
     run_test(test_width_change);
     run_test(test_rotation);
     run_test(test_font_sizes);

@@ -499,7 +499,6 @@ static void test_nothing_drawn()
                                   NULL, NULL);
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, parent, NULL,
                                   wc.hInstance, NULL);
-    CreateCellsDC();
     int saved = ClockLayout.DpiX;
     const int cases[][2] = {{120, 50}, {0, 50}, {saved, 0}};
     for (const auto &c : cases) {
@@ -521,10 +520,13 @@ static void test_nothing_drawn()
     UpdateWindow(window);
     ok_int(BitBlts, 2);
     DestroyWindow(parent);
-    DeleteFaceBitmaps();
-    ok(FaceBitmaps.CellsDC == NULL && FaceBitmaps.CellsBitmap == NULL && FaceBitmaps.NormalBackground == NULL &&
-           FaceBitmaps.SelectedBackground == NULL,
-       "bitmaps left\n");
+    ok(FaceSurfaces.Compose.DC != NULL && FaceSurfaces.Cells.Bitmap != NULL, "no surfaces kept after a paint\n");
+    ReleaseFaceSurfaces();
+    const FaceSurface *surfaces[] = {&FaceSurfaces.Cells, &FaceSurfaces.Normal, &FaceSurfaces.Selected,
+                                     &FaceSurfaces.Compose};
+    for (const FaceSurface *surface : surfaces)
+        ok(surface->DC == NULL && surface->Bitmap == NULL && surface->Previous == NULL, "surface left\n");
+    ok(FaceSurfaces.CellBits == NULL && FaceSurfaces.Width == 0, "cell pixels left\n");
 }
 
 int main()

@@ -62,6 +62,22 @@ BYTE QualityFor(DWORD clearType)
     return clearType ? CLEARTYPE_COMPAT_QUALITY : DEFAULT_QUALITY;
 }
 
+// Line height of DayDateFont (or of the DC's own font when there is none)
+// on the screen DC.
+int MeasureDayDateLine()
+{
+    HDC dc = GetDC(NULL);
+    if (dc == NULL)
+        return 0;
+    TEXTMETRICW metrics = {};
+    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.DayDateFont);
+    GetTextMetricsW(dc, &metrics);
+    if (previous)
+        SelectObject(dc, previous);
+    ReleaseDC(NULL, dc);
+    return metrics.tmHeight + metrics.tmExternalLeading;
+}
+
 void DeleteFont(HFONT *font)
 {
     if (*font)
@@ -199,6 +215,12 @@ void DeleteClockFonts()
     DeleteFont(&ClockFonts.HourMinuteFont);
     DeleteFont(&ClockFonts.SecondsFont);
     DeleteFont(&ClockFonts.TimeMarkerFont);
+    ClockFonts.DayDateLineHeight = 0;
+}
+
+HGDIOBJ SelectFontIfAny(HDC dc, HFONT font)
+{
+    return font ? SelectObject(dc, font) : NULL;
 }
 
 ClockFontHeights ComputeClockFontHeights()
@@ -250,6 +272,7 @@ void BuildClockFonts()
     }
     ClockFonts.HourMinuteFont = CreateFontWith(&font, heights.Hour, timeQuality);
     ClockFonts.SecondsFont = CreateFontWith(&font, heights.Seconds, timeQuality);
+    ClockFonts.DayDateLineHeight = MeasureDayDateLine();
 }
 
 void MapToPrivateDigits(WCHAR *text)

@@ -8,6 +8,9 @@ struct ClockFontsRecord {
     HFONT TimeMarkerFont;
     HFONT HourMinuteFont;
     HFONT SecondsFont;
+    // tmHeight + tmExternalLeading of DayDateFont on the screen, measured
+    // when the fonts are built: the paint needs it at every rebuild.
+    int DayDateLineHeight;
 };
 extern ClockFontsRecord ClockFonts;
 
@@ -59,6 +62,10 @@ ClockFontHeights ComputeClockFontHeights();
 // the minutes. Heights are character heights in negative pixels.
 BOOL MarkersTooTallToStack(int markerHeight, int hourHeight);
 void DeleteClockFonts();
+
+// Selects `font` when there is one; returns what it displaced (NULL when
+// nothing was selected).
+HGDIOBJ SelectFontIfAny(HDC dc, HFONT font);
 
 // Rewrites digits, ':' and '.' of a short string with the private face's
 // code points.

@@ -48,12 +48,6 @@ int SeparatorWidth(HDC dc)
     return MeasureText(dc, separator).cx;
 }
 
-// Selects `font` when there is one; returns what it displaced (or NULL).
-HGDIOBJ SelectFontIfAny(HDC dc, HFONT font)
-{
-    return font ? SelectObject(dc, font) : NULL;
-}
-
 void RestoreFont(HDC dc, HGDIOBJ previous)
 {
     if (previous)
@@ -112,7 +106,31 @@ SIZE MeasureMarkers(HDC dc)
     return larger;
 }
 
+const POINT Bell96[] = {{5, 0}, {4, 1}, {3, 1}, {2, 2}, {2, 6}, {0, 8}, {5, 8}, {5, 9}, {4, 10},
+                        {5, 11}, {6, 10}, {5, 9}, {5, 8}, {10, 8}, {8, 6}, {8, 2}, {7, 1}, {6, 1}};
+const POINT Bell128[] = {{0, 9}, {3, 6}, {3, 4}, {4, 1}, {7, 0}, {10, 1}, {11, 4}, {11, 6},
+                         {14, 9}, {7, 9}, {7, 11}, {8, 12}, {7, 13}, {6, 12}, {7, 11}, {7, 9}};
+const POINT Bell192[] = {{9, 0}, {9, 2}, {6, 2}, {3, 5}, {2, 8}, {2, 12}, {0, 17}, {9, 17},
+                         {9, 19}, {8, 20}, {8, 21}, {9, 22}, {10, 22}, {11, 21}, {11, 20}, {10, 19},
+                         {10, 17}, {19, 17}, {17, 12}, {17, 8}, {16, 5}, {13, 2}, {10, 2}, {10, 0}};
+
+// Each polygon fills its box exactly: the box is the bell's column in the
+// layout and its tap target.
+const BellShape BellShapes[] = {
+    {96, 11, 12, Bell96, ARRAYSIZE(Bell96)},
+    {128, 15, 14, Bell128, ARRAYSIZE(Bell128)},
+    {192, 20, 23, Bell192, ARRAYSIZE(Bell192)},
+};
+
 } // namespace
+
+const BellShape *BellShapeFor(int dpi)
+{
+    for (const BellShape &shape : BellShapes)
+        if (shape.Dpi == dpi)
+            return &shape;
+    return NULL;
+}
 
 BOOL SupportedDpi(int dpi)
 {
@@ -121,13 +139,9 @@ BOOL SupportedDpi(int dpi)
 
 int BellWidth(int dpi)
 {
-    switch (dpi) {
-    case 96: return 11;
-    case 128: return 15;
-    case 192: return 20;
-    }
     // Never drawn at other resolutions (the item has no height there).
-    return 0;
+    const BellShape *shape = BellShapeFor(dpi);
+    return shape ? shape->Width : 0;
 }
 
 int MeasureDigitHeight(HWND window)

@@ -25,6 +25,18 @@ extern ClockLayoutRecord ClockLayout;
 // TRUE for the three resolutions the face is drawn at (96, 128, 192).
 BOOL SupportedDpi(int dpi);
 
+// The bell at one resolution: its box (width and height) and its outline,
+// points from the box's top-left corner.
+struct BellShape {
+    int Dpi;
+    int Width;
+    int Height;
+    const POINT *Points;
+    int Count;
+};
+// NULL at a resolution the face is not drawn at.
+const BellShape *BellShapeFor(int dpi);
+
 // Bell width (and tap target) for a supported resolution; 0 otherwise.
 int BellWidth(int dpi);
 

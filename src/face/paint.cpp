@@ -2,7 +2,9 @@
 // semi-transparent cells over it is expensive to make, so it is cached in
 // two bitmaps, one per selection state; an ordinary paint copies the right
 // one into an off-screen bitmap, draws the texts and the bell over it and
-// copies the result to the screen in one BitBlt.
+// copies the result to the screen in one BitBlt. Every bitmap keeps its own
+// memory DC between paints: under Wine, making a DC and selecting a bitmap
+// into it costs more than all the drawing of an ordinary paint.
 #include "paint.h"
 #include "fonts.h"
 #include "layout.h"
@@ -11,7 +13,7 @@
 #include "itemstate.h"
 #include "todaycmn.h"
 
-FaceBitmapsRecord FaceBitmaps;
+FaceSurfacesRecord FaceSurfaces;
 
 namespace {
 
@@ -24,20 +26,7 @@ const int TimeFieldChars = 4;
 // Two cell glyphs frame a two-digit field.
 const WCHAR CellGlyphs[] = {PRIVATE_CELL_GLYPH, PRIVATE_CELL_GLYPH, 0};
 
-const POINT Bell96[] = {{5, 0}, {4, 1}, {3, 1}, {2, 2}, {2, 6}, {0, 8}, {5, 8}, {5, 9}, {4, 10},
-                        {5, 11}, {6, 10}, {5, 9}, {5, 8}, {10, 8}, {8, 6}, {8, 2}, {7, 1}, {6, 1}};
-const POINT Bell128[] = {{0, 9}, {3, 6}, {3, 4}, {4, 1}, {7, 0}, {10, 1}, {11, 4}, {11, 6},
-                         {14, 9}, {7, 9}, {7, 11}, {8, 12}, {7, 13}, {6, 12}, {7, 11}, {7, 9}};
-const POINT Bell192[] = {{9, 0}, {9, 2}, {6, 2}, {3, 5}, {2, 8}, {2, 12}, {0, 17}, {9, 17},
-                         {9, 19}, {8, 20}, {8, 21}, {9, 22}, {10, 22}, {11, 21}, {11, 20}, {10, 19},
-                         {10, 17}, {19, 17}, {17, 12}, {17, 8}, {16, 5}, {13, 2}, {10, 2}, {10, 0}};
 const int MaxBellPoints = 24;
-
-// A memory DC and the bitmap that the first selection into it displaced.
-struct MemoryDC {
-    HDC DC;
-    HGDIOBJ Previous;
-};
 
 // Everything one paint works with.
 struct PaintJob {
@@ -46,63 +35,7 @@ struct PaintJob {
     RECT Rect;
     int Width;
     int Height;
-    HDC Screen;
-    MemoryDC Compose;
-    HBITMAP ComposeBitmap;
-    MemoryDC Selected;
-    MemoryDC Normal;
 };
-
-void SelectBitmapInto(MemoryDC *memory, HBITMAP bitmap)
-{
-    if (memory->DC == NULL || bitmap == NULL)
-        return;
-    HGDIOBJ displaced = SelectObject(memory->DC, bitmap);
-    if (memory->Previous == NULL)
-        memory->Previous = displaced;
-}
-
-void RestoreBitmap(MemoryDC *memory)
-{
-    if (memory->Previous)
-        SelectObject(memory->DC, memory->Previous);
-    memory->Previous = NULL;
-}
-
-void CloseMemoryDC(MemoryDC *memory)
-{
-    RestoreBitmap(memory);
-    if (memory->DC)
-        DeleteDC(memory->DC);
-    memory->DC = NULL;
-}
-
-void SelectFontIfAny(HDC dc, HFONT font)
-{
-    if (font)
-        SelectObject(dc, font);
-}
-
-// The one place where a cached background bitmap dies; it must not be
-// selected anywhere at this point.
-void DeleteBackground(HBITMAP *background)
-{
-    if (*background)
-        DeleteObject(*background);
-    *background = NULL;
-}
-
-// The one place where the cells bitmap dies: CellsDC gets its own bitmap
-// back first.
-void DeleteCellsBitmap()
-{
-    if (FaceBitmaps.CellsPrevBitmap)
-        SelectObject(FaceBitmaps.CellsDC, FaceBitmaps.CellsPrevBitmap);
-    FaceBitmaps.CellsPrevBitmap = NULL;
-    if (FaceBitmaps.CellsBitmap)
-        DeleteObject(FaceBitmaps.CellsBitmap);
-    FaceBitmaps.CellsBitmap = NULL;
-}
 
 COLORREF HostColor(HWND window, WPARAM which)
 {
@@ -130,49 +63,74 @@ int GroupOffset(int width)
     return (width - ClockLayout.TimeWidth) / 2;
 }
 
+// ---- Surfaces ------------------------------------------------------------
+
+void ReleaseSurface(FaceSurface *surface)
+{
+    if (surface->Previous)
+        SelectObject(surface->DC, surface->Previous);
+    if (surface->Bitmap)
+        DeleteObject(surface->Bitmap);
+    if (surface->DC)
+        DeleteDC(surface->DC);
+    *surface = FaceSurface();
+}
+
+// A memory DC with `bitmap` selected; a failed step leaves the surface
+// empty, and the drawing that needs it then does nothing.
+void AdoptBitmap(FaceSurface *surface, HBITMAP bitmap)
+{
+    surface->Bitmap = bitmap;
+    surface->DC = CreateCompatibleDC(NULL);
+    if (surface->DC == NULL || bitmap == NULL)
+        return;
+    surface->Previous = SelectObject(surface->DC, bitmap);
+}
+
+// The cells: a bottom-up 32-bit DIB section, so that the alpha pass can
+// work on its words directly.
+void MakeCellsSurface(int w, int h)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    AdoptBitmap(&FaceSurfaces.Cells, bitmap);
+    FaceSurfaces.CellBits = bitmap ? (DWORD *)bits : NULL;
+}
+
+BOOL SurfacesFit(int w, int h)
+{
+    const FaceSurfacesRecord &s = FaceSurfaces;
+    return s.Width == w && s.Height == h && s.CellBits && s.Cells.Previous && s.Normal.Previous &&
+           s.Selected.Previous && s.Compose.Previous;
+}
+
+// Surfaces for a w x h strip; TRUE when they had to be made anew (their
+// pixels are then still to be drawn).
+BOOL FitSurfaces(int w, int h)
+{
+    if (SurfacesFit(w, h))
+        return FALSE;
+    ReleaseFaceSurfaces();
+    MakeCellsSurface(w, h);
+    HDC screen = GetDC(NULL);
+    AdoptBitmap(&FaceSurfaces.Normal, CreateCompatibleBitmap(screen, w, h));
+    AdoptBitmap(&FaceSurfaces.Selected, CreateCompatibleBitmap(screen, w, h));
+    AdoptBitmap(&FaceSurfaces.Compose, CreateCompatibleBitmap(screen, w, h));
+    ReleaseDC(NULL, screen);
+    FaceSurfaces.Width = w;
+    FaceSurfaces.Height = h;
+    return TRUE;
+}
+
 // ---- Background cells --------------------------------------------------
-
-// The pixels of the cells bitmap when it already has the item's size.
-DWORD *ReusableCellBits(int w, int h)
-{
-    DIBSECTION dib = {};
-    if (FaceBitmaps.CellsBitmap == NULL ||
-        GetObjectW(FaceBitmaps.CellsBitmap, sizeof(dib), &dib) != sizeof(dib) || dib.dsBm.bmBits == NULL ||
-        dib.dsBm.bmWidth != w || dib.dsBm.bmHeight != h)
-        return NULL;
-    return (DWORD *)dib.dsBm.bmBits;
-}
-
-// A bottom-up 32-bit DIB section of w x h selected into CellsDC, all pixels
-// 0; NULL when it cannot be made. One of the right size is cleared and
-// kept, since making and first selecting a new one is the dearest step of
-// a rebuild under Wine.
-DWORD *CreateCellsBitmap(int w, int h)
-{
-    void *bits = ReusableCellBits(w, h);
-    if (bits == NULL) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
-        DeleteCellsBitmap();
-        HBITMAP bitmap = CreateDIBSection(FaceBitmaps.CellsDC, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-        if (bitmap == NULL || bits == NULL) {
-            if (bitmap)
-                DeleteObject(bitmap);
-            return NULL;
-        }
-        FaceBitmaps.CellsBitmap = bitmap;
-        FaceBitmaps.CellsPrevBitmap = (HBITMAP)SelectObject(FaceBitmaps.CellsDC, bitmap);
-    }
-    GdiFlush();
-    ZeroMemory(bits, (SIZE_T)w * (SIZE_T)h * 4);
-    return (DWORD *)bits;
-}
 
 // The rounded cell over the content area, in the key colour, with the
 // DC's black pen as its outline.
@@ -216,20 +174,22 @@ void DrawCellHoles(HDC dc, int w)
 
 // Rows below the limit (counted from the bottom) lie behind the time, the
 // rows above it form the day/date band.
-int DayDateBandLimit(HWND window)
+int DayDateBandLimit()
 {
     int bottom = (int)ClockSettings.VerticalBorderHeight + ClockLayout.ContentHeight;
     if (!ClockSettings.ShowDayDate)
         return bottom;
-    return bottom - MeasureLineHeight(window) - ClockLayout.DayDateGap;
+    return bottom - ClockFonts.DayDateLineHeight - ClockLayout.DayDateGap;
 }
 
-void RebuildCells(HWND window, int w, int h)
+void RebuildCells(int w, int h)
 {
-    DWORD *bits = CreateCellsBitmap(w, h);
-    if (bits == NULL)
+    DWORD *bits = FaceSurfaces.CellBits;
+    HDC dc = FaceSurfaces.Cells.DC;
+    if (bits == NULL || dc == NULL)
         return;
-    HDC dc = FaceBitmaps.CellsDC;
+    GdiFlush();
+    ZeroMemory(bits, (SIZE_T)w * (SIZE_T)h * 4);
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ originalBrush = GetCurrentObject(dc, OBJ_BRUSH);
     SetBkMode(dc, TRANSPARENT);
@@ -238,33 +198,12 @@ void RebuildCells(HWND window, int w, int h)
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     DrawCellHoles(dc, w);
     GdiFlush();
-    ApplyCellAlpha(bits, w, h, DayDateBandLimit(window));
+    ApplyCellAlpha(bits, w, h, DayDateBandLimit());
     SelectObject(dc, originalFont);
     SelectObject(dc, originalBrush);
 }
 
 // ---- Cached backgrounds ------------------------------------------------
-
-BOOL BitmapHasSize(HBITMAP bitmap, int w, int h)
-{
-    BITMAP info = {};
-    return bitmap && GetObjectW(bitmap, sizeof(info), &info) == sizeof(info) && info.bmWidth == w &&
-           info.bmHeight == h;
-}
-
-// A background that already has the item's size is kept: the rebuild paints
-// every one of its pixels again, and under Wine creating and first selecting
-// a screen-sized bitmap costs more than all the rest of the rebuild.
-void ReplaceBackground(MemoryDC *memory, HBITMAP *background, HDC screen, int w, int h)
-{
-    if (BitmapHasSize(*background, w, h))
-        return;
-    if (*background)
-        RestoreBitmap(memory);
-    DeleteBackground(background);
-    *background = CreateCompatibleBitmap(screen, w, h);
-    SelectBitmapInto(memory, *background);
-}
 
 void FillHighlight(HWND window, HDC dc, const RECT *rect)
 {
@@ -284,19 +223,37 @@ void DrawHostWatermark(HWND window, HDC dc, const RECT *rect)
     SendMessageW(GetParent(window), TODAYM_DRAWWATERMARK, 0, (LPARAM)&info);
 }
 
-void BlendCellsOnto(HDC dc, int w, int h)
+// The part of the cells that the blend can change. Outside the rounded
+// cell the cells hold cleared words, which the alpha pass turns into
+// AlphaTransparent; a transparent word of 0 leaves the background as it
+// is, so only the cell's box needs blending (AlphaBlend is most of a
+// rebuild). A key of 0 marks the cleared words as cell too: then, as with
+// any other transparent word, the whole strip is blended.
+RECT CellsBlendBox(int w, int h)
 {
-    AlphaBlend(dc, 0, 0, w, h, FaceBitmaps.CellsDC, 0, 0, w, h, CellBlend);
+    RECT whole = {0, 0, w, h}, box = whole;
+    if (ClockSettings.AlphaTransparent != 0 || ClockSettings.AlphaReserved == 0)
+        return whole;
+    int border = (int)ClockSettings.VerticalBorderHeight;
+    RECT cell = {DeviceX(3), border + DeviceY(1), w - DeviceX(3), border + ClockLayout.ContentHeight - DeviceY(1)};
+    IntersectRect(&box, &cell, &whole);
+    return box;
 }
 
-void RebuildBackgrounds(PaintJob *job)
+void BlendCellsOnto(HDC dc, const RECT *box)
 {
-    ReplaceBackground(&job->Selected, &FaceBitmaps.SelectedBackground, job->Screen, job->Width, job->Height);
-    ReplaceBackground(&job->Normal, &FaceBitmaps.NormalBackground, job->Screen, job->Width, job->Height);
-    FillHighlight(job->Window, job->Selected.DC, &job->Rect);
-    DrawHostWatermark(job->Window, job->Normal.DC, &job->Rect);
-    BlendCellsOnto(job->Selected.DC, job->Width, job->Height);
-    BlendCellsOnto(job->Normal.DC, job->Width, job->Height);
+    int w = box->right - box->left, h = box->bottom - box->top;
+    AlphaBlend(dc, box->left, box->top, w, h, FaceSurfaces.Cells.DC, box->left, box->top, w, h, CellBlend);
+}
+
+void RebuildBackgrounds(const PaintJob *job)
+{
+    HDC selected = FaceSurfaces.Selected.DC, normal = FaceSurfaces.Normal.DC;
+    FillHighlight(job->Window, selected, &job->Rect);
+    DrawHostWatermark(job->Window, normal, &job->Rect);
+    RECT box = CellsBlendBox(job->Width, job->Height);
+    BlendCellsOnto(selected, &box);
+    BlendCellsOnto(normal, &box);
 }
 
 // ---- Colours -----------------------------------------------------------
@@ -406,41 +363,17 @@ void DrawMarker(HDC dc, int xo, int yb, const SYSTEMTIME *now, COLORREF colour)
 
 // ---- Paint steps -------------------------------------------------------
 
-// A paint that rebuilds nothing copies only one of the two backgrounds, so
-// only that one gets a DC.
-void OpenPaintDCs(PaintJob *job)
+// Surfaces of the strip's size, with cells and backgrounds redrawn where
+// the dirty flags (or new surfaces) call for it.
+void RebuildWhatIsDirty(const PaintJob *job)
 {
-    job->Compose.DC = CreateCompatibleDC(job->Screen);
-    job->ComposeBitmap = CreateCompatibleBitmap(job->Screen, job->Width, job->Height);
-    SelectBitmapInto(&job->Compose, job->ComposeBitmap);
-    BOOL rebuilding = ItemState.BackgroundDirty || ItemState.WatermarkDirty;
-    if (rebuilding || ItemState.Selected) {
-        job->Selected.DC = CreateCompatibleDC(job->Screen);
-        SelectBitmapInto(&job->Selected, FaceBitmaps.SelectedBackground);
-    }
-    if (rebuilding || !ItemState.Selected) {
-        job->Normal.DC = CreateCompatibleDC(job->Screen);
-        SelectBitmapInto(&job->Normal, FaceBitmaps.NormalBackground);
-    }
-}
-
-void ClosePaintDCs(PaintJob *job)
-{
-    CloseMemoryDC(&job->Compose);
-    if (job->ComposeBitmap)
-        DeleteObject(job->ComposeBitmap);
-    job->ComposeBitmap = NULL;
-    CloseMemoryDC(&job->Selected);
-    CloseMemoryDC(&job->Normal);
-}
-
-void RebuildWhatIsDirty(PaintJob *job)
-{
+    if (FitSurfaces(job->Width, job->Height))
+        ItemState.BackgroundDirty = 1;
     if (ItemState.BackgroundDirty) {
         // New cells always mean new backgrounds.
         ItemState.WatermarkDirty = 1;
         ItemState.BackgroundDirty = 0;
-        RebuildCells(job->Window, job->Width, job->Height);
+        RebuildCells(job->Width, job->Height);
     }
     if (ItemState.WatermarkDirty) {
         ItemState.WatermarkDirty = 0;
@@ -448,10 +381,10 @@ void RebuildWhatIsDirty(PaintJob *job)
     }
 }
 
-void ComposeFace(PaintJob *job)
+void ComposeFace(const PaintJob *job)
 {
-    HDC dc = job->Compose.DC;
-    HDC background = ItemState.Selected ? job->Selected.DC : job->Normal.DC;
+    HDC dc = FaceSurfaces.Compose.DC;
+    HDC background = ItemState.Selected ? FaceSurfaces.Selected.DC : FaceSurfaces.Normal.DC;
     BitBlt(dc, 0, 0, job->Width, job->Height, background, 0, 0, SRCCOPY);
     FaceColours colours;
     ChooseColours(job->Window, &colours);
@@ -466,6 +399,8 @@ void ComposeFace(PaintJob *job)
 }
 
 // A width change (rotation) resizes the window and calls for new cells.
+// The host sets only the item's height; the width has to follow the
+// host's before BeginPaint, whose DC and update region are the window's.
 void FollowWidth(HWND window, int w, int h)
 {
     if (w == ItemState.LastWidth)
@@ -482,19 +417,13 @@ BOOL FaceDrawable(int w, int h)
 
 } // namespace
 
-void CreateCellsDC()
+void ReleaseFaceSurfaces()
 {
-    FaceBitmaps.CellsDC = CreateCompatibleDC(NULL);
-}
-
-void DeleteFaceBitmaps()
-{
-    DeleteBackground(&FaceBitmaps.SelectedBackground);
-    DeleteBackground(&FaceBitmaps.NormalBackground);
-    DeleteCellsBitmap();
-    if (FaceBitmaps.CellsDC)
-        DeleteDC(FaceBitmaps.CellsDC);
-    FaceBitmaps.CellsDC = NULL;
+    ReleaseSurface(&FaceSurfaces.Compose);
+    ReleaseSurface(&FaceSurfaces.Selected);
+    ReleaseSurface(&FaceSurfaces.Normal);
+    ReleaseSurface(&FaceSurfaces.Cells);
+    FaceSurfaces = FaceSurfacesRecord();
 }
 
 DWORD PremultipliedCellWord(DWORD word)
@@ -527,18 +456,14 @@ void ApplyCellAlpha(DWORD *bits, int w, int h, int bandLimit)
 
 void DrawBellOutline(HDC dc, int x, int y)
 {
-    const POINT *shape;
-    int count;
-    switch (ClockLayout.DpiX) {
-    case 96: shape = Bell96; count = ARRAYSIZE(Bell96); break;
-    case 128: shape = Bell128; count = ARRAYSIZE(Bell128); break;
-    case 192: shape = Bell192; count = ARRAYSIZE(Bell192); break;
-    default: return;
-    }
+    const BellShape *bell = BellShapeFor(ClockLayout.DpiX);
+    if (bell == NULL)
+        return;
     POINT points[MaxBellPoints];
+    int count = bell->Count < MaxBellPoints ? bell->Count : MaxBellPoints;
     for (int i = 0; i < count; i++) {
-        points[i].x = shape[i].x + x;
-        points[i].y = shape[i].y + y;
+        points[i].x = bell->Points[i].x + x;
+        points[i].y = bell->Points[i].y + y;
     }
     Polygon(dc, points, count);
 }
@@ -596,6 +521,9 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     }
 }
 
+// Reads top to bottom: the width the host calls for, the screen DC,
+// whatever the dirty flags call for rebuilt, the face drawn and copied in
+// one BitBlt, the screen DC closed. The surfaces stay for the next paint.
 LRESULT PaintItem(HWND window)
 {
     PaintJob job = {};
@@ -607,17 +535,13 @@ LRESULT PaintItem(HWND window)
     FollowWidth(window, job.Width, job.Height);
 
     PAINTSTRUCT ps;
-    job.Screen = BeginPaint(window, &ps);
-    if (job.Screen == NULL || !FaceDrawable(job.Width, job.Height)) {
-        // Nothing to show: the update region is validated all the same.
-        EndPaint(window, &ps);
-        return 0;
+    HDC screen = BeginPaint(window, &ps);
+    // Without a face the update region is validated all the same.
+    if (screen != NULL && FaceDrawable(job.Width, job.Height)) {
+        RebuildWhatIsDirty(&job);
+        ComposeFace(&job);
+        BitBlt(screen, 0, 0, job.Width, job.Height, FaceSurfaces.Compose.DC, 0, 0, SRCCOPY);
     }
-    OpenPaintDCs(&job);
-    RebuildWhatIsDirty(&job);
-    ComposeFace(&job);
-    BitBlt(job.Screen, 0, 0, job.Width, job.Height, job.Compose.DC, 0, 0, SRCCOPY);
-    ClosePaintDCs(&job);
     EndPaint(window, &ps);
     return 0;
 }

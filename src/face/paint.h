@@ -3,18 +3,31 @@
 #pragma once
 #include <windows.h>
 
-struct FaceBitmapsRecord {
-    HDC CellsDC;
-    HBITMAP CellsBitmap;
-    HBITMAP CellsPrevBitmap;
-    HBITMAP NormalBackground;
-    HBITMAP SelectedBackground;
+// A memory DC with a bitmap of its own selected, and what that bitmap
+// displaced.
+struct FaceSurface {
+    HDC DC;
+    HBITMAP Bitmap;
+    HGDIOBJ Previous;
 };
-extern FaceBitmapsRecord FaceBitmaps;
 
-void CreateCellsDC();
-// Deletes both backgrounds, the cells bitmap and the cells DC.
-void DeleteFaceBitmaps();
+// Everything a paint draws into, kept between paints at the strip's size.
+// Made by the first paint of a window (and again when the size changes);
+// deleted when the window goes and at unload.
+struct FaceSurfacesRecord {
+    FaceSurface Cells;      // 32-bit bottom-up DIB section: the cells, per-pixel alpha
+    FaceSurface Normal;     // the host's watermark with the cells over it
+    FaceSurface Selected;   // the highlight fill with the cells over it
+    FaceSurface Compose;    // background and texts, put together off-screen
+    DWORD *CellBits;
+    int Width;
+    int Height;
+};
+extern FaceSurfacesRecord FaceSurfaces;
+
+// Deletes every surface, each bitmap after its DC has the displaced one
+// back. The next paint makes them anew.
+void ReleaseFaceSurfaces();
 
 LRESULT PaintItem(HWND window);
 // The bell polygon for DpiX with the DC's pen and brush, its origin at

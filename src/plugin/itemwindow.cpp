@@ -144,6 +144,8 @@ LRESULT OnDestroy(HWND window)
     // A suspend that arrived while the watcher was stopping was served by
     // the stop and may have read the phone state again.
     ClosePhoneKey();
+    // No window, no paint: nothing of the face's surfaces is needed.
+    ReleaseFaceSurfaces();
     return 0;
 }
 

@@ -32,7 +32,6 @@ void ModuleAttach(HINSTANCE instance)
         ItemState.AlarmSet = AnyAlarmEnabled();
     ItemState.Landscape = ProbeLandscape();
     ProbeDpiX();
-    CreateCellsDC();
     UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
     // A class left registered by an earlier load of this instance would make
     // the registration fail.
@@ -45,7 +44,7 @@ void ModuleDetach()
 {
     RemovePrivateFont();
     DeleteClockFonts();
-    DeleteFaceBitmaps();
+    ReleaseFaceSurfaces();
     UnregisterClassW(ITEM_CLASS, ModuleInstance);
     ModuleInstance = NULL;
 }

@@ -25,26 +25,12 @@ const int AlarmLineChars = 100;
 // Room for FileOnAction with its environment variables expanded.
 const int ExpandedPathChars = 1024;
 
-struct BellBox {
-    int Dpi;
-    int Width;
-    int Height;
-};
-
-// The bell's outline at each supported resolution. Other resolutions give
-// the item no height, so no tap reaches it; the 96 dpi box stands in there.
-const BellBox BellBoxes[] = {
-    {96, 11, 12},
-    {128, 15, 14},
-    {192, 20, 23},
-};
-
-const BellBox *BellBoxFor(int dpi)
+// Other resolutions give the item no height, so no tap reaches it; the
+// 96 dpi box stands in there.
+const BellShape *BellBoxFor(int dpi)
 {
-    for (const BellBox &box : BellBoxes)
-        if (box.Dpi == dpi)
-            return &box;
-    return &BellBoxes[0];
+    const BellShape *box = BellShapeFor(dpi);
+    return box ? box : BellShapeFor(96);
 }
 
 BOOL RecognizeTapAndHold(HWND window, POINT stylus)
@@ -64,7 +50,7 @@ BOOL StylusOnBell(HWND window, POINT stylus)
     RECT item;
     ItemRect(window, &item);
     int offset = (item.right - ClockLayout.TimeWidth) / 2;
-    const BellBox *box = BellBoxFor(ClockLayout.DpiX);
+    const BellShape *box = BellBoxFor(ClockLayout.DpiX);
     int mx = DeviceX(3), my = DeviceY(3);
     int left = ClockLayout.BellLeft + offset, top = ClockLayout.BellTop;
     return left - mx <= stylus.x && stylus.x <= left + box->Width + mx && top - my <= stylus.y &&

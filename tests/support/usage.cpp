@@ -7,6 +7,7 @@ namespace {
 const size_t PebGdiTableOffset = 0xF8;
 const int GdiTableEntries = 0x10000;
 const int GdiEntrySize = 24;
+const int GdiEntryUniqueOffset = 12;
 const int GdiEntryFlagsOffset = 12;
 const int GdiEntryTypeOffset = 14;
 const BYTE GdiStockFlag = 0x80;
@@ -22,19 +23,47 @@ static BYTE *ProcessEnvironmentBlock()
 }
 #pragma GCC diagnostic pop
 
-int CountGdiObjects()
+static const BYTE *GdiHandleTable()
 {
     BYTE *peb = ProcessEnvironmentBlock();
-    BYTE *table = *(BYTE **)(peb + PebGdiTableOffset);
+    return *(BYTE **)(peb + PebGdiTableOffset);
+}
+
+static BOOL LiveEntry(const BYTE *entry)
+{
+    return entry[GdiEntryTypeOffset] != 0 && !(entry[GdiEntryFlagsOffset] & GdiStockFlag);
+}
+
+int CountGdiObjects()
+{
+    const BYTE *table = GdiHandleTable();
     if (table == NULL)
         return -1;
     int live = 0;
+    for (int i = 0; i < GdiTableEntries; i++)
+        if (LiveEntry(table + (size_t)i * GdiEntrySize))
+            live++;
+    return live;
+}
+
+// A handle is its table index with the entry's unique word above it.
+SIZE_T BitmapBytes()
+{
+    const BYTE *table = GdiHandleTable();
+    if (table == NULL)
+        return 0;
+    SIZE_T total = 0;
     for (int i = 0; i < GdiTableEntries; i++) {
         const BYTE *entry = table + (size_t)i * GdiEntrySize;
-        if (entry[GdiEntryTypeOffset] != 0 && !(entry[GdiEntryFlagsOffset] & GdiStockFlag))
-            live++;
+        if (!LiveEntry(entry))
+            continue;
+        WORD unique = *(const WORD *)(entry + GdiEntryUniqueOffset);
+        HGDIOBJ handle = (HGDIOBJ)(ULONG_PTR)((ULONG)i | ((ULONG)unique << 16));
+        BITMAP bitmap;
+        if (GetObjectType(handle) == OBJ_BITMAP && GetObjectW(handle, sizeof(bitmap), &bitmap))
+            total += (SIZE_T)bitmap.bmWidthBytes * (SIZE_T)bitmap.bmHeight;
     }
-    return live;
+    return total;
 }
 
 SIZE_T PrivateBytes()

@@ -8,6 +8,9 @@
 // handle table).
 int CountGdiObjects();
 
+// Bytes of pixels that this process's live bitmaps hold.
+SIZE_T BitmapBytes();
+
 // Committed private memory of this process, in bytes (walks the address
 // space with VirtualQuery).
 SIZE_T PrivateBytes();
