@@ -217,9 +217,12 @@ void CheckPage(HWND sheet, int index)
     CheckPlacement(index, &controls);
 }
 
+// From the last page to the first: the Font Size page's edits are tried
+// with their widest numbers before a Time page exists that would follow
+// them, so the sheet saves the settings it opened with.
 void CheckEveryPage(HWND sheet)
 {
-    for (int i = 0; i < OPTIONS_PAGE_COUNT; i++)
+    for (int i = OPTIONS_PAGE_COUNT - 1; i >= 0; i--)
         CheckPage(sheet, i);
     PressOk(sheet);
 }
@@ -231,6 +234,10 @@ void test_every_label_whole()
     printf("%d dpi\n", GetDeviceCaps(screen, LOGPIXELSY));
     ReleaseDC(NULL, screen);
     RunSheet(CheckEveryPage);
+    // Trying the widest numbers left the settings as they were.
+    ok_int(StoredSetting(L"HourMinFontSize"), 38);
+    ok_int(StoredSetting(L"TimeMarkerFontSize"), 9);
+    ok_int(StoredSetting(L"SingleTMLine"), 0);
 }
 
 } // namespace
