@@ -17,3 +17,6 @@ target_link_libraries(options_sheet PRIVATE qzl_optionstest)
 
 qzl_add_test(unit options_pages SOURCES options_pages.cpp PROFILES qvga96 vga192)
 target_link_libraries(options_pages PRIVATE qzl_optionstest)
+
+qzl_add_test(unit options_labels SOURCES options_labels.cpp PROFILES qvga96 square128 vga192)
+target_link_libraries(options_labels PRIVATE qzl_optionstest)

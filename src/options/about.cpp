@@ -17,6 +17,7 @@ INT_PTR OnInitDialog(HWND page)
     SetDlgItemTextW(page, IDC_ABOUT_NAME, PROGRAM_NAME);
     SetDlgItemTextW(page, IDC_ABOUT_VERSION, ProductVersion);
     SetDlgItemTextW(page, IDC_ABOUT_WEB, ProductWebAddress);
+    FitPageTexts(page);
     return 0;
 }
 

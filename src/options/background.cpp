@@ -86,6 +86,7 @@ INT_PTR OnInitDialog(HWND page)
     }
     for (const PartRow &row : PartRows)
         ShowPercent(page, row.Label, (int)SendDlgItemMessageW(page, row.Bar, TBM_GETPOS, 0, 0));
+    FitPageTexts(page);
     return 0;
 }
 

@@ -9,6 +9,7 @@ INT_PTR OnInitDialog(HWND page)
     OptionsSheet.PageWindows[ClearTypePage] = page;
     SetBoxChecked(page, IDC_CLEARTYPE_DAYDATE, ClockSettings.ClearTypeDayDateEnabled != 0);
     SetBoxChecked(page, IDC_CLEARTYPE_TIME, ClockSettings.ClearTypeTimeEnabled != 0);
+    FitPageTexts(page);
     return 0;
 }
 

@@ -83,6 +83,7 @@ INT_PTR OnInitDialog(HWND page)
     // The edits' change notices bring the swatches along.
     SetColorSpins(page, IDC_DEFAULT_RED_SPIN, ClockSettings.TextColorDefault);
     SetColorSpins(page, IDC_HIGHLIGHT_RED_SPIN, ClockSettings.TextColorHighlight);
+    FitPageTexts(page);
     return 0;
 }
 

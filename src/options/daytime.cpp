@@ -102,6 +102,7 @@ INT_PTR OnDayDateInitDialog(HWND page)
         DisableOperatorName(page);
     if (IsBoxChecked(page, IDC_HIDE_DAYDATE))
         EnableControls(page, DayDateOptions, DayDateButtonCount, FALSE);
+    FitPageTexts(page);
     return 0;
 }
 
@@ -183,6 +184,7 @@ INT_PTR OnTimeInitDialog(HWND page)
         EnableControl(page, IDC_MARKERS_SAME_LINE, FALSE);
     if (MarkerTooTall())
         ForceSameLine(page);
+    FitPageTexts(page);
     return 0;
 }
 

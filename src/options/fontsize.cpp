@@ -91,6 +91,7 @@ INT_PTR OnInitDialog(HWND page)
         EnableControl(page, IDC_SECOND_EDIT, FALSE);
         EnableControl(page, IDC_SECOND_SPIN, FALSE);
     }
+    FitPageTexts(page);
     return 0;
 }
 

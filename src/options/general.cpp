@@ -79,6 +79,7 @@ INT_PTR OnInitDialog(HWND page)
     int entry = ActionEntryForStoredPath(page);
     SendDlgItemMessageW(page, IDC_ACTION_LIST, CB_SETCURSEL, entry, 0);
     InitShellDialog(page);
+    FitPageTexts(page);
     return 0;
 }
 

@@ -37,6 +37,12 @@ struct HeaderDpiRecord {
 };
 extern HeaderDpiRecord HeaderDpi;
 
+// ---- Texts in the device's fonts -----------------------------------------
+// Gives the page's labels and number edits the room their texts need in
+// the fonts the page was created with, where the page has it free; run at
+// the end of each page's WM_INITDIALOG.
+void FitPageTexts(HWND page);
+
 // ---- Shared between the Time and Font Size pages -------------------------
 // The marker font is too tall for a stacked marker: its pixel height is
 // above 40 % of the hour/minute height (sizes from the Font Size page's
