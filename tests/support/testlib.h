@@ -10,11 +10,17 @@
 struct TestCounters {
     int Checks;
     int Failures;
+    int Skips;
     const char *Group;
 };
 extern TestCounters Tests;
 
 void TestFailure(const char *file, int line, const char *format, ...);
+void TestSkip(const char *file, int line, const char *format, ...);
+
+// A group that does not apply to this device says why and is counted,
+// rather than passing by returning early.
+#define skip(...) TestSkip(__FILE__, __LINE__, __VA_ARGS__)
 
 #define ok(condition, ...)                                          \
     do {                                                            \
