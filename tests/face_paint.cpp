@@ -337,6 +337,20 @@ static int CountColour(COLORREF colour)
     return count;
 }
 
+// The leftmost and rightmost columns holding `colour`; -1 when none does.
+static void ColourColumns(COLORREF colour, int *left, int *right)
+{
+    *left = *right = -1;
+    for (int y = 0; y < T.Height; y++)
+        for (int x = 0; x < T.Width; x++)
+            if (PixelAt(x, y) == colour) {
+                if (*left < 0 || x < *left)
+                    *left = x;
+                if (x > *right)
+                    *right = x;
+            }
+}
+
 // Pixels inside the cell (clear of its rounded corners), below the
 // day/date band, that show the wallpaper untouched: holes cut into it.
 static int HolePixels(const CellGeometry &cell)
@@ -515,6 +529,12 @@ static void test_colour_schemes()
     UseElementScheme(2, defaultColour, highlightColour);
     Select(FALSE);
     CheckElementColours(TRUE);
+    // Side by side: the day name on the left half, the date on the right.
+    int dayLeft, dayRight, dateLeft, dateRight;
+    ColourColumns(RGB(255, 0, 255), &dayLeft, &dayRight);
+    ColourColumns(RGB(255, 255, 255), &dateLeft, &dateRight);
+    ok(dayLeft >= 0 && dayRight < T.Width / 2, "day in columns %d..%d\n", dayLeft, dayRight);
+    ok(dateLeft >= T.Width / 2 && dateRight < T.Width, "date in columns %d..%d\n", dateLeft, dateRight);
     Select(TRUE);
     CheckElementColours(TRUE);
     ok_int(CountColour(highlightColour), 0);
