@@ -318,23 +318,10 @@ static void OpenTime(HWND sheet)
     PressOk(sheet);
 }
 
-static int ScreenDpi()
-{
-    HDC screen = GetDC(NULL);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(NULL, screen);
-    return dpi;
-}
-
-// The largest marker size that still fits beside 38-point digits.
-static DWORD LargestStackedMarker()
-{
-    int h = MulDiv(38, ScreenDpi(), 72);
-    DWORD size = 6;
-    while (MulDiv((int)size + 1, ScreenDpi(), 72) <= MulDiv(h, 40, 100))
-        size++;
-    return size;
-}
+// The largest marker size that still stacks beside 38-point digits: 15
+// points is 20 of 51 pixels at 96 dpi (40 % is 20) and 40 of 101 at 192
+// (40 % is 40); 16 points is 21 and 43.
+static const DWORD LargestStackedMarker = 15;
 
 static DWORD ArrangedMarker;
 
@@ -346,15 +333,13 @@ static void test_time_marker_rule()
     ok(!Seen.Checked[0] && Seen.Enabled[0], "9-point markers stack");
     ok_int(StoredSetting(L"SingleTMLine"), 0);
 
-    ArrangedMarker = LargestStackedMarker() + 1;
+    ArrangedMarker = LargestStackedMarker + 1;
     ArrangeSettings([] { SetSetting(L"TimeMarkerFontSize", ArrangedMarker); });
     RunSheet(OpenTime);
     ok(Seen.Checked[0] && !Seen.Enabled[0], "%lu-point markers forced onto the line", ArrangedMarker);
     ok_int(StoredSetting(L"SingleTMLine"), 1);
-    if (ScreenDpi() == 96)
-        ok_int(ArrangedMarker, 16);
 
-    ArrangedMarker = LargestStackedMarker();
+    ArrangedMarker = LargestStackedMarker;
     ArrangeSettings([] {
         SetSetting(L"TimeMarkerFontSize", ArrangedMarker);
         SetSetting(L"ShowTimeMarkers", 0);
@@ -366,18 +351,12 @@ static void test_time_marker_rule()
     ok_int(StoredSetting(L"ShowTimeMarkers"), 0);
 }
 
-static BOOL PredictTooTall(int hourMinute, int marker)
-{
-    int dpi = ScreenDpi();
-    return -MulDiv(marker, dpi, 72) < MulDiv(-MulDiv(hourMinute, dpi, 72), 40, 100);
-}
-
 static void GrowMarkersWithTimeOpen(HWND sheet)
 {
     HWND time = ShowPage(sheet, TimePage);
     HWND fonts = ShowPage(sheet, FontSizePage);
     WCHAR text[8];
-    wsprintfW(text, L"%lu", LargestStackedMarker() + 1);
+    wsprintfW(text, L"%lu", LargestStackedMarker + 1);
     TypeText(fonts, IDC_MARKER_EDIT, text);
     SeeBox(time, IDC_MARKERS_SAME_LINE, 0);
     PressArrow(fonts, IDC_MARKER_EDIT, -1);
@@ -398,12 +377,13 @@ static void test_marker_rule_across_pages()
     ok(Seen.Checked[0] && !Seen.Enabled[0], "too tall: checked and disabled at once");
     ok(Seen.Checked[1] && Seen.Enabled[1], "fits again: enabled, check kept");
     ok_int(Seen.Numbers[0], 35);
-    ok_int(Seen.Numbers[1], LargestStackedMarker());
-    ok(PredictTooTall(35, (int)LargestStackedMarker()), "35-point digits are too small for these markers");
+    ok_int(Seen.Numbers[1], LargestStackedMarker);
+    // 35-point digits are 47 pixels at 96 dpi (40 %: 18) and 93 at 192
+    // (37): 15-point markers (20 and 40 pixels) no longer stack.
     ok(Seen.Checked[2] && !Seen.Enabled[2], "smaller digits: too tall");
     ok_int(StoredSetting(L"SingleTMLine"), 1);
     ok_int(StoredSetting(L"HourMinFontSize"), 35);
-    ok_int(StoredSetting(L"TimeMarkerFontSize"), LargestStackedMarker());
+    ok_int(StoredSetting(L"TimeMarkerFontSize"), LargestStackedMarker);
 }
 
 static void TypeDigits(HWND sheet)
