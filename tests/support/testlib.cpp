@@ -37,6 +37,15 @@ int TestSummary()
     return Tests.Failures > 100 ? 100 : Tests.Failures;
 }
 
+void PumpPending()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 void PumpMessages(DWORD ms)
 {
     DWORD end = GetTickCount() + ms;

@@ -57,6 +57,24 @@ int TestSummary();
 // Pumps the calling thread's messages for `ms` milliseconds.
 void PumpMessages(DWORD ms);
 
+// Dispatches every message already queued for the calling thread.
+void PumpPending();
+
+// Pumps the calling thread's messages until `condition()` holds; `ms` is
+// only a bound against a hang. Returns whether the condition held.
+template <typename Condition> BOOL PumpUntil(Condition condition, DWORD ms = 10000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpPending();
+        if (condition())
+            return TRUE;
+        if (GetTickCount() - start >= ms)
+            return FALSE;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
 // A fixed-seed generator, so that a fuzz run repeats exactly.
 DWORD NextRandom(unsigned long long *state);
 
