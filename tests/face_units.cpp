@@ -65,6 +65,86 @@ static void test_probe()
     ok_int(FontProbe.FontLevel, fontFile ? 3 : 1);
 }
 
+// ---- The probe's rules, with the device's fonts replaced --------------
+
+static struct {
+    const WCHAR *Faces[3];
+    int FontAdded;            // what AddFontResourceW answers
+    WCHAR AddedPath[MAX_PATH];
+} Probe;
+
+static int WINAPI FakeEnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM parameter)
+{
+    int result = 1;
+    for (const WCHAR *face : Probe.Faces) {
+        if (face == NULL || family != NULL)
+            continue;
+        ENUMLOGFONTW font = {};
+        NEWTEXTMETRICW metrics = {};
+        lstrcpynW(font.elfLogFont.lfFaceName, face, LF_FACESIZE);
+        result = proc(&font.elfLogFont, (TEXTMETRICW *)&metrics, TRUETYPE_FONTTYPE, parameter);
+        if (result == 0)
+            break;
+    }
+    return result;
+}
+
+static int WINAPI FakeAddFontResourceW(LPCWSTR path)
+{
+    lstrcpynW(Probe.AddedPath, path, MAX_PATH);
+    return Probe.FontAdded;
+}
+
+static void ProbeWith(int added, const WCHAR *first, const WCHAR *second = NULL)
+{
+    Probe.FontAdded = added;
+    Probe.Faces[0] = first;
+    Probe.Faces[1] = second;
+    Probe.AddedPath[0] = 0;
+    FontProbe = FontProbeRecord();
+    InstallAndProbePrivateFont();
+}
+
+// Face names are matched as the enumerator spells them for the private
+// face, in any letter case for Tahoma; the private face only counts when
+// this library added its file.
+static void test_probe_rules()
+{
+    FontProbeRecord saved = FontProbe;
+    void *enumerate = NULL, *add = NULL;
+    HMODULE self = GetModuleHandleW(NULL);
+    ok(ReplaceImport(self, NULL, "EnumFontFamiliesW", (void *)FakeEnumFontFamiliesW, &enumerate) > 0,
+       "EnumFontFamiliesW\n");
+    ok(ReplaceImport(self, NULL, "AddFontResourceW", (void *)FakeAddFontResourceW, &add) > 0, "AddFontResourceW\n");
+
+    ProbeWith(1, L"qzl", L"TAHOMA");
+    ok_wstr(Probe.AddedPath, L"C:\\Program Files\\Quartzel\\QZL.ttf");
+    ok(FontProbe.PrivateFontAdded == 1 && FontProbe.PrivateFaceFound == 0 && FontProbe.TahomaFound == 1,
+       "qzl/TAHOMA: added %lu, private %lu, Tahoma %lu\n", FontProbe.PrivateFontAdded, FontProbe.PrivateFaceFound,
+       FontProbe.TahomaFound);
+    ok_int(FontProbe.FontLevel, 1);
+
+    // Found, but the file was not added by this library.
+    ProbeWith(0, L"QZL");
+    ok(FontProbe.PrivateFontAdded == 0 && FontProbe.PrivateFaceFound == 1, "QZL not added\n");
+    ok_int(FontProbe.FontLevel, 0);
+    ProbeWith(0, L"QZL", L"tahoma");
+    ok_int(FontProbe.FontLevel, 1);
+
+    ProbeWith(1, L"QZL");
+    ok_int(FontProbe.FontLevel, 2);
+    ProbeWith(1, L"Tahoma", L"QZL");
+    ok_int(FontProbe.FontLevel, 3);
+    ProbeWith(1, L"Tahoma Bold", L"QZL ");
+    ok_int(FontProbe.FontLevel, 0);
+    ProbeWith(0, NULL);
+    ok_int(FontProbe.FontLevel, 0);
+
+    ReplaceImport(self, NULL, "EnumFontFamiliesW", enumerate, NULL);
+    ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
+    FontProbe = saved;
+}
+
 struct PointHeights {
     int Dpi;
     int Zero[3];       // hour, seconds, marker with no sizes stored
@@ -593,6 +673,7 @@ int main()
 {
     run_test(test_resolution);
     run_test(test_probe);
+    run_test(test_probe_rules);
     run_test(test_font_heights);
     run_test(test_build_fonts);
     run_test(test_mapping);
