@@ -71,20 +71,6 @@ static HANDLE PowerEventFromAnotherThread(WPARAM event)
     return CreateThread(NULL, 0, SendPowerEvent, (LPVOID)event, 0, NULL);
 }
 
-// Waits, without serving anything, until a message sent to this thread is
-// pending: the watcher is then inside its synchronous send.
-static BOOL WaitForPendingSend(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)) {
-        DWORD spent = GetTickCount() - start;
-        if (spent >= ms)
-            return FALSE;
-        MsgWaitForMultipleObjects(0, NULL, FALSE, ms - spent, QS_SENDMESSAGE);
-    }
-    return TRUE;
-}
-
 static void WaitWhilePumping(HANDLE thread, DWORD ms)
 {
     PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, ms);

@@ -46,6 +46,18 @@ void PumpPending()
     }
 }
 
+BOOL WaitForPendingSend(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= ms)
+            return FALSE;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, ms - spent, QS_SENDMESSAGE);
+    }
+    return TRUE;
+}
+
 void PumpMessages(DWORD ms)
 {
     DWORD end = GetTickCount() + ms;

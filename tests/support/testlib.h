@@ -75,6 +75,11 @@ template <typename Condition> BOOL PumpUntil(Condition condition, DWORD ms = 100
     }
 }
 
+// Waits, without dispatching anything, until a message sent by another
+// thread is pending for this one; `ms` bounds the wait. Returns whether
+// one is.
+BOOL WaitForPendingSend(DWORD ms);
+
 // A fixed-seed generator, so that a fuzz run repeats exactly.
 DWORD NextRandom(unsigned long long *state);
 
