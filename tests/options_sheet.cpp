@@ -186,7 +186,8 @@ static void test_eight_reload_requests()
     ItemWatch.Original = (WNDPROC)SetWindowLongPtrW(item, GWLP_WNDPROC, (LONG_PTR)WatchedItemProc);
     RunSheet(ChangeFontSize);
     ok_int(ItemWatch.Creates, 0);   // posted, not yet handled
-    PumpMessages(100);
+    PumpUntil([] { return ItemWatch.Creates >= 8; });
+    PumpPending();
     ok_int(ItemWatch.Creates, 8);
     ok_int(ItemWatch.CreatesWithMarker, 1);
     ok_int(ItemWatch.FirstWithMarker, 1);
@@ -424,11 +425,11 @@ static void test_no_gdi_objects_left()
 {
     ArrangeSettings(NULL);
     RunSheet(VisitAndEdit);   // first run: the platform's own one-time objects
-    PumpMessages(20);
+    PumpPending();
     int before = CountGdiObjects();
     RunSheet(VisitAndEdit);
     RunSheet(VisitAndEdit);
-    PumpMessages(20);
+    PumpPending();
     int after = CountGdiObjects();
     ok(after <= before, "GDI objects: %d before, %d after two openings", before, after);
 }

@@ -38,12 +38,9 @@ static void EatButtonRelease()
     if (GetAsyncKeyState(VK_LBUTTON) >= 0)
         return;
     DWORD start = GetTickCount();
-    while (GetAsyncKeyState(VK_LBUTTON) < 0 && GetTickCount() - start < 3000)
-        Sleep(10);
-    Sleep(30);
     MSG msg;
-    while (PeekMessageW(&msg, NULL, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE))
-        ;
+    while (!PeekMessageW(&msg, NULL, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE) && GetTickCount() - start < 3000)
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_MOUSEBUTTON);
 }
 
 static BOOL WINAPI FakeTrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS)
