@@ -105,8 +105,8 @@ static HANDLE EnterState(int state, BOOL *reached)
     }
     LONG sent = Run.SentUsers;
     if (state == 3) {
-        // The pending send must turn out to be the item's repaint: the
-        // power manager's own round trip is a send as well.
+        // The pending send must turn out to be the item's repaint, sent
+        // with the time already hidden.
         Run.UserDelay = 10 + Random() % 60;
         HANDLE sender = PowerEventFromAnotherThread(PBT_APMSUSPEND);
         *reached = *reached && WaitForPendingSend(5000) && ItemState.TimeVisible == 0 && Run.SentUsers == sent;

@@ -34,6 +34,7 @@ struct MessageQueue {
     QueuedMessage *Last;
     HANDLE Readable;          // set while Count > 0
     HANDLE Writable;          // set while another message fits
+    DWORD LastReader;         // thread that took the latest message (0: none yet)
 };
 
 namespace {
@@ -188,6 +189,7 @@ DWORD TakeMessageLocked(MessageQueue *queue, void *buffer, DWORD bufferSize, DWO
     if (queue->First == NULL)
         queue->Last = NULL;
     queue->Count--;
+    queue->LastReader = GetCurrentThreadId();
     UpdateQueueSignals(queue);
     DWORD copied = message->Size < bufferSize ? message->Size : bufferSize;
     CopyMemory(buffer, message->Data, copied);
@@ -300,6 +302,14 @@ BOOL OfferMessage(MessageQueue *queue, const void *data, DWORD size)
         appended = AppendMessageLocked(queue, data, size, 0);
     ReleaseSRWLockExclusive(&QueueLock);
     return appended;
+}
+
+DWORD LastReaderThread(MessageQueue *queue)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    DWORD reader = queue->LastReader;
+    ReleaseSRWLockExclusive(&QueueLock);
+    return reader;
 }
 
 DWORD QueuedCount(MessageQueue *queue)

@@ -9,13 +9,14 @@
 // sends the broadcast must keep serving sent messages.
 //
 // A broadcast returns only after its messages have been acted on: the power
-// thread waits until each queue it wrote to has been read empty, lets the
-// readers reach their synchronous sends, and then makes one WM_NULL round
-// trip through every other thread of the process that owns a top-level window.
-// Such a thread serves sent messages in the order they arrive, so the round
-// trip returns only after a reader's send to that thread has been handled:
-// for the suspend broadcast, the item has repainted before the sender goes
-// on to put the device to sleep. Every one of these waits is bounded.
+// thread waits until each queue it wrote to has been read empty and the
+// thread that read it is back in a kernel wait (where a reader waits for its
+// queue). A reader's synchronous send cannot be under way then, so for the
+// suspend broadcast the item has repainted before the sender goes on to put
+// the device to sleep. Whether a thread waits is seen from outside: while it
+// is held suspended, a thread inside a system call reports the call's stub as
+// its instruction pointer. The reader is only looked at, never woken. Every
+// one of these waits is bounded.
 #include "msgqueue.h"
 #include "queueaccess.h"
 
@@ -25,13 +26,12 @@ namespace {
 
 const WCHAR PowerWindowClass[] = L"PowerManagerStandIn";
 const int MaxPowerRegistrations = 16;
-// Longest a broadcast waits for a reader to empty its queue, and for one
-// thread to answer the closing round trip.
+// Longest a broadcast waits for a reader to empty its queue and to be back
+// in its wait.
 const DWORD ConsumeBound = 1000;
-const DWORD RoundTripBound = 1000;
-// Time for a reader that has just emptied its queue to reach its
-// synchronous send, before the round trip is queued behind it.
-const DWORD ReaderSettle = 20;
+// A system-call stub is at most this long; a thread stopped inside the call
+// reports an address within its stub.
+const DWORD SystemCallStubBytes = 32;
 // Largest POWER_BROADCAST the stand-in builds (header plus a short name).
 const DWORD MaxBroadcastBytes = 64;
 
@@ -63,14 +63,16 @@ struct Delivery {
 
 // Waits for `handle` while serving messages that other threads send to this
 // one, so a thread that is itself waiting for this one in SendMessage goes on.
+// Sends already pending are served before each wait, which only wakes for
+// new ones.
 void WaitServingSentMessages(HANDLE handle)
 {
     for (;;) {
+        MSG msg;
+        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
         if (wait != WAIT_OBJECT_0 + 1)
             return;
-        MSG msg;
-        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 
@@ -134,39 +136,73 @@ void WaitUntilRead(const Delivery *delivery)
             Sleep(1);
 }
 
-struct RoundTripThreads {
-    DWORD Ids[32];
-    HWND Windows[32];
-    int Count;
+// The platform's kernel waits that WaitForSingleObject and
+// WaitForMultipleObjects end in.
+struct WaitStubs {
+    DWORD_PTR Address[2];
 };
 
-BOOL CALLBACK CollectWindowThread(HWND window, LPARAM parameter)
+WaitStubs FindWaitStubs()
 {
-    RoundTripThreads *threads = (RoundTripThreads *)parameter;
-    DWORD process = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId())
-        return TRUE;
-    for (int i = 0; i < threads->Count; i++)
-        if (threads->Ids[i] == thread)
-            return TRUE;
-    if (threads->Count < (int)ARRAYSIZE(threads->Ids)) {
-        threads->Ids[threads->Count] = thread;
-        threads->Windows[threads->Count] = window;
-        threads->Count++;
-    }
-    return TRUE;
+    static const char *const waits[] = {"NtWaitForMultipleObjects", "NtWaitForSingleObject"};
+    WaitStubs stubs = {};
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    for (int i = 0; i < 2 && ntdll; i++)
+        stubs.Address[i] = (DWORD_PTR)GetProcAddress(ntdll, waits[i]);
+    return stubs;
 }
 
-// One WM_NULL round trip through every other thread of the process that owns
-// a top-level window: it comes back after the sends queued before it.
-void RoundTripThroughWindowThreads()
+BOOL InsideWaitStub(const WaitStubs *stubs, DWORD_PTR address)
 {
-    RoundTripThreads threads = {};
-    EnumWindows(CollectWindowThread, (LPARAM)&threads);
-    for (int i = 0; i < threads.Count; i++) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(threads.Windows[i], WM_NULL, 0, 0, SMTO_NORMAL, RoundTripBound, &ignored);
+    for (DWORD_PTR stub : stubs->Address)
+        if (stub != 0 && address >= stub && address - stub < SystemCallStubBytes)
+            return TRUE;
+    return FALSE;
+}
+
+// Where the thread stands, read while it is held suspended; 0 when that
+// cannot be read. Nothing that could take a lock the thread might hold is
+// called while it is suspended.
+DWORD_PTR StoppedInstructionPointer(HANDLE thread)
+{
+    DWORD_PTR address = 0;
+    if (SuspendThread(thread) == (DWORD)-1)
+        return 0;
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (GetThreadContext(thread, &context)) {
+#ifdef _WIN64
+        address = context.Rip;
+#else
+        address = context.Eip;
+#endif
+    }
+    ResumeThread(thread);
+    return address;
+}
+
+// TRUE when the thread is inside a kernel wait, or cannot be looked at.
+BOOL ThreadIsWaiting(DWORD threadId, const WaitStubs *stubs)
+{
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, threadId);
+    if (thread == NULL)
+        return TRUE;
+    DWORD_PTR address = StoppedInstructionPointer(thread);
+    CloseHandle(thread);
+    return address == 0 || InsideWaitStub(stubs, address);
+}
+
+// Waits until the thread that emptied each queue is back in its wait.
+void WaitUntilReadersWait(const Delivery *delivery)
+{
+    WaitStubs stubs = FindWaitStubs();
+    DWORD start = GetTickCount();
+    for (int i = 0; i < delivery->Count; i++) {
+        DWORD reader = LastReaderThread(delivery->Queues[i]);
+        if (reader == 0 || reader == GetCurrentThreadId())
+            continue;
+        while (!ThreadIsWaiting(reader, &stubs) && !PowerManager.Ending && GetTickCount() - start < ConsumeBound)
+            Sleep(1);
     }
 }
 
@@ -175,8 +211,7 @@ void WaitUntilActedOn(Delivery *delivery)
     if (delivery->Count == 0)
         return;
     WaitUntilRead(delivery);
-    Sleep(ReaderSettle);
-    RoundTripThroughWindowThreads();
+    WaitUntilReadersWait(delivery);
     for (int i = 0; i < delivery->Count; i++)
         ReleaseQueue(delivery->Queues[i]);
 }
@@ -263,7 +298,7 @@ BOOL StartPowerManager()
 }
 
 // Ends the power thread. Caller holds PowerLifecycleLock. A broadcast in
-// progress gives up waiting for readers; its round trip is served here.
+// progress gives up waiting for readers.
 void StopPowerManager()
 {
     if (PowerManager.Thread == NULL)

@@ -15,3 +15,5 @@ void ReleaseQueue(MessageQueue *queue);
 // queue is full or no reader is left; never waits.
 BOOL OfferMessage(MessageQueue *queue, const void *data, DWORD size);
 DWORD QueuedCount(MessageQueue *queue);
+// The thread that took the latest message off the queue; 0 before any.
+DWORD LastReaderThread(MessageQueue *queue);
