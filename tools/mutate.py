@@ -2,8 +2,11 @@
 """Puts single small faults into src/ one at a time and asks the suite
 whether it notices.
 
-    tools/mutate.py [--count N] [--seed S] [--files GLOB...] [--tests REGEX]
+    tools/mutate.py [--count N] [--seed S] [--files GLOB...] [--tests REGEX|auto]
                     [--list] [--only ID...] [--log FILE]
+
+With --tests auto, each fault runs only the tests that exercise the part
+of src/ it is in (SUBSETS below), which keeps a fault near a minute.
 
 Each fault is one of: a comparison flipped or moved by one (== != < <= > >=),
 an integer constant moved by one, TRUE for FALSE and back. For each, the
@@ -31,6 +34,30 @@ COMPARISONS = {"==": ["!="], "!=": ["=="], "<": ["<="], "<=": ["<"], ">": [">="]
 COMPARISON = re.compile(r"(?<![<>=!&|+\-*/%^-])(==|!=|<=|>=|<|>)(?![<>=])")
 NUMBER = re.compile(r"(?<![\w.])(\d+)(?![\w.])")
 BOOLEAN = re.compile(r"\b(TRUE|FALSE)\b")
+
+
+# The tests that exercise each part of src/, first match wins.
+SUBSETS = [
+    ("src/face/", "face_|tap_menu|test_fuzz_locale|test_host_faults|test_soak"),
+    ("src/options/", "options_|test_soak|test_exports"),
+    ("src/platform/gesture", "tap_menu"),
+    ("src/platform/msgqueue", "watcher|test_itemwindow"),
+    ("src/platform/powermanager", "watcher|test_itemwindow"),
+    ("src/platform/postmessage", "watcher|test_itemwindow|options_sheet"),
+    ("src/platform/registry", "test_settings|test_fuzz_settings|status_|test_itemwindow|face_units"),
+    ("src/platform/uimetrics", "face_units|test_itemwindow"),
+    ("src/platform/", "options_|tap_menu|test_exports"),
+    ("src/plugin/", "test_itemwindow|watcher|tap_menu|test_exports|test_host_faults|face_paint|test_soak"),
+    ("src/settings/", "test_settings|test_fuzz_settings|options_sheet|face_paint"),
+    ("src/status/", "status_|test_itemwindow|tap_menu"),
+]
+
+
+def subset_for(rel):
+    for prefix, regex in SUBSETS:
+        if rel.startswith(prefix):
+            return regex
+    return ""
 
 
 def code_part(line):
@@ -161,7 +188,8 @@ def main():
                         verdict = "no build"
                         broken += 1
                     else:
-                        failed = run_tests(args.tests)
+                        regex = subset_for(fault[0]) if args.tests == "auto" else args.tests
+                        failed = run_tests(regex)
                         if failed:
                             verdict = "caught by " + failed
                             caught += 1
