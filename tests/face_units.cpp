@@ -499,59 +499,79 @@ static void test_item_rect()
     ok_int(ProbeLandscape(), 0);
 }
 
-static RECT InkBounds(const DWORD *bits, int w, int h)
-{
-    RECT ink = {w, h, -1, -1};
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            if ((bits[y * w + x] & 0xFFFFFF) == 0) {
-                if (x < ink.left) ink.left = x;
-                if (y < ink.top) ink.top = y;
-                if (x > ink.right) ink.right = x;
-                if (y > ink.bottom) ink.bottom = y;
-            }
-    return ink;
-}
+// The bell's outline at each resolution, as the face's drawings give it:
+// (x, y) pixels from the outline's origin.
+static const POINT Bell96[] = {{5, 0}, {4, 1}, {3, 1}, {2, 2}, {2, 6}, {0, 8}, {5, 8}, {5, 9}, {4, 10},
+                               {5, 11}, {6, 10}, {5, 9}, {5, 8}, {10, 8}, {8, 6}, {8, 2}, {7, 1}, {6, 1}};
+static const POINT Bell128[] = {{0, 9}, {3, 6}, {3, 4}, {4, 1}, {7, 0}, {10, 1}, {11, 4}, {11, 6},
+                                {14, 9}, {7, 9}, {7, 11}, {8, 12}, {7, 13}, {6, 12}, {7, 11}, {7, 9}};
+static const POINT Bell192[] = {{9, 0}, {9, 2}, {6, 2}, {3, 5}, {2, 8}, {2, 12}, {0, 17}, {9, 17},
+                                {9, 19}, {8, 20}, {8, 21}, {9, 22}, {10, 22}, {11, 21}, {11, 20}, {10, 19},
+                                {10, 17}, {19, 17}, {17, 12}, {17, 8}, {16, 5}, {13, 2}, {10, 2}, {10, 0}};
 
-// The bell's outline fills exactly its box at each resolution, and is not
-// drawn at any other.
-static void test_bell_outline()
+struct InkBitmap {
+    HDC Dc;
+    HBITMAP Bitmap;
+    HGDIOBJ PreviousBitmap, PreviousBrush;
+    DWORD *Bits;
+};
+
+static const int InkSide = 40;
+
+static void CreateInkBitmap(InkBitmap *ink)
 {
-    const int w = 40, h = 40;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biWidth = InkSide;
+    info.bmiHeader.biHeight = -InkSide;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    void *bits = NULL;
-    HDC dc = CreateCompatibleDC(NULL);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
-    HGDIOBJ previousBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    const int dpis[] = {96, 128, 192, 120};
-    const int boxes[][2] = {{11, 12}, {15, 14}, {20, 23}, {0, 0}};
+    ink->Dc = CreateCompatibleDC(NULL);
+    ink->Bitmap = CreateDIBSection(ink->Dc, &info, DIB_RGB_COLORS, (void **)&ink->Bits, NULL, 0);
+    ink->PreviousBitmap = SelectObject(ink->Dc, ink->Bitmap);
+    ink->PreviousBrush = SelectObject(ink->Dc, GetStockObject(BLACK_BRUSH));
+    PatBlt(ink->Dc, 0, 0, InkSide, InkSide, WHITENESS);
+}
+
+static void DeleteInkBitmap(InkBitmap *ink)
+{
+    SelectObject(ink->Dc, ink->PreviousBrush);
+    SelectObject(ink->Dc, ink->PreviousBitmap);
+    DeleteObject(ink->Bitmap);
+    DeleteDC(ink->Dc);
+}
+
+// The bell is drawn pixel for pixel as its outline says, moved to the
+// origin given, at each resolution, and not at all at any other.
+static void test_bell_outline()
+{
+    struct { int Dpi; const POINT *Points; int Count; } bells[] = {
+        {96, Bell96, ARRAYSIZE(Bell96)}, {128, Bell128, ARRAYSIZE(Bell128)}, {192, Bell192, ARRAYSIZE(Bell192)},
+        {120, NULL, 0}};
     int saved = ClockLayout.DpiX;
-    for (int i = 0; i < 4; i++) {
-        PatBlt(dc, 0, 0, w, h, WHITENESS);
-        ClockLayout.DpiX = dpis[i];
-        DrawBellOutline(dc, 5, 7);
+    for (const auto &bell : bells) {
+        InkBitmap drawn, expected;
+        CreateInkBitmap(&drawn);
+        CreateInkBitmap(&expected);
+        ClockLayout.DpiX = bell.Dpi;
+        DrawBellOutline(drawn.Dc, 5, 7);
+        POINT moved[24];
+        for (int i = 0; i < bell.Count; i++)
+            moved[i] = {bell.Points[i].x + 5, bell.Points[i].y + 7};
+        if (bell.Count > 0)
+            Polygon(expected.Dc, moved, bell.Count);
         GdiFlush();
-        RECT ink = InkBounds((const DWORD *)bits, w, h);
-        if (boxes[i][0] == 0) {
-            ok(ink.right < 0, "bell drawn at %d dpi\n", dpis[i]);
-            continue;
+        int differ = 0, inked = 0;
+        for (int i = 0; i < InkSide * InkSide; i++) {
+            differ += (drawn.Bits[i] & 0xFFFFFF) != (expected.Bits[i] & 0xFFFFFF);
+            inked += (drawn.Bits[i] & 0xFFFFFF) == 0;
         }
-        ok(ink.left == 5 && ink.top == 7 && ink.right - ink.left + 1 == boxes[i][0] &&
-               ink.bottom - ink.top + 1 == boxes[i][1],
-           "%d dpi: ink %ld,%ld %ldx%ld\n", dpis[i], ink.left, ink.top, ink.right - ink.left + 1,
-           ink.bottom - ink.top + 1);
+        ok(differ == 0, "%d dpi: %d pixels differ from the outline", bell.Dpi, differ);
+        ok(bell.Count > 0 ? inked > 0 : inked == 0, "%d dpi: %d pixels inked", bell.Dpi, inked);
+        DeleteInkBitmap(&drawn);
+        DeleteInkBitmap(&expected);
     }
     ClockLayout.DpiX = saved;
-    SelectObject(dc, previousBrush);
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }
 
 static void test_cell_alpha()

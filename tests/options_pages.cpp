@@ -352,6 +352,13 @@ static void test_daydate_short_date_with_named_day()
     ok_int(StoredSetting(L"CenterDayDate"), 1);
     ok_int(StoredSetting(L"ShowOpName"), 0);
 
+    // The longest long date the page reads whole (59 characters) still
+    // names its day at its very end.
+    SetLongDate(L"'The date is, as written out in full for this line:' d dddd");
+    ArrangeSettings([] { SetSetting(L"CenterDayDate", 0); });
+    RunSheet(OpenDayDate);
+    ok(Seen.Checked[3] && !Seen.Enabled[4], "a 59-character long date centres the line");
+
     // Without "ddd" the long date changes nothing.
     SetLongDate(L"MMMM d, yyyy");
     ArrangeSettings([] {

@@ -386,6 +386,51 @@ static void test_power_message_too_large_for_queue()
     CloseMsgQueue(fine);
 }
 
+// A queue whose messages are exactly as large as the suspend broadcast
+// (its header and the name "suspend") gets it; one byte smaller does not.
+static void test_power_message_exactly_fits()
+{
+    const DWORD size = FIELD_OFFSET(POWER_BROADCAST, SystemPowerState) + sizeof(L"suspend");
+    HANDLE exact = NewQueue(4, size, TRUE);
+    HANDLE short_ = NewQueue(4, size - 1, TRUE);
+    HANDLE exactNote = RequestPowerNotifications(exact, PBT_TRANSITION);
+    HANDLE shortNote = RequestPowerNotifications(short_, PBT_TRANSITION);
+    WaitForPowerWindow(5000);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
+    ok(Signalled(exact), "a queue of exactly %lu bytes has the broadcast", size);
+    ok(!Signalled(short_), "a queue of %lu bytes has nothing", size - 1);
+    BYTE buffer[64];
+    DWORD bytes = 0, flags = 0;
+    ok(ReadMsgQueue(exact, buffer, sizeof(buffer), &bytes, 0, &flags) && bytes == size, "read %lu bytes", bytes);
+    StopPowerNotifications(exactNote);
+    StopPowerNotifications(shortNote);
+    CloseMsgQueue(exact);
+    CloseMsgQueue(short_);
+}
+
+// The power manager keeps 16 registrations; a 17th is refused, and a freed
+// place can be taken again.
+static void test_registration_table_full()
+{
+    HANDLE queue = NewQueue(4, 536, TRUE);
+    HANDLE notes[17] = {};
+    int taken = 0;
+    for (int i = 0; i < 17; i++) {
+        notes[i] = RequestPowerNotifications(queue, PBT_TRANSITION);
+        taken += notes[i] != NULL;
+    }
+    ok_int(taken, 16);
+    ok(notes[16] == NULL, "the 17th registration is refused");
+    ok_int(StopPowerNotifications(notes[3]), ERROR_SUCCESS);
+    notes[3] = RequestPowerNotifications(queue, PBT_TRANSITION);
+    ok(notes[3] != NULL, "a freed place is taken again");
+    for (HANDLE note : notes)
+        if (note)
+            StopPowerNotifications(note);
+    ok(WaitForPowerWindow(0) == NULL, "the power manager is gone with the last registration");
+    CloseMsgQueue(queue);
+}
+
 // ---- Suspend watcher ---------------------------------------------------------------
 
 static void test_watcher_hides_time_over_suspend()
@@ -535,6 +580,8 @@ int main()
     run_test(test_event_modify);
     run_test(test_power_broadcasts);
     run_test(test_power_message_too_large_for_queue);
+    run_test(test_power_message_exactly_fits);
+    run_test(test_registration_table_full);
     CreateItemWindows();
     run_test(test_watcher_hides_time_over_suspend);
     run_test(test_watcher_started_once);
