@@ -10,6 +10,7 @@
 #include "todaycmn.h"
 #include <initializer_list>
 #include <stdlib.h>
+#include <climits>
 
 static const WCHAR SettingsKey[] = L"SOFTWARE\\Marrowfen\\Quartzel";
 static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
@@ -46,7 +47,9 @@ struct PaintTestRecord {
 };
 static PaintTestRecord T;
 
-static const SYSTEMTIME FakeNow = {2024, 3, 4, 14, 10, 5, 9, 0};
+// 10:05:09 on Thursday 14 March 2024 unless a test sets another time.
+static const SYSTEMTIME Morning = {2024, 3, 4, 14, 10, 5, 9, 0};
+static SYSTEMTIME FakeNow = Morning;
 
 // ---- Item imports replaced by this program ------------------------------
 
@@ -297,20 +300,37 @@ struct CellGeometry {
     int BandRows;                 // rows from the top behind the day/date line
 };
 
-static CellGeometry Cell(BOOL dayDate)
+static CellGeometry Cell(BOOL dayDate, int border = 0)
 {
     CellGeometry cell;
     cell.Left = Scaled(3);
-    cell.Top = Scaled(1);
+    cell.Top = border + Scaled(1);
     cell.Right = T.Width - Scaled(3);
-    cell.Bottom = T.Height - Scaled(1);
-    cell.BandRows = dayDate ? LineHeight() + Scaled(5) : 0;
+    cell.Bottom = T.Height - border - Scaled(1);
+    cell.BandRows = dayDate ? border + LineHeight() + Scaled(5) : 0;
     return cell;
 }
 
 static BOOL OnFrame(const CellGeometry &cell, int x, int y)
 {
     return x <= cell.Left || x >= cell.Right - 1 || y <= cell.Top || y >= cell.Bottom - 1;
+}
+
+// Columns [left, right] and rows [top, bottom] holding `colour` between
+// columns `from` and `to` (exclusive); left is -1 when none does.
+static RECT InkBox(COLORREF colour, int from = 0, int to = INT_MAX)
+{
+    RECT box = {-1, -1, -1, -1};
+    for (int y = 0; y < T.Height; y++)
+        for (int x = from; x < T.Width && x < to; x++) {
+            if (PixelAt(x, y) != colour)
+                continue;
+            if (box.left < 0 || x < box.left) box.left = x;
+            if (box.top < 0) box.top = y;
+            if (x > box.right) box.right = x;
+            box.bottom = y;
+        }
+    return box;
 }
 
 static DWORD CellWord(const CellGeometry &cell, int y)
@@ -378,7 +398,13 @@ static void test_item_height()
     int line = LineHeight();
     printf("dpi %d, %s QZL.ttf: item height %d (day/date line %d)\n", T.Dpi, T.PrivateFont ? "with" : "without",
            T.Height, line);
-    ok(T.Height > line + Scaled(11) && T.Height < 3 * Scaled(51), "item height %d\n", T.Height);
+    // This device's fonts: digit height + Y(75) / digit height + Y(11) +
+    // line height, e.g. 46 + 1 + 11 + 13 at 96 dpi with the private face
+    // and 40 + 1 + 11 + 13 with Tahoma.
+    const int heights[][3] = {{96, 71, 65}, {128, 95, 87}, {192, 139, 128}};
+    for (const auto &e : heights)
+        if (e[0] == T.Dpi)
+            ok_int(T.Height, T.PrivateFont ? e[1] : e[2]);
     // Nothing changed: the second query reports nothing.
     ok_int(Refresh(), FALSE);
 }
@@ -406,15 +432,75 @@ static void test_default_face()
     ok(CountColour(T.Text) > 0, "no text drawn in the host's text colour\n");
 }
 
-// Digit cells are cut only when the private face is in use.
+struct ColumnRuns {
+    int Count;
+    int Left[8], Right[8];
+};
+
+// Runs of adjacent columns, between rows `top` and `bottom` (exclusive),
+// holding a pixel that `wanted` accepts.
+template <typename Test> static ColumnRuns FindColumnRuns(int top, int bottom, Test wanted)
+{
+    ColumnRuns runs = {};
+    BOOL inRun = FALSE;
+    for (int x = 0; x < T.Width; x++) {
+        BOOL hit = FALSE;
+        for (int y = top; y < bottom && !hit; y++)
+            hit = wanted(x, y);
+        if (hit && !inRun && runs.Count < 8)
+            runs.Left[runs.Count++] = x;
+        if (hit && runs.Count > 0)
+            runs.Right[runs.Count - 1] = x;
+        inRun = hit;
+    }
+    return runs;
+}
+
+// Digit cells are cut only when the private face is in use, and each
+// digit stands in its own cell: "10:10" puts the same digits in the same
+// places of the hour's and the minute's pair of cells.
 static void test_digit_cells()
 {
-    UseSettings({{L"AlarmIconEnabled", 0}, {L"ShowTimeMarkers", 0}});
-    int holes = HolePixels(Cell(TRUE));
-    if (T.PrivateFont)
-        ok(holes > 10 * Scaled(10), "only %d pixels of digit cells\n", holes);
-    else
+    const COLORREF hourColour = RGB(0, 255, 0), minuteColour = RGB(0, 0, 255);
+    FakeNow.wMinute = 10;
+    UseSettings({{L"AlarmIconEnabled", 0}, {L"ShowTimeMarkers", 0}, {L"ShowSeconds", 0}, {L"TextColorEnabled", 2},
+                 {L"ColorExHour", hourColour}, {L"ColorExMinute", minuteColour}});
+    FakeNow = Morning;
+    CellGeometry cell = Cell(TRUE);
+    int holes = HolePixels(cell);
+    if (!T.PrivateFont) {
         ok_int(holes, 0);
+        return;
+    }
+    int inner = cell.Left + Scaled(5), outer = cell.Right - Scaled(5);
+    ColumnRuns cells = FindColumnRuns(cell.BandRows, cell.Bottom - 1, [&](int x, int y) {
+        return x >= inner && x < outer && PixelAt(x, y) == Watermark(x, y);
+    });
+    ColumnRuns hour = FindColumnRuns(0, T.Height, [&](int x, int y) { return PixelAt(x, y) == hourColour; });
+    ColumnRuns minute = FindColumnRuns(0, T.Height, [&](int x, int y) { return PixelAt(x, y) == minuteColour; });
+    ok(cells.Count == 4 && hour.Count == 2 && minute.Count == 2, "%d cells, %d hour and %d minute digits\n",
+       cells.Count, hour.Count, minute.Count);
+    if (cells.Count != 4 || hour.Count != 2 || minute.Count != 2)
+        return;
+    for (int i = 0; i < 2; i++) {
+        ok(cells.Left[i] < hour.Left[i] && hour.Right[i] < cells.Right[i], "hour digit %d at %d..%d, cell %d..%d\n",
+           i, hour.Left[i], hour.Right[i], cells.Left[i], cells.Right[i]);
+        ok_int(minute.Left[i] - cells.Left[i + 2], hour.Left[i] - cells.Left[i]);
+        ok_int(cells.Right[i + 2] - minute.Right[i], cells.Right[i] - hour.Right[i]);
+    }
+    // Cells and digits share the baseline: the cells reach below the
+    // digits' ink by the same rows for hour and minute.
+    RECT hourInk = InkBox(hourColour), minuteInk = InkBox(minuteColour);
+    int cellBottom[4] = {-1, -1, -1, -1};
+    for (int i = 0; i < 4; i++)
+        for (int x = cells.Left[i]; x <= cells.Right[i]; x++)
+            for (int y = cell.BandRows; y < cell.Bottom - 1; y++)
+                if (PixelAt(x, y) == Watermark(x, y) && y > cellBottom[i])
+                    cellBottom[i] = y;
+    ok(hourInk.bottom == minuteInk.bottom && cellBottom[0] == cellBottom[2] && cellBottom[0] >= hourInk.bottom &&
+           cellBottom[0] - hourInk.bottom <= Scaled(4),
+       "digits end on row %ld and %ld, cells on rows %d and %d\n", hourInk.bottom, minuteInk.bottom, cellBottom[0],
+       cellBottom[2]);
 }
 
 // The bell is drawn only while an alarm is set; its cut stays either way.
@@ -688,6 +774,122 @@ static void test_colour_schemes()
     }
 }
 
+static const COLORREF MarkerColour = RGB(0, 255, 255), DayColour = RGB(255, 0, 255), DateColour = RGB(255, 128, 0);
+
+// The height of "AM" in the 9-point bold Tahoma of the markers.
+static int MarkerTextHeight()
+{
+    HDC dc = GetDC(NULL);
+    HFONT font = CreateFontW(-MulDiv(9, T.Dpi, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+                             L"Tahoma");
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, L"AM", 2, &size);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    ReleaseDC(NULL, dc);
+    return size.cy;
+}
+
+static RECT MarkerAt(WORD hour, DWORD singleLine)
+{
+    FakeNow.wHour = hour;
+    UseSettings({{L"TextColorEnabled", 2}, {L"ColorExTMarker", MarkerColour}, {L"SingleTMLine", singleLine}});
+    FakeNow = Morning;
+    return InkBox(MarkerColour);
+}
+
+// Two lines: AM on the upper one (until noon) (its baseline the marker height + Y(5)
+// above the content bottom), PM on the lower one, the time's baseline Y(6)
+// above it; on a single line AM also stands on the time's baseline. Both
+// are right-aligned on the same column.
+static void test_marker_lines()
+{
+    RECT am = MarkerAt(10, 0);
+    int baseline = T.Height - Scaled(6), upper = T.Height - MarkerTextHeight() - Scaled(5);
+    RECT pm = MarkerAt(14, 0);
+    RECT noon = MarkerAt(12, 0);
+    RECT single = MarkerAt(10, 1);
+    ok(am.left >= 0 && am.bottom == upper - 1, "AM ends on row %ld, its baseline is row %d\n", am.bottom, upper);
+    ok(pm.left >= 0 && pm.bottom == baseline - 1, "PM ends on row %ld, the baseline is row %d\n", pm.bottom,
+       baseline);
+    ok(noon.top == pm.top && noon.bottom == pm.bottom, "12:10 is PM: rows %ld..%ld\n", noon.top, noon.bottom);
+    ok(am.bottom < pm.top, "AM rows %ld..%ld overlap PM rows %ld..%ld\n", am.top, am.bottom, pm.top, pm.bottom);
+    ok(single.left >= 0 && single.bottom == baseline - 1, "single-line AM ends on row %ld\n", single.bottom);
+    ok(abs(am.right - pm.right) <= 1 && single.right == am.right, "markers end in columns %ld, %ld, %ld\n", am.right,
+       pm.right, single.right);
+}
+
+static void UseDayDate(DWORD center, DWORD border)
+{
+    UseSettings({{L"TextColorEnabled", 2}, {L"ColorExDay", DayColour}, {L"ColorExDate", DateColour},
+                 {L"CenterDayDate", center}, {L"ShowShortDate", 1}, {L"VerticalBorderHeight", border}});
+}
+
+// Text drawn left-aligned at the side margin X(10) starts within a glyph's
+// side bearing of it, and text right-aligned at the width less the margin
+// ends within one; the line's text top is Y(3) below the border.
+static BOOL AtLeft(const RECT &ink)
+{
+    return ink.left >= Scaled(10) && ink.left <= Scaled(10) + Scaled(4);
+}
+
+static BOOL AtRight(const RECT &ink)
+{
+    int edge = T.Width - Scaled(10) - 1;
+    return ink.left >= 0 && ink.right <= edge && ink.right >= edge - Scaled(4);
+}
+
+static BOOL OnDayDateLine(const RECT &ink, int border)
+{
+    int top = border + Scaled(3);
+    return ink.top >= top && ink.top < top + LineHeight() / 2 && ink.bottom < top + LineHeight();
+}
+
+static void test_day_date_sides()
+{
+    // 0: the day on the left, the date on the right.
+    UseDayDate(0, 0);
+    RECT day = InkBox(DayColour), date = InkBox(DateColour);
+    ok(AtLeft(day) && OnDayDateLine(day, 0), "day at %ld,%ld..%ld,%ld\n", day.left, day.top, day.right, day.bottom);
+    ok(AtRight(date) && OnDayDateLine(date, 0), "date at %ld,%ld..%ld,%ld\n", date.left, date.top, date.right,
+       date.bottom);
+    // 2: swapped, here below a border of 5 rows.
+    UseDayDate(2, 5);
+    day = InkBox(DayColour), date = InkBox(DateColour);
+    ok(AtLeft(date) && OnDayDateLine(date, 5), "date at %ld,%ld..%ld,%ld\n", date.left, date.top, date.right,
+       date.bottom);
+    ok(AtRight(day) && OnDayDateLine(day, 5), "day at %ld,%ld..%ld,%ld\n", day.left, day.top, day.right,
+       day.bottom);
+    // 1: the date alone, centred, in the day colour.
+    UseDayDate(1, 0);
+    day = InkBox(DayColour);
+    int middle = (day.left + day.right + 1) / 2;
+    ok(day.left >= 0 && abs(middle - T.Width / 2) <= Scaled(2) && OnDayDateLine(day, 0), "centred date at %ld..%ld\n",
+       day.left, day.right);
+    ok_int(InkBox(DateColour).left, -1);
+}
+
+// A border of 5 rows above and below the content: the item grows by 10,
+// the rows outside the cell show the wallpaper untouched, and the day/date
+// band and the time rows are tinted from the border on.
+static void test_vertical_border()
+{
+    UseSettings({});
+    int plain = T.Height;
+    UseSettings({{L"VerticalBorderHeight", 5}});
+    ok_int(T.Height, plain + 10);
+    CellGeometry cell = Cell(TRUE, 5);
+    COLORREF first = 0;
+    int frame = FrameMismatches(cell, FALSE, &first);
+    ok(frame == 0, "%d frame pixels differ from the wallpaper, first at %d,%d\n", frame, LOWORD(first),
+       HIWORD(first));
+    int strip = StripMismatches(cell, 0, FALSE, &first);
+    ok(strip == 0, "%d cell pixels are not tinted for their band, first at %d,%d\n", strip, LOWORD(first),
+       HIWORD(first));
+    UseSettings({});
+}
+
 // An ordinary paint copies cached images: two BitBlts, one of them to the
 // screen, no rebuild, and no DC or bitmap made.
 static void test_paint_costs()
@@ -788,8 +990,10 @@ static BOOL TurnScreen(DWORD width, DWORD height)
 // new background, and paints the full new width.
 static void test_rotation()
 {
-    if (GetSystemMetrics(SM_CXSCREEN) != 240 || GetSystemMetrics(SM_CYSCREEN) != 320)
+    if (GetSystemMetrics(SM_CXSCREEN) != 240 || GetSystemMetrics(SM_CYSCREEN) != 320) {
+        skip("the turn is from a 240x320 screen");
         return;
+    }
     UseSettings({});
     ok(TurnScreen(320, 240), "the screen did not turn\n");
     T.Width = GetSystemMetrics(SM_CXSCREEN);
@@ -855,6 +1059,9 @@ int main()
     run_test(test_key_colour);
     run_test(test_grey_cells);
     run_test(test_colour_schemes);
+    run_test(test_marker_lines);
+    run_test(test_day_date_sides);
+    run_test(test_vertical_border);
     run_test(test_paint_costs);
     run_test(test_window_lifetime);
     run_test(test_width_change);

@@ -40,17 +40,17 @@ static void test_resolution()
     ok_int(ScreenLogPixelsX(), x);
     Dpi = y;
     ok(Dpi == 96 || Dpi == 128 || Dpi == 192, "profile resolution %d\n", Dpi);
-    if (Dpi == 128) {
-        ok_int(DeviceY(75), 100);
-        ok_int(DeviceY(11), 15);
-        ok_int(DeviceY(6), 8);
-        ok_int(DeviceY(3), 4);
-        ok_int(DeviceX(10), 13);
-        ok_int(BellWidth(128), 15);
-    }
-    if (Dpi == 192) {
-        ok_int(DeviceY(75), 150);
-        ok_int(DeviceX(10), 20);
+    // Y(75), Y(11), Y(6), Y(3), X(10) and the bell width at each resolution.
+    const int scaled[][7] = {{96, 75, 11, 6, 3, 10, 11}, {128, 100, 15, 8, 4, 13, 15}, {192, 150, 22, 12, 6, 20, 20}};
+    for (const auto &e : scaled) {
+        if (e[0] != Dpi)
+            continue;
+        ok_int(DeviceY(75), e[1]);
+        ok_int(DeviceY(11), e[2]);
+        ok_int(DeviceY(6), e[3]);
+        ok_int(DeviceY(3), e[4]);
+        ok_int(DeviceX(10), e[5]);
+        ok_int(BellWidth(Dpi), e[6]);
     }
 }
 
@@ -65,31 +65,116 @@ static void test_probe()
     ok_int(FontProbe.FontLevel, fontFile ? 3 : 1);
 }
 
+// ---- The probe's rules, with the device's fonts replaced --------------
+
+static struct {
+    const WCHAR *Faces[3];
+    int FontAdded;            // what AddFontResourceW answers
+    WCHAR AddedPath[MAX_PATH];
+} Probe;
+
+static int WINAPI FakeEnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM parameter)
+{
+    int result = 1;
+    for (const WCHAR *face : Probe.Faces) {
+        if (face == NULL || family != NULL)
+            continue;
+        ENUMLOGFONTW font = {};
+        NEWTEXTMETRICW metrics = {};
+        lstrcpynW(font.elfLogFont.lfFaceName, face, LF_FACESIZE);
+        result = proc(&font.elfLogFont, (TEXTMETRICW *)&metrics, TRUETYPE_FONTTYPE, parameter);
+        if (result == 0)
+            break;
+    }
+    return result;
+}
+
+static int WINAPI FakeAddFontResourceW(LPCWSTR path)
+{
+    lstrcpynW(Probe.AddedPath, path, MAX_PATH);
+    return Probe.FontAdded;
+}
+
+static void ProbeWith(int added, const WCHAR *first, const WCHAR *second = NULL)
+{
+    Probe.FontAdded = added;
+    Probe.Faces[0] = first;
+    Probe.Faces[1] = second;
+    Probe.AddedPath[0] = 0;
+    FontProbe = FontProbeRecord();
+    InstallAndProbePrivateFont();
+}
+
+// Face names are matched as the enumerator spells them for the private
+// face, in any letter case for Tahoma; the private face only counts when
+// this library added its file.
+static void test_probe_rules()
+{
+    FontProbeRecord saved = FontProbe;
+    void *enumerate = NULL, *add = NULL;
+    HMODULE self = GetModuleHandleW(NULL);
+    ok(ReplaceImport(self, NULL, "EnumFontFamiliesW", (void *)FakeEnumFontFamiliesW, &enumerate) > 0,
+       "EnumFontFamiliesW\n");
+    ok(ReplaceImport(self, NULL, "AddFontResourceW", (void *)FakeAddFontResourceW, &add) > 0, "AddFontResourceW\n");
+
+    ProbeWith(1, L"qzl", L"TAHOMA");
+    ok_wstr(Probe.AddedPath, L"C:\\Program Files\\Quartzel\\QZL.ttf");
+    ok(FontProbe.PrivateFontAdded == 1 && FontProbe.PrivateFaceFound == 0 && FontProbe.TahomaFound == 1,
+       "qzl/TAHOMA: added %lu, private %lu, Tahoma %lu\n", FontProbe.PrivateFontAdded, FontProbe.PrivateFaceFound,
+       FontProbe.TahomaFound);
+    ok_int(FontProbe.FontLevel, 1);
+
+    // Found, but the file was not added by this library.
+    ProbeWith(0, L"QZL");
+    ok(FontProbe.PrivateFontAdded == 0 && FontProbe.PrivateFaceFound == 1, "QZL not added\n");
+    ok_int(FontProbe.FontLevel, 0);
+    ProbeWith(0, L"QZL", L"tahoma");
+    ok_int(FontProbe.FontLevel, 1);
+
+    ProbeWith(1, L"QZL");
+    ok_int(FontProbe.FontLevel, 2);
+    ProbeWith(1, L"Tahoma", L"QZL");
+    ok_int(FontProbe.FontLevel, 3);
+    ProbeWith(1, L"Tahoma Bold", L"QZL ");
+    ok_int(FontProbe.FontLevel, 0);
+    ProbeWith(0, NULL);
+    ok_int(FontProbe.FontLevel, 0);
+
+    ReplaceImport(self, NULL, "EnumFontFamiliesW", enumerate, NULL);
+    ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
+    FontProbe = saved;
+}
+
+struct PointHeights {
+    int Dpi;
+    int Zero[3];       // hour, seconds, marker with no sizes stored
+    int Default[3];    // 38, 26 and 9 points
+    int Largest;       // 99 points
+};
+static const PointHeights Heights[] = {
+    {96, {-51, -35, -12}, {-51, -35, -12}, -132},
+    {128, {-68, -47, -16}, {-68, -46, -16}, -176},
+    {192, {-102, -70, -24}, {-101, -69, -24}, -264},
+};
+
 static void test_font_heights()
 {
-    int hour = 0, seconds = 0, marker = 0;
-    switch (Dpi) {
-    case 96: hour = -51, seconds = -35, marker = -12; break;
-    case 128: hour = -68, seconds = -47, marker = -16; break;
-    case 192: hour = -102, seconds = -70, marker = -24; break;
-    }
+    const PointHeights *e = NULL;
+    for (const PointHeights &heights : Heights)
+        if (heights.Dpi == Dpi)
+            e = &heights;
     // Zero sizes fall back to the 96-dpi pixel sizes, scaled.
     UseSizes(0, 0, 0);
     ClockFontHeights heights = ComputeClockFontHeights();
-    ok_int(heights.Hour, hour);
-    ok_int(heights.Seconds, seconds);
-    ok_int(heights.Marker, marker);
+    ok_int(heights.Hour, e->Zero[0]);
+    ok_int(heights.Seconds, e->Zero[1]);
+    ok_int(heights.Marker, e->Zero[2]);
 
     UseSizes(38, 26, 9);
     heights = ComputeClockFontHeights();
-    ok_int(heights.Hour, -MulDiv(38, Dpi, 72));
-    ok_int(heights.Seconds, -MulDiv(26, Dpi, 72));
-    ok_int(heights.Marker, -MulDiv(9, Dpi, 72));
-    if (Dpi == 96) {
-        ok_int(heights.Hour, -51);
-        ok_int(heights.Seconds, -35);
-        ok_int(heights.Marker, -12);
-    }
+    ok_int(heights.Hour, e->Default[0]);
+    ok_int(heights.Seconds, e->Default[1]);
+    ok_int(heights.Marker, e->Default[2]);
     ok_int(heights.DayDate, -MulDiv(SystemUiFontPoints(), Dpi, 72));
 
     // Seconds and markers never outgrow the hour digits.
@@ -102,12 +187,12 @@ static void test_font_heights()
     // registry is taken as that size.
     UseSizes(99, 99, 99);
     heights = ComputeClockFontHeights();
-    ok_int(heights.Hour, -MulDiv(99, Dpi, 72));
+    ok_int(heights.Hour, e->Largest);
     UseSizes(0xFFFFFFFF, 100000, 0x80000000);
     heights = ComputeClockFontHeights();
-    ok_int(heights.Hour, -MulDiv(99, Dpi, 72));
-    ok_int(heights.Seconds, heights.Hour);
-    ok_int(heights.Marker, heights.Hour);
+    ok_int(heights.Hour, e->Largest);
+    ok_int(heights.Seconds, e->Largest);
+    ok_int(heights.Marker, e->Largest);
 }
 
 static void test_build_fonts()
@@ -143,7 +228,12 @@ static void test_build_fonts()
     // 9 points is well below 40 % of 38: two marker lines stay possible.
     ok_int(ClockSettings.SingleTMLine, 0);
 
-    // 16-point markers beside 38-point digits only fit one line.
+    // 15-point markers still stack beside 38-point digits at every
+    // resolution (20 of 51, 27 of 68, 40 of 101 pixels); 16 points only fit
+    // one line.
+    UseSizes(38, 26, 15);
+    BuildClockFonts();
+    ok_int(ClockSettings.SingleTMLine, 0);
     UseSizes(38, 26, 16);
     BuildClockFonts();
     ok_int(ClockSettings.SingleTMLine, 1);
@@ -156,7 +246,7 @@ static void test_build_fonts()
     // Absurd sizes build usable fonts.
     UseSizes(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
     BuildClockFonts();
-    ok_int(FontOf(ClockFonts.HourMinuteFont).lfHeight, -MulDiv(99, Dpi, 72));
+    ok_int(FontOf(ClockFonts.HourMinuteFont).lfHeight, Dpi == 96 ? -132 : Dpi == 128 ? -176 : -264);
 }
 
 static void test_mapping()
@@ -202,25 +292,13 @@ static HWND CreateItemLikeWindow(HWND *parent)
                            NULL);
 }
 
-static int TextWidth(HDC dc, HFONT font, const WCHAR *text)
-{
-    HGDIOBJ previous = SelectObject(dc, font);
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
-    SelectObject(dc, previous);
-    return size.cx;
-}
-
-// The measured digit and item heights of this device, for the record, and
-// the layout against widths measured here.
-static void test_measured_layout()
+// What this device's real fonts measure, for the record: the layout itself
+// is checked below against measures the test chooses.
+static void test_real_measures()
 {
     HWND parent;
     HWND window = CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
-    ClockSettings.ShowSeconds = 1;
-    ClockSettings.ShowTimeMarkers = 1;
-    ClockSettings.AlarmIconEnabled = 1;
     ClockSettings.ShowDayDate = 1;
     ClockSettings.VerticalBorderHeight = 0;
     BuildClockFonts();
@@ -228,65 +306,136 @@ static void test_measured_layout()
     ok_int(ClockLayout.DpiX, Dpi);
     ClockLayout.DigitHeight = MeasureDigitHeight(window);
     int line = MeasureLineHeight(window);
-    lstrcpyW(TimeFormatInfo.AmMarker, L"AM");
-    lstrcpyW(TimeFormatInfo.PmMarker, L"PM");
-    LayOutFace(window);
     int content = ComputeContentHeight(window);
-    printf("dpi %d, FontLevel %lu: digit height %d, line height %d, content height %d (item %d)\n", Dpi,
-           FontProbe.FontLevel, ClockLayout.DigitHeight, line, content, content);
+    printf("dpi %d, FontLevel %lu: digit height %d, line height %d, content height %d\n", Dpi, FontProbe.FontLevel,
+           ClockLayout.DigitHeight, line, content);
     ok(ClockLayout.DigitHeight > 0 && ClockLayout.DigitHeight < MulDiv(38, Dpi, 72), "digit height %d\n",
        ClockLayout.DigitHeight);
-    ok_int(content, ClockLayout.DigitHeight + DeviceY(75) / ClockLayout.DigitHeight + DeviceY(11) + line);
-
-    HDC dc = GetDC(window);
-    WCHAR sample[] = L"023456789", separator[] = L":";
-    if (FontProbe.FontLevel >= 2) {
-        MapToPrivateDigits(sample);
-        MapToPrivateDigits(separator);
-    }
-    int w = MulDiv(TextWidth(dc, ClockFonts.HourMinuteFont, sample), 2, 9);
-    int s = TextWidth(dc, ClockFonts.HourMinuteFont, separator);
-    int secondsWidth = MulDiv(TextWidth(dc, ClockFonts.SecondsFont, sample), 2, 9);
-    int am = TextWidth(dc, ClockFonts.TimeMarkerFont, L"AM"), pm = TextWidth(dc, ClockFonts.TimeMarkerFont, L"PM");
-    ReleaseDC(window, dc);
-    ok_int(ClockLayout.HourRight, w);
-    ok_int(ClockLayout.SeparatorCenter, w + s / 2);
-    ok_int(ClockLayout.MinuteRight, s + 2 * w);
-    ok_int(ClockLayout.SecondsRight, s + 2 * w + secondsWidth + w / 14);
-    int k = ClockLayout.SecondsRight + w / 8, m = am > pm ? am : pm, b = BellWidth(Dpi);
-    if (m >= b) {
-        ok_int(ClockLayout.MarkerRight, k + m);
-        ok_int(ClockLayout.TimeWidth, k + m);
-    } else {
-        ok_int(ClockLayout.MarkerRight, k - (b - m) / 2 + b);
-    }
-    ok_int(ClockLayout.BellTop, DeviceY(7) + ClockLayout.DigitHeight / DeviceY(21) + line);
-    ok_int(ClockLayout.DayDateTop, DeviceY(3));
-    ok_int(ClockLayout.DayDateSideMargin, DeviceX(10));
+    ok(line > 0 && content > ClockLayout.DigitHeight + line, "line %d, content %d\n", line, content);
     DestroyWindow(parent);
 }
 
-static void test_worked_examples()
+// Measures the layout sees: nine digits 180 px wide in the hour font
+// (two digits: 40), 126 in the seconds font (28), a 13 px separator,
+// markers "AM" 17 x 11 and "PM" 15 x 10; digit height 50 - 9 - 4 = 37 and
+// a day/date line 13 high.
+static SIZE FakeExtent(HDC dc, const WCHAR *text, int length)
 {
-    if (Dpi != 96)
-        return;
-    ClockSettings.ShowDayDate = 1;
-    ClockSettings.VerticalBorderHeight = 0;
-    ClockLayout.DigitHeight = 37;
-    ok_int(ContentHeightFor(37, 13), 63);
-    PlaceVerticalMetrics(13);
-    ok_int(ClockLayout.BellTop, 21);
-    ok_int(ClockLayout.DayDateTop, 3);
+    SIZE size = {13, 20};
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (length == 9)
+        size.cx = font == (HGDIOBJ)ClockFonts.SecondsFont ? 126 : 180;
+    else if (length == 2 && text[0] == L'A')
+        size = {17, 11};
+    else if (length == 2 && text[0] == L'P')
+        size = {15, 10};
+    return size;
+}
 
-    ClockSettings.ShowDayDate = 0;
-    ClockSettings.VerticalBorderHeight = 4;
-    PlaceVerticalMetrics(13);
-    ok_int(ContentHeightFor(37, 13), 47);
-    ok_int(ClockLayout.BellTop, 9);
-    ok_int(ClockLayout.DayDateTop, 7);
-    ok_int(ClockLayout.BottomMargin, 6);
-    ok_int(ClockLayout.DayDateGap, 5);
+static BOOL WINAPI FakeGetTextExtentExPointW(HDC dc, LPCWSTR text, int length, int, LPINT fit, LPINT, LPSIZE size)
+{
+    *size = FakeExtent(dc, text, length);
+    if (fit)
+        *fit = length;
+    return TRUE;
+}
+
+static BOOL WINAPI FakeGetTextMetricsW(HDC dc, LPTEXTMETRICW metrics)
+{
+    *metrics = TEXTMETRICW();
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (font == (HGDIOBJ)ClockFonts.HourMinuteFont) {
+        metrics->tmHeight = 50;
+        metrics->tmDescent = 9;
+        metrics->tmInternalLeading = 4;
+    } else if (font == (HGDIOBJ)ClockFonts.DayDateFont) {
+        metrics->tmHeight = 13;
+    }
+    return TRUE;
+}
+
+struct WorkedLayout {
+    int Dpi;
+    // Seconds and markers shown, day/date line on, no border.
+    int BellLeft, MarkerRight, TimeWidth, Content, BellTop;
+    // Only the bell in the column, no day/date line, border 4.
+    int BareBellLeft, BareMarkerRight, BareTimeWidth, BareContent, BareBellTop, BareDayDateTop;
+    int BottomMargin, DayDateGap, UpperMarkerRise, SideMargin;
+};
+
+// Worked by hand from the layout rules with the measures above: hour right
+// 40, separator centre 40 + 6, minute right 13 + 80 = 93, seconds right
+// 93 + 28 + 40/14 = 123, marker column from 123 + 40/8 = 128 (93 + 40/9 = 97
+// without seconds).
+static const WorkedLayout Worked[] = {
+    {96, 131, 145, 145, 63, 21, 97, 103, 114, 47, 9, 7, 6, 5, 16, 10},
+    {128, 129, 145, 145, 67, 23, 97, 105, 120, 50, 10, 8, 8, 7, 18, 13},
+    {192, 128, 147, 167, 76, 27, 97, 107, 127, 57, 12, 10, 12, 10, 21, 20},
+};
+
+static void LayOutWith(HWND window, DWORD seconds, DWORD markers, DWORD dayDate, DWORD border)
+{
+    ClockSettings.ShowSeconds = seconds;
+    ClockSettings.ShowTimeMarkers = markers;
+    ClockSettings.ShowDayDate = dayDate;
+    ClockSettings.VerticalBorderHeight = border;
+    ClockSettings.AlarmIconEnabled = 1;
+    ClockLayout.DigitHeight = MeasureDigitHeight(window);
+    LayOutFace(window);
+    ClockLayout.ContentHeight = ComputeContentHeight(window);
+}
+
+static void test_worked_layout()
+{
+    const WorkedLayout *e = NULL;
+    for (const WorkedLayout &worked : Worked)
+        if (worked.Dpi == Dpi)
+            e = &worked;
+    HWND parent;
+    HWND window = CreateItemLikeWindow(&parent);
+    UseSizes(38, 26, 9);
+    BuildClockFonts();
+    ProbeDpiX();
+    lstrcpyW(TimeFormatInfo.AmMarker, L"AM");
+    lstrcpyW(TimeFormatInfo.PmMarker, L"PM");
+    void *extent = NULL, *metrics = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextExtentExPointW", (void *)FakeGetTextExtentExPointW,
+                     &extent) > 0,
+       "GetTextExtentExPointW\n");
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextMetricsW", (void *)FakeGetTextMetricsW, &metrics) > 0,
+       "GetTextMetricsW\n");
+
+    LayOutWith(window, 1, 1, 1, 0);
+    ok_int(ClockLayout.DigitHeight, 37);
+    ok_int(ClockLayout.HourRight, 40);
+    ok_int(ClockLayout.SeparatorCenter, 46);
+    ok_int(ClockLayout.MinuteRight, 93);
+    ok_int(ClockLayout.SecondsRight, 123);
+    ok_int(ClockLayout.BellLeft, e->BellLeft);
+    ok_int(ClockLayout.MarkerRight, e->MarkerRight);
+    ok_int(ClockLayout.TimeWidth, e->TimeWidth);
+    ok_int(ClockLayout.ContentHeight, e->Content);
+    ok_int(ClockLayout.BellTop, e->BellTop);
+    ok_int(ClockLayout.DayDateTop, e->BareDayDateTop - 4);
+    ok_int(ClockLayout.BottomMargin, e->BottomMargin);
+    ok_int(ClockLayout.DayDateGap, e->DayDateGap);
+    ok_int(ClockLayout.UpperMarkerRise, e->UpperMarkerRise);
+    ok_int(ClockLayout.DayDateSideMargin, e->SideMargin);
+
+    LayOutWith(window, 0, 0, 0, 4);
+    ok_int(ClockLayout.BellLeft, e->BareBellLeft);
+    ok_int(ClockLayout.MarkerRight, e->BareMarkerRight);
+    ok_int(ClockLayout.TimeWidth, e->BareTimeWidth);
+    ok_int(ClockLayout.ContentHeight, e->BareContent);
+    ok_int(ClockLayout.BellTop, e->BareBellTop);
+    ok_int(ClockLayout.DayDateTop, e->BareDayDateTop);
+
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextExtentExPointW", extent, NULL);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextMetricsW", metrics, NULL);
     ClockSettings.VerticalBorderHeight = 0;
+    ClockSettings.ShowSeconds = 1;
+    ClockSettings.ShowTimeMarkers = 1;
+    DestroyWindow(parent);
 }
 
 static void test_marker_column()
@@ -350,59 +499,79 @@ static void test_item_rect()
     ok_int(ProbeLandscape(), 0);
 }
 
-static RECT InkBounds(const DWORD *bits, int w, int h)
-{
-    RECT ink = {w, h, -1, -1};
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            if ((bits[y * w + x] & 0xFFFFFF) == 0) {
-                if (x < ink.left) ink.left = x;
-                if (y < ink.top) ink.top = y;
-                if (x > ink.right) ink.right = x;
-                if (y > ink.bottom) ink.bottom = y;
-            }
-    return ink;
-}
+// The bell's outline at each resolution, as the face's drawings give it:
+// (x, y) pixels from the outline's origin.
+static const POINT Bell96[] = {{5, 0}, {4, 1}, {3, 1}, {2, 2}, {2, 6}, {0, 8}, {5, 8}, {5, 9}, {4, 10},
+                               {5, 11}, {6, 10}, {5, 9}, {5, 8}, {10, 8}, {8, 6}, {8, 2}, {7, 1}, {6, 1}};
+static const POINT Bell128[] = {{0, 9}, {3, 6}, {3, 4}, {4, 1}, {7, 0}, {10, 1}, {11, 4}, {11, 6},
+                                {14, 9}, {7, 9}, {7, 11}, {8, 12}, {7, 13}, {6, 12}, {7, 11}, {7, 9}};
+static const POINT Bell192[] = {{9, 0}, {9, 2}, {6, 2}, {3, 5}, {2, 8}, {2, 12}, {0, 17}, {9, 17},
+                                {9, 19}, {8, 20}, {8, 21}, {9, 22}, {10, 22}, {11, 21}, {11, 20}, {10, 19},
+                                {10, 17}, {19, 17}, {17, 12}, {17, 8}, {16, 5}, {13, 2}, {10, 2}, {10, 0}};
 
-// The bell's outline fills exactly its box at each resolution, and is not
-// drawn at any other.
-static void test_bell_outline()
+struct InkBitmap {
+    HDC Dc;
+    HBITMAP Bitmap;
+    HGDIOBJ PreviousBitmap, PreviousBrush;
+    DWORD *Bits;
+};
+
+static const int InkSide = 40;
+
+static void CreateInkBitmap(InkBitmap *ink)
 {
-    const int w = 40, h = 40;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biWidth = InkSide;
+    info.bmiHeader.biHeight = -InkSide;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    void *bits = NULL;
-    HDC dc = CreateCompatibleDC(NULL);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
-    HGDIOBJ previousBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    const int dpis[] = {96, 128, 192, 120};
-    const int boxes[][2] = {{11, 12}, {15, 14}, {20, 23}, {0, 0}};
+    ink->Dc = CreateCompatibleDC(NULL);
+    ink->Bitmap = CreateDIBSection(ink->Dc, &info, DIB_RGB_COLORS, (void **)&ink->Bits, NULL, 0);
+    ink->PreviousBitmap = SelectObject(ink->Dc, ink->Bitmap);
+    ink->PreviousBrush = SelectObject(ink->Dc, GetStockObject(BLACK_BRUSH));
+    PatBlt(ink->Dc, 0, 0, InkSide, InkSide, WHITENESS);
+}
+
+static void DeleteInkBitmap(InkBitmap *ink)
+{
+    SelectObject(ink->Dc, ink->PreviousBrush);
+    SelectObject(ink->Dc, ink->PreviousBitmap);
+    DeleteObject(ink->Bitmap);
+    DeleteDC(ink->Dc);
+}
+
+// The bell is drawn pixel for pixel as its outline says, moved to the
+// origin given, at each resolution, and not at all at any other.
+static void test_bell_outline()
+{
+    struct { int Dpi; const POINT *Points; int Count; } bells[] = {
+        {96, Bell96, ARRAYSIZE(Bell96)}, {128, Bell128, ARRAYSIZE(Bell128)}, {192, Bell192, ARRAYSIZE(Bell192)},
+        {120, NULL, 0}};
     int saved = ClockLayout.DpiX;
-    for (int i = 0; i < 4; i++) {
-        PatBlt(dc, 0, 0, w, h, WHITENESS);
-        ClockLayout.DpiX = dpis[i];
-        DrawBellOutline(dc, 5, 7);
+    for (const auto &bell : bells) {
+        InkBitmap drawn, expected;
+        CreateInkBitmap(&drawn);
+        CreateInkBitmap(&expected);
+        ClockLayout.DpiX = bell.Dpi;
+        DrawBellOutline(drawn.Dc, 5, 7);
+        POINT moved[24];
+        for (int i = 0; i < bell.Count; i++)
+            moved[i] = {bell.Points[i].x + 5, bell.Points[i].y + 7};
+        if (bell.Count > 0)
+            Polygon(expected.Dc, moved, bell.Count);
         GdiFlush();
-        RECT ink = InkBounds((const DWORD *)bits, w, h);
-        if (boxes[i][0] == 0) {
-            ok(ink.right < 0, "bell drawn at %d dpi\n", dpis[i]);
-            continue;
+        int differ = 0, inked = 0;
+        for (int i = 0; i < InkSide * InkSide; i++) {
+            differ += (drawn.Bits[i] & 0xFFFFFF) != (expected.Bits[i] & 0xFFFFFF);
+            inked += (drawn.Bits[i] & 0xFFFFFF) == 0;
         }
-        ok(ink.left == 5 && ink.top == 7 && ink.right - ink.left + 1 == boxes[i][0] &&
-               ink.bottom - ink.top + 1 == boxes[i][1],
-           "%d dpi: ink %ld,%ld %ldx%ld\n", dpis[i], ink.left, ink.top, ink.right - ink.left + 1,
-           ink.bottom - ink.top + 1);
+        ok(differ == 0, "%d dpi: %d pixels differ from the outline", bell.Dpi, differ);
+        ok(bell.Count > 0 ? inked > 0 : inked == 0, "%d dpi: %d pixels inked", bell.Dpi, inked);
+        DeleteInkBitmap(&drawn);
+        DeleteInkBitmap(&expected);
     }
     ClockLayout.DpiX = saved;
-    SelectObject(dc, previousBrush);
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }
 
 // The stored words are opacity and grey chosen apart; the cells hold them
@@ -533,11 +702,12 @@ int main()
 {
     run_test(test_resolution);
     run_test(test_probe);
+    run_test(test_probe_rules);
     run_test(test_font_heights);
     run_test(test_build_fonts);
     run_test(test_mapping);
-    run_test(test_measured_layout);
-    run_test(test_worked_examples);
+    run_test(test_real_measures);
+    run_test(test_worked_layout);
     run_test(test_marker_column);
     run_test(test_item_rect);
     run_test(test_bell_outline);

@@ -12,7 +12,7 @@ target_link_options(options_shots PRIVATE -municode)
 add_library(qzl_optionstest STATIC ${CMAKE_CURRENT_SOURCE_DIR}/options/optionstest.cpp)
 target_link_libraries(qzl_optionstest PUBLIC qzl_sheetdriver qzl_testlib quartzel_core)
 
-qzl_add_test(unit options_sheet SOURCES options_sheet.cpp PROFILES qvga96 vga192)
+qzl_add_test(unit options_sheet SOURCES options_sheet.cpp PROFILES qvga96 square128 vga192)
 target_link_libraries(options_sheet PRIVATE qzl_optionstest)
 
 qzl_add_test(unit options_pages SOURCES options_pages.cpp PROFILES qvga96 vga192)

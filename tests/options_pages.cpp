@@ -134,6 +134,48 @@ static void test_general_entries_and_tap_and_hold()
     ok_int(StoredSetting(L"TapAndHoldEnabled"), 0);
 }
 
+static void ChooseClockFromFile(HWND sheet)
+{
+    HWND page = ShowPage(sheet, GeneralPage);
+    ChooseListEntry(page, IDC_ACTION_LIST, 1);
+    SeeBox(page, IDC_TAP_AND_HOLD, 0);
+    SeeBox(page, IDC_ACTION_BROWSE, 1);
+    PressOk(sheet);
+}
+
+static void ChooseClockFromNothing(HWND sheet)
+{
+    HWND page = ShowPage(sheet, GeneralPage);
+    SeeBox(page, IDC_TAP_AND_HOLD, 2);
+    ChooseListEntry(page, IDC_ACTION_LIST, 1);
+    SeeBox(page, IDC_TAP_AND_HOLD, 0);
+    SeeBox(page, IDC_ACTION_BROWSE, 1);
+    Click(page, IDC_TAP_AND_HOLD);
+    PressOk(sheet);
+}
+
+// The clock entry: tap-and-hold can be used, there is no file to browse
+// for, and the clock program's path is saved as written.
+static void test_general_clock_entry()
+{
+    ArrangeSettings([] {
+        SetSettingString(L"FileOnAction", L"\\My Documents\\Notes.lnk");
+        SetSetting(L"TapAndHoldEnabled", 1);
+    });
+    RunSheet(ChooseClockFromFile);
+    ok(Seen.Checked[0] && Seen.Enabled[0] && !Seen.Enabled[1], "clock: box kept and enabled, browse disabled");
+    ok_wstr(StoredFileOnAction(), L"\\Windows\\clock.exe");
+    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+    ok_int(StoredSetting(L"TapAndHoldEnabled"), 1);
+
+    ArrangeSettings([] { SetSettingString(L"FileOnAction", L""); });
+    RunSheet(ChooseClockFromNothing);
+    ok(!Seen.Enabled[2], "no action: tap-and-hold disabled");
+    ok(Seen.Enabled[0] && !Seen.Checked[0] && !Seen.Enabled[1], "clock: tap-and-hold enabled, browse disabled");
+    ok_wstr(StoredFileOnAction(), L"\\Windows\\clock.exe");
+    ok_int(StoredSetting(L"TapAndHoldEnabled"), 1);
+}
+
 static const WCHAR *ChosenPaths[3];
 
 static void BrowseThrice(HWND sheet)
@@ -292,6 +334,68 @@ static void test_daydate_alignment_and_operator()
     SetLongDate(SavedLongDate);
 }
 
+static void ToggleShortDate(HWND sheet)
+{
+    HWND page = ShowPage(sheet, DayDatePage);
+    SeeDayDate(page);
+    Click(page, IDC_SHORT_DATE);   // unchecked: the long date names the day
+    for (int i = 0; i < 6; i++)
+        SeeBox(page, DayDateIds[i], 8 + i);
+    Click(page, IDC_SHORT_DATE);   // checked again: the sides come back
+    Seen.Numbers[0] = IsEnabled(page, IDC_ALIGN_DAY_LEFT) && IsEnabled(page, IDC_ALIGN_DAY_RIGHT);
+    Seen.Numbers[1] = IsChecked(page, IDC_ALIGN_CENTER);
+    Seen.Numbers[2] = IsEnabled(page, IDC_OPERATOR_NAME);
+    PressOk(sheet);
+}
+
+// A long date that names its day ("dddd, ..."): unchecking "Use short
+// date" centres the line and takes the operator name away; checking it
+// again frees the side alignments but keeps the centre chosen.
+static void test_daydate_short_date_with_named_day()
+{
+    SetLongDate(L"dddd, MMMM dd, yyyy");
+    SetPhoneStatus(0x20);
+    ArrangeSettings([] {
+        SetSetting(L"ShowShortDate", 1);
+        SetSetting(L"CenterDayDate", 0);
+        SetSetting(L"ShowOpName", 1);
+    });
+    RunSheet(ToggleShortDate);
+    ok(Seen.Checked[1] && Seen.Checked[4] && Seen.Enabled[4] && Seen.Checked[2] && Seen.Enabled[2],
+       "short date, day left, operator name at opening");
+    ok(!Seen.Checked[9], "short date unchecked");
+    ok(Seen.Checked[11] && !Seen.Checked[12] && !Seen.Enabled[12] && !Seen.Checked[13] && !Seen.Enabled[13],
+       "centred, sides unchecked and disabled");
+    ok(!Seen.Checked[10] && !Seen.Enabled[10], "operator name unchecked and disabled");
+    ok_int(Seen.Numbers[0], 1);
+    ok_int(Seen.Numbers[1], 1);
+    ok_int(Seen.Numbers[2], 0);
+    ok_int(StoredSetting(L"ShowShortDate"), 1);
+    ok_int(StoredSetting(L"CenterDayDate"), 1);
+    ok_int(StoredSetting(L"ShowOpName"), 0);
+
+    // The longest long date the page reads whole (59 characters) still
+    // names its day at its very end.
+    SetLongDate(L"'The date is, as written out in full for this line:' d dddd");
+    ArrangeSettings([] { SetSetting(L"CenterDayDate", 0); });
+    RunSheet(OpenDayDate);
+    ok(Seen.Checked[3] && !Seen.Enabled[4], "a 59-character long date centres the line");
+
+    // Without "ddd" the long date changes nothing.
+    SetLongDate(L"MMMM d, yyyy");
+    ArrangeSettings([] {
+        SetSetting(L"ShowShortDate", 1);
+        SetSetting(L"CenterDayDate", 2);
+        SetSetting(L"ShowOpName", 1);
+    });
+    RunSheet(ToggleShortDate);
+    ok(!Seen.Checked[11] && Seen.Checked[13] && Seen.Enabled[13] && Seen.Enabled[12], "day right kept");
+    ok(Seen.Checked[10] && Seen.Enabled[10], "operator name kept");
+    ok_int(StoredSetting(L"CenterDayDate"), 2);
+    ok_int(StoredSetting(L"ShowOpName"), 1);
+    SetLongDate(SavedLongDate);
+}
+
 static void HideAndShow(HWND sheet)
 {
     HWND page = ShowPage(sheet, DayDatePage);
@@ -340,23 +444,10 @@ static void OpenTime(HWND sheet)
     PressOk(sheet);
 }
 
-static int ScreenDpi()
-{
-    HDC screen = GetDC(NULL);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(NULL, screen);
-    return dpi;
-}
-
-// The largest marker size that still fits beside 38-point digits.
-static DWORD LargestStackedMarker()
-{
-    int h = MulDiv(38, ScreenDpi(), 72);
-    DWORD size = 6;
-    while (MulDiv((int)size + 1, ScreenDpi(), 72) <= MulDiv(h, 40, 100))
-        size++;
-    return size;
-}
+// The largest marker size that still stacks beside 38-point digits: 15
+// points is 20 of 51 pixels at 96 dpi (40 % is 20) and 40 of 101 at 192
+// (40 % is 40); 16 points is 21 and 43.
+static const DWORD LargestStackedMarker = 15;
 
 static DWORD ArrangedMarker;
 
@@ -368,15 +459,13 @@ static void test_time_marker_rule()
     ok(!Seen.Checked[0] && Seen.Enabled[0], "9-point markers stack");
     ok_int(StoredSetting(L"SingleTMLine"), 0);
 
-    ArrangedMarker = LargestStackedMarker() + 1;
+    ArrangedMarker = LargestStackedMarker + 1;
     ArrangeSettings([] { SetSetting(L"TimeMarkerFontSize", ArrangedMarker); });
     RunSheet(OpenTime);
     ok(Seen.Checked[0] && !Seen.Enabled[0], "%lu-point markers forced onto the line", ArrangedMarker);
     ok_int(StoredSetting(L"SingleTMLine"), 1);
-    if (ScreenDpi() == 96)
-        ok_int(ArrangedMarker, 16);
 
-    ArrangedMarker = LargestStackedMarker();
+    ArrangedMarker = LargestStackedMarker;
     ArrangeSettings([] {
         SetSetting(L"TimeMarkerFontSize", ArrangedMarker);
         SetSetting(L"ShowTimeMarkers", 0);
@@ -388,10 +477,33 @@ static void test_time_marker_rule()
     ok_int(StoredSetting(L"ShowTimeMarkers"), 0);
 }
 
-static BOOL PredictTooTall(int hourMinute, int marker)
+static void ToggleMarkers(HWND sheet)
 {
-    int dpi = ScreenDpi();
-    return -MulDiv(marker, dpi, 72) < MulDiv(-MulDiv(hourMinute, dpi, 72), 40, 100);
+    HWND page = ShowPage(sheet, TimePage);
+    Click(page, IDC_SHOW_MARKERS);
+    SeeBox(page, IDC_MARKERS_SAME_LINE, 0);
+    Click(page, IDC_SHOW_MARKERS);
+    SeeBox(page, IDC_MARKERS_SAME_LINE, 1);
+    PressOk(sheet);
+}
+
+// "Show time markers" off disables the single-line box; on again enables
+// it, unless the markers are too tall to stack, when it stays checked and
+// disabled.
+static void test_time_markers_box()
+{
+    ArrangeSettings([] { SetSetting(L"ShowTimeMarkers", 1); SetSetting(L"SingleTMLine", 0); });
+    RunSheet(ToggleMarkers);
+    ok(!Seen.Enabled[0] && !Seen.Checked[0], "markers off: single line disabled");
+    ok(Seen.Enabled[1] && !Seen.Checked[1], "markers on: single line enabled, unchecked");
+    ok_int(StoredSetting(L"ShowTimeMarkers"), 1);
+    ok_int(StoredSetting(L"SingleTMLine"), 0);
+
+    ArrangeSettings([] { SetSetting(L"ShowTimeMarkers", 1); SetSetting(L"TimeMarkerFontSize", LargestStackedMarker + 1); });
+    RunSheet(ToggleMarkers);
+    ok(!Seen.Enabled[0] && Seen.Checked[0], "too tall, markers off: checked, disabled");
+    ok(!Seen.Enabled[1] && Seen.Checked[1], "too tall, markers on: still checked and disabled");
+    ok_int(StoredSetting(L"SingleTMLine"), 1);
 }
 
 static void GrowMarkersWithTimeOpen(HWND sheet)
@@ -399,7 +511,7 @@ static void GrowMarkersWithTimeOpen(HWND sheet)
     HWND time = ShowPage(sheet, TimePage);
     HWND fonts = ShowPage(sheet, FontSizePage);
     WCHAR text[8];
-    wsprintfW(text, L"%lu", LargestStackedMarker() + 1);
+    wsprintfW(text, L"%lu", LargestStackedMarker + 1);
     TypeText(fonts, IDC_MARKER_EDIT, text);
     SeeBox(time, IDC_MARKERS_SAME_LINE, 0);
     PressArrow(fonts, IDC_MARKER_EDIT, -1);
@@ -420,12 +532,13 @@ static void test_marker_rule_across_pages()
     ok(Seen.Checked[0] && !Seen.Enabled[0], "too tall: checked and disabled at once");
     ok(Seen.Checked[1] && Seen.Enabled[1], "fits again: enabled, check kept");
     ok_int(Seen.Numbers[0], 35);
-    ok_int(Seen.Numbers[1], LargestStackedMarker());
-    ok(PredictTooTall(35, (int)LargestStackedMarker()), "35-point digits are too small for these markers");
+    ok_int(Seen.Numbers[1], LargestStackedMarker);
+    // 35-point digits are 47 pixels at 96 dpi (40 %: 18) and 93 at 192
+    // (37): 15-point markers (20 and 40 pixels) no longer stack.
     ok(Seen.Checked[2] && !Seen.Enabled[2], "smaller digits: too tall");
     ok_int(StoredSetting(L"SingleTMLine"), 1);
     ok_int(StoredSetting(L"HourMinFontSize"), 35);
-    ok_int(StoredSetting(L"TimeMarkerFontSize"), LargestStackedMarker());
+    ok_int(StoredSetting(L"TimeMarkerFontSize"), LargestStackedMarker);
 }
 
 static void TypeDigits(HWND sheet)
@@ -844,6 +957,38 @@ static void test_background_time_grey()
     ok_int(ClockSettings.AlphaTime, 0x2D808080);
 }
 
+static void TakeBothParts(HWND sheet)
+{
+    HWND page = ShowPage(sheet, BackgroundPage);
+    Click(page, IDC_DAYDATE_ALPHA_BOX);
+    Click(page, IDC_DAYDATE_GREY_BOX);
+    MoveTrackBar(page, IDC_DAYDATE_ALPHA_BAR, 200);
+    MoveTrackBar(page, IDC_DAYDATE_GREY_BAR, 64);
+    Click(page, IDC_TIME_ALPHA_BOX);
+    Click(page, IDC_TIME_GREY_BOX);
+    MoveTrackBar(page, IDC_TIME_ALPHA_BAR, 0);
+    MoveTrackBar(page, IDC_TIME_GREY_BAR, 255);
+    SeeBackground(page);
+    PressOk(sheet);
+}
+
+// Both boxes of a cell: opacity and grey are taken together, over whatever
+// the three colour bytes held.
+static void test_background_both_parts()
+{
+    ArrangeSettings([] { SetSetting(L"AlphaDayDate", 0x66102030); });
+    RunSheet(TakeBothParts);
+    ok_wstr(Seen.Texts[0], L"78%");
+    ok_wstr(Seen.Texts[1], L"25%");
+    ok_wstr(Seen.Texts[2], L"0%");
+    ok_wstr(Seen.Texts[3], L"100%");
+    ok_int(StoredSetting(L"OverrideARGB"), 0xFFFF);
+    ok_int(StoredSetting(L"AlphaDayDate"), 0xC8404040);
+    ok_int(StoredSetting(L"AlphaTime"), 0x00FFFFFF);
+    ok_int(ClockSettings.AlphaDayDate, 0xC8404040);
+    ok_int(ClockSettings.AlphaTime, 0x00FFFFFF);
+}
+
 // ---- ClearType and About ---------------------------------------------------------------
 
 static void FlipClearType(HWND sheet)
@@ -872,6 +1017,19 @@ static void TapWebAddress(HWND sheet)
     GetDlgItemTextW(page, IDC_ABOUT_VERSION, Seen.Texts[1], 300);
     GetDlgItemTextW(page, IDC_ABOUT_WEB, Seen.Texts[2], 300);
     HWND web = GetDlgItem(page, IDC_ABOUT_WEB);
+    // The web address: menu-text colour on white; the other statics keep
+    // the dialog's background.
+    HDC dc = GetDC(web);
+    SetTextColor(dc, RGB(1, 2, 3));
+    Seen.Numbers[0] = SendMessageW(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)web) == (LRESULT)GetStockObject(WHITE_BRUSH);
+    Seen.Numbers[1] = (long)GetTextColor(dc);
+    HWND name = GetDlgItem(page, IDC_ABOUT_NAME);
+    Seen.Numbers[2] = SendMessageW(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)name) == (LRESULT)GetStockObject(WHITE_BRUSH);
+    ReleaseDC(web, dc);
+    RedrawWindow(page, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    dc = GetDC(web);
+    Seen.Pixel = GetPixel(dc, 0, 0);
+    ReleaseDC(web, dc);
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_WEB, STN_CLICKED), (LPARAM)web);
     Seen.Enabled[0] = IsWindowVisible(sheet);
     PressOk(sheet);
@@ -888,6 +1046,10 @@ static void test_about()
     ok_int(Launches.Calls, 1);
     ok_wstr(Launches.File, Seen.Texts[2]);
     ok(Seen.Enabled[0], "sheet stays open");
+    ok_int(Seen.Numbers[0], 1);
+    ok_int(Seen.Numbers[1], GetSysColor(COLOR_MENUTEXT));
+    ok_int(Seen.Numbers[2], 0);
+    ok_int(Seen.Pixel, RGB(255, 255, 255));
     static const WCHAR *const generalOnly[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
                                                L"VerticalBorderHeight", L"QZL", NULL};
     ok(WritesWere(generalOnly), "About adds nothing");
@@ -921,11 +1083,14 @@ int main()
     OptionsTestSetup();
     run_test(test_general_action_list);
     run_test(test_general_entries_and_tap_and_hold);
+    run_test(test_general_clock_entry);
     run_test(test_general_file_chooser);
     run_test(test_general_border);
     run_test(test_daydate_alignment_and_operator);
+    run_test(test_daydate_short_date_with_named_day);
     run_test(test_daydate_hidden_line);
     run_test(test_time_marker_rule);
+    run_test(test_time_markers_box);
     run_test(test_marker_rule_across_pages);
     run_test(test_font_sizes_typed_digit_by_digit);
     run_test(test_font_sizes_by_arrows);
@@ -937,6 +1102,7 @@ int main()
     run_test(test_color_bytes_above_255_stored);
     run_test(test_background_as_opened);
     run_test(test_background_time_grey);
+    run_test(test_background_both_parts);
     run_test(test_cleartype);
     run_test(test_about);
     run_test(test_input_panel_controls);

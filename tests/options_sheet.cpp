@@ -186,7 +186,8 @@ static void test_eight_reload_requests()
     ItemWatch.Original = (WNDPROC)SetWindowLongPtrW(item, GWLP_WNDPROC, (LONG_PTR)WatchedItemProc);
     RunSheet(ChangeFontSize);
     ok_int(ItemWatch.Creates, 0);   // posted, not yet handled
-    PumpMessages(100);
+    PumpUntil([] { return ItemWatch.Creates >= 8; });
+    PumpPending();
     ok_int(ItemWatch.Creates, 8);
     ok_int(ItemWatch.CreatesWithMarker, 1);
     ok_int(ItemWatch.FirstWithMarker, 1);
@@ -325,53 +326,89 @@ static void test_second_request_while_open()
 
 // ---- Page headers -------------------------------------------------------------------
 
+// Where the header stands at each resolution: the title's origin, its
+// font height, and the rule's first and last rows.
+struct HeaderPlace {
+    int Dpi, X, Y, FontHeight, RuleFirst, RuleLast;
+};
+static const HeaderPlace HeaderPlaces[] = {
+    {96, 8, 5, -11, 23, 23},
+    {128, 11, 7, -14, 31, 31},
+    {192, 16, 10, -21, 46, 47},
+};
+
 struct HeaderReadRecord {
-    int Dpi;
-    COLORREF Highlight;
-    int TitleLeft, TitleTop;        // first pixel in the highlight colour
+    const HeaderPlace *Place;
+    int TitleMismatches[2];         // General, About
+    COLORREF FirstMismatch[2];
     BOOL RuleRows[64];              // every pixel of the row is black
-    int Width;
     WCHAR TabTitles[OPTIONS_PAGE_COUNT][32];
     LOGFONTW ActionFont, WebFont, NameFont;
-    BOOL AboutTitleHighlighted;
 };
 static HeaderReadRecord HeaderRead;
 
-static void ReadHeader(HWND page, HeaderReadRecord *read, BOOL rows)
+// Pixels of the band above the rule that differ from `title` drawn here as
+// the header is meant to draw it: bold 8 points in the highlight colour at
+// the header's origin, over the page's own background.
+static int TitleMismatches(HWND page, const WCHAR *title, COLORREF *first)
 {
+    const HeaderPlace *place = HeaderRead.Place;
     RedrawWindow(page, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT client;
     GetClientRect(page, &client);
-    read->Width = client.right;
+    int w = client.right, rows = place->RuleFirst;
+    HDC pageDC = GetDC(page);
+    HDC dc = CreateCompatibleDC(pageDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(pageDC, w, rows);
+    HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    HBRUSH background = CreateSolidBrush(GetPixel(pageDC, w - 1, 0));
+    RECT band = {0, 0, w, rows};
+    FillRect(dc, &band, background);
+    DeleteObject(background);
+    LOGFONTW logfont = {};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(logfont), &logfont);
+    // The stock font's width belongs to its own height: the header's font
+    // takes the width that goes with its height.
+    logfont.lfHeight = place->FontHeight;
+    logfont.lfWidth = 0;
+    logfont.lfWeight = FW_BOLD;
+    HFONT font = CreateFontIndirectW(&logfont);
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    ExtTextOutW(dc, place->X, place->Y, 0, NULL, title, lstrlenW(title), NULL);
+    int mismatches = 0;
+    for (int y = 0; y < rows; y++)
+        for (int x = 0; x < w; x++)
+            if (GetPixel(dc, x, y) != GetPixel(pageDC, x, y) && mismatches++ == 0)
+                *first = MAKELONG(x, y);
+    SelectObject(dc, previousFont);
+    DeleteObject(font);
+    SelectObject(dc, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(page, pageDC);
+    return mismatches;
+}
+
+static void ReadRuleRows(HWND page)
+{
+    RECT client;
+    GetClientRect(page, &client);
     HDC dc = GetDC(page);
-    read->TitleLeft = read->TitleTop = -1;
-    for (int y = 0; y < 40 && y < client.bottom; y++)
-        for (int x = 0; x < client.right; x++)
-            if (GetPixel(dc, x, y) == read->Highlight) {
-                if (read->TitleTop < 0)
-                    read->TitleTop = y;
-                if (read->TitleLeft < 0 || x < read->TitleLeft)
-                    read->TitleLeft = x;
-            }
-    if (rows) {
-        for (int y = 0; y < 64 && y < client.bottom; y++) {
-            BOOL black = TRUE;
-            for (int x = 0; x < client.right && black; x++)
-                black = GetPixel(dc, x, y) == 0;
-            read->RuleRows[y] = black;
-        }
+    for (int y = 0; y < 64 && y < client.bottom; y++) {
+        BOOL black = TRUE;
+        for (int x = 0; x < client.right && black; x++)
+            black = GetPixel(dc, x, y) == 0;
+        HeaderRead.RuleRows[y] = black;
     }
     ReleaseDC(page, dc);
 }
 
 static void ReadHeaders(HWND sheet)
 {
-    HDC screen = GetDC(NULL);
-    HeaderRead.Dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(NULL, screen);
-    HeaderRead.Highlight = GetSysColor(COLOR_HIGHLIGHT);
     HWND page = ShowPage(sheet, GeneralPage);
-    ReadHeader(page, &HeaderRead, TRUE);
+    HeaderRead.TitleMismatches[0] = TitleMismatches(page, L"Today: Quartzel Options", &HeaderRead.FirstMismatch[0]);
+    ReadRuleRows(page);
     GetObjectW((HFONT)SendDlgItemMessageW(page, IDC_ACTION_HEADING, WM_GETFONT, 0, 0), sizeof(LOGFONTW),
                &HeaderRead.ActionFont);
     HWND tabs = PropSheet_GetTabControl(sheet);
@@ -383,9 +420,7 @@ static void ReadHeaders(HWND sheet)
         SendMessageW(tabs, TCM_GETITEMW, i, (LPARAM)&item);
     }
     HWND about = ShowPage(sheet, AboutPage);
-    HeaderReadRecord aboutRead = HeaderRead;
-    ReadHeader(about, &aboutRead, FALSE);
-    HeaderRead.AboutTitleHighlighted = aboutRead.TitleTop >= 0;
+    HeaderRead.TitleMismatches[1] = TitleMismatches(about, L"About Quartzel", &HeaderRead.FirstMismatch[1]);
     GetObjectW((HFONT)SendDlgItemMessageW(about, IDC_ABOUT_WEB, WM_GETFONT, 0, 0), sizeof(LOGFONTW),
                &HeaderRead.WebFont);
     GetObjectW((HFONT)SendDlgItemMessageW(about, IDC_ABOUT_NAME, WM_GETFONT, 0, 0), sizeof(LOGFONTW),
@@ -393,38 +428,39 @@ static void ReadHeaders(HWND sheet)
     PressOk(sheet);
 }
 
-static int Scaled(int pixels, int dpi)
-{
-    return (pixels * dpi + 48) / 96;
-}
-
 static void test_page_headers()
 {
-    ArrangeSettings(NULL);
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
     HeaderRead = HeaderReadRecord();
+    for (const HeaderPlace &place : HeaderPlaces)
+        if (place.Dpi == dpi)
+            HeaderRead.Place = &place;
+    if (HeaderRead.Place == NULL) {
+        skip("no header worked for %d dpi", dpi);
+        return;
+    }
+    ArrangeSettings(NULL);
     RunSheet(ReadHeaders);
-    int dpi = HeaderRead.Dpi;
-    // The title starts at (8, 5) at 96 dpi; a glyph's first ink may sit a
-    // pixel or two inside its cell.
-    ok(HeaderRead.TitleLeft >= Scaled(8, dpi) && HeaderRead.TitleLeft <= Scaled(8, dpi) + 2,
-       "title left %d at %d dpi", HeaderRead.TitleLeft, dpi);
-    ok(HeaderRead.TitleTop >= Scaled(5, dpi) && HeaderRead.TitleTop <= Scaled(5, dpi) + Scaled(4, dpi),
-       "title top %d at %d dpi", HeaderRead.TitleTop, dpi);
-    int first = Scaled(23, dpi), last = Scaled(24, dpi) - 1;
+    // The titles, exactly where and as they should be drawn.
+    for (int i = 0; i < 2; i++)
+        ok(HeaderRead.TitleMismatches[i] == 0, "%s title: %d pixels differ, first at %d,%d", i ? "About" : "General",
+           HeaderRead.TitleMismatches[i], LOWORD(HeaderRead.FirstMismatch[i]), HIWORD(HeaderRead.FirstMismatch[i]));
+    int first = HeaderRead.Place->RuleFirst, last = HeaderRead.Place->RuleLast;
     for (int y = first - 2; y <= last + 2; y++)
         ok(HeaderRead.RuleRows[y] == (y >= first && y <= last), "row %d black: %d (rule %d..%d)", y,
            HeaderRead.RuleRows[y], first, last);
-    ok_int(last - first + 1, dpi >= 192 ? 2 : 1);
     static const WCHAR *const titles[] = {L"General", L"Day/Date", L"Time", L"Font Size",
                                           L"Color", L"Background", L"ClearType", L"About"};
     for (int i = 0; i < OPTIONS_PAGE_COUNT; i++)
         ok_wstr(HeaderRead.TabTitles[i], titles[i]);
     ok_int(HeaderRead.ActionFont.lfWeight, FW_BOLD);
-    ok_int(HeaderRead.ActionFont.lfHeight, -MulDiv(8, dpi, 72));
+    ok_int(HeaderRead.ActionFont.lfHeight, HeaderRead.Place->FontHeight);
     ok_int(HeaderRead.NameFont.lfWeight, FW_BOLD);
     ok_int(HeaderRead.WebFont.lfUnderline, 1);
     ok_int(HeaderRead.WebFont.lfWeight, FW_NORMAL);
-    ok(HeaderRead.AboutTitleHighlighted, "About page has its title");
+    ok_int(HeaderRead.WebFont.lfHeight, HeaderRead.Place->FontHeight);
 }
 
 // ---- What an opening leaves behind -------------------------------------------------------
@@ -447,11 +483,11 @@ static void test_no_gdi_objects_left()
 {
     ArrangeSettings(NULL);
     RunSheet(VisitAndEdit);   // first run: the platform's own one-time objects
-    PumpMessages(20);
+    PumpPending();
     int before = CountGdiObjects();
     RunSheet(VisitAndEdit);
     RunSheet(VisitAndEdit);
-    PumpMessages(20);
+    PumpPending();
     int after = CountGdiObjects();
     ok(after <= before, "GDI objects: %d before, %d after two openings", before, after);
 }

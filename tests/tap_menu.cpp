@@ -38,12 +38,9 @@ static void EatButtonRelease()
     if (GetAsyncKeyState(VK_LBUTTON) >= 0)
         return;
     DWORD start = GetTickCount();
-    while (GetAsyncKeyState(VK_LBUTTON) < 0 && GetTickCount() - start < 3000)
-        Sleep(10);
-    Sleep(30);
     MSG msg;
-    while (PeekMessageW(&msg, NULL, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE))
-        ;
+    while (!PeekMessageW(&msg, NULL, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE) && GetTickCount() - start < 3000)
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_MOUSEBUTTON);
 }
 
 static BOOL WINAPI FakeTrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS)
@@ -127,11 +124,23 @@ static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
 
 // ---- The item ----------------------------------------------------------------------
 
+// Button messages the item has finished handling.
+static struct {
+    LONG Downs, Ups;
+} Handled;
+
 static LRESULT CALLBACK ItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT result;
     switch (message) {
-    case WM_LBUTTONDOWN: return OnItemButtonDown(window, message, wParam, lParam);
-    case WM_LBUTTONUP: return OnItemButtonUp(window, message, wParam, lParam);
+    case WM_LBUTTONDOWN:
+        result = OnItemButtonDown(window, message, wParam, lParam);
+        Handled.Downs++;
+        return result;
+    case WM_LBUTTONUP:
+        result = OnItemButtonUp(window, message, wParam, lParam);
+        Handled.Ups++;
+        return result;
     case WM_TODAYCUSTOM_ACTION: return OnTodayAction(window);
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -160,7 +169,9 @@ static void CreateItem()
     wc.lpszClassName = L"TapTestItem";
     wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
     RegisterClassW(&wc);
-    Item = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 80, FakeHost.Window,
+    // As wide as the host, as the host sizes its items.
+    Item = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN), 80,
+                           FakeHost.Window,
                            NULL, wc.hInstance, NULL);
     ItemState.Window = Item;
     SetForegroundWindow(FakeHost.Window);
@@ -269,31 +280,37 @@ static void PlaceCursor(int x, int y)
         ;
 }
 
+// A tap ends when the item has handled the button's release; what that
+// posted is handled too.
 static void Tap(int x, int y)
 {
     PlaceCursor(x, y);
+    LONG ups = Handled.Ups;
     SendMouse(MOUSEEVENTF_LEFTDOWN, ScreenPoint(x, y));
     SendMouse(MOUSEEVENTF_LEFTUP, ScreenPoint(x, y));
-    PumpMessages(250);
+    ok(PumpUntil([&] { return Handled.Ups > ups; }), "the tap at %d,%d never ended", x, y);
+    PumpPending();
 }
 
-// Presses at (x, y), plays the script from another thread while this one
-// pumps, for `ms` in all.
-static void PressAndPlay(int x, int y, InputScript *script, DWORD ms)
+// Presses at (x, y) and plays the script from another thread while this
+// one pumps, until the script has run out and the item has handled the
+// press (a hold's menu takes the release itself).
+static void PressAndPlay(int x, int y, InputScript *script)
 {
     PlaceCursor(x, y);
+    LONG downs = Handled.Downs;
     SendMouse(MOUSEEVENTF_LEFTDOWN, ScreenPoint(x, y));
     HANDLE thread = CreateThread(NULL, 0, PlayInput, script, 0, NULL);
-    PumpMessages(ms);
-    WaitForSingleObject(thread, 5000);
+    ok(PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && Handled.Downs > downs; }),
+       "the press at %d,%d never ended", x, y);
     CloseHandle(thread);
-    PumpMessages(100);
+    PumpPending();
 }
 
 static void Hold(int x, int y)
 {
     InputScript script = {{{700, MOUSEEVENTF_LEFTUP, {x, y}}}, 1};
-    PressAndPlay(x, y, &script, 850);
+    PressAndPlay(x, y, &script);
 }
 
 // ---- Tests -----------------------------------------------------------------------------
@@ -387,10 +404,22 @@ static BOOL AlarmLineAt(int x, int y)
     return Menu.Count > 0 && Menu.Ids[Menu.Count - 1] == IDM_NEXT_ALARM;
 }
 
+// The tap target reaches X(3) and Y(3) beyond the bell's box: 3 pixels on
+// a 96-dpi screen, 4 at 128, 6 at 192.
+static int TargetMargin()
+{
+    switch (ScreenLogPixelsX()) {
+    case 96: return 3;
+    case 128: return 4;
+    case 192: return 6;
+    }
+    return -1000;
+}
+
 static void CheckBellEdges(int dpi, int width, int height)
 {
     PlaceBell(dpi);
-    int mx = DeviceX(3), my = DeviceY(3);
+    int mx = TargetMargin(), my = TargetMargin();
     int left = ClockLayout.BellLeft + TimeGroupOffset() - mx, right = ClockLayout.BellLeft + TimeGroupOffset() + width + mx;
     int top = ClockLayout.BellTop - my, bottom = ClockLayout.BellTop + height + my;
     int midX = (left + right) / 2, midY = (top + bottom) / 2;
@@ -411,7 +440,6 @@ static void test_bell_box_edges()
     ItemState.AlarmSet = 1;
     ClockSettings.AlarmIconEnabled = 1;
     Menu.Answer = 0;
-    ok_int(DeviceX(3), (3 * ScreenLogPixelsX() + 48) / 96);
     CheckBellEdges(96, 11, 12);
     CheckBellEdges(128, 15, 14);
     CheckBellEdges(192, 20, 23);
@@ -549,7 +577,7 @@ static void test_plain_taps()
     Selectability = 2;
     ok_int(SendMessageW(Item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 40)), 0);
     ok_int(Menu.Calls, 0);
-    PumpMessages(50);
+    PumpPending();
     ok_int(FakeHost.SelectionPosts, 1);
 }
 
@@ -608,7 +636,7 @@ static void test_moving_is_not_holding()
     ClockSettings.TapAndHoldEnabled = 0;
     Selectability = 2;
     InputScript script = {{{100, 0, {150, 40}}, {600, MOUSEEVENTF_LEFTUP, {150, 40}}}, 2};
-    PressAndPlay(120, 40, &script, 850);
+    PressAndPlay(120, 40, &script);
     ok_int(Menu.Calls, 0);
     ok_int(FakeHost.SelectionPosts, 1);
 
@@ -616,7 +644,7 @@ static void test_moving_is_not_holding()
     ResetRecords();
     Menu.Answer = 0;
     InputScript wobble = {{{100, 0, {121, 41}}, {600, MOUSEEVENTF_LEFTUP, {121, 41}}}, 2};
-    PressAndPlay(120, 40, &wobble, 850);
+    PressAndPlay(120, 40, &wobble);
     ok_int(Menu.Calls, 1);
 }
 

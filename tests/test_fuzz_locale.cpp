@@ -2,7 +2,10 @@
 // pictures up to 200 characters) through the refresh query, layout and
 // paint. The locale reads of the item's code are answered by a stand-in
 // with the platform's buffer rules; a buffer that is too small gets a
-// failure and unterminated garbage, as the platform may leave it.
+// failure and unterminated garbage, as the platform may leave it. The
+// locale's own short and long date are the random pictures too: the
+// platform's date formatter is handed them in their place, so every
+// picture is formatted for real into the item's buffers.
 // QZL_FUZZ_CASES sets the number of cases (full run: 1,000).
 #include "testlib.h"
 #include "fakehost.h"
@@ -22,9 +25,13 @@ struct FakeLocaleRecord {
     WCHAR LongDate[256];
     WCHAR ShortDate[256];
     int Reads;
+    int DatePictures;         // short or long dates formatted with a random picture
+    int TimeFields;           // time fields formatted
 };
 static FakeLocaleRecord FakeLocale;
 static int (WINAPI *RealGetLocaleInfoW)(LCID, LCTYPE, LPWSTR, int);
+static int (WINAPI *RealGetDateFormatW)(LCID, DWORD, const SYSTEMTIME *, LPCWSTR, LPWSTR, int);
+static int (WINAPI *RealGetTimeFormatW)(LCID, DWORD, const SYSTEMTIME *, LPCWSTR, LPWSTR, int);
 
 static const WCHAR *FakeValue(LCTYPE type)
 {
@@ -56,6 +63,32 @@ static int WINAPI FakeGetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int 
     }
     lstrcpyW(data, value);
     return needed;
+}
+
+static const WCHAR *LocaleDatePicture(DWORD flags)
+{
+    if (flags & DATE_LONGDATE)
+        return FakeLocale.LongDate;
+    if (flags & DATE_SHORTDATE)
+        return FakeLocale.ShortDate;
+    return NULL;
+}
+
+static int WINAPI FakeGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCWSTR picture, LPWSTR data,
+                                     int chars)
+{
+    const WCHAR *own = picture == NULL ? LocaleDatePicture(flags) : NULL;
+    if (own == NULL)
+        return RealGetDateFormatW(locale, flags, time, picture, data, chars);
+    FakeLocale.DatePictures++;
+    return RealGetDateFormatW(locale, flags & ~(DATE_SHORTDATE | DATE_LONGDATE), time, own, data, chars);
+}
+
+static int WINAPI FakeGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCWSTR picture, LPWSTR data,
+                                     int chars)
+{
+    FakeLocale.TimeFields++;
+    return RealGetTimeFormatW(locale, flags, time, picture ? picture : FakeLocale.TimeFormat, data, chars);
 }
 
 static unsigned long long RandomState = 0x10CA1E5EEDull;
@@ -99,6 +132,29 @@ static void CheckStoredStrings(int index)
        index);
 }
 
+// The date text is the platform's formatting of the random picture, cut
+// to the line's 59 characters.
+static void CheckDateText(int index)
+{
+    static const SYSTEMTIME when = {2024, 12, 6, 28, 23, 59, 58, 0};
+    DWORD centre = ClockSettings.CenterDayDate;
+    DayDateTexts texts;
+    memset(&texts, 0x55, sizeof(texts));
+    ComposeDayDate(&when, &texts);
+    ClockSettings.CenterDayDate = centre;
+    static WCHAR whole[4096];
+    const WCHAR *picture = ClockSettings.ShowShortDate ? FakeLocale.ShortDate : FakeLocale.LongDate;
+    if (RealGetDateFormatW(LOCALE_USER_DEFAULT, 0, &when, picture, whole, ARRAYSIZE(whole)) <= 0)
+        whole[0] = 0;
+    whole[DAY_DATE_CHARS - 1] = 0;
+    int length = lstrlenW(whole);
+    if (length > 0 && IS_HIGH_SURROGATE(whole[length - 1]))
+        whole[length - 1] = 0;
+    ok(TerminatedWithin(texts.Date, DAY_DATE_CHARS) && lstrcmpW(texts.Date, whole) == 0,
+       "case %d: picture \"%ls\" gave \"%.59ls\", expected \"%ls\"", index, picture, texts.Date, whole);
+    ok(TerminatedWithin(texts.DaySlot, DAY_DATE_CHARS), "case %d: day slot", index);
+}
+
 static void test_random_locales()
 {
     int cases = 200;
@@ -124,8 +180,12 @@ static void test_random_locales()
         InvalidateRect(item, NULL, FALSE);
         UpdateWindow(item);
         CheckStoredStrings(i);
+        CheckDateText(i);
     }
     ok(FakeLocale.Reads > 0, "the item's locale reads went through the stand-in");
+    ok(FakeLocale.DatePictures >= cases, "%d of %d cases formatted a random date picture", FakeLocale.DatePictures,
+       cases);
+    ok(FakeLocale.TimeFields > 0, "no time field formatted");
     printf("%d locale cases in %lu ms\n", cases, GetTickCount() - start);
     DestroyWindow(item);
     DestroyFakeHost();
@@ -137,6 +197,14 @@ int main()
                   (void **)&RealGetLocaleInfoW);
     if (RealGetLocaleInfoW == NULL)
         RealGetLocaleInfoW = GetLocaleInfoW;
+    ReplaceImport(GetModuleHandleW(NULL), "kernel32.dll", "GetDateFormatW", (void *)FakeGetDateFormatW,
+                  (void **)&RealGetDateFormatW);
+    if (RealGetDateFormatW == NULL)
+        RealGetDateFormatW = GetDateFormatW;
+    ReplaceImport(GetModuleHandleW(NULL), "kernel32.dll", "GetTimeFormatW", (void *)FakeGetTimeFormatW,
+                  (void **)&RealGetTimeFormatW);
+    if (RealGetTimeFormatW == NULL)
+        RealGetTimeFormatW = GetTimeFormatW;
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     ModuleAttach(GetModuleHandleW(NULL));
     run_test(test_random_locales);

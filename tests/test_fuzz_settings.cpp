@@ -154,7 +154,7 @@ static void RunOptionsSession(HWND host)
     DialogBoxParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_OPTIONS_HOST), host,
                     (DLGPROC)(void *)CustomItemOptionsDlgProc, 0);
     KillTimer(NULL, timer);
-    PumpMessages(30);
+    PumpPending();
 }
 
 // What a save may write, whatever it read.

@@ -7,6 +7,8 @@
 #include "module.h"
 #include "itemwindow.h"
 #include "layout.h"
+#include "fonts.h"
+#include "phone.h"
 
 static SYSTEMTIME FakeNow;
 
@@ -263,11 +265,27 @@ static void test_selection_and_cache_messages()
     ok(!HasPendingPaint(Item), "selection and cache messages do not invalidate");
 }
 
+static int PaintsSeen;
+static WNDPROC ItemProcedure;
+
+static LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT)
+        PaintsSeen++;
+    return CallWindowProcW(ItemProcedure, window, message, wParam, lParam);
+}
+
+// The paint happens inside the send: nothing is left to paint afterwards, and
+// a paint went through the window procedure before the send returned.
 static void test_status_message_repaints_at_once()
 {
+    ItemProcedure = (WNDPROC)SetWindowLongPtrW(Item, GWLP_WNDPROC, (LONG_PTR)CountingProc);
     ValidateRect(Item, NULL);
+    PaintsSeen = 0;
     ok_int(SendMessageW(Item, WM_USER, 0, 0), 1);
+    ok_int(PaintsSeen, 1);
     ok(!HasPendingPaint(Item), "WM_USER paints synchronously");
+    SetWindowLongPtrW(Item, GWLP_WNDPROC, (LONG_PTR)ItemProcedure);
 }
 
 static void test_reload_marker_once()
@@ -299,16 +317,47 @@ static void test_reload_marker_once()
     DeleteRegValue(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL");
 }
 
-static void test_ui_metric_change()
+static LONG FontHeight(HFONT font)
 {
-    LRESULT expected = DefWindowProcW(Item, UiMetricMessage, 0, 1);
-    ok_int(SendMessageW(Item, UiMetricMessage, 0, 1), expected);
+    LOGFONTW face = {};
+    return GetObjectW(font, sizeof(face), &face) ? face.lfHeight : 0;
 }
 
+// A change of the system's text size rebuilds the fonts from the settings in
+// memory: a new hour size shows in the new font at once.
+static void test_ui_metric_change()
+{
+    DWORD size = ClockSettings.HourMinFontSize;
+    LONG before = FontHeight(ClockFonts.HourMinuteFont);
+    ClockSettings.HourMinFontSize = 60;
+    LRESULT expected = DefWindowProcW(Item, UiMetricMessage, 0, 1);
+    ok_int(SendMessageW(Item, UiMetricMessage, 0, 1), expected);
+    LONG after = FontHeight(ClockFonts.HourMinuteFont);
+    ok(after != 0 && after != before, "hour font rebuilt: height %ld before, %ld after", before, after);
+    ClockSettings.HourMinFontSize = size;
+    SendMessageW(Item, UiMetricMessage, 0, 1);
+    ok_int(FontHeight(ClockFonts.HourMinuteFont), before);
+}
+
+// Destruction lets go of everything the window started: the operator-name
+// change notice, the phone key and the suspend watcher.
 static void test_destroy()
 {
+    ClockSettings.ShowOpName = 1;
+    ClockSettings.HideTimeInSleep = 1;
+    SendMessageW(Item, WM_CREATE, 0, 0);
+    ItemState.OperatorCountdown = 0;
+    SendMessageW(Item, WM_TIMER, CLOCK_TIMER_ID, 0);
+    ok(ItemState.PhoneStatusNotification != NULL, "change notice open before");
+    ok(PhoneKey != NULL, "phone key open before");
+    ok(ItemState.WatcherThread != NULL, "watcher running before");
     ok(DestroyWindow(Item), "item destroyed");
     ok(ItemState.Window == Item, "Window is not cleared by destruction");
+    ok(ItemState.PhoneStatusNotification == NULL, "change notice closed");
+    ok(PhoneKey == NULL, "phone key closed");
+    ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "watcher stopped");
+    ClockSettings.ShowOpName = 0;
+    ClockSettings.HideTimeInSleep = 0;
     DestroyWindow(Host);
 }
 

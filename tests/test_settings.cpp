@@ -2,6 +2,7 @@
 // marker and Selectability.
 #include "testlib.h"
 #include "settings.h"
+#include <stddef.h>
 
 static const WCHAR ScratchKey[] = L"Software\\QuartzelTests\\Settings";
 
@@ -13,10 +14,17 @@ static HKEY OpenScratch()
     return key;
 }
 
+// Every field starts out as a pattern, so that a default that is never
+// loaded shows as the pattern rather than passing as a zero.
+static void FillWithPattern()
+{
+    FillMemory(&ClockSettings, sizeof(ClockSettings), 0xA5);
+}
+
 static void test_defaults_for_missing_values()
 {
     HKEY key = OpenScratch();
-    ClockSettings = ClockSettingsRecord();
+    FillWithPattern();
     LoadSettings(key);
     ok_int(ClockSettings.AlarmIconEnabled, 1);
     ok_int(ClockSettings.AlphaDayDate, 0x66000000);
@@ -24,6 +32,12 @@ static void test_defaults_for_missing_values()
     ok_int(ClockSettings.AlphaTime, 0x2D000000);
     ok_int(ClockSettings.AlphaTransparent, 0);
     ok_int(ClockSettings.CenterDayDate, 1);
+    ok_int(ClockSettings.ClearTypeDayDateEnabled, 0);
+    ok_int(ClockSettings.ClearTypeTimeEnabled, 0);
+    ok_int(ClockSettings.HideTimeInSleep, 0);
+    ok_int(ClockSettings.OverrideARGB, 0);
+    ok_int(ClockSettings.ShowShortDate, 0);
+    ok_int(ClockSettings.TapAndHoldEnabled, 0);
     ok_int(ClockSettings.HourMinFontSize, 38);
     ok_int(ClockSettings.SecondFontSize, 26);
     ok_int(ClockSettings.TimeMarkerFontSize, 9);
@@ -37,8 +51,57 @@ static void test_defaults_for_missing_values()
     ok_int(ClockSettings.TextColorHighlight, 0xFFFFFF);
     ok_int(ClockSettings.VerticalBorderHeight, 0);
     ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
-    // Element colours are only read for the schemes that use them.
-    ok_int(ClockSettings.ColorExHour, 0);
+    // Element colours are only read for the schemes that use them: left as
+    // they were.
+    ok_int(ClockSettings.ColorExHour, 0xA5A5A5A5);
+    RegCloseKey(key);
+}
+
+// Each value name reaches its own field: a stored value other than the
+// default comes back from the load.
+static void test_every_value_name_round_trips()
+{
+    static const struct {
+        const WCHAR *Name;
+        DWORD Stored;
+        size_t Offset;
+    } values[] = {
+        {L"AlarmIconEnabled", 0, offsetof(ClockSettingsRecord, AlarmIconEnabled)},
+        {L"AlphaDayDate", 0x11223344, offsetof(ClockSettingsRecord, AlphaDayDate)},
+        {L"AlphaReserved", 0x00102030, offsetof(ClockSettingsRecord, AlphaReserved)},
+        {L"AlphaTime", 0x55000000, offsetof(ClockSettingsRecord, AlphaTime)},
+        {L"AlphaTransparent", 0x7F000000, offsetof(ClockSettingsRecord, AlphaTransparent)},
+        {L"CenterDayDate", 0, offsetof(ClockSettingsRecord, CenterDayDate)},
+        {L"ClearTypeDayDateEnabled", 1, offsetof(ClockSettingsRecord, ClearTypeDayDateEnabled)},
+        {L"ClearTypeTimeEnabled", 1, offsetof(ClockSettingsRecord, ClearTypeTimeEnabled)},
+        {L"HideTimeInSleep", 1, offsetof(ClockSettingsRecord, HideTimeInSleep)},
+        {L"OverrideARGB", 0x11, offsetof(ClockSettingsRecord, OverrideARGB)},
+        {L"HourMinFontSize", 40, offsetof(ClockSettingsRecord, HourMinFontSize)},
+        {L"SecondFontSize", 20, offsetof(ClockSettingsRecord, SecondFontSize)},
+        {L"TimeMarkerFontSize", 8, offsetof(ClockSettingsRecord, TimeMarkerFontSize)},
+        {L"ShowDayDate", 0, offsetof(ClockSettingsRecord, ShowDayDate)},
+        {L"ShowOpName", 1, offsetof(ClockSettingsRecord, ShowOpName)},
+        {L"ShowSeconds", 0, offsetof(ClockSettingsRecord, ShowSeconds)},
+        {L"ShowShortDate", 1, offsetof(ClockSettingsRecord, ShowShortDate)},
+        {L"ShowTimeMarkers", 0, offsetof(ClockSettingsRecord, ShowTimeMarkers)},
+        {L"SingleTMLine", 1, offsetof(ClockSettingsRecord, SingleTMLine)},
+        {L"TapAndHoldEnabled", 1, offsetof(ClockSettingsRecord, TapAndHoldEnabled)},
+        {L"TextColorEnabled", 1, offsetof(ClockSettingsRecord, TextColorEnabled)},
+        {L"TextColorHighlight", 0x00123456, offsetof(ClockSettingsRecord, TextColorHighlight)},
+        {L"TextColorDefault", 0x00654321, offsetof(ClockSettingsRecord, TextColorDefault)},
+        {L"VerticalBorderHeight", 7, offsetof(ClockSettingsRecord, VerticalBorderHeight)},
+    };
+    HKEY key = OpenScratch();
+    for (const auto &value : values)
+        WriteSettingDword(key, value.Name, value.Stored);
+    WriteSettingString(key, L"FileOnAction", L"\\Windows\\calc.exe");
+    FillWithPattern();
+    LoadSettings(key);
+    for (const auto &value : values) {
+        DWORD got = *(const DWORD *)((const BYTE *)&ClockSettings + value.Offset);
+        ok(got == value.Stored, "%ls: got 0x%lx, stored 0x%lx", value.Name, got, value.Stored);
+    }
+    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\calc.exe");
     RegCloseKey(key);
 }
 
@@ -235,6 +298,7 @@ static void test_read_only_key()
 int main()
 {
     run_test(test_defaults_for_missing_values);
+    run_test(test_every_value_name_round_trips);
     run_test(test_values_of_wrong_size_take_the_default);
     run_test(test_range_rules);
     run_test(test_element_colours_follow_the_scheme);

@@ -84,7 +84,8 @@ static void OptionsSession(int)
     UINT_PTR timer = SetTimer(NULL, 0, 50, CloseSheetTimer);
     DialogBoxParamW(Dll, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), FakeHost.Window, (DLGPROC)(void *)OptionsProc, 0);
     KillTimer(NULL, timer);
-    PumpMessages(20);
+    // The eight reload requests the closing posted.
+    PumpPending();
 }
 
 static void RecreateWindow(int)
@@ -100,13 +101,13 @@ static void Soak(const char *name, SoakStep step, int count)
     // The first rounds build the caches that later rounds only replace.
     for (int i = 0; i < 3; i++)
         step(i);
-    PumpMessages(50);
+    PumpPending();
     int gdiBefore = CountGdiObjects();
     SIZE_T memoryBefore = PrivateBytes();
     DWORD start = GetTickCount();
     for (int i = 0; i < count; i++)
         step(i);
-    PumpMessages(50);
+    PumpPending();
     int gdiAfter = CountGdiObjects();
     SIZE_T memoryAfter = PrivateBytes();
     printf("%-16s x%-6d %6lu ms  GDI objects %d -> %d  private KiB %zu -> %zu\n", name, count,

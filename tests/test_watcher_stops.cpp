@@ -1,7 +1,8 @@
 // The suspend watcher stopped in random states, many times over: at start,
 // while waiting for power messages, while the time is hidden, inside its
 // synchronous send to a window that answers slowly, and after a resume.
-// No stop may hang; the longest is reported. QZL_STOP_CASES sets the
+// Each stop counts only when the watcher was seen in the state it was
+// brought to. No stop may hang; the longest is reported. QZL_STOP_CASES sets the
 // number of stops (the full run: 300); the seed is fixed.
 #include "testlib.h"
 #include "powerevents.h"
@@ -14,9 +15,11 @@ struct StopRun {
     HWND Item;
     volatile LONG UserDelay;      // ms the item takes to answer WM_USER
     volatile LONG Users;
+    volatile LONG SentUsers;      // of those, sent rather than posted
     DWORD Longest;
     const char *LongestState;
     int PerState[5];
+    int Reached[5];
 };
 static StopRun Run;
 
@@ -31,6 +34,8 @@ static LRESULT CALLBACK SlowItemProc(HWND window, UINT message, WPARAM wParam, L
 {
     if (message == WM_USER) {
         InterlockedIncrement(&Run.Users);
+        if (InSendMessage())
+            InterlockedIncrement(&Run.SentUsers);
         Sleep((DWORD)Run.UserDelay);
         return 1;
     }
@@ -66,57 +71,65 @@ static HANDLE PowerEventFromAnotherThread(WPARAM event)
     return CreateThread(NULL, 0, SendPowerEvent, (LPVOID)event, 0, NULL);
 }
 
-// Waits, without serving anything, until a message sent to this thread is
-// pending: the watcher is then inside its synchronous send.
-static void WaitForPendingSend(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount() - start < ms)
-        Sleep(1);
-}
-
 static void WaitWhilePumping(HANDLE thread, DWORD ms)
 {
-    DWORD start = GetTickCount();
-    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount() - start < ms)
-        PumpMessages(5);
+    PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, ms);
+}
+
+// The time hidden by a repaint sent to the item and served, or shown again.
+static BOOL SeenHidden(LONG sentBefore)
+{
+    return PumpUntil([&] { return ItemState.TimeVisible == 0 && Run.SentUsers > sentBefore; }, 5000);
+}
+
+static BOOL SeenShown()
+{
+    return PumpUntil([] { return ItemState.TimeVisible == 1; }, 5000);
 }
 
 static const char *const StateNames[] = {"starting", "waiting", "hidden", "inside its send", "resumed"};
 
 // Brings the watcher into state `state`; returns a thread still sending a
-// power event, or NULL.
-static HANDLE EnterState(int state)
+// power event, or NULL. *reached tells whether the watcher was seen there.
+static HANDLE EnterState(int state, BOOL *reached)
 {
     Run.UserDelay = 0;
     StartSuspendWatcher();
+    *reached = ItemState.WatcherThread != NULL && WaitForSingleObject(ItemState.WatcherThread, 0) == WAIT_TIMEOUT;
     if (state == 0)
         return NULL;
-    WaitForPowerWindow(2000);
+    *reached = *reached && WaitForPowerWindow(2000) != NULL;
     if (state == 1) {
         Sleep(Random() % 5);
         return NULL;
     }
+    LONG sent = Run.SentUsers;
     if (state == 3) {
+        // The pending send must turn out to be the item's repaint, sent
+        // with the time already hidden.
         Run.UserDelay = 10 + Random() % 60;
         HANDLE sender = PowerEventFromAnotherThread(PBT_APMSUSPEND);
-        WaitForPendingSend(2000);
+        *reached = *reached && WaitForPendingSend(5000) && ItemState.TimeVisible == 0 && Run.SentUsers == sent;
         return sender;
     }
     HANDLE sender = PowerEventFromAnotherThread(PBT_APMSUSPEND);
     WaitWhilePumping(sender, 5000);
     CloseHandle(sender);
+    *reached = *reached && SeenHidden(sent);
     if (state == 4) {
         sender = PowerEventFromAnotherThread(PBT_APMRESUMEAUTOMATIC);
         WaitWhilePumping(sender, 5000);
         CloseHandle(sender);
+        *reached = *reached && SeenShown();
     }
     return NULL;
 }
 
 static void StopAndMeasure(int index, int state)
 {
-    HANDLE sender = EnterState(state);
+    BOOL reached = FALSE;
+    LONG sent = Run.SentUsers;
+    HANDLE sender = EnterState(state, &reached);
     DWORD start = GetTickCount();
     StopSuspendWatcher();
     DWORD took = GetTickCount() - start;
@@ -127,8 +140,13 @@ static void StopAndMeasure(int index, int state)
         WaitWhilePumping(sender, 12000);
         ok(WaitForSingleObject(sender, 0) == WAIT_OBJECT_0, "stop %d: the power event came back", index);
         CloseHandle(sender);
+        // The send the stop found pending was the repaint.
+        reached = reached && Run.SentUsers == sent + 1;
     }
-    PumpMessages(1);
+    ok(reached, "stop %d: the watcher was never %s", index, StateNames[state]);
+    if (reached)
+        Run.Reached[state]++;
+    PumpPending();
     Run.PerState[state]++;
     if (took >= Run.Longest) {
         Run.Longest = took;
@@ -145,10 +163,14 @@ static void test_random_stops()
     DWORD start = GetTickCount();
     for (int i = 0; i < cases; i++)
         StopAndMeasure(i, (int)(Random() % 5));
-    printf("%d stops in %lu ms (starting %d, waiting %d, hidden %d, inside send %d, resumed %d); "
-           "longest stop %lu ms, while %s\n",
-           cases, GetTickCount() - start, Run.PerState[0], Run.PerState[1], Run.PerState[2], Run.PerState[3],
-           Run.PerState[4], Run.Longest, Run.LongestState ? Run.LongestState : "-");
+    printf("%d stops in %lu ms, reached/asked: starting %d/%d, waiting %d/%d, hidden %d/%d, inside send %d/%d, "
+           "resumed %d/%d; longest stop %lu ms, while %s\n",
+           cases, GetTickCount() - start, Run.Reached[0], Run.PerState[0], Run.Reached[1], Run.PerState[1],
+           Run.Reached[2], Run.PerState[2], Run.Reached[3], Run.PerState[3], Run.Reached[4], Run.PerState[4],
+           Run.Longest, Run.LongestState ? Run.LongestState : "-");
+    // Every state was reached at least once.
+    for (int state = 0; state < 5 && cases >= 40; state++)
+        ok(Run.Reached[state] > 0, "never stopped while %s", StateNames[state]);
     DestroyWindow(Run.Host);
 }
 

@@ -119,7 +119,7 @@ static void CreateItemWindows()
     ItemWindow = CreateWindowExW(0, L"WatcherTestItem", L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, Host, NULL,
                                  wc.hInstance, NULL);
     ItemState.Window = ItemWindow;
-    PumpMessages(50);
+    PumpPending();
 }
 
 static DWORD StartWatcherAndWait()
@@ -166,9 +166,7 @@ static void test_queue_signals_and_limits()
     SetLastError(0);
     ok(!WriteMsgQueue(writer, a, sizeof(a), 0, 0), "third write refused");
     ok_int(GetLastError(), ERROR_TIMEOUT);
-    DWORD start = GetTickCount();
     ok(!WriteMsgQueue(writer, a, sizeof(a), 60, 0), "write with time-out refused");
-    ok(GetTickCount() - start >= 40, "write waited for room");
 
     char buffer[32] = {};
     DWORD bytes = 0, flags = 99;
@@ -186,12 +184,11 @@ static void test_queue_signals_and_limits()
     ok_int(flags, MSGQUEUE_MSGALERT);
     ok(!Signalled(reader), "queue empty again");
 
-    // A time-out of 0 does not block.
-    start = GetTickCount();
+    // A time-out of 0 does not block (a read that waited for a message
+    // would never return here).
     SetLastError(0);
     ok(!ReadMsgQueue(reader, buffer, sizeof(buffer), &bytes, 0, &flags), "read of an empty queue");
     ok_int(GetLastError(), ERROR_TIMEOUT);
-    ok(GetTickCount() - start < 50, "read with time-out 0 did not wait");
 
     // Access is checked per handle.
     SetLastError(0);
@@ -250,6 +247,20 @@ static DWORD WINAPI WriteLate(LPVOID parameter)
     return 0;
 }
 
+struct LateReader {
+    HANDLE Reader;
+    DWORD Value;
+};
+
+static DWORD WINAPI ReadLate(LPVOID parameter)
+{
+    LateReader *late = (LateReader *)parameter;
+    Sleep(30);
+    DWORD bytes = 0, flags = 0;
+    ReadMsgQueue(late->Reader, &late->Value, sizeof(late->Value), &bytes, 0, &flags);
+    return 0;
+}
+
 static void test_blocking_read_and_unlimited_queue()
 {
     HANDLE reader = NewQueue(0, 4, TRUE);
@@ -261,6 +272,22 @@ static void test_blocking_read_and_unlimited_queue()
     ok_int(value, 7);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+
+    // A full queue: a write with a time-out waits until a reader makes room.
+    HANDLE small = NewQueue(1, 4, TRUE);
+    HANDLE smallWriter = OpenWriter(small);
+    value = 1;
+    ok(WriteMsgQueue(smallWriter, &value, sizeof(value), 0, 0), "queue filled");
+    LateReader lateReader = {small, 0};
+    thread = CreateThread(NULL, 0, ReadLate, &lateReader, 0, NULL);
+    value = 2;
+    ok(WriteMsgQueue(smallWriter, &value, sizeof(value), 5000, 0), "write waited for room");
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    ok_int(lateReader.Value, 1);
+    ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 2, "the waiting write's message");
+    CloseMsgQueue(smallWriter);
+    CloseMsgQueue(small);
 
     // dwMaxMessages 0: no limit.
     int written = 0;
@@ -313,10 +340,14 @@ static void test_power_broadcasts()
     ok_int(log.Flags[2], POWER_STATE_ON);
     ok_wstr(log.Name[2], L"on");
 
-    // Events the queue did not ask for do not reach it.
+    // Events the queue did not ask for do not reach it: the next message
+    // after a status change is the suspend that follows it.
     BroadcastPowerEvent(PBT_APMPOWERSTATUSCHANGE);
-    Sleep(50);
-    ok_int(log.Count, 3);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
+    ok(PumpUntil([&] { return log.Count >= 4; }), "the suspend after the status change arrived");
+    ok_int(log.Count, 4);
+    ok_int(log.Message[3], PBT_TRANSITION);
+    ok_int(log.Flags[3], POWER_STATE_SUSPEND);
 
     SetEvent(log.Stop);
     WaitForSingleObject(reader, INFINITE);
@@ -355,6 +386,51 @@ static void test_power_message_too_large_for_queue()
     CloseMsgQueue(fine);
 }
 
+// A queue whose messages are exactly as large as the suspend broadcast
+// (its header and the name "suspend") gets it; one byte smaller does not.
+static void test_power_message_exactly_fits()
+{
+    const DWORD size = FIELD_OFFSET(POWER_BROADCAST, SystemPowerState) + sizeof(L"suspend");
+    HANDLE exact = NewQueue(4, size, TRUE);
+    HANDLE short_ = NewQueue(4, size - 1, TRUE);
+    HANDLE exactNote = RequestPowerNotifications(exact, PBT_TRANSITION);
+    HANDLE shortNote = RequestPowerNotifications(short_, PBT_TRANSITION);
+    WaitForPowerWindow(5000);
+    BroadcastPowerEvent(PBT_APMSUSPEND);
+    ok(Signalled(exact), "a queue of exactly %lu bytes has the broadcast", size);
+    ok(!Signalled(short_), "a queue of %lu bytes has nothing", size - 1);
+    BYTE buffer[64];
+    DWORD bytes = 0, flags = 0;
+    ok(ReadMsgQueue(exact, buffer, sizeof(buffer), &bytes, 0, &flags) && bytes == size, "read %lu bytes", bytes);
+    StopPowerNotifications(exactNote);
+    StopPowerNotifications(shortNote);
+    CloseMsgQueue(exact);
+    CloseMsgQueue(short_);
+}
+
+// The power manager keeps 16 registrations; a 17th is refused, and a freed
+// place can be taken again.
+static void test_registration_table_full()
+{
+    HANDLE queue = NewQueue(4, 536, TRUE);
+    HANDLE notes[17] = {};
+    int taken = 0;
+    for (int i = 0; i < 17; i++) {
+        notes[i] = RequestPowerNotifications(queue, PBT_TRANSITION);
+        taken += notes[i] != NULL;
+    }
+    ok_int(taken, 16);
+    ok(notes[16] == NULL, "the 17th registration is refused");
+    ok_int(StopPowerNotifications(notes[3]), ERROR_SUCCESS);
+    notes[3] = RequestPowerNotifications(queue, PBT_TRANSITION);
+    ok(notes[3] != NULL, "a freed place is taken again");
+    for (HANDLE note : notes)
+        if (note)
+            StopPowerNotifications(note);
+    ok(WaitForPowerWindow(0) == NULL, "the power manager is gone with the last registration");
+    CloseMsgQueue(queue);
+}
+
 // ---- Suspend watcher ---------------------------------------------------------------
 
 static void test_watcher_hides_time_over_suspend()
@@ -375,34 +451,33 @@ static void test_watcher_hides_time_over_suspend()
     int paints = Item.Paints;
     BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
     ok_int(ItemState.TimeVisible, 1);
-    PumpMessages(200);
-    // The wake-up posts one repaint with the time; the transition into the
-    // on state that follows is read and dropped.
-    ok_int(Item.Users, 2);
+    // The wake-up posts one repaint with the time.
+    ok(PumpUntil([&] { return Item.Users == 2 && Item.Paints > paints; }), "repainted after resume");
     ok_int(Item.UsersSent, 1);
     ok_int(Item.UserTimeVisible, 1);
-    ok(Item.Paints > paints, "repainted after resume");
     ok_int(Item.PaintTimeVisible, 1);
 
-    // A transition into the on state while nothing is hidden changes nothing.
+    // The transition into the on state that follows the wake-up, and one
+    // while nothing is hidden, change nothing: the next suspend's repaint
+    // is the only message the item gets after them.
     BroadcastPowerEvent(PBT_APMRESUMEAUTOMATIC);
-    PumpMessages(150);
-    ok_int(Item.Users, 2);
-    ok_int(ItemState.TimeVisible, 1);
-
-    // Two suspends in a row: the second wakes the hidden watcher (time back,
-    // one post) and then hides the time again.
-    BroadcastPowerEvent(PBT_APMSUSPEND);
     BroadcastPowerEvent(PBT_APMSUSPEND);
     ok_int(ItemState.TimeVisible, 0);
-    PumpMessages(150);
+    PumpPending();
+    ok_int(Item.UsersSent, 2);
+    ok_int(Item.Users, 3);
+
+    // A second suspend in a row wakes the hidden watcher (time back, one
+    // post) and then hides the time again.
+    BroadcastPowerEvent(PBT_APMSUSPEND);
+    ok_int(ItemState.TimeVisible, 0);
+    PumpPending();
     ok_int(Item.UsersSent, 3);
     ok_int(Item.Users, 5);
     ok_int(ItemState.TimeVisible, 0);
     BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
-    PumpMessages(150);
-    ok_int(ItemState.TimeVisible, 1);
-    ok_int(Item.PaintTimeVisible, 1);
+    ok(PumpUntil([] { return ItemState.TimeVisible == 1 && Item.PaintTimeVisible == 1 && Item.Users == 6; }),
+       "time back after the second suspend");
 
     NoteStop("waiting for power messages", TimedStop());
     ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "handles closed and zeroed");
@@ -433,9 +508,7 @@ static void test_stop_while_hiding()
     // The watcher now waits for the wake-up, which may never come.
     NoteStop("hiding the time", TimedStop());
     ok_int(ItemState.TimeVisible, 1);
-    PumpMessages(100);
-    ok_int(Item.UserTimeVisible, 1);
-    ok_int(Item.PaintTimeVisible, 1);
+    ok(PumpUntil([] { return Item.UserTimeVisible == 1 && Item.PaintTimeVisible == 1; }), "repainted with the time");
 }
 
 static DWORD WINAPI SendSuspendToPowerWindow(LPVOID window)
@@ -454,7 +527,8 @@ static void test_stop_while_watcher_sends()
     StartWatcherAndWait();
     HWND power = WaitForPowerWindow(5000);
     HANDLE sender = CreateThread(NULL, 0, SendSuspendToPowerWindow, power, 0, NULL);
-    Sleep(300);
+    // The time is hidden just before the send.
+    ok(WaitForPendingSend(5000) && ItemState.TimeVisible == 0, "the watcher never sent");
     ok_int(Item.Users, 0);
     NoteStop("inside its synchronous send", TimedStop());
     ok_int(Item.UsersSent, 1);
@@ -462,7 +536,7 @@ static void test_stop_while_watcher_sends()
     ok(WaitForSingleObject(sender, 5000) == WAIT_OBJECT_0, "the broadcast came back");
     CloseHandle(sender);
     ok_int(ItemState.TimeVisible, 1);
-    PumpMessages(100);
+    PumpPending();
 }
 
 static void test_stop_right_after_start()
@@ -506,6 +580,8 @@ int main()
     run_test(test_event_modify);
     run_test(test_power_broadcasts);
     run_test(test_power_message_too_large_for_queue);
+    run_test(test_power_message_exactly_fits);
+    run_test(test_registration_table_full);
     CreateItemWindows();
     run_test(test_watcher_hides_time_over_suspend);
     run_test(test_watcher_started_once);

@@ -1,31 +1,16 @@
-// Point-to-point message queues and a power manager on top of desktop Win32.
+// Point-to-point message queues on top of desktop Win32.
 //
-// Queues: a queue is a list of messages behind a lock, with two manual-reset
+// A queue is a list of messages behind a lock, with two manual-reset
 // events that mirror its state, one set while a message is queued (what a
 // read handle waits on) and one set while there is room (a write handle).
 // The handles given out are duplicates of those events with SYNCHRONIZE
 // access only, so a caller can wait on them but not fake their state; a small
 // table maps each handle to its queue and access.
 //
-// Power manager: the handheld's power manager tells registered queues about
-// power-state transitions. On the desktop the system tells top-level windows
-// (WM_POWERBROADCAST), so the stand-in owns a hidden top-level window on a
-// thread of its own and turns each broadcast into POWER_BROADCAST messages on
-// the registered queues. Its own thread, because the registering thread need
-// not pump messages (a watcher thread never does), while the thread that
-// sends the broadcast must keep serving sent messages.
-//
-// A broadcast returns only after its messages have been acted on: the power
-// thread waits until each queue it wrote to has been read empty, lets the
-// readers reach their synchronous sends, and then makes one WM_NULL round
-// trip through every other thread of the process that owns a top-level window.
-// Such a thread serves sent messages in the order they arrive, so the round
-// trip returns only after a reader's send to that thread has been handled:
-// for the suspend broadcast, the item has repainted before the sender goes
-// on to put the device to sleep. Every one of these waits is bounded.
+// The power manager (powermanager.cpp) writes into registered queues through
+// the few calls of queueaccess.h.
 #include "msgqueue.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+#include "queueaccess.h"
 
 namespace {
 
@@ -35,6 +20,8 @@ struct QueuedMessage {
     DWORD Flags;
     BYTE Data[1];
 };
+
+} // namespace
 
 struct MessageQueue {
     LONG References;          // open handles, power registrations, deliveries
@@ -47,7 +34,10 @@ struct MessageQueue {
     QueuedMessage *Last;
     HANDLE Readable;          // set while Count > 0
     HANDLE Writable;          // set while another message fits
+    DWORD LastReader;         // thread that took the latest message (0: none yet)
 };
+
+namespace {
 
 struct QueueHandleEntry {
     HANDLE Handle;
@@ -61,11 +51,9 @@ struct QueueTableRecord {
     QueueHandleEntry Entries[MaxQueueHandles];
 };
 QueueTableRecord QueueTable;
-// Guards QueueTable, every queue's contents and references, and the power
-// manager's registrations. Never held across a wait.
+// Guards QueueTable and every queue's contents and references. Never held
+// across a wait.
 SRWLOCK QueueLock = SRWLOCK_INIT;
-
-// ---- Queues -------------------------------------------------------------------
 
 BOOL QueueHasRoom(const MessageQueue *queue)
 {
@@ -106,13 +94,6 @@ void ReleaseQueueLocked(MessageQueue *queue)
         FreeQueue(queue);
 }
 
-void ReleaseQueue(MessageQueue *queue)
-{
-    AcquireSRWLockExclusive(&QueueLock);
-    ReleaseQueueLocked(queue);
-    ReleaseSRWLockExclusive(&QueueLock);
-}
-
 // Caller holds QueueLock.
 QueueHandleEntry *FindQueueHandle(HANDLE handle)
 {
@@ -122,25 +103,6 @@ QueueHandleEntry *FindQueueHandle(HANDLE handle)
         if (QueueTable.Entries[i].Handle == handle)
             return &QueueTable.Entries[i];
     return NULL;
-}
-
-// The queue behind `handle` with one more reference, or NULL (and the last
-// error set) when the handle is not a queue handle with the wanted access.
-MessageQueue *AcquireQueue(HANDLE handle, BOOL needRead, BOOL needWrite)
-{
-    AcquireSRWLockExclusive(&QueueLock);
-    QueueHandleEntry *entry = FindQueueHandle(handle);
-    MessageQueue *queue = NULL;
-    if (entry == NULL)
-        SetLastError(ERROR_INVALID_HANDLE);
-    else if ((needRead && !entry->ReadAccess) || (needWrite && entry->ReadAccess))
-        SetLastError(ERROR_ACCESS_DENIED);
-    else {
-        queue = entry->Queue;
-        queue->References++;
-    }
-    ReleaseSRWLockExclusive(&QueueLock);
-    return queue;
 }
 
 // A new handle to `queue` with the given access; NULL when the table is full.
@@ -227,6 +189,7 @@ DWORD TakeMessageLocked(MessageQueue *queue, void *buffer, DWORD bufferSize, DWO
     if (queue->First == NULL)
         queue->Last = NULL;
     queue->Count--;
+    queue->LastReader = GetCurrentThreadId();
     UpdateQueueSignals(queue);
     DWORD copied = message->Size < bufferSize ? message->Size : bufferSize;
     CopyMemory(buffer, message->Data, copied);
@@ -288,14 +251,6 @@ DWORD WriteToQueue(MessageQueue *queue, const void *data, DWORD size, DWORD time
     }
 }
 
-DWORD QueuedCount(MessageQueue *queue)
-{
-    AcquireSRWLockExclusive(&QueueLock);
-    DWORD count = queue->Count;
-    ReleaseSRWLockExclusive(&QueueLock);
-    return count;
-}
-
 BOOL Finish(DWORD error)
 {
     SetLastError(error);
@@ -303,6 +258,67 @@ BOOL Finish(DWORD error)
 }
 
 } // namespace
+
+// The queue behind `handle` with one more reference, or NULL (and the last
+// error set) when the handle is not a queue handle with the wanted access.
+MessageQueue *AcquireQueue(HANDLE handle, BOOL needRead, BOOL needWrite)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    QueueHandleEntry *entry = FindQueueHandle(handle);
+    MessageQueue *queue = NULL;
+    if (entry == NULL)
+        SetLastError(ERROR_INVALID_HANDLE);
+    else if ((needRead && !entry->ReadAccess) || (needWrite && entry->ReadAccess))
+        SetLastError(ERROR_ACCESS_DENIED);
+    else {
+        queue = entry->Queue;
+        queue->References++;
+    }
+    ReleaseSRWLockExclusive(&QueueLock);
+    return queue;
+}
+
+void ReleaseQueue(MessageQueue *queue)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    ReleaseQueueLocked(queue);
+    ReleaseSRWLockExclusive(&QueueLock);
+}
+
+void AddQueueReference(MessageQueue *queue)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    queue->References++;
+    ReleaseSRWLockExclusive(&QueueLock);
+}
+
+// Appends the message unless it is too large for the queue, the queue is
+// full or no reader is left; never waits.
+BOOL OfferMessage(MessageQueue *queue, const void *data, DWORD size)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    BOOL appended = FALSE;
+    if (size <= queue->MaxMessageSize && QueueHasRoom(queue) && queue->ReadHandles > 0)
+        appended = AppendMessageLocked(queue, data, size, 0);
+    ReleaseSRWLockExclusive(&QueueLock);
+    return appended;
+}
+
+DWORD LastReaderThread(MessageQueue *queue)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    DWORD reader = queue->LastReader;
+    ReleaseSRWLockExclusive(&QueueLock);
+    return reader;
+}
+
+DWORD QueuedCount(MessageQueue *queue)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    DWORD count = queue->Count;
+    ReleaseSRWLockExclusive(&QueueLock);
+    return count;
+}
 
 HANDLE CreateMsgQueue(LPCWSTR lpszName, LPMSGQUEUEOPTIONS lpOptions)
 {
@@ -393,335 +409,4 @@ BOOL EventModify(HANDLE hEvent, DWORD func)
     case EVENT_SET: return SetEvent(hEvent);
     }
     return Finish(ERROR_INVALID_PARAMETER);
-}
-
-// ---- Power manager --------------------------------------------------------------
-
-namespace {
-
-const WCHAR PowerWindowClass[] = L"PowerManagerStandIn";
-const int MaxPowerRegistrations = 16;
-// Longest a broadcast waits for a reader to empty its queue, and for one
-// thread to answer the closing round trip.
-const DWORD ConsumeBound = 1000;
-const DWORD RoundTripBound = 1000;
-// Time for a reader that has just emptied its queue to reach its
-// synchronous send, before the round trip is queued behind it.
-const DWORD ReaderSettle = 20;
-// Largest POWER_BROADCAST the stand-in builds (header plus a short name).
-const DWORD MaxBroadcastBytes = 64;
-
-struct PowerRegistration {
-    DWORD Id;
-    DWORD Flags;
-    MessageQueue *Queue;
-};
-
-struct PowerManagerRecord {
-    PowerRegistration Registrations[MaxPowerRegistrations];
-    DWORD NextId;
-    HANDLE Thread;
-    HWND Window;
-    volatile LONG Ending;
-};
-PowerManagerRecord PowerManager;
-// Serialises starting and stopping the power thread. The power thread never
-// takes it, so holding it while waiting for that thread cannot deadlock.
-SRWLOCK PowerLifecycleLock = SRWLOCK_INIT;
-
-struct Delivery {
-    MessageQueue *Queues[MaxPowerRegistrations];
-    int Count;
-};
-
-// Waits for `handle` while serving messages that other threads send to this
-// one, so a thread that is itself waiting for this one in SendMessage goes on.
-void WaitServingSentMessages(HANDLE handle)
-{
-    for (;;) {
-        DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (wait != WAIT_OBJECT_0 + 1)
-            return;
-        MSG msg;
-        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
-int RegistrationCountLocked()
-{
-    int count = 0;
-    for (int i = 0; i < MaxPowerRegistrations; i++)
-        if (PowerManager.Registrations[i].Queue)
-            count++;
-    return count;
-}
-
-// Builds one POWER_BROADCAST; returns its size in bytes.
-DWORD BuildBroadcast(BYTE *buffer, DWORD message, DWORD flags, const WCHAR *stateName)
-{
-    POWER_BROADCAST *broadcast = (POWER_BROADCAST *)buffer;
-    DWORD nameBytes = (DWORD)(lstrlenW(stateName) + 1) * sizeof(WCHAR);
-    DWORD header = FIELD_OFFSET(POWER_BROADCAST, SystemPowerState);
-    if (header + nameBytes > MaxBroadcastBytes)
-        nameBytes = 0;
-    broadcast->Message = message;
-    broadcast->Flags = flags;
-    broadcast->Length = nameBytes;
-    CopyMemory(broadcast->SystemPowerState, stateName, nameBytes);
-    return header + nameBytes;
-}
-
-void NoteDelivery(Delivery *delivery, MessageQueue *queue)
-{
-    for (int i = 0; i < delivery->Count; i++)
-        if (delivery->Queues[i] == queue)
-            return;
-    queue->References++;
-    delivery->Queues[delivery->Count++] = queue;
-}
-
-// Puts the message on every queue registered for its class. A queue that
-// refuses it (too large for the queue, queue full, reader gone) is skipped.
-void Deliver(Delivery *delivery, DWORD message, DWORD flags, const WCHAR *stateName)
-{
-    BYTE buffer[MaxBroadcastBytes];
-    DWORD size = BuildBroadcast(buffer, message, flags, stateName);
-    AcquireSRWLockExclusive(&QueueLock);
-    for (int i = 0; i < MaxPowerRegistrations; i++) {
-        PowerRegistration *registration = &PowerManager.Registrations[i];
-        MessageQueue *queue = registration->Queue;
-        if (queue == NULL || !(registration->Flags & message))
-            continue;
-        if (size > queue->MaxMessageSize || !QueueHasRoom(queue) || queue->ReadHandles == 0)
-            continue;
-        if (AppendMessageLocked(queue, buffer, size, 0))
-            NoteDelivery(delivery, queue);
-    }
-    ReleaseSRWLockExclusive(&QueueLock);
-}
-
-void WaitUntilRead(const Delivery *delivery)
-{
-    DWORD start = GetTickCount();
-    for (int i = 0; i < delivery->Count; i++)
-        while (QueuedCount(delivery->Queues[i]) > 0 && !PowerManager.Ending &&
-               GetTickCount() - start < ConsumeBound)
-            Sleep(1);
-}
-
-struct RoundTripThreads {
-    DWORD Ids[32];
-    HWND Windows[32];
-    int Count;
-};
-
-BOOL CALLBACK CollectWindowThread(HWND window, LPARAM parameter)
-{
-    RoundTripThreads *threads = (RoundTripThreads *)parameter;
-    DWORD process = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId())
-        return TRUE;
-    for (int i = 0; i < threads->Count; i++)
-        if (threads->Ids[i] == thread)
-            return TRUE;
-    if (threads->Count < (int)ARRAYSIZE(threads->Ids)) {
-        threads->Ids[threads->Count] = thread;
-        threads->Windows[threads->Count] = window;
-        threads->Count++;
-    }
-    return TRUE;
-}
-
-// One WM_NULL round trip through every other thread of the process that owns
-// a top-level window: it comes back after the sends queued before it.
-void RoundTripThroughWindowThreads()
-{
-    RoundTripThreads threads = {};
-    EnumWindows(CollectWindowThread, (LPARAM)&threads);
-    for (int i = 0; i < threads.Count; i++) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(threads.Windows[i], WM_NULL, 0, 0, SMTO_NORMAL, RoundTripBound, &ignored);
-    }
-}
-
-void WaitUntilActedOn(Delivery *delivery)
-{
-    if (delivery->Count == 0)
-        return;
-    WaitUntilRead(delivery);
-    Sleep(ReaderSettle);
-    RoundTripThroughWindowThreads();
-    AcquireSRWLockExclusive(&QueueLock);
-    for (int i = 0; i < delivery->Count; i++)
-        ReleaseQueueLocked(delivery->Queues[i]);
-    ReleaseSRWLockExclusive(&QueueLock);
-}
-
-void OnPowerBroadcast(WPARAM event)
-{
-    Delivery delivery = {};
-    switch (event) {
-    case PBT_APMSUSPEND:
-        Deliver(&delivery, PBT_TRANSITION, POWER_STATE_SUSPEND, L"suspend");
-        break;
-    case PBT_APMRESUMESUSPEND:
-    case PBT_APMRESUMEAUTOMATIC:
-    case PBT_APMRESUMECRITICAL:
-        Deliver(&delivery, PBT_RESUME, 0, L"");
-        Deliver(&delivery, PBT_TRANSITION, POWER_STATE_ON, L"on");
-        break;
-    case PBT_APMPOWERSTATUSCHANGE:
-        Deliver(&delivery, PBT_POWERSTATUSCHANGE, 0, L"");
-        break;
-    }
-    WaitUntilActedOn(&delivery);
-}
-
-LRESULT CALLBACK PowerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return TRUE;
-    case WM_CLOSE: DestroyWindow(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND CreatePowerWindow()
-{
-    HINSTANCE instance = (HINSTANCE)&__ImageBase;
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = PowerWindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = PowerWindowClass;
-    RegisterClassW(&wc);
-    // A hidden popup: top-level, so the desktop's power broadcast reaches it.
-    return CreateWindowExW(WS_EX_TOOLWINDOW, PowerWindowClass, L"Power Manager", WS_POPUP, 0, 0, 0, 0, NULL, NULL,
-                           instance, NULL);
-}
-
-DWORD WINAPI RunPowerManager(LPVOID ready)
-{
-    HWND window = CreatePowerWindow();
-    PowerManager.Window = window;
-    SetEvent((HANDLE)ready);
-    if (window == NULL)
-        return 0;
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0)
-        DispatchMessageW(&msg);
-    UnregisterClassW(PowerWindowClass, (HINSTANCE)&__ImageBase);
-    return 0;
-}
-
-// Starts the power thread and waits until its window exists. Caller holds
-// PowerLifecycleLock.
-BOOL StartPowerManager()
-{
-    if (PowerManager.Thread)
-        return TRUE;
-    HANDLE ready = CreateEventW(NULL, TRUE, FALSE, NULL);
-    if (ready == NULL)
-        return FALSE;
-    PowerManager.Ending = 0;
-    PowerManager.Window = NULL;
-    HANDLE thread = CreateThread(NULL, 0, RunPowerManager, ready, 0, NULL);
-    if (thread)
-        WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
-    if (thread && PowerManager.Window == NULL) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        thread = NULL;
-    }
-    PowerManager.Thread = thread;
-    return thread != NULL;
-}
-
-// Ends the power thread. Caller holds PowerLifecycleLock. A broadcast in
-// progress gives up waiting for readers; its round trip is served here.
-void StopPowerManager()
-{
-    if (PowerManager.Thread == NULL)
-        return;
-    PowerManager.Ending = 1;
-    PostMessageW(PowerManager.Window, WM_CLOSE, 0, 0);
-    WaitServingSentMessages(PowerManager.Thread);
-    CloseHandle(PowerManager.Thread);
-    PowerManager.Thread = NULL;
-    PowerManager.Window = NULL;
-}
-
-DWORD AddRegistration(HANDLE queueHandle, DWORD flags)
-{
-    MessageQueue *queue = AcquireQueue(queueHandle, FALSE, FALSE);
-    if (queue == NULL)
-        return 0;
-    DWORD id = 0;
-    AcquireSRWLockExclusive(&QueueLock);
-    for (int i = 0; i < MaxPowerRegistrations && id == 0; i++) {
-        PowerRegistration *registration = &PowerManager.Registrations[i];
-        if (registration->Queue)
-            continue;
-        id = ++PowerManager.NextId;
-        if (id == 0)
-            id = ++PowerManager.NextId;
-        registration->Id = id;
-        registration->Flags = flags;
-        registration->Queue = queue;
-    }
-    if (id == 0)
-        ReleaseQueueLocked(queue);
-    ReleaseSRWLockExclusive(&QueueLock);
-    return id;
-}
-
-// Removes the registration; returns FALSE when there is none with that id.
-BOOL RemoveRegistration(DWORD id, int *remaining)
-{
-    BOOL found = FALSE;
-    AcquireSRWLockExclusive(&QueueLock);
-    for (int i = 0; i < MaxPowerRegistrations && id != 0; i++) {
-        PowerRegistration *registration = &PowerManager.Registrations[i];
-        if (registration->Queue == NULL || registration->Id != id)
-            continue;
-        ReleaseQueueLocked(registration->Queue);
-        registration->Queue = NULL;
-        registration->Id = 0;
-        found = TRUE;
-        break;
-    }
-    *remaining = RegistrationCountLocked();
-    ReleaseSRWLockExclusive(&QueueLock);
-    return found;
-}
-
-} // namespace
-
-HANDLE RequestPowerNotifications(HANDLE hMsgQ, DWORD Flags)
-{
-    AcquireSRWLockExclusive(&PowerLifecycleLock);
-    DWORD id = AddRegistration(hMsgQ, Flags);
-    if (id != 0 && !StartPowerManager()) {
-        int remaining = 0;
-        RemoveRegistration(id, &remaining);
-        id = 0;
-        SetLastError(ERROR_OUTOFMEMORY);
-    }
-    ReleaseSRWLockExclusive(&PowerLifecycleLock);
-    return (HANDLE)(ULONG_PTR)id;
-}
-
-DWORD StopPowerNotifications(HANDLE h)
-{
-    AcquireSRWLockExclusive(&PowerLifecycleLock);
-    int remaining = 0;
-    BOOL found = RemoveRegistration((DWORD)(ULONG_PTR)h, &remaining);
-    // Without registrations the thread goes, so that nothing of this module
-    // runs once its last user is gone (the library may be unloaded next).
-    if (found && remaining == 0)
-        StopPowerManager();
-    ReleaseSRWLockExclusive(&PowerLifecycleLock);
-    return found ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
 }

@@ -86,14 +86,17 @@ void WatchPowerMessages(HANDLE queue, HANDLE stopEvent)
 
 // Waits for the watcher thread while serving messages sent to this thread:
 // the watcher may be inside its synchronous send to this thread's window.
+// A send that arrived before the wait began (and that this thread may
+// already have been told about) is served first: the wait itself only wakes
+// for sends that are new to it.
 void WaitForWatcherServingSends(HANDLE thread)
 {
     for (;;) {
+        MSG msg;
+        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (wait != WAIT_OBJECT_0 + 1)
             return;
-        MSG msg;
-        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 

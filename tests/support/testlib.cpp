@@ -17,11 +17,46 @@ void TestFailure(const char *file, int line, const char *format, ...)
     Tests.Failures++;
 }
 
+void TestSkip(const char *file, int line, const char *format, ...)
+{
+    const char *name = strrchr(file, '/');
+    name = name ? name + 1 : file;
+    va_list args;
+    va_start(args, format);
+    printf("%s:%d: %s: Tests skipped: ", name, line, Tests.Group ? Tests.Group : "");
+    vprintf(format, args);
+    printf("\n");
+    va_end(args);
+    fflush(stdout);
+    Tests.Skips++;
+}
+
 int TestSummary()
 {
-    printf("%d checks, %d failures\n", Tests.Checks, Tests.Failures);
+    printf("%d checks, %d failures, %d skipped\n", Tests.Checks, Tests.Failures, Tests.Skips);
     fflush(stdout);
     return Tests.Failures > 100 ? 100 : Tests.Failures;
+}
+
+void PumpPending()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+BOOL WaitForPendingSend(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= ms)
+            return FALSE;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, ms - spent, QS_SENDMESSAGE);
+    }
+    return TRUE;
 }
 
 void PumpMessages(DWORD ms)

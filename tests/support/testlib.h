@@ -10,11 +10,17 @@
 struct TestCounters {
     int Checks;
     int Failures;
+    int Skips;
     const char *Group;
 };
 extern TestCounters Tests;
 
 void TestFailure(const char *file, int line, const char *format, ...);
+void TestSkip(const char *file, int line, const char *format, ...);
+
+// A group that does not apply to this device says why and is counted,
+// rather than passing by returning early.
+#define skip(...) TestSkip(__FILE__, __LINE__, __VA_ARGS__)
 
 #define ok(condition, ...)                                          \
     do {                                                            \
@@ -50,6 +56,29 @@ int TestSummary();
 
 // Pumps the calling thread's messages for `ms` milliseconds.
 void PumpMessages(DWORD ms);
+
+// Dispatches every message already queued for the calling thread.
+void PumpPending();
+
+// Pumps the calling thread's messages until `condition()` holds; `ms` is
+// only a bound against a hang. Returns whether the condition held.
+template <typename Condition> BOOL PumpUntil(Condition condition, DWORD ms = 10000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpPending();
+        if (condition())
+            return TRUE;
+        if (GetTickCount() - start >= ms)
+            return FALSE;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+// Waits, without dispatching anything, until a message sent by another
+// thread is pending for this one; `ms` bounds the wait. Returns whether
+// one is.
+BOOL WaitForPendingSend(DWORD ms);
 
 // A fixed-seed generator, so that a fuzz run repeats exactly.
 DWORD NextRandom(unsigned long long *state);
