@@ -554,23 +554,6 @@ static void test_bell()
     Refresh();
 }
 
-// The bell's box in `colour` (left, top, right, bottom inclusive); left
-// -1 when there is none.
-static RECT ColourBox(COLORREF colour)
-{
-    RECT box = {-1, -1, -1, -1};
-    for (int y = 0; y < T.Height; y++)
-        for (int x = 0; x < T.Width; x++) {
-            if (PixelAt(x, y) != colour)
-                continue;
-            if (box.left < 0 || x < box.left) box.left = x;
-            if (box.top < 0) box.top = y;
-            if (x > box.right) box.right = x;
-            box.bottom = y;
-        }
-    return box;
-}
-
 static const WCHAR AppearanceKey[] = L"ControlPanel\\Appearance";
 
 static void ChangeFontSize(DWORD hundredths)
@@ -591,11 +574,11 @@ static void test_bell_follows_font_size()
     DWORD saved = GetRegDword(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", 0);
     SetAlarm(1);
     UseSettings({{L"TextColorEnabled", 2}, {L"ColorExAlarm", bell}});
-    RECT before = ColourBox(bell);
+    RECT before = InkBox(bell);
     ChangeFontSize(1100);
     ok_int(Refresh(), TRUE);
     PaintAndRead();
-    RECT after = ColourBox(bell);
+    RECT after = InkBox(bell);
     ok(before.left >= 0 && after.left == before.left, "bell at %ld, then at %ld\n", before.left, after.left);
     ok_int(after.top - before.top, LineHeight(11) - LineHeight(8));
     static DWORD taken[480 * 200];

@@ -5,12 +5,11 @@
 #include "testlib.h"
 #include "itemdll.h"
 #include "fakehost.h"
+#include "phonestate.h"
 #include "todaycmn.h"
 #include "settings.h"
 #include "phone.h"
 #include "options/sheetdriver.h"
-
-static const WCHAR *const NameValue = L"Current Operator Name";
 
 struct ItemRecord {
     HMODULE Dll;
@@ -19,26 +18,6 @@ struct ItemRecord {
     int Width, Height;   // the day slot: the left half of the top rows
 };
 static ItemRecord I;
-
-// ---- The device's phone state -------------------------------------------------------
-
-static DWORD SavedStatus;
-static WCHAR SavedName[128];
-
-static void SavePhoneState()
-{
-    SavedStatus = GetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", 0x20);
-    DWORD size = sizeof(SavedName);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue, RRF_RT_REG_SZ, NULL, SavedName, &size) !=
-        ERROR_SUCCESS)
-        lstrcpyW(SavedName, L"Marrowfen Mobile");
-}
-
-static void SetPhone(const WCHAR *name, DWORD status)
-{
-    SetRegString(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue, name);
-    SetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", status);
-}
 
 // ---- The day slot's pixels ------------------------------------------------------------
 
@@ -235,8 +214,7 @@ int main()
     DestroyFakeHost();
     if (I.Dll)
         FreeLibrary(I.Dll);
-    ResetRegKey(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY);
-    SetPhone(SavedName, SavedStatus);
+    RestorePhoneState();
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     return TestSummary();
 }

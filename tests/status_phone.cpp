@@ -8,41 +8,9 @@
 #include "settings.h"
 #include "itemwindow.h"
 #include "fakehost.h"
-
-static const WCHAR *const NameValue = L"Current Operator Name";
-
-// ---- The device's phone state, kept to be put back --------------------------
-
-static DWORD SavedStatus;
-static WCHAR SavedName[128];
-
-static void SavePhoneState()
-{
-    SavedStatus = GetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", 0x20);
-    DWORD size = sizeof(SavedName);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue, RRF_RT_REG_SZ, NULL, SavedName, &size) !=
-        ERROR_SUCCESS)
-        lstrcpyW(SavedName, L"Marrowfen Mobile");
-}
-
-static void RestorePhoneState()
-{
-    ResetRegKey(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY);
-    SetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", SavedStatus);
-    SetRegString(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue, SavedName);
-}
+#include "phonestate.h"
 
 // ---- Arranging the phone state ------------------------------------------------
-
-// A null name removes the value.
-static void SetPhone(const WCHAR *name, DWORD status)
-{
-    if (name)
-        SetRegString(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue, name);
-    else
-        DeleteRegValue(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue);
-    SetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", status);
-}
 
 static void CheckText(const WCHAR *name, DWORD status, const WCHAR *expected, int line)
 {
@@ -98,12 +66,12 @@ static void test_missing_or_odd_status()
     SetRegBinary(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", odd, 2);
     RefreshOperatorText();
     ok_wstr(OperatorText, op);
-    DeleteRegValue(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue);
+    DeleteRegValue(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, OperatorNameValue);
     RefreshOperatorText();
     ok_wstr(OperatorText, L"No Phone");
 
     // A name that is not a string is no name.
-    SetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, NameValue, 0x41414141);
+    SetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, OperatorNameValue, 0x41414141);
     SetRegDword(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", 0x20);
     RefreshOperatorText();
     ok_wstr(OperatorText, L"Connected");
