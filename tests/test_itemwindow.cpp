@@ -163,6 +163,10 @@ static void test_refresh_query()
     DWORD height = Record.cyp;
     ok_int(Query(), FALSE);
     ok_int(Record.cyp, height);
+    // With the bell switched off, the alarms are no news to the host.
+    ClockSettings.AlarmIconEnabled = 0;
+    ok_int(Query(), FALSE);
+    ClockSettings.AlarmIconEnabled = 1;
 
     ClockSettings.VerticalBorderHeight = 4;
     ok_int(Query(), TRUE);
