@@ -380,8 +380,12 @@ static void test_power_message_too_large_for_queue()
     BYTE buffer[536];
     DWORD bytes = 0, flags = 0;
     ok(ReadMsgQueue(fine, buffer, sizeof(buffer), &bytes, 0, &flags), "proper queue read");
-    StopPowerNotifications(smallNote);
+    // The later registration goes first: the power manager stays for the
+    // earlier one, and goes with it.
     StopPowerNotifications(fineNote);
+    ok(WaitForPowerWindow(0) != NULL, "the power manager stays while a registration remains");
+    StopPowerNotifications(smallNote);
+    ok(WaitForPowerWindow(0) == NULL, "the power manager is gone with the last registration");
     CloseMsgQueue(small);
     CloseMsgQueue(fine);
 }
