@@ -175,7 +175,19 @@ static void test_font_heights()
     ok_int(heights.Hour, e->Default[0]);
     ok_int(heights.Seconds, e->Default[1]);
     ok_int(heights.Marker, e->Default[2]);
-    ok_int(heights.DayDate, -MulDiv(SystemUiFontPoints(), Dpi, 72));
+    // The day/date line takes the system font's whole points: the device's
+    // 8 points, and 10.99 points as 10.
+    struct { int Dpi, Eight, Ten; } const dayDate[] = {{96, -11, -13}, {128, -14, -18}, {192, -21, -27}};
+    for (const auto &d : dayDate) {
+        if (d.Dpi != Dpi)
+            continue;
+        ok_int(heights.DayDate, d.Eight);
+        const WCHAR *appearance = L"ControlPanel\\Appearance";
+        DWORD saved = GetRegDword(HKEY_CURRENT_USER, appearance, L"FontSize", 800);
+        SetRegDword(HKEY_CURRENT_USER, appearance, L"FontSize", 1099);
+        ok_int(ComputeClockFontHeights().DayDate, d.Ten);
+        SetRegDword(HKEY_CURRENT_USER, appearance, L"FontSize", saved);
+    }
 
     // Seconds and markers never outgrow the hour digits.
     UseSizes(20, 30, 40);
