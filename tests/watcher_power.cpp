@@ -6,6 +6,7 @@
 #include "testlib.h"
 #include "powerevents.h"
 #include "msgqueue.h"
+#include "threadwait.h"
 #include "itemwindow.h"
 #include "watcher.h"
 
@@ -247,17 +248,16 @@ static DWORD WINAPI WriteLate(LPVOID parameter)
     return 0;
 }
 
-struct LateReader {
-    HANDLE Reader;
+struct WaitingWrite {
+    HANDLE Writer;
     DWORD Value;
+    BOOL Written;
 };
 
-static DWORD WINAPI ReadLate(LPVOID parameter)
+static DWORD WINAPI WriteWithTimeOut(LPVOID parameter)
 {
-    LateReader *late = (LateReader *)parameter;
-    Sleep(30);
-    DWORD bytes = 0, flags = 0;
-    ReadMsgQueue(late->Reader, &late->Value, sizeof(late->Value), &bytes, 0, &flags);
+    WaitingWrite *write = (WaitingWrite *)parameter;
+    write->Written = WriteMsgQueue(write->Writer, &write->Value, sizeof(write->Value), 5000, 0);
     return 0;
 }
 
@@ -278,13 +278,19 @@ static void test_blocking_read_and_unlimited_queue()
     HANDLE smallWriter = OpenWriter(small);
     value = 1;
     ok(WriteMsgQueue(smallWriter, &value, sizeof(value), 0, 0), "queue filled");
-    LateReader lateReader = {small, 0};
-    thread = CreateThread(NULL, 0, ReadLate, &lateReader, 0, NULL);
-    value = 2;
-    ok(WriteMsgQueue(smallWriter, &value, sizeof(value), 5000, 0), "write waited for room");
+    // The second write waits in its own thread; room is made only once that
+    // thread is seen parked in its wait.
+    WaitingWrite waiting = {smallWriter, 2, FALSE};
+    DWORD writerId = 0;
+    thread = CreateThread(NULL, 0, WriteWithTimeOut, &waiting, 0, &writerId);
+    DWORD start = GetTickCount();
+    while (!ThreadIsInKernelWait(writerId) && GetTickCount() - start < 5000)
+        Sleep(1);
+    ok(WaitForSingleObject(thread, 0) == WAIT_TIMEOUT, "the write to a full queue waits");
+    ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 1, "the first message");
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-    ok_int(lateReader.Value, 1);
+    ok(waiting.Written, "write waited for room");
     ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 2, "the waiting write's message");
     CloseMsgQueue(smallWriter);
     CloseMsgQueue(small);

@@ -19,6 +19,7 @@
 // one of these waits is bounded.
 #include "msgqueue.h"
 #include "queueaccess.h"
+#include "threadwait.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -29,9 +30,6 @@ const int MaxPowerRegistrations = 16;
 // Longest a broadcast waits for a reader to empty its queue and to be back
 // in its wait.
 const DWORD ConsumeBound = 1000;
-// A system-call stub is at most this long; a thread stopped inside the call
-// reports an address within its stub.
-const DWORD SystemCallStubBytes = 32;
 // Largest POWER_BROADCAST the stand-in builds (header plus a short name).
 const DWORD MaxBroadcastBytes = 64;
 
@@ -136,72 +134,15 @@ void WaitUntilRead(const Delivery *delivery)
             Sleep(1);
 }
 
-// The platform's kernel waits that WaitForSingleObject and
-// WaitForMultipleObjects end in.
-struct WaitStubs {
-    DWORD_PTR Address[2];
-};
-
-WaitStubs FindWaitStubs()
-{
-    static const char *const waits[] = {"NtWaitForMultipleObjects", "NtWaitForSingleObject"};
-    WaitStubs stubs = {};
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    for (int i = 0; i < 2 && ntdll; i++)
-        stubs.Address[i] = (DWORD_PTR)GetProcAddress(ntdll, waits[i]);
-    return stubs;
-}
-
-BOOL InsideWaitStub(const WaitStubs *stubs, DWORD_PTR address)
-{
-    for (DWORD_PTR stub : stubs->Address)
-        if (stub != 0 && address >= stub && address - stub < SystemCallStubBytes)
-            return TRUE;
-    return FALSE;
-}
-
-// Where the thread stands, read while it is held suspended; 0 when that
-// cannot be read. Nothing that could take a lock the thread might hold is
-// called while it is suspended.
-DWORD_PTR StoppedInstructionPointer(HANDLE thread)
-{
-    DWORD_PTR address = 0;
-    if (SuspendThread(thread) == (DWORD)-1)
-        return 0;
-    CONTEXT context = {};
-    context.ContextFlags = CONTEXT_CONTROL;
-    if (GetThreadContext(thread, &context)) {
-#ifdef _WIN64
-        address = context.Rip;
-#else
-        address = context.Eip;
-#endif
-    }
-    ResumeThread(thread);
-    return address;
-}
-
-// TRUE when the thread is inside a kernel wait, or cannot be looked at.
-BOOL ThreadIsWaiting(DWORD threadId, const WaitStubs *stubs)
-{
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, threadId);
-    if (thread == NULL)
-        return TRUE;
-    DWORD_PTR address = StoppedInstructionPointer(thread);
-    CloseHandle(thread);
-    return address == 0 || InsideWaitStub(stubs, address);
-}
-
 // Waits until the thread that emptied each queue is back in its wait.
 void WaitUntilReadersWait(const Delivery *delivery)
 {
-    WaitStubs stubs = FindWaitStubs();
     DWORD start = GetTickCount();
     for (int i = 0; i < delivery->Count; i++) {
         DWORD reader = LastReaderThread(delivery->Queues[i]);
         if (reader == 0 || reader == GetCurrentThreadId())
             continue;
-        while (!ThreadIsWaiting(reader, &stubs) && !PowerManager.Ending && GetTickCount() - start < ConsumeBound)
+        while (!ThreadIsInKernelWait(reader) && !PowerManager.Ending && GetTickCount() - start < ConsumeBound)
             Sleep(1);
     }
 }
