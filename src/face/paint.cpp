@@ -132,6 +132,15 @@ BOOL FitSurfaces(int w, int h)
 
 // ---- Background cells --------------------------------------------------
 
+// The rounded cell's box: over the content area, inset from the strip's
+// sides and from the content's top and bottom.
+RECT KeyCellRect(int w)
+{
+    int border = (int)ClockSettings.VerticalBorderHeight;
+    RECT cell = {DeviceX(3), border + DeviceY(1), w - DeviceX(3), border + ClockLayout.ContentHeight - DeviceY(1)};
+    return cell;
+}
+
 // The rounded cell over the content area, in the key colour, with the
 // DC's black pen as its outline.
 void DrawKeyCell(HDC dc, int w)
@@ -141,9 +150,8 @@ void DrawKeyCell(HDC dc, int w)
     if (brush == NULL)
         return;
     HGDIOBJ previous = SelectObject(dc, brush);
-    int border = (int)ClockSettings.VerticalBorderHeight;
-    RoundRect(dc, DeviceX(3), border + DeviceY(1), w - DeviceX(3), border + ClockLayout.ContentHeight - DeviceY(1),
-              DeviceX(5), DeviceY(5));
+    RECT cell = KeyCellRect(w);
+    RoundRect(dc, cell.left, cell.top, cell.right, cell.bottom, DeviceX(5), DeviceY(5));
     SelectObject(dc, previous);
     DeleteObject(brush);
 }
@@ -234,8 +242,7 @@ RECT CellsBlendBox(int w, int h)
     RECT whole = {0, 0, w, h}, box = whole;
     if (ClockSettings.AlphaTransparent != 0 || ClockSettings.AlphaReserved == 0)
         return whole;
-    int border = (int)ClockSettings.VerticalBorderHeight;
-    RECT cell = {DeviceX(3), border + DeviceY(1), w - DeviceX(3), border + ClockLayout.ContentHeight - DeviceY(1)};
+    RECT cell = KeyCellRect(w);
     IntersectRect(&box, &cell, &whole);
     return box;
 }
