@@ -1026,10 +1026,22 @@ static void TapWebAddress(HWND sheet)
     HWND name = GetDlgItem(page, IDC_ABOUT_NAME);
     Seen.Numbers[2] = SendMessageW(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)name) == (LRESULT)GetStockObject(WHITE_BRUSH);
     ReleaseDC(web, dc);
+    // Paint a marker over the page: a redraw must bring back the page's own
+    // background under the controls, not leave the marker.
+    RECT client;
+    GetClientRect(page, &client);
+    dc = GetDC(page);
+    HBRUSH marker = CreateSolidBrush(RGB(255, 0, 255));
+    FillRect(dc, &client, marker);
+    DeleteObject(marker);
+    ReleaseDC(page, dc);
     RedrawWindow(page, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     dc = GetDC(web);
     Seen.Pixel = GetPixel(dc, 0, 0);
     ReleaseDC(web, dc);
+    dc = GetDC(page);
+    Seen.Numbers[3] = (long)GetPixel(dc, client.right / 2, client.bottom - 2);
+    ReleaseDC(page, dc);
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_WEB, STN_CLICKED), (LPARAM)web);
     Seen.Enabled[0] = IsWindowVisible(sheet);
     PressOk(sheet);
@@ -1050,6 +1062,7 @@ static void test_about()
     ok_int(Seen.Numbers[1], GetSysColor(COLOR_MENUTEXT));
     ok_int(Seen.Numbers[2], 0);
     ok_int(Seen.Pixel, RGB(255, 255, 255));
+    ok_int(Seen.Numbers[3], RGB(255, 255, 255));
     static const WCHAR *const generalOnly[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
                                                L"VerticalBorderHeight", L"QZL", NULL};
     ok(WritesWere(generalOnly), "About adds nothing");
