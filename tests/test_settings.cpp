@@ -189,11 +189,13 @@ static void test_file_on_action_lengths()
     path[259] = L'x';
 
     // 260 characters stored without a terminator fill the buffer: the last
-    // one gives way to the terminator.
-    SetFileOnAction(key, path, 260 * sizeof(WCHAR), REG_SZ);
+    // one gives way to the terminator, and nothing past the buffer changes
+    // (the type flag that follows it stays set).
+    SetFileOnAction(key, path, 260 * sizeof(WCHAR), REG_EXPAND_SZ);
     LoadSettings(key);
     ok_int(lstrlenW(ClockSettings.FileOnAction), 259);
     ok(ClockSettings.FileOnAction[258] == path[258], "last kept character");
+    ok_int(ClockSettings.FileOnActionExpands, TRUE);
 
     // Longer than the buffer: the read fails and the default applies.
     path[399] = 0;
