@@ -65,6 +65,14 @@ static void test_host_dialog_template()
     ok_int(t[8], 0);
     ok_int(t[11], 160);
     ok_int(t[12], 160);
+
+    // The host's dialog procedure ends the dialog on OK and leaves every
+    // other command to the dialog.
+    DLGPROC proc = (DLGPROC)(void *)GetProcAddress(Dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
+    HWND dialog = CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    ok_int(proc(dialog, WM_COMMAND, IDCANCEL, 0), FALSE);
+    ok_int(proc(dialog, WM_COMMAND, IDOK, 0), TRUE);
+    DestroyWindow(dialog);
 }
 
 int main()
