@@ -56,10 +56,27 @@ failed() { # what
   tail -n 20 "$log" | sed 's/^/  | /' >&2
   return 1
 }
+# What tells the possible causes of a missing write apart: a server that
+# outlived the wait, a registry file not saved since the step began, and
+# (asked after the import) whether Wine itself holds the key, written but not
+# saved, or not at all.
+circumstances() { # step-start-seconds [ask]
+  local server=no saved=never held=
+  wineserver -k0 2>/dev/null && server=yes
+  [ -f "$prefix/system.reg" ] && saved="$(( $(stat -c %Y "$prefix/system.reg") - $1 )) s after the step began"
+  if [ -n "${2:-}" ]; then
+    held=$(WINEDEBUG=-all wine reg query 'HKLM\Software\Microsoft\Today\Items\Quartzel' /v DLL >/dev/null 2>&1 &&
+      echo yes || echo no)
+    wineserver -w
+  fi
+  echo "a server still running after the wait: $server; system.reg saved: $saved${held:+; Wine holds the key: $held}"
+}
 booted() {
+  local began
+  began=$(date +%s)
   env LC_ALL="$locale" WINEDEBUG=err+all wineboot -i >"$log" 2>&1
   wineserver -w
-  [ -f "$prefix/system.reg" ] || failed "no system.reg after the first start"
+  [ -f "$prefix/system.reg" ] || failed "no system.reg after the first start ($(circumstances "$began"))"
 }
 
 [ -f "$prefix/system.reg" ] || attempt "creating the prefix" booted
@@ -130,11 +147,12 @@ Windows Registry Editor Version 5.00
 "AlarmTime"=hex:00,00
 REG
 installed() {
-  local rc=0
+  local rc=0 began
+  began=$(date +%s)
   env LC_ALL="$locale" WINEDEBUG=err+all wine regedit /S "Z:${reg//\//\\}" >"$log" 2>&1 || rc=$?
   wineserver -w
   grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg" ||
-    failed "regedit exit code $rc, and the item key is not in system.reg"
+    failed "regedit exit code $rc, and the item key is not in system.reg ($(circumstances "$began" ask))"
 }
 attempt "writing the registry" installed
 echo "$want" >"$stamp"
