@@ -81,6 +81,26 @@ booted() {
 
 [ -f "$prefix/system.reg" ] || attempt "creating the prefix" booted
 
+# Wine's first start copies its 600-odd built-in modules, about 630 MB, into
+# the prefix's system32: the same bytes in every device. The devices of one
+# build share one copy, each identical file a hard link to the first one
+# made. No Wine session runs here; Wine writes these files again only when it
+# updates a prefix to a new Wine, with the same bytes for every device.
+share_system_files() {
+  local store f name
+  store="$(dirname "$prefix")/.shared-system32"
+  mkdir -p "$store"
+  for f in "$prefix/drive_c/windows/system32/"*; do
+    [ -f "$f" ] && [ ! -L "$f" ] || continue
+    name=${f##*/}
+    [ -e "$store/$name" ] || ln "$f" "$store/$name" 2>/dev/null || true
+    if ! [ "$f" -ef "$store/$name" ] && cmp -s "$f" "$store/$name"; then
+      ln -f "$store/$name" "$f"
+    fi
+  done
+}
+share_system_files
+
 # The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
 printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
 
