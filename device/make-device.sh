@@ -48,6 +48,9 @@ attempt() { # description command...
   return 1
 }
 mkdir -p "$prefix"
+# A server still running for this prefix (a test run's persistent one)
+# would keep every step's wait below from ending: it is stopped first.
+wineserver -k 2>/dev/null || true
 log="$prefix/quartzel-device.log"
 # A failed step says what it found and keeps Wine's own words, so that a
 # failure on a new machine can be told apart from a slow one.

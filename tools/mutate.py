@@ -176,6 +176,9 @@ def main():
             print("%3d %s" % (i, describe(f)))
         return 0
 
+    # The devices are brought up to date before their servers start: a
+    # device being prepared stops its server.
+    build()
     servers("-p")
     caught = missed = broken = 0
     try:
