@@ -6,6 +6,7 @@
 #include "layout.h"
 #include "timeformat.h"
 #include "paint.h"
+#include "itemstate.h"
 #include "iat.h"
 
 static int Dpi;
@@ -710,6 +711,58 @@ static void test_nothing_drawn()
     ok(FaceSurfaces.CellBits == NULL && FaceSurfaces.Width == 0, "cell pixels left\n");
 }
 
+// The cut of the digit cells follows the private face alone: at level 2
+// (the private face without Tahoma) the cells are the same as at level 3,
+// and without the private face (level 1) there is no cut.
+static void CellsAtLevel(HWND window, DWORD level, DWORD *cells, int count)
+{
+    FontProbe.FontLevel = level;
+    DeleteClockFonts();
+    BuildClockFonts();
+    ClockLayout.DigitHeight = MeasureDigitHeight(window);
+    LayOutFace(window);
+    ClockLayout.ContentHeight = ComputeContentHeight(window);
+    ItemState.BackgroundDirty = 1;
+    InvalidateRect(window, NULL, FALSE);
+    UpdateWindow(window);
+    if (FaceSurfaces.CellBits && FaceSurfaces.Width * FaceSurfaces.Height == count)
+        memcpy(cells, FaceSurfaces.CellBits, count * sizeof(DWORD));
+}
+
+static void test_cells_follow_private_face()
+{
+    if (FontProbe.FontLevel != 3) {
+        skip("no private face on this device\n");
+        return;
+    }
+    UseSizes(38, 26, 9);
+    ClockSettings.ShowDayDate = 1;
+    ClockSettings.VerticalBorderHeight = 0;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = 60 * ClockLayout.DpiX / 96, count = w * h;
+    HWND parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, w, h * 2, NULL, NULL,
+                                  NULL, NULL);
+    HWND window = CreateWindowExW(0, L"FacePaintingWindow", L"item", WS_CHILD | WS_VISIBLE, 0, 0, w, h, parent, NULL,
+                                  GetModuleHandleW(NULL), NULL);
+    DWORD *cells[3];
+    for (DWORD *&c : cells)
+        c = (DWORD *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(DWORD));
+    CellsAtLevel(window, 3, cells[0], count);
+    CellsAtLevel(window, 2, cells[1], count);
+    CellsAtLevel(window, 1, cells[2], count);
+    int sameAt2 = 0, sameAt1 = 0;
+    for (int i = 0; i < count; i++) {
+        sameAt2 += cells[1][i] == cells[0][i];
+        sameAt1 += cells[2][i] == cells[0][i];
+    }
+    ok_int(sameAt2, count);
+    ok(sameAt1 < count, "no cut without the private face: %d of %d cell pixels alike\n", sameAt1, count);
+    for (DWORD *c : cells)
+        HeapFree(GetProcessHeap(), 0, c);
+    DestroyWindow(parent);
+    ReleaseFaceSurfaces();
+    FontProbe.FontLevel = 3;
+}
+
 int main()
 {
     run_test(test_resolution);
@@ -726,6 +779,7 @@ int main()
     run_test(test_cell_alpha);
     run_test(test_bad_input);
     run_test(test_nothing_drawn);
+    run_test(test_cells_follow_private_face);
     DeleteClockFonts();
     RemovePrivateFont();
     return TestSummary();
