@@ -483,6 +483,12 @@ static void test_marker_column()
     PlaceMarkerColumn(k, 0, 11);
     ok_int(ClockLayout.TimeWidth, 95);
     ClockSettings.AlarmIconEnabled = 1;
+    // Without seconds the column starts a ninth of a digit after the
+    // minutes: 90 + 45/9 (the worked layout's digit of 40 gives 4 for a
+    // ninth and a tenth alike).
+    ClockSettings.ShowSeconds = 0;
+    ok_int(PlaceSeconds(NULL, 45), 95);
+    ClockSettings.ShowSeconds = 1;
 }
 
 static void test_item_rect()

@@ -81,18 +81,6 @@ void PlaceHourAndMinute(HDC dc, int *digitWidth)
     *digitWidth = w;
 }
 
-// Seconds (when shown) and the start of the marker column.
-int PlaceSeconds(HDC dc, int digitWidth)
-{
-    if (!ClockSettings.ShowSeconds)
-        return ClockLayout.MinuteRight + digitWidth / 9;
-    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.SecondsFont);
-    int seconds = TwoDigitWidth(dc);
-    RestoreFont(dc, previous);
-    ClockLayout.SecondsRight = ClockLayout.MinuteRight + seconds + digitWidth / 14;
-    return ClockLayout.SecondsRight + digitWidth / 8;
-}
-
 // The wider and the taller of the two marker texts (0 when hidden).
 SIZE MeasureMarkers(HDC dc)
 {
@@ -123,6 +111,18 @@ const BellShape BellShapes[] = {
 };
 
 } // namespace
+
+// Seconds (when shown) and the start of the marker column.
+int PlaceSeconds(HDC dc, int digitWidth)
+{
+    if (!ClockSettings.ShowSeconds)
+        return ClockLayout.MinuteRight + digitWidth / 9;
+    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.SecondsFont);
+    int seconds = TwoDigitWidth(dc);
+    RestoreFont(dc, previous);
+    ClockLayout.SecondsRight = ClockLayout.MinuteRight + seconds + digitWidth / 14;
+    return ClockLayout.SecondsRight + digitWidth / 8;
+}
 
 const BellShape *BellShapeFor(int dpi)
 {

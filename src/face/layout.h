@@ -45,6 +45,9 @@ int MeasureDigitHeight(HWND window);
 // Day/date line height: tmHeight + tmExternalLeading of DayDateFont.
 int MeasureLineHeight(HWND window);
 void LayOutFace(HWND window);
+// SecondsRight (when seconds are shown) and the start of the marker column,
+// from the minutes' right edge and the digit width.
+int PlaceSeconds(HDC dc, int digitWidth);
 // The marker/bell column from its start k, the wider marker's width and
 // the bell's width: BellLeft, MarkerRight and TimeWidth.
 void PlaceMarkerColumn(int k, int markerWidth, int bellWidth);
