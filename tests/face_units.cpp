@@ -735,6 +735,15 @@ static void CellsAtLevel(HWND window, DWORD level, DWORD *cells, int count)
         memcpy(cells, FaceSurfaces.CellBits, count * sizeof(DWORD));
 }
 
+// A painting item window of the screen's width over a host window.
+static HWND CreatePaintingWindow(HWND *parent, int w, int h)
+{
+    *parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, w, h * 2, NULL, NULL,
+                              NULL, NULL);
+    return CreateWindowExW(0, L"FacePaintingWindow", L"item", WS_CHILD | WS_VISIBLE, 0, 0, w, h, *parent, NULL,
+                           GetModuleHandleW(NULL), NULL);
+}
+
 static void test_cells_follow_private_face()
 {
     if (FontProbe.FontLevel != 3) {
@@ -745,10 +754,8 @@ static void test_cells_follow_private_face()
     ClockSettings.ShowDayDate = 1;
     ClockSettings.VerticalBorderHeight = 0;
     const int w = GetSystemMetrics(SM_CXSCREEN), h = 60 * ClockLayout.DpiX / 96, count = w * h;
-    HWND parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, w, h * 2, NULL, NULL,
-                                  NULL, NULL);
-    HWND window = CreateWindowExW(0, L"FacePaintingWindow", L"item", WS_CHILD | WS_VISIBLE, 0, 0, w, h, parent, NULL,
-                                  GetModuleHandleW(NULL), NULL);
+    HWND parent;
+    HWND window = CreatePaintingWindow(&parent, w, h);
     DWORD *cells[3];
     for (DWORD *&c : cells)
         c = (DWORD *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(DWORD));
@@ -769,6 +776,32 @@ static void test_cells_follow_private_face()
     FontProbe.FontLevel = 3;
 }
 
+// The cell's rounded top-left corner, in the 6 by 6 pixels from the cell's
+// box (3, 1 at 96 dpi; 4, 1 at 128; 6, 2 at 192): the pixels its outline
+// and its rounding (an ellipse of 5, 7 and 10 pixels) leave transparent.
+static void test_cell_corner()
+{
+    UseSizes(38, 26, 9);
+    ClockSettings.ShowDayDate = 1;
+    ClockSettings.VerticalBorderHeight = 0;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = 60 * ClockLayout.DpiX / 96, count = w * h;
+    HWND parent;
+    HWND window = CreatePaintingWindow(&parent, w, h);
+    DWORD *cells = (DWORD *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(DWORD));
+    CellsAtLevel(window, FontProbe.FontLevel, cells, count);
+    const int dpi = ClockLayout.DpiX, left = dpi == 96 ? 3 : dpi == 128 ? 4 : 6, top = dpi == 192 ? 2 : 1;
+    // Rows are stored bottom-up; the bitmap's first pixel lies outside the cell.
+    const DWORD outside = cells[(h - 1) * w];
+    int transparent = 0;
+    for (int y = top; y < top + 6; y++)
+        for (int x = left; x < left + 6; x++)
+            transparent += cells[(h - 1 - y) * w + x] == outside;
+    ok_int(transparent, dpi == 96 ? 11 : dpi == 128 ? 12 : 14);
+    HeapFree(GetProcessHeap(), 0, cells);
+    DestroyWindow(parent);
+    ReleaseFaceSurfaces();
+}
+
 int main()
 {
     run_test(test_resolution);
@@ -786,6 +819,7 @@ int main()
     run_test(test_bad_input);
     run_test(test_nothing_drawn);
     run_test(test_cells_follow_private_face);
+    run_test(test_cell_corner);
     DeleteClockFonts();
     RemovePrivateFont();
     return TestSummary();
