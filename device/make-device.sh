@@ -48,6 +48,19 @@ attempt() { # description command...
   return 1
 }
 mkdir -p "$prefix"
+# A full disk loses the device's registry without a word to this script:
+# regedit exits 0, and the server's save on exit fails ("could not save
+# registry branch ... No space left on device"). The space a step needs is
+# asked for before it runs. Wine's first start writes about 650 MB into the
+# prefix before its modules are shared; the registry files take 2 MB.
+free_mb() { df -Pm "$prefix" | awk 'NR == 2 { print $4 }'; }
+enough_space() { # megabytes what
+  local free
+  free=$(free_mb)
+  [ "$free" -ge "$1" ] && return 0
+  echo "make-device: $profile: $2 needs about $1 MB of disk and $prefix has $free MB free" >&2
+  return 1
+}
 # A server still running for this prefix (a test run's persistent one)
 # would keep every step's wait below from ending: it is stopped first.
 wineserver -k 2>/dev/null || true
@@ -82,7 +95,10 @@ booted() {
   [ -f "$prefix/system.reg" ] || failed "no system.reg after the first start ($(circumstances "$began"))"
 }
 
-[ -f "$prefix/system.reg" ] || attempt "creating the prefix" booted
+if ! [ -f "$prefix/system.reg" ]; then
+  enough_space 800 "creating the prefix"
+  attempt "creating the prefix" booted
+fi
 
 # Wine's first start copies its 600-odd built-in modules, about 630 MB, into
 # the prefix's system32: the same bytes in every device. The devices of one
@@ -103,6 +119,7 @@ share_system_files() {
   done
 }
 share_system_files
+enough_space 16 "writing the fonts and the registry"
 
 # The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
 printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
@@ -174,8 +191,12 @@ installed() {
   began=$(date +%s)
   env LC_ALL="$locale" WINEDEBUG=err+all wine regedit /S "Z:${reg//\//\\}" >"$log" 2>&1 || rc=$?
   wineserver -w
-  grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg" ||
+  grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg" && return 0
+  if grep -q 'could not save registry branch.*No space left' "$log"; then
+    failed "the disk filled up and Wine could not save the registry ($(free_mb) MB free now)"
+  else
     failed "regedit exit code $rc, and the item key is not in system.reg ($(circumstances "$began" ask))"
+  fi
 }
 attempt "writing the registry" installed
 echo "$want" >"$stamp"
