@@ -290,6 +290,8 @@ static void test_blocking_read_and_unlimited_queue()
     ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 1, "the first message");
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+    // A reader that is gone has nothing left to be waited for.
+    ok(ThreadIsInKernelWait(writerId), "a finished thread counts as back in its wait");
     ok(waiting.Written, "write waited for room");
     ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 2, "the waiting write's message");
     CloseMsgQueue(smallWriter);
