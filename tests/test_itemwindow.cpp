@@ -355,11 +355,15 @@ static void test_destroy()
     ok(ItemState.PhoneStatusNotification != NULL, "change notice open before");
     ok(PhoneKey != NULL, "phone key open before");
     ok(ItemState.WatcherThread != NULL, "watcher running before");
-    ok(DestroyWindow(Item), "item destroyed");
-    ok(ItemState.Window == Item, "Window is not cleared by destruction");
+    // The message alone first: the window stays, so a timer still running
+    // would be the item's own leftover, not one the system already took.
+    ok_int(SendMessageW(Item, WM_DESTROY, 0, 0), 0);
+    ok(!KillTimer(Item, CLOCK_TIMER_ID), "clock timer stopped");
     ok(ItemState.PhoneStatusNotification == NULL, "change notice closed");
     ok(PhoneKey == NULL, "phone key closed");
     ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "watcher stopped");
+    ok(DestroyWindow(Item), "item destroyed");
+    ok(ItemState.Window == Item, "Window is not cleared by destruction");
     ClockSettings.ShowOpName = 0;
     ClockSettings.HideTimeInSleep = 0;
     DestroyWindow(Host);
