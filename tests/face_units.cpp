@@ -255,6 +255,12 @@ static void test_build_fonts()
     BuildClockFonts();
     ok_int(ClockSettings.SingleTMLine, 1);
     ClockSettings.SingleTMLine = 0;
+    // 40 % is rounded to the nearest pixel: 9-point markers beside 22-point
+    // digits still stack (12 of 29, 16 of 39, 24 of 59 pixels, against 11.6,
+    // 15.6 and 23.6).
+    UseSizes(22, 22, 9);
+    BuildClockFonts();
+    ok_int(ClockSettings.SingleTMLine, 0);
 
     // Absurd sizes build usable fonts.
     UseSizes(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
