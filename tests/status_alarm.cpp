@@ -181,6 +181,10 @@ static void test_weekday_alarm_examples()
     SetClock(15, 5, 7, 0, 1);
     ok_int(SecondsOf(1), 2 * 86400 + 23 * 3600 + 59 * 60 + 59);
     check_line(L"Next Alarm in 2d 23h 59m 59s");
+
+    // Monday, the first day of the week's bits, before its alarm.
+    SetClock(18, 1, 6, 0, 0);
+    ok_int(SecondsOf(1), 3600);
 }
 
 static void test_sunday_only_alarm()
@@ -190,6 +194,9 @@ static void test_sunday_only_alarm()
     SetClock(17, 0, 10, 0, 0);
     ok_int(SecondsOf(0), 6 * 86400 + 23 * 3600);
     check_line(L"Next Alarm in 6d 23h");
+    // Sunday, the last of the week's bits, before its alarm: today.
+    SetClock(17, 0, 8, 0, 0);
+    ok_int(SecondsOf(0), 3600);
     // Saturday evening: tomorrow morning.
     SetClock(16, 6, 21, 0, 0);
     ok_int(SecondsOf(0), 12 * 3600);
