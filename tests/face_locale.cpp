@@ -180,6 +180,15 @@ static void test_marker_examples()
     ok_int(Refresh(), TRUE);
     ok_wstr(TimeFormatInfo.AmMarker, L"vm");
     ok_wstr(TimeFormatInfo.PmMarker, L"nm");
+
+    // One designator changed alone, the format as it was: news either way,
+    // the marker column is measured again.
+    Override(LOCALE_S1159, L"a.m.");
+    ok_int(Refresh(), TRUE);
+    ok_wstr(TimeFormatInfo.AmMarker, L"a.m.");
+    Override(LOCALE_S2359, L"p.m.");
+    ok_int(Refresh(), TRUE);
+    ok_wstr(TimeFormatInfo.PmMarker, L"p.m.");
 }
 
 static void test_overridden_day_date()
