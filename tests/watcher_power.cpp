@@ -195,7 +195,12 @@ static void test_queue_signals_and_limits()
     SetLastError(0);
     ok(!WriteMsgQueue(reader, a, sizeof(a), 0, 0), "no writing through a read handle");
     ok_int(GetLastError(), ERROR_ACCESS_DENIED);
+    // With a message waiting, so that only the access can refuse the read.
+    ok(WriteMsgQueue(writer, a, sizeof(a), 0, 0), "a message waits");
+    SetLastError(0);
     ok(!ReadMsgQueue(writer, buffer, sizeof(buffer), &bytes, 0, &flags), "no reading through a write handle");
+    ok_int(GetLastError(), ERROR_ACCESS_DENIED);
+    ok(ReadMsgQueue(reader, buffer, sizeof(buffer), &bytes, 0, &flags), "the message is left for the reader");
     // Bad parameters.
     ok(!ReadMsgQueue(reader, NULL, 4, &bytes, 0, &flags), "null buffer refused");
     ok(!ReadMsgQueue(reader, buffer, 0, &bytes, 0, &flags), "empty buffer refused");
