@@ -291,6 +291,7 @@ static void test_blocking_read_and_unlimited_queue()
     DWORD start = GetTickCount();
     while (!ThreadIsInKernelWait(writerId) && GetTickCount() - start < 5000)
         Sleep(1);
+    ok(ThreadIsInKernelWait(writerId), "the writer is seen parked in its wait");
     ok(WaitForSingleObject(thread, 0) == WAIT_TIMEOUT, "the write to a full queue waits");
     ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 1, "the first message");
     WaitForSingleObject(thread, INFINITE);
