@@ -1008,6 +1008,12 @@ static void test_cleartype()
     ok(Seen.Checked[0] && !Seen.Checked[1], "boxes as stored");
     ok_int(StoredSetting(L"ClearTypeDayDateEnabled"), 0);
     ok_int(StoredSetting(L"ClearTypeTimeEnabled"), 1);
+    // And each the other way.
+    ArrangeSettings([] { SetSetting(L"ClearTypeTimeEnabled", 1); });
+    RunSheet(FlipClearType);
+    ok(!Seen.Checked[0] && Seen.Checked[1], "boxes as stored");
+    ok_int(StoredSetting(L"ClearTypeDayDateEnabled"), 1);
+    ok_int(StoredSetting(L"ClearTypeTimeEnabled"), 0);
 }
 
 // Paints a magenta marker over the whole page and has the page redrawn.
