@@ -723,9 +723,8 @@ static void test_nothing_drawn()
     ok(FaceSurfaces.CellBits == NULL && FaceSurfaces.Width == 0, "cell pixels left\n");
 }
 
-// The cut of the digit cells follows the private face alone: at level 2
-// (the private face without Tahoma) the cells are the same as at level 3,
-// and without the private face (level 1) there is no cut.
+// The cell pixels the window paints with the fonts of private-face level
+// `level`.
 static void CellsAtLevel(HWND window, DWORD level, DWORD *cells, int count)
 {
     FontProbe.FontLevel = level;
@@ -741,27 +740,41 @@ static void CellsAtLevel(HWND window, DWORD level, DWORD *cells, int count)
         memcpy(cells, FaceSurfaces.CellBits, count * sizeof(DWORD));
 }
 
-// A painting item window of the screen's width over a host window.
-static HWND CreatePaintingWindow(HWND *parent, int w, int h)
+// A painting item window of the screen's width and `h` rows over a host
+// window, for the face at 38/26/9 points with the day/date line and no
+// border.
+static HWND OpenPaintingFace(HWND *parent, int *w, int *h)
 {
-    *parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, w, h * 2, NULL, NULL,
+    UseSizes(38, 26, 9);
+    ClockSettings.ShowDayDate = 1;
+    ClockSettings.VerticalBorderHeight = 0;
+    *w = GetSystemMetrics(SM_CXSCREEN);
+    *h = 60 * ClockLayout.DpiX / 96;
+    *parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, *w, *h * 2, NULL, NULL,
                               NULL, NULL);
-    return CreateWindowExW(0, L"FacePaintingWindow", L"item", WS_CHILD | WS_VISIBLE, 0, 0, w, h, *parent, NULL,
+    return CreateWindowExW(0, L"FacePaintingWindow", L"item", WS_CHILD | WS_VISIBLE, 0, 0, *w, *h, *parent, NULL,
                            GetModuleHandleW(NULL), NULL);
 }
 
+static void ClosePaintingFace(HWND parent)
+{
+    DestroyWindow(parent);
+    ReleaseFaceSurfaces();
+}
+
+// The cut of the digit cells follows the private face alone: at level 2
+// (the private face without Tahoma) the cells are the same as at level 3,
+// and without the private face (level 1) there is no cut.
 static void test_cells_follow_private_face()
 {
     if (FontProbe.FontLevel != 3) {
         skip("no private face on this device\n");
         return;
     }
-    UseSizes(38, 26, 9);
-    ClockSettings.ShowDayDate = 1;
-    ClockSettings.VerticalBorderHeight = 0;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = 60 * ClockLayout.DpiX / 96, count = w * h;
     HWND parent;
-    HWND window = CreatePaintingWindow(&parent, w, h);
+    int w, h;
+    HWND window = OpenPaintingFace(&parent, &w, &h);
+    const int count = w * h;
     DWORD *cells[3];
     for (DWORD *&c : cells)
         c = (DWORD *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(DWORD));
@@ -777,8 +790,7 @@ static void test_cells_follow_private_face()
     ok(sameAt1 < count, "no cut without the private face: %d of %d cell pixels alike\n", sameAt1, count);
     for (DWORD *c : cells)
         HeapFree(GetProcessHeap(), 0, c);
-    DestroyWindow(parent);
-    ReleaseFaceSurfaces();
+    ClosePaintingFace(parent);
     FontProbe.FontLevel = 3;
 }
 
@@ -787,12 +799,10 @@ static void test_cells_follow_private_face()
 // and its rounding (an ellipse of 5, 7 and 10 pixels) leave transparent.
 static void test_cell_corner()
 {
-    UseSizes(38, 26, 9);
-    ClockSettings.ShowDayDate = 1;
-    ClockSettings.VerticalBorderHeight = 0;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = 60 * ClockLayout.DpiX / 96, count = w * h;
     HWND parent;
-    HWND window = CreatePaintingWindow(&parent, w, h);
+    int w, h;
+    HWND window = OpenPaintingFace(&parent, &w, &h);
+    const int count = w * h;
     DWORD *cells = (DWORD *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(DWORD));
     CellsAtLevel(window, FontProbe.FontLevel, cells, count);
     const int dpi = ClockLayout.DpiX, left = dpi == 96 ? 3 : dpi == 128 ? 4 : 6, top = dpi == 192 ? 2 : 1;
@@ -804,8 +814,7 @@ static void test_cell_corner()
             transparent += cells[(h - 1 - y) * w + x] == outside;
     ok_int(transparent, dpi == 96 ? 11 : dpi == 128 ? 12 : 14);
     HeapFree(GetProcessHeap(), 0, cells);
-    DestroyWindow(parent);
-    ReleaseFaceSurfaces();
+    ClosePaintingFace(parent);
 }
 
 int main()
