@@ -677,8 +677,9 @@ static LRESULT CALLBACK PaintingProc(HWND window, UINT message, WPARAM wParam, L
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Without a content height, or at a resolution the face has no outlines
-// for, paint draws nothing but still validates the window.
+// Without a content height, at a resolution the face has no outlines for,
+// or with a layout not (yet) measured, paint draws nothing but still
+// validates the window.
 static void test_nothing_drawn()
 {
     void *original = NULL;
@@ -694,10 +695,12 @@ static void test_nothing_drawn()
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, parent, NULL,
                                   wc.hInstance, NULL);
     int saved = ClockLayout.DpiX;
-    const int cases[][2] = {{120, 50}, {0, 50}, {saved, 0}};
+    ok(LayOutFace(window), "laid out\n");
+    const int cases[][3] = {{120, 50, 1}, {0, 50, 1}, {saved, 0, 1}, {saved, 50, 0}};
     for (const auto &c : cases) {
         ClockLayout.DpiX = c[0];
         ClockLayout.ContentHeight = c[1];
+        ClockLayout.Known = c[2];
         BitBlts = 0;
         InvalidateRect(window, NULL, FALSE);
         UpdateWindow(window);
@@ -709,6 +712,7 @@ static void test_nothing_drawn()
     // the screen after the cached background's.
     ClockLayout.DpiX = saved;
     ClockLayout.ContentHeight = 50;
+    ClockLayout.Known = 1;
     BitBlts = 0;
     InvalidateRect(window, NULL, FALSE);
     UpdateWindow(window);

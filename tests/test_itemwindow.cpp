@@ -56,15 +56,19 @@ static BOOL HasPendingPaint(HWND window)
     return GetUpdateRect(window, &rect, FALSE);
 }
 
+// Without a settings key every setting has its default, as with an empty
+// key.
 static void test_attach_without_settings_key()
 {
     DeleteRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     ClockSettings = ClockSettingsRecord();
     ModuleAttach(GetModuleHandleW(NULL));
-    ok_int(ClockSettings.ShowSeconds, 0);
-    ok_int(ClockSettings.HourMinFontSize, 0);
-    ok_int(ClockSettings.AlarmIconEnabled, 0);
-    ok_wstr(ClockSettings.FileOnAction, L"");
+    ok_int(ClockSettings.ShowSeconds, 1);
+    ok_int(ClockSettings.HourMinFontSize, 38);
+    ok_int(ClockSettings.AlarmIconEnabled, 1);
+    ok_int(ClockSettings.AlphaReserved, 0xA0B0C0);
+    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+    ok_int(ItemState.SettingsUnread, 0);
     ok(UiMetricMessage != 0, "SH_UIMETRIC_CHANGE registered");
     ok(UiMetricMessage == RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE"), "same message number");
     WNDCLASSW wc;

@@ -17,8 +17,10 @@ FontProbeRecord FontProbe;
 
 namespace {
 
-// A resolution is read from the screen once; the flag is set before the
-// read so that a failed read (-1) is kept rather than retried at every use.
+// A resolution is read from the screen once it can be: a failed read (-1,
+// no screen DC) is not kept, so the next use reads again. Every length
+// scaled from a failed read is refused by the font builder, so nothing is
+// laid out or drawn from it.
 struct ResolutionCache {
     DWORD Read;
     int Value;
@@ -29,8 +31,8 @@ ResolutionCache CachedLogPixelsX;
 int CachedResolution(ResolutionCache *cache, int index)
 {
     if (!cache->Read) {
-        cache->Read = 1;
         cache->Value = ReadDeviceCapability(index);
+        cache->Read = cache->Value > 0;
     }
     return cache->Value;
 }
@@ -63,19 +65,19 @@ BYTE QualityFor(DWORD clearType)
 }
 
 // Line height of DayDateFont (or of the DC's own font when there is none)
-// on the screen DC.
+// on the screen DC; -1 when it could not be measured.
 int MeasureDayDateLine()
 {
     HDC dc = GetDC(NULL);
     if (dc == NULL)
-        return 0;
+        return -1;
     TEXTMETRICW metrics = {};
     HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.DayDateFont);
-    GetTextMetricsW(dc, &metrics);
+    BOOL measured = GetTextMetricsW(dc, &metrics);
     if (previous)
         SelectObject(dc, previous);
     ReleaseDC(NULL, dc);
-    return metrics.tmHeight + metrics.tmExternalLeading;
+    return measured ? metrics.tmHeight + metrics.tmExternalLeading : -1;
 }
 
 void DeleteFont(HFONT *font)
@@ -97,16 +99,47 @@ BOOL PrivateFontPath(WCHAR *path, int chars)
 
 // The platform writes up to MAX_PATH characters; only a folder that fits
 // the 50-character record is kept (a longer one leaves it empty, and the
-// private font is then simply not installed).
-void ReadProgramFilesPath()
+// private font is then simply not installed). FALSE when the folder could
+// not be read at all: the probe is then tried again.
+BOOL ReadProgramFilesPath()
 {
     WCHAR folder[MAX_PATH] = {};
     FontProbe.ProgramFilesPath[0] = 0;
     if (!SHGetSpecialFolderPathW(NULL, folder, CSIDL_PROGRAM_FILES, FALSE))
-        return;
+        return FALSE;
     folder[MAX_PATH - 1] = 0;
     if (lstrlenW(folder) < (int)ARRAYSIZE(FontProbe.ProgramFilesPath))
         lstrcpyW(FontProbe.ProgramFilesPath, folder);
+    return TRUE;
+}
+
+BOOL FileMissing(const WCHAR *path)
+{
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+        return FALSE;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Adds QZL.ttf once. TRUE when it is added or has nothing to add (no
+// folder for it, or a device without the file); FALSE when adding a file
+// that is there failed, so that the probe tries again. The folder is read
+// only while the font is not added: its removal at unload needs the same
+// path.
+BOOL AddPrivateFont()
+{
+    if (FontProbe.PrivateFontAdded)
+        return TRUE;
+    if (!ReadProgramFilesPath())
+        return FALSE;
+    WCHAR path[100];
+    if (!PrivateFontPath(path, ARRAYSIZE(path)))
+        return TRUE;
+    if (AddFontResourceW(path) != 0) {
+        FontProbe.PrivateFontAdded = 1;
+        return TRUE;
+    }
+    return FileMissing(path);
 }
 
 void NoteFaceName(const WCHAR *faceName)
@@ -128,13 +161,16 @@ int CALLBACK FaceFamilyProc(const LOGFONTW *font, const TEXTMETRICW *, DWORD, LP
     return 1;
 }
 
-void EnumerateFaces()
+// FALSE when the faces could not be listed. The callback never stops the
+// enumeration, so a finished one returns its last answer, 1.
+BOOL EnumerateFaces()
 {
     HDC screen = GetDC(NULL);
     if (screen == NULL)
-        return;
-    EnumFontFamiliesW(screen, NULL, FaceFamilyProc, 0);
+        return FALSE;
+    int listed = EnumFontFamiliesW(screen, NULL, FaceFamilyProc, 0);
     ReleaseDC(NULL, screen);
+    return listed != 0;
 }
 
 DWORD FontLevelFromProbe()
@@ -188,18 +224,21 @@ int DeviceX(int n)
 int SystemUiFontPoints()
 {
     DWORD value = DefaultUiFontHundredths, needed = 0;
-    SHGetUIMetrics(SHUIM_FONTSIZE_POINT, &value, sizeof(value), &needed);
+    if (FAILED(SHGetUIMetrics(SHUIM_FONTSIZE_POINT, &value, sizeof(value), &needed)))
+        return -1;
     return (int)(value / 100);
 }
 
-void InstallAndProbePrivateFont()
+BOOL InstallAndProbePrivateFont()
 {
-    ReadProgramFilesPath();
-    WCHAR path[100];
-    if (PrivateFontPath(path, ARRAYSIZE(path)) && AddFontResourceW(path) != 0)
-        FontProbe.PrivateFontAdded = 1;
-    EnumerateFaces();
+    if (FontProbe.Complete)
+        return FALSE;
+    DWORD level = FontProbe.FontLevel;
+    BOOL added = AddPrivateFont();
+    BOOL listed = EnumerateFaces();
+    FontProbe.Complete = added && listed;
     FontProbe.FontLevel = FontLevelFromProbe();
+    return FontProbe.FontLevel != level;
 }
 
 void RemovePrivateFont()
@@ -244,9 +283,15 @@ BOOL MarkersTooTallToStack(int markerHeight, int hourHeight)
     return markerHeight < MulDiv(hourHeight, 40, 100);
 }
 
-void BuildClockFonts()
+BOOL BuildClockFonts()
 {
     DeleteClockFonts();
+    ClockFonts.Wanted = 1;
+    // Every height is scaled from the resolution: none is made from a
+    // failed read of it.
+    int uiPoints = SystemUiFontPoints();
+    if (ScreenLogPixelsY() <= 0 || ScreenLogPixelsX() <= 0 || uiPoints < 0)
+        return FALSE;
     ClockFontHeights heights = ComputeClockFontHeights();
     if (MarkersTooTallToStack(heights.Marker, heights.Hour))
         ClockSettings.SingleTMLine = 1;
@@ -272,7 +317,23 @@ void BuildClockFonts()
     }
     ClockFonts.HourMinuteFont = CreateFontWith(&font, heights.Hour, timeQuality);
     ClockFonts.SecondsFont = CreateFontWith(&font, heights.Seconds, timeQuality);
-    ClockFonts.DayDateLineHeight = MeasureDayDateLine();
+    int lineHeight = ClockFontsComplete() ? MeasureDayDateLine() : -1;
+    // A set with a font missing or an unmeasured line would draw in the
+    // wrong font or at the wrong place: none is kept, and the next build
+    // starts afresh.
+    if (lineHeight < 0) {
+        DeleteClockFonts();
+        return FALSE;
+    }
+    ClockFonts.DayDateLineHeight = lineHeight;
+    ClockFonts.UiPoints = uiPoints;
+    ClockFonts.Wanted = 0;
+    return TRUE;
+}
+
+BOOL ClockFontsComplete()
+{
+    return ClockFonts.DayDateFont && ClockFonts.TimeMarkerFont && ClockFonts.HourMinuteFont && ClockFonts.SecondsFont;
 }
 
 void MapToPrivateDigits(WCHAR *text)

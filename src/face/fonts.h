@@ -11,16 +11,21 @@ struct ClockFontsRecord {
     // tmHeight + tmExternalLeading of DayDateFont on the screen, measured
     // when the fonts are built: the paint needs it at every rebuild.
     int DayDateLineHeight;
+    // New fonts are called for (new settings or UI font size) or the last
+    // build failed; cleared by a build that made and measured all four.
+    DWORD Wanted;
+    int UiPoints;       // the UI font size DayDateFont was made for
 };
 extern ClockFontsRecord ClockFonts;
 
-// What the one-time font probe at load found.
+// What the font probe at load found.
 struct FontProbeRecord {
     DWORD PrivateFontAdded;
     DWORD PrivateFaceFound;
     DWORD TahomaFound;
     DWORD FontLevel;            // >= 2: the private face draws the time
     WCHAR ProgramFilesPath[50];
+    DWORD Complete;             // every step succeeded; until then it runs again
 };
 extern FontProbeRecord FontProbe;
 
@@ -40,16 +45,23 @@ int ScreenLogPixelsX();
 int DeviceY(int n);
 int DeviceX(int n);
 
-// System user-interface font size in whole points.
+// System user-interface font size in whole points; -1 when it could not
+// be read.
 int SystemUiFontPoints();
 
-// Load: adds QZL.ttf, probes the faces and sets FontLevel.
-void InstallAndProbePrivateFont();
+// Load (and, while a step of it failed, each item creation): adds QZL.ttf,
+// probes the faces and sets FontLevel. TRUE when FontLevel changed, which
+// calls for new fonts.
+BOOL InstallAndProbePrivateFont();
 // Unload: removes the font resource if the probe added it.
 void RemovePrivateFont();
 
-// (Re)builds the four fonts from ClockSettings and FontLevel.
-void BuildClockFonts();
+// (Re)builds the four fonts from ClockSettings and FontLevel. FALSE when
+// one of them could not be made or measured: then there is none, and
+// ClockFonts.Wanted stays set.
+BOOL BuildClockFonts();
+// TRUE when all four fonts exist.
+BOOL ClockFontsComplete();
 // The character heights (negative pixels) the builder gives the fonts.
 struct ClockFontHeights {
     int DayDate;

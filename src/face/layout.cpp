@@ -22,10 +22,14 @@ int SafeQuotient(int dividend, int divisor)
     return divisor > 0 ? dividend / divisor : 0;
 }
 
+// A failed measure counts as 0 and marks the layout as failed.
 SIZE MeasureText(HDC dc, const WCHAR *text)
 {
     SIZE size = {0, 0};
-    GetTextExtentExPointW(dc, text, lstrlenW(text), 0, NULL, NULL, &size);
+    if (!GetTextExtentExPointW(dc, text, lstrlenW(text), 0, NULL, NULL, &size)) {
+        ClockLayout.MeasureFailed = 1;
+        size.cx = size.cy = 0;
+    }
     return size;
 }
 
@@ -42,7 +46,8 @@ int TwoDigitWidth(HDC dc)
 int SeparatorWidth(HDC dc)
 {
     WCHAR separator[SeparatorChars];
-    ReadLocaleText(LOCALE_STIME, separator, SeparatorChars);
+    if (!ReadLocaleText(LOCALE_STIME, separator, SeparatorChars))
+        ClockLayout.MeasureFailed = 1;
     if (FontProbe.FontLevel >= 2)
         MapToPrivateDigits(separator);
     return MeasureText(dc, separator).cx;
@@ -147,14 +152,16 @@ int BellWidth(int dpi)
 int MeasureDigitHeight(HWND window)
 {
     TEXTMETRICW metrics;
-    MeasureFontMetrics(window, ClockFonts.HourMinuteFont, &metrics);
+    if (!MeasureFontMetrics(window, ClockFonts.HourMinuteFont, &metrics))
+        return -1;
     return metrics.tmHeight - metrics.tmDescent - metrics.tmInternalLeading;
 }
 
 int MeasureLineHeight(HWND window)
 {
     TEXTMETRICW metrics;
-    MeasureFontMetrics(window, ClockFonts.DayDateFont, &metrics);
+    if (!MeasureFontMetrics(window, ClockFonts.DayDateFont, &metrics))
+        return -1;
     return metrics.tmHeight + metrics.tmExternalLeading;
 }
 
@@ -196,11 +203,20 @@ void PlaceVerticalMetrics(int lineHeight)
     ClockLayout.DayDateTop = DeviceY(3) + border;
 }
 
-void LayOutFace(HWND window)
+BOOL LayOutFace(HWND window)
 {
+    ClockLayout.Known = 0;
+    if (!ClockFontsComplete())
+        return FALSE;
+    int digitHeight = MeasureDigitHeight(window);
+    int lineHeight = MeasureLineHeight(window);
+    if (digitHeight < 0 || lineHeight < 0)
+        return FALSE;
     HDC dc = GetDC(window);
     if (dc == NULL)
-        return;
+        return FALSE;
+    ClockLayout.DigitHeight = digitHeight;
+    ClockLayout.MeasureFailed = 0;
     int digitWidth = 0;
     PlaceHourAndMinute(dc, &digitWidth);
     int k = PlaceSeconds(dc, digitWidth);
@@ -211,7 +227,9 @@ void LayOutFace(HWND window)
 
     PlaceMarkerColumn(k, markers.cx, BellWidth(ClockLayout.DpiX));
     ClockLayout.UpperMarkerRise = markers.cy + DeviceY(5);
-    PlaceVerticalMetrics(MeasureLineHeight(window));
+    PlaceVerticalMetrics(lineHeight);
+    ClockLayout.Known = !ClockLayout.MeasureFailed;
+    return ClockLayout.Known;
 }
 
 int ContentHeightFor(int digitHeight, int lineHeight)
@@ -228,7 +246,8 @@ int ComputeContentHeight(HWND window)
         ClockSettings.VerticalBorderHeight = 0;
         return 0;
     }
-    return ContentHeightFor(ClockLayout.DigitHeight, MeasureLineHeight(window));
+    int lineHeight = MeasureLineHeight(window);
+    return lineHeight < 0 ? -1 : ContentHeightFor(ClockLayout.DigitHeight, lineHeight);
 }
 
 void ItemRect(HWND window, RECT *rect)
@@ -259,7 +278,8 @@ DWORD ProbeLandscape()
     return GetSystemMetrics(SM_CXSCREEN) >= (4 * GetSystemMetrics(SM_CYSCREEN)) / 3 ? 1 : 0;
 }
 
-void ProbeDpiX()
+BOOL ProbeDpiX()
 {
     ClockLayout.DpiX = ReadDeviceCapability(LOGPIXELSX);
+    return ClockLayout.DpiX > 0;
 }

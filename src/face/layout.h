@@ -18,7 +18,11 @@ struct ClockLayoutRecord {
     int DayDateTop;
     int DayDateSideMargin;
     int ContentHeight;
-    int DpiX;
+    int DpiX;                // -1 until the screen could be read
+    // Every position above was placed from the current fonts with measures
+    // that succeeded; the paint draws nothing until then.
+    DWORD Known;
+    DWORD MeasureFailed;     // a measure of the layout under way failed
 };
 extern ClockLayoutRecord ClockLayout;
 
@@ -40,11 +44,15 @@ const BellShape *BellShapeFor(int dpi);
 // Bell width (and tap target) for a supported resolution; 0 otherwise.
 int BellWidth(int dpi);
 
-// Digit height of HourMinuteFont: tmHeight - tmDescent - tmInternalLeading.
+// Digit height of HourMinuteFont: tmHeight - tmDescent - tmInternalLeading;
+// -1 when it could not be measured.
 int MeasureDigitHeight(HWND window);
-// Day/date line height: tmHeight + tmExternalLeading of DayDateFont.
+// Day/date line height: tmHeight + tmExternalLeading of DayDateFont; -1
+// when it could not be measured.
 int MeasureLineHeight(HWND window);
-void LayOutFace(HWND window);
+// Measures the digit height and places every element; TRUE (and Known)
+// only when the fonts exist and every measure succeeded.
+BOOL LayOutFace(HWND window);
 // SecondsRight (when seconds are shown) and the start of the marker column,
 // from the minutes' right edge and the digit width.
 int PlaceSeconds(HDC dc, int digitWidth);
@@ -54,10 +62,11 @@ void PlaceMarkerColumn(int k, int markerWidth, int bellWidth);
 // BottomMargin, DayDateGap, BellTop, DayDateSideMargin, DayDateTop.
 void PlaceVerticalMetrics(int lineHeight);
 // Content height without the borders; 0 (and the border cleared in memory)
-// at an unsupported resolution.
+// at an unsupported resolution, -1 when the line could not be measured.
 int ComputeContentHeight(HWND window);
 // The content height rule for given measures (any resolution).
 int ContentHeightFor(int digitHeight, int lineHeight);
 void ItemRect(HWND window, RECT *rect);
 DWORD ProbeLandscape();
-void ProbeDpiX();
+// Reads DpiX from the screen; FALSE (DpiX -1) when it could not.
+BOOL ProbeDpiX();

@@ -42,9 +42,12 @@ COLORREF HostColor(HWND window, WPARAM which)
     return (COLORREF)SendMessageW(GetParent(window), TODAYM_GETCOLOR, which, 0);
 }
 
+// A text that could not be drawn spoils the picture being drawn: the step
+// reads FaceSurfaces.DrawFailed when it is done.
 void DrawTextAt(HDC dc, int x, int y, const WCHAR *text, int length)
 {
-    ExtTextOutW(dc, x, y, 0, NULL, text, (UINT)length, NULL);
+    if (!ExtTextOutW(dc, x, y, 0, NULL, text, (UINT)length, NULL))
+        FaceSurfaces.DrawFailed = 1;
 }
 
 // Baseline of the time row: BottomMargin above the content bottom.
@@ -114,17 +117,22 @@ BOOL SurfacesFit(int w, int h)
 
 // Surfaces for a w x h strip; TRUE when they had to be made anew (their
 // pixels are then still to be drawn).
+// A surface that could not be made leaves them unfit, and the next paint
+// makes them all again.
 BOOL FitSurfaces(int w, int h)
 {
     if (SurfacesFit(w, h))
         return FALSE;
     ReleaseFaceSurfaces();
     MakeCellsSurface(w, h);
+    // Without the screen's DC a compatible bitmap would be monochrome.
     HDC screen = GetDC(NULL);
-    AdoptBitmap(&FaceSurfaces.Normal, CreateCompatibleBitmap(screen, w, h));
-    AdoptBitmap(&FaceSurfaces.Selected, CreateCompatibleBitmap(screen, w, h));
-    AdoptBitmap(&FaceSurfaces.Compose, CreateCompatibleBitmap(screen, w, h));
-    ReleaseDC(NULL, screen);
+    if (screen != NULL) {
+        AdoptBitmap(&FaceSurfaces.Normal, CreateCompatibleBitmap(screen, w, h));
+        AdoptBitmap(&FaceSurfaces.Selected, CreateCompatibleBitmap(screen, w, h));
+        AdoptBitmap(&FaceSurfaces.Compose, CreateCompatibleBitmap(screen, w, h));
+        ReleaseDC(NULL, screen);
+    }
     FaceSurfaces.Width = w;
     FaceSurfaces.Height = h;
     return TRUE;
@@ -142,18 +150,20 @@ RECT KeyCellRect(int w)
 }
 
 // The rounded cell over the content area, in the key colour, with the
-// DC's black pen as its outline.
-void DrawKeyCell(HDC dc, int w)
+// DC's black pen as its outline. FALSE when it could not be drawn.
+BOOL DrawKeyCell(HDC dc, int w)
 {
     DWORD key = ClockSettings.AlphaReserved;
     HBRUSH brush = CreateSolidBrush(RGB((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF));
     if (brush == NULL)
-        return;
+        return FALSE;
     HGDIOBJ previous = SelectObject(dc, brush);
     RECT cell = KeyCellRect(w);
-    RoundRect(dc, cell.left, cell.top, cell.right, cell.bottom, DeviceX(5), DeviceY(5));
-    SelectObject(dc, previous);
+    BOOL drawn = previous != NULL && RoundRect(dc, cell.left, cell.top, cell.right, cell.bottom, DeviceX(5), DeviceY(5));
+    if (previous)
+        SelectObject(dc, previous);
     DeleteObject(brush);
+    return drawn;
 }
 
 // Shapes cut out of the cell: bell, digit cells and two-line markers, all
@@ -161,8 +171,8 @@ void DrawKeyCell(HDC dc, int w)
 void DrawCellHoles(HDC dc, int w)
 {
     int xo = GroupOffset(w), yb = TimeBaseline();
-    if (ClockSettings.AlarmIconEnabled)
-        DrawBellOutline(dc, ClockLayout.BellLeft + xo, ClockLayout.BellTop);
+    if (ClockSettings.AlarmIconEnabled && !DrawBellOutline(dc, ClockLayout.BellLeft + xo, ClockLayout.BellTop))
+        FaceSurfaces.DrawFailed = 1;
     SetTextAlign(dc, TA_BASELINE | TA_RIGHT);
     if (FontProbe.FontLevel >= 2) {
         DrawTextAt(dc, ClockLayout.HourRight + xo, yb, CellGlyphs, 2);
@@ -190,36 +200,40 @@ int DayDateBandLimit()
     return bottom - ClockFonts.DayDateLineHeight - ClockLayout.DayDateGap;
 }
 
-void RebuildCells(int w, int h)
+// FALSE when a part of the cells could not be drawn: they are then not
+// used, and the next paint draws them again.
+BOOL RebuildCells(int w, int h)
 {
     DWORD *bits = FaceSurfaces.CellBits;
     HDC dc = FaceSurfaces.Cells.DC;
     if (bits == NULL || dc == NULL)
-        return;
+        return FALSE;
     GdiFlush();
     ZeroMemory(bits, (SIZE_T)w * (SIZE_T)h * 4);
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ originalBrush = GetCurrentObject(dc, OBJ_BRUSH);
     SetBkMode(dc, TRANSPARENT);
     SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
-    DrawKeyCell(dc, w);
+    FaceSurfaces.DrawFailed = !DrawKeyCell(dc, w);
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     DrawCellHoles(dc, w);
     GdiFlush();
     ApplyCellAlpha(bits, w, h, DayDateBandLimit());
     SelectObject(dc, originalFont);
     SelectObject(dc, originalBrush);
+    return !FaceSurfaces.DrawFailed;
 }
 
 // ---- Cached backgrounds ------------------------------------------------
 
-void FillHighlight(HWND window, HDC dc, const RECT *rect)
+BOOL FillHighlight(HWND window, HDC dc, const RECT *rect)
 {
     HBRUSH brush = CreateSolidBrush(HostColor(window, TODAYCOLOR_HIGHLIGHT));
     if (brush == NULL)
-        return;
-    FillRect(dc, rect, brush);
+        return FALSE;
+    BOOL filled = FillRect(dc, rect, brush) != 0;
     DeleteObject(brush);
+    return filled;
 }
 
 void DrawHostWatermark(HWND window, HDC dc, const RECT *rect)
@@ -247,20 +261,23 @@ RECT CellsBlendBox(int w, int h)
     return box;
 }
 
-void BlendCellsOnto(HDC dc, const RECT *box)
+BOOL BlendCellsOnto(HDC dc, const RECT *box)
 {
     int w = box->right - box->left, h = box->bottom - box->top;
-    AlphaBlend(dc, box->left, box->top, w, h, FaceSurfaces.Cells.DC, box->left, box->top, w, h, CellBlend);
+    return AlphaBlend(dc, box->left, box->top, w, h, FaceSurfaces.Cells.DC, box->left, box->top, w, h, CellBlend);
 }
 
-void RebuildBackgrounds(const PaintJob *job)
+// FALSE when a step failed: the backgrounds are then drawn again at the
+// next paint.
+BOOL RebuildBackgrounds(const PaintJob *job)
 {
     HDC selected = FaceSurfaces.Selected.DC, normal = FaceSurfaces.Normal.DC;
-    FillHighlight(job->Window, selected, &job->Rect);
+    BOOL filled = FillHighlight(job->Window, selected, &job->Rect);
     DrawHostWatermark(job->Window, normal, &job->Rect);
     RECT box = CellsBlendBox(job->Width, job->Height);
-    BlendCellsOnto(selected, &box);
-    BlendCellsOnto(normal, &box);
+    BOOL blended = BlendCellsOnto(selected, &box);
+    blended = BlendCellsOnto(normal, &box) && blended;
+    return filled && blended;
 }
 
 // ---- Colours -----------------------------------------------------------
@@ -313,7 +330,9 @@ void DrawBell(HDC dc, int x, int y, COLORREF colour)
     HPEN pen = CreatePen(PS_SOLID, 1, colour);
     HGDIOBJ previousBrush = brush ? SelectObject(dc, brush) : NULL;
     HGDIOBJ previousPen = pen ? SelectObject(dc, pen) : NULL;
-    DrawBellOutline(dc, x, y);
+    // In the DC's own pen or brush the bell would be a wrong picture.
+    if (previousBrush == NULL || previousPen == NULL || !DrawBellOutline(dc, x, y))
+        FaceSurfaces.DrawFailed = 1;
     if (previousPen)
         SelectObject(dc, previousPen);
     if (previousBrush)
@@ -333,10 +352,12 @@ struct TimeTexts {
 
 void FormatTimeTexts(const SYSTEMTIME *now, TimeTexts *texts)
 {
-    FormatTimeField(now, HourPicture(), texts->Hour, TimeFieldChars);
-    FormatTimeField(now, L"mm", texts->Minute, TimeFieldChars);
-    FormatTimeField(now, L"ss", texts->Seconds, TimeFieldChars);
-    ReadLocaleText(LOCALE_STIME, texts->Separator, TimeFieldChars);
+    BOOL formatted = FormatTimeField(now, HourPicture(), texts->Hour, TimeFieldChars);
+    formatted &= FormatTimeField(now, L"mm", texts->Minute, TimeFieldChars);
+    formatted &= FormatTimeField(now, L"ss", texts->Seconds, TimeFieldChars);
+    formatted &= ReadLocaleText(LOCALE_STIME, texts->Separator, TimeFieldChars);
+    if (!formatted)
+        FaceSurfaces.DrawFailed = 1;
     if (FontProbe.FontLevel >= 2) {
         MapToPrivateDigits(texts->Hour);
         MapToPrivateDigits(texts->Minute);
@@ -371,28 +392,40 @@ void DrawMarker(HDC dc, int xo, int yb, const SYSTEMTIME *now, COLORREF colour)
 // ---- Paint steps -------------------------------------------------------
 
 // Surfaces of the strip's size, with cells and backgrounds redrawn where
-// the dirty flags (or new surfaces) call for it.
-void RebuildWhatIsDirty(const PaintJob *job)
+// the dirty flags (or new surfaces) call for it. A flag is cleared only by
+// a rebuild that succeeded; FALSE when the surfaces do not hold a good
+// picture, which is then not copied anywhere.
+BOOL RebuildWhatIsDirty(const PaintJob *job)
 {
     if (FitSurfaces(job->Width, job->Height))
         ItemState.BackgroundDirty = 1;
+    if (!SurfacesFit(job->Width, job->Height))
+        return FALSE;
     if (ItemState.BackgroundDirty) {
         // New cells always mean new backgrounds.
         ItemState.WatermarkDirty = 1;
         ItemState.BackgroundDirty = 0;
-        RebuildCells(job->Width, job->Height);
+        if (!RebuildCells(job->Width, job->Height)) {
+            ItemState.BackgroundDirty = 1;
+            return FALSE;
+        }
     }
     if (ItemState.WatermarkDirty) {
         ItemState.WatermarkDirty = 0;
-        RebuildBackgrounds(job);
+        if (!RebuildBackgrounds(job)) {
+            ItemState.WatermarkDirty = 1;
+            return FALSE;
+        }
     }
+    return TRUE;
 }
 
-void ComposeFace(const PaintJob *job)
+// FALSE when a part of the face could not be drawn.
+BOOL ComposeFace(const PaintJob *job)
 {
     HDC dc = FaceSurfaces.Compose.DC;
     HDC background = ItemState.Selected ? FaceSurfaces.Selected.DC : FaceSurfaces.Normal.DC;
-    BitBlt(dc, 0, 0, job->Width, job->Height, background, 0, 0, SRCCOPY);
+    FaceSurfaces.DrawFailed = !BitBlt(dc, 0, 0, job->Width, job->Height, background, 0, 0, SRCCOPY);
     FaceColours colours;
     ChooseColours(job->Window, &colours);
     SetBkMode(dc, TRANSPARENT);
@@ -403,6 +436,7 @@ void ComposeFace(const PaintJob *job)
     if (ClockSettings.ShowDayDate)
         DrawDayDateLine(dc, &job->Rect, &job->Now, &colours);
     SelectObject(dc, originalFont);
+    return !FaceSurfaces.DrawFailed;
 }
 
 // A width change (rotation) resizes the window and calls for new cells.
@@ -417,9 +451,12 @@ void FollowWidth(HWND window, int w, int h)
     ItemState.BackgroundDirty = 1;
 }
 
+// Until the fonts are made and the layout measured the face is not drawn
+// at all: the screen keeps what it had.
 BOOL FaceDrawable(int w, int h)
 {
-    return ClockLayout.ContentHeight > 0 && SupportedDpi(ClockLayout.DpiX) && w > 0 && h > 0;
+    return ClockLayout.Known && ClockFontsComplete() && ClockLayout.ContentHeight > 0 &&
+           SupportedDpi(ClockLayout.DpiX) && w > 0 && h > 0;
 }
 
 } // namespace
@@ -461,18 +498,18 @@ void ApplyCellAlpha(DWORD *bits, int w, int h, int bandLimit)
     }
 }
 
-void DrawBellOutline(HDC dc, int x, int y)
+BOOL DrawBellOutline(HDC dc, int x, int y)
 {
     const BellShape *bell = BellShapeFor(ClockLayout.DpiX);
     if (bell == NULL)
-        return;
+        return TRUE;
     POINT points[MaxBellPoints];
     int count = bell->Count < MaxBellPoints ? bell->Count : MaxBellPoints;
     for (int i = 0; i < count; i++) {
         points[i].x = bell->Points[i].x + x;
         points[i].y = bell->Points[i].y + y;
     }
-    Polygon(dc, points, count);
+    return Polygon(dc, points, count);
 }
 
 void DrawTimeGroup(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
@@ -543,11 +580,14 @@ LRESULT PaintItem(HWND window)
 
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(window, &ps);
-    // Without a face the update region is validated all the same.
+    // Without a face the update region is validated all the same. A face
+    // that could not be drawn whole is not shown: the screen keeps the last
+    // good picture, and the next paint tries again.
     if (screen != NULL && FaceDrawable(job.Width, job.Height)) {
-        RebuildWhatIsDirty(&job);
-        ComposeFace(&job);
-        BitBlt(screen, 0, 0, job.Width, job.Height, FaceSurfaces.Compose.DC, 0, 0, SRCCOPY);
+        BOOL drawn = RebuildWhatIsDirty(&job) && ComposeFace(&job);
+        FaceSurfaces.PaintFailed = !drawn;
+        if (drawn)
+            BitBlt(screen, 0, 0, job.Width, job.Height, FaceSurfaces.Compose.DC, 0, 0, SRCCOPY);
     }
     EndPaint(window, &ps);
     return 0;

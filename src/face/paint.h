@@ -22,6 +22,8 @@ struct FaceSurfacesRecord {
     DWORD *CellBits;
     int Width;
     int Height;
+    DWORD DrawFailed;       // a drawing call of the step under way failed
+    DWORD PaintFailed;      // the last paint could not show the face; the tick asks for another
 };
 extern FaceSurfacesRecord FaceSurfaces;
 
@@ -31,8 +33,9 @@ void ReleaseFaceSurfaces();
 
 LRESULT PaintItem(HWND window);
 // The bell polygon for DpiX with the DC's pen and brush, its origin at
-// (x, y); nothing at an unsupported resolution.
-void DrawBellOutline(HDC dc, int x, int y);
+// (x, y); nothing at an unsupported resolution. FALSE when it could not be
+// drawn.
+BOOL DrawBellOutline(HDC dc, int x, int y);
 
 // A cell word as stored (opacity in the top byte, a colour chosen on its
 // own below) as AlphaBlend takes it: each channel premultiplied by the

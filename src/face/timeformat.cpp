@@ -22,23 +22,26 @@ const int LongDatePictureChars = 80;
 // size and then cut to the caller's buffer.
 typedef int (*LocaleFetch)(const void *request, WCHAR *buffer, int chars);
 
-void FetchWithin(LocaleFetch fetch, const void *request, WCHAR *text, int chars)
+// FALSE (and an empty text) when the value could not be fetched.
+BOOL FetchWithin(LocaleFetch fetch, const void *request, WCHAR *text, int chars)
 {
     text[0] = 0;
     if (fetch(request, text, chars) > 0)
-        return;
+        return TRUE;
     text[0] = 0;
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return;
+        return FALSE;
     int needed = fetch(request, NULL, 0);
     if (needed <= 0)
-        return;
+        return FALSE;
     WCHAR *whole = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, needed * sizeof(WCHAR));
     if (whole == NULL)
-        return;
-    if (fetch(request, whole, needed) > 0)
+        return FALSE;
+    BOOL fetched = fetch(request, whole, needed) > 0;
+    if (fetched)
         CopyWithin(text, chars, whole);
     HeapFree(GetProcessHeap(), 0, whole);
+    return fetched;
 }
 
 int FetchLocaleInfo(const void *request, WCHAR *buffer, int chars)
@@ -114,33 +117,38 @@ BOOL DayNameWanted()
 
 } // namespace
 
-void ReadLocaleText(LCTYPE type, WCHAR *text, int chars)
+BOOL ReadLocaleText(LCTYPE type, WCHAR *text, int chars)
 {
-    FetchWithin(FetchLocaleInfo, &type, text, chars);
+    return FetchWithin(FetchLocaleInfo, &type, text, chars);
 }
 
-void FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars)
+BOOL FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars)
 {
     TimeRequest request = {time, picture};
-    FetchWithin(FetchTime, &request, text, chars);
+    return FetchWithin(FetchTime, &request, text, chars);
 }
 
 BOOL RefreshTimeFormat(BOOL *relayout)
 {
     BOOL changed = FALSE;
     WCHAR format[TIME_FORMAT_CHARS];
-    ReadLocaleText(LOCALE_STIMEFORMAT, format, TIME_FORMAT_CHARS);
+    *relayout = FALSE;
+    // A read that failed says nothing about the locale: what is known
+    // stays, and the next refresh reads again.
+    if (!ReadLocaleText(LOCALE_STIMEFORMAT, format, TIME_FORMAT_CHARS))
+        return FALSE;
     TimeFormatInfo.Is24Hour = wcschr(format, L'H') != NULL;
     TimeFormatInfo.HourNoLeadingZero = wcsstr(format, L"hh") == NULL && wcsstr(format, L"HH") == NULL;
     if (StoreIfDifferent(TimeFormatInfo.TimeFormat, format))
         changed = TRUE;
     if (ClockSettings.ShowTimeMarkers) {
         WCHAR am[MARKER_CHARS], pm[MARKER_CHARS];
-        ExtractMarkers(TimeFormatInfo.TimeFormat, am, pm);
-        if (StoreIfDifferent(TimeFormatInfo.AmMarker, am))
-            changed = TRUE;
-        if (StoreIfDifferent(TimeFormatInfo.PmMarker, pm))
-            changed = TRUE;
+        if (ExtractMarkers(TimeFormatInfo.TimeFormat, am, pm)) {
+            if (StoreIfDifferent(TimeFormatInfo.AmMarker, am))
+                changed = TRUE;
+            if (StoreIfDifferent(TimeFormatInfo.PmMarker, pm))
+                changed = TRUE;
+        }
     }
     TimeFormatInfo.MarkersPresent = TimeFormatInfo.AmMarker[0] != 0 || TimeFormatInfo.PmMarker[0] != 0;
     if (changed)
@@ -149,12 +157,14 @@ BOOL RefreshTimeFormat(BOOL *relayout)
     return changed;
 }
 
-void ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
+BOOL ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
 {
     am[0] = pm[0] = 0;
     WCHAR amDesignator[DesignatorChars], pmDesignator[DesignatorChars];
-    ReadLocaleText(LOCALE_S1159, amDesignator, DesignatorChars);
-    ReadLocaleText(LOCALE_S2359, pmDesignator, DesignatorChars);
+    // An empty designator is a locale's answer too (the terminator alone);
+    // only a failed read is reported.
+    BOOL read = ReadLocaleText(LOCALE_S1159, amDesignator, DesignatorChars);
+    read &= ReadLocaleText(LOCALE_S2359, pmDesignator, DesignatorChars);
     BOOL started = FALSE, doubled = FALSE;
     for (const WCHAR *p = format; *p; p++) {
         WCHAR c = *p;
@@ -181,6 +191,7 @@ void ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
     // split a surrogate pair at its end.
     DropTrailingHalfCharacter(am);
     DropTrailingHalfCharacter(pm);
+    return read;
 }
 
 const WCHAR *HourPicture()

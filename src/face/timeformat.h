@@ -22,14 +22,17 @@ BOOL RefreshTimeFormat(BOOL *relayout);
 
 // The markers that the "t" specifiers of `format` produce, with the
 // locale's designators put in; `am` and `pm` hold MARKER_CHARS characters.
-void ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm);
+// FALSE when a designator could not be read (the markers are then not the
+// locale's).
+BOOL ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm);
 
 // GetLocaleInfoW of the user locale into `chars` characters; a longer
-// value is cut to fit (chars - 1 characters and the terminator).
-void ReadLocaleText(LCTYPE type, WCHAR *text, int chars);
+// value is cut to fit (chars - 1 characters and the terminator). FALSE
+// (and an empty text) when the read failed.
+BOOL ReadLocaleText(LCTYPE type, WCHAR *text, int chars);
 // GetTimeFormatW of the user locale with `picture`, cut to fit like
-// ReadLocaleText; empty on failure.
-void FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars);
+// ReadLocaleText; empty (and FALSE) on failure.
+BOOL FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars);
 
 // Picture for the hour field: "HH", "H", "hh" or "h".
 const WCHAR *HourPicture();

@@ -6,14 +6,17 @@ namespace {
 // Device default: 8 points.
 const DWORD DefaultFontSizePoint = 800;
 
+// A device that never set the size has the default; a read that failed
+// for another reason reports the failure (0) rather than a size the
+// device does not have.
 DWORD ReadDeviceFontSizePoint()
 {
     DWORD value = 0, size = sizeof(value);
-    if (RegGetValueW(HKEY_CURRENT_USER, DEVICE_APPEARANCE_KEY, DEVICE_FONTSIZE_VALUE, RRF_RT_REG_DWORD, NULL,
-                     &value, &size) != ERROR_SUCCESS ||
-        value == 0)
+    LONG rc = RegGetValueW(HKEY_CURRENT_USER, DEVICE_APPEARANCE_KEY, DEVICE_FONTSIZE_VALUE, RRF_RT_REG_DWORD, NULL,
+                           &value, &size);
+    if (rc == ERROR_FILE_NOT_FOUND || (rc == ERROR_SUCCESS && value == 0))
         return DefaultFontSizePoint;
-    return value;
+    return rc == ERROR_SUCCESS ? value : 0;
 }
 
 int PointsToPixels(DWORD hundredths)
@@ -34,6 +37,8 @@ HRESULT SHGetUIMetrics(SHUIMETRIC shuim, PVOID pvBuffer, DWORD cbBufferSize, DWO
     if (pvBuffer == NULL || cbBufferSize < sizeof(DWORD))
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     DWORD points = ReadDeviceFontSizePoint();
+    if (points == 0)
+        return E_FAIL;
     DWORD value;
     switch (shuim) {
     case SHUIM_FONTSIZE_POINT: value = points; break;

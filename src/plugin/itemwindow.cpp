@@ -54,24 +54,72 @@ void RemoveReloadMarker()
     RegCloseKey(key);
 }
 
+// Fonts, then the layout measured from them, brought up to date: the one
+// routine behind every message that may change them (reload, refresh, UI
+// font size), and behind the tick while a step of it is still undone. Each
+// step that fails stays undone and runs again at the next of those; it
+// never records a result it did not get. TRUE when the face is up to date.
+BOOL RefreshFace(HWND window)
+{
+    if (ClockLayout.DpiX <= 0 && !ProbeDpiX())
+        return FALSE;
+    if (ClockFonts.Wanted) {
+        ClockLayout.Known = 0;
+        if (!BuildClockFonts())
+            return FALSE;
+    }
+    return ClockLayout.Known || LayOutFace(window);
+}
+
+BOOL FaceUndone()
+{
+    return ClockFonts.Wanted || !ClockLayout.Known || ClockLayout.DpiX <= 0 || ItemState.SettingsUnread;
+}
+
+// The UI font size as the fonts should have it, whichever of the system's
+// notice and the host's refresh brings it first: fonts built for another
+// size (or all fonts, at the system's notice) are built again and the face
+// laid out from them. Run twice, it ends in the same fonts and layout.
+void FollowUiFontSize(HWND window, BOOL rebuild)
+{
+    int points = SystemUiFontPoints();
+    if (rebuild || (points >= 0 && points != ClockFonts.UiPoints)) {
+        ClockFonts.Wanted = 1;
+        ItemState.BackgroundDirty = 1;
+    }
+    RefreshFace(window);
+}
+
 // A save in the options writes the marker; the first creation that finds it
 // takes the new settings into this process. The key is opened for reading,
 // and for writing only to remove the marker: a key that may be read but not
-// written still gives its settings.
+// written still gives its settings. A read that failed (here or at load)
+// leaves SettingsUnread set, and the key is read whole at the next chance.
 void ReloadSettingsIfMarked()
 {
-    HKEY key = OpenSettingsKey(RegistryRead);
-    if (key == NULL)
+    LONG error = ERROR_SUCCESS;
+    HKEY key = OpenSettingsKey(RegistryRead, &error);
+    if (key == NULL) {
+        if (error != ERROR_FILE_NOT_FOUND)
+            ItemState.SettingsUnread = 1;
         return;
+    }
     BOOL marked = ReloadMarkerPresent(key);
-    if (marked) {
-        LoadSettings(key);
-        BuildClockFonts();
+    if (marked || ItemState.SettingsUnread) {
+        ItemState.SettingsUnread = !LoadSettings(key);
+        ClockFonts.Wanted = 1;
         ItemState.BackgroundDirty = 1;
     }
     RegCloseKey(key);
     if (marked)
         RemoveReloadMarker();
+}
+
+// The clock ticks from creation on; a timer that could not be set is set
+// at the next refresh.
+void StartClockTimer(HWND window)
+{
+    ItemState.ClockTimerSet = SetTimer(window, CLOCK_TIMER_ID, CLOCK_TIMER_PERIOD, NULL) != 0;
 }
 
 void UpdatePhoneStatusNotification(HWND window)
@@ -116,23 +164,42 @@ void StartOperatorCountdownIfSwitchedOn(DWORD wasShown)
         ItemState.OperatorCountdown = 0;
 }
 
-LRESULT OnCreate(HWND window)
+// What follows the settings: the operator text, its notice and the
+// suspend watcher. Each is started only when not running already.
+void FollowSettings(HWND window, DWORD operatorShown)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    RememberShownTime(&now);
-    SetTimer(window, CLOCK_TIMER_ID, CLOCK_TIMER_PERIOD, NULL);
-    DWORD operatorShown = ClockSettings.ShowOpName;
-    ReloadSettingsIfMarked();
     StartOperatorCountdownIfSwitchedOn(operatorShown);
-    ClockLayout.DigitHeight = MeasureDigitHeight(window);
-    LayOutFace(window);
     UpdatePhoneStatusNotification(window);
     if (ClockSettings.HideTimeInSleep)
         StartSuspendWatcher();
     else
         StopSuspendWatcher();
+}
+
+// A creation (or the options' reload) lays the face out afresh.
+LRESULT OnCreate(HWND window)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    RememberShownTime(&now);
+    StartClockTimer(window);
+    DWORD operatorShown = ClockSettings.ShowOpName;
+    ReloadSettingsIfMarked();
+    ClockLayout.Known = 0;
+    RefreshFace(window);
+    FollowSettings(window, operatorShown);
     return 1;
+}
+
+// A settings read that failed is tried again from the refresh and the tick.
+void RetrySettingsIfUnread(HWND window)
+{
+    if (!ItemState.SettingsUnread)
+        return;
+    DWORD operatorShown = ClockSettings.ShowOpName;
+    ReloadSettingsIfMarked();
+    if (!ItemState.SettingsUnread)
+        FollowSettings(window, operatorShown);
 }
 
 LRESULT OnDestroy(HWND window)
@@ -187,11 +254,25 @@ BOOL TickOperatorText(HWND window)
     return refreshed;
 }
 
+// A step of the face left undone, or a paint that could not show it, is
+// taken up again at the tick; a quiet tick finds nothing to do and draws
+// nothing.
+BOOL MendFace(HWND window)
+{
+    BOOL mend = FaceSurfaces.PaintFailed;
+    if (FaceUndone()) {
+        RetrySettingsIfUnread(window);
+        mend |= RefreshFace(window);
+    }
+    return mend;
+}
+
 LRESULT OnTimer(HWND window)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     BOOL refreshed = TickOperatorText(window);
+    refreshed |= MendFace(window);
     if (!ShownTimeDiffers(&now) && !ClockSettings.ShowSeconds && !refreshed)
         return 0;
     RememberShownTime(&now);
@@ -212,7 +293,13 @@ LRESULT OnStatusChanged(HWND window)
 // record. TRUE when it differs from what the host had.
 BOOL UpdateItemHeight(HWND window, TODAYLISTITEM *item)
 {
+    // A height measured with no known resolution or from a failed measure
+    // would be wrong: the host keeps the one it has until the next refresh.
+    if (ClockLayout.DpiX <= 0)
+        return FALSE;
     int content = ComputeContentHeight(window);
+    if (content < 0)
+        return FALSE;
     DWORD height = (DWORD)(content + 2 * (int)ClockSettings.VerticalBorderHeight);
     ClockLayout.ContentHeight = content;
     if (item == NULL || item->cyp == height)
@@ -244,8 +331,9 @@ BOOL UpdateOrientation()
 
 BOOL UpdateUiFontSize()
 {
-    DWORD points = (DWORD)SystemUiFontPoints();
-    if (points == ItemState.LastUiFontSize)
+    int read = SystemUiFontPoints();
+    DWORD points = (DWORD)read;
+    if (read < 0 || points == ItemState.LastUiFontSize)
         return FALSE;
     ItemState.BackgroundDirty = 1;
     ItemState.LastUiFontSize = points;
@@ -265,26 +353,31 @@ BOOL UpdateShownTime(HWND window)
     return TRUE;
 }
 
+// Whatever failed before is taken up first; the height is measured last,
+// from the fonts and layout as they now are.
 LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
 {
-    BOOL changed = UpdateItemHeight(window, item);
-    changed |= UpdateAlarmState();
+    if (!ItemState.ClockTimerSet)
+        StartClockTimer(window);
+    RetrySettingsIfUnread(window);
+    BOOL changed = UpdateAlarmState();
     changed |= UpdateOrientation();
     // The bell stands below the day/date line, whose height follows the
     // font size.
-    BOOL fontSizeChanged = UpdateUiFontSize();
-    changed |= fontSizeChanged;
+    changed |= UpdateUiFontSize();
     BOOL formatChanged = FALSE;
     changed |= RefreshTimeFormat(&formatChanged);
+    if (formatChanged)
+        ClockLayout.Known = 0;
+    FollowUiFontSize(window, FALSE);
+    changed |= UpdateItemHeight(window, item);
     changed |= UpdateShownTime(window);
-    if (fontSizeChanged || formatChanged)
-        LayOutFace(window);
     return changed ? TRUE : FALSE;
 }
 
 LRESULT OnUiMetricChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    BuildClockFonts();
+    FollowUiFontSize(window, TRUE);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -10,6 +10,33 @@
 
 UINT UiMetricMessage;
 
+namespace {
+
+// The item class and the message name are registered at load; either that
+// failed there is registered again when the host asks for an item.
+struct ModuleRegistrations {
+    BOOL ClassRegistered;
+};
+ModuleRegistrations Registrations;
+
+void RegisterUiMetricMessage()
+{
+    if (UiMetricMessage == 0)
+        UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
+}
+
+// A step of the font probe that failed is tried again; a new font level
+// calls for new fonts, built by the window's next refresh of its face.
+void RetryFontProbe()
+{
+    if (InstallAndProbePrivateFont()) {
+        ClockFonts.Wanted = 1;
+        ItemState.BackgroundDirty = 1;
+    }
+}
+
+} // namespace
+
 BOOL RegisterItemClass()
 {
     WNDCLASSW wc = {};
@@ -18,13 +45,14 @@ BOOL RegisterItemClass()
     wc.hInstance = ModuleInstance;
     // No background brush: paint covers the whole item from its own image.
     wc.lpszClassName = ITEM_CLASS;
-    return RegisterClassW(&wc) != 0;
+    Registrations.ClassRegistered = RegisterClassW(&wc) != 0;
+    return Registrations.ClassRegistered;
 }
 
 void ModuleAttach(HINSTANCE instance)
 {
     ModuleInstance = instance;
-    LoadSettingsAtAttach();
+    ItemState.SettingsUnread = !LoadSettingsAtAttach();
     ReadSelectability();
     InstallAndProbePrivateFont();
     BuildClockFonts();
@@ -32,7 +60,7 @@ void ModuleAttach(HINSTANCE instance)
         ItemState.AlarmSet = AnyAlarmEnabled();
     ItemState.Landscape = ProbeLandscape();
     ProbeDpiX();
-    UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
+    RegisterUiMetricMessage();
     // A class left registered by an earlier load of this instance would make
     // the registration fail.
     UnregisterClassW(ITEM_CLASS, ModuleInstance);
@@ -46,11 +74,16 @@ void ModuleDetach()
     DeleteClockFonts();
     ReleaseFaceSurfaces();
     UnregisterClassW(ITEM_CLASS, ModuleInstance);
+    Registrations.ClassRegistered = FALSE;
     ModuleInstance = NULL;
 }
 
 extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM *, HWND parent)
 {
+    RetryFontProbe();
+    RegisterUiMetricMessage();
+    if (!Registrations.ClassRegistered)
+        RegisterItemClass();
     int width = GetSystemMetrics(SM_CXSCREEN);
     HWND window = CreateWindowExW(0, ITEM_CLASS, PROGRAM_NAME, WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                   width, 0, parent, NULL, ModuleInstance, NULL);

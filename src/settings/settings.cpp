@@ -80,21 +80,33 @@ DWORD *SettingField(const DwordSetting &setting)
     return (DWORD *)((BYTE *)&ClockSettings + setting.Offset);
 }
 
-// A value counts only when it is exactly four bytes: anything larger fails
-// the query, anything smaller would leave part of the field stale.
-void LoadDwordSetting(HKEY key, const DwordSetting &setting)
+// What a query's result says of the stored value: there (or not there, or
+// of the wrong size: the default then stands for it), or unknown, because
+// the query itself failed.
+BOOL QueryAnswered(LONG rc)
 {
-    DWORD value = 0, size = sizeof(value);
-    if (RegQueryValueExW(key, setting.Name, NULL, NULL, (BYTE *)&value, &size) != ERROR_SUCCESS ||
-        size != sizeof(value))
-        value = setting.Default;
-    *SettingField(setting) = ApplyLoadRule(setting.Rule, value);
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND || rc == ERROR_MORE_DATA;
 }
 
-void LoadDwordSettings(HKEY key, const DwordSetting *settings, size_t count)
+// A value counts only when it is exactly four bytes: anything larger fails
+// the query, anything smaller would leave part of the field stale. Without
+// a key every setting takes its default. FALSE when the query failed.
+BOOL LoadDwordSetting(HKEY key, const DwordSetting &setting)
 {
+    DWORD value = 0, size = sizeof(value);
+    LONG rc = key ? RegQueryValueExW(key, setting.Name, NULL, NULL, (BYTE *)&value, &size) : ERROR_FILE_NOT_FOUND;
+    if (rc != ERROR_SUCCESS || size != sizeof(value))
+        value = setting.Default;
+    *SettingField(setting) = ApplyLoadRule(setting.Rule, value);
+    return QueryAnswered(rc);
+}
+
+BOOL LoadDwordSettings(HKEY key, const DwordSetting *settings, size_t count)
+{
+    BOOL answered = TRUE;
     for (size_t i = 0; i < count; i++)
-        LoadDwordSetting(key, settings[i]);
+        answered &= LoadDwordSetting(key, settings[i]);
+    return answered;
 }
 
 BOOL SchemeUsesElementColours()
@@ -104,30 +116,32 @@ BOOL SchemeUsesElementColours()
 
 // Only string data is taken; the last character of the buffer is always a
 // terminator, so at most 259 characters survive.
-void LoadFileOnAction(HKEY key)
+BOOL LoadFileOnAction(HKEY key)
 {
     WCHAR *path = ClockSettings.FileOnAction;
     DWORD type = 0, size = sizeof(ClockSettings.FileOnAction);
-    LONG rc = RegQueryValueExW(key, L"FileOnAction", NULL, &type, (BYTE *)path, &size);
+    LONG rc = key ? RegQueryValueExW(key, L"FileOnAction", NULL, &type, (BYTE *)path, &size) : ERROR_FILE_NOT_FOUND;
     ClockSettings.FileOnActionExpands = rc == ERROR_SUCCESS && type == REG_EXPAND_SZ;
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         lstrcpyW(path, CLOCK_PROGRAM);
-        return;
+        return QueryAnswered(rc);
     }
     size_t chars = size / sizeof(WCHAR);
     path[chars < FILE_ON_ACTION_CHARS ? chars : FILE_ON_ACTION_CHARS - 1] = 0;
     path[FILE_ON_ACTION_CHARS - 1] = 0;
+    return TRUE;
 }
 
 } // namespace
 
-void LoadSettings(HKEY key)
+BOOL LoadSettings(HKEY key)
 {
-    LoadDwordSettings(key, LeadingSettings, ARRAYSIZE(LeadingSettings));
+    BOOL answered = LoadDwordSettings(key, LeadingSettings, ARRAYSIZE(LeadingSettings));
     if (SchemeUsesElementColours())
-        LoadDwordSettings(key, ElementColours, ARRAYSIZE(ElementColours));
-    LoadDwordSettings(key, TrailingSettings, ARRAYSIZE(TrailingSettings));
-    LoadFileOnAction(key);
+        answered &= LoadDwordSettings(key, ElementColours, ARRAYSIZE(ElementColours));
+    answered &= LoadDwordSettings(key, TrailingSettings, ARRAYSIZE(TrailingSettings));
+    answered &= LoadFileOnAction(key);
+    return answered;
 }
 
 HKEY OpenSettingsKey(RegistryAccess access, LONG *error)
@@ -135,13 +149,14 @@ HKEY OpenSettingsKey(RegistryAccess access, LONG *error)
     return OpenRegistryKey(HKEY_CURRENT_USER, SETTINGS_KEY, access, error);
 }
 
-void LoadSettingsAtAttach()
+BOOL LoadSettingsAtAttach()
 {
-    HKEY key = OpenSettingsKey(RegistryRead);
-    if (key == NULL)
-        return;
-    LoadSettings(key);
-    RegCloseKey(key);
+    LONG error = ERROR_SUCCESS;
+    HKEY key = OpenSettingsKey(RegistryRead, &error);
+    BOOL answered = LoadSettings(key);
+    if (key)
+        RegCloseKey(key);
+    return answered && (key != NULL || error == ERROR_FILE_NOT_FOUND);
 }
 
 void ReadSelectability()

@@ -57,16 +57,19 @@ extern ClockSettingsRecord ClockSettings;
 // selection after each press. 0 until read; stays 0 without the key.
 extern DWORD Selectability;
 
-// Fills ClockSettings from an open settings key: defaults for missing or
-// ill-sized values, then each value's load rule.
-void LoadSettings(HKEY key);
+// Fills ClockSettings from an open settings key (or, with NULL, with every
+// default): defaults for missing or ill-sized values, then each value's
+// load rule. FALSE when a query failed (its setting then has the default
+// for now, and the caller reads the key again later).
+BOOL LoadSettings(HKEY key);
 
 // Opens the settings key (never creating it) for reading or for writing;
 // NULL when it does not open, with the registry's result in `error`.
 HKEY OpenSettingsKey(RegistryAccess access, LONG *error = NULL);
 
-// Attach-time load: LoadSettings on the settings key if it exists.
-void LoadSettingsAtAttach();
+// Attach-time load: LoadSettings on the settings key, the defaults without
+// one. FALSE when the key is there but could not be read whole.
+BOOL LoadSettingsAtAttach();
 
 // Reads Selectability from the Today item key.
 void ReadSelectability();

@@ -24,6 +24,10 @@ struct ItemStateRecord {
     DWORD Landscape;
     DWORD LastUiFontSize;
     int OperatorCountdown;
+    // A settings read that failed (at load or at a reload): the key is read
+    // again at the next refresh, tick or creation.
+    DWORD SettingsUnread;
+    DWORD ClockTimerSet;          // SetTimer succeeded; else tried again at each refresh
     HREGNOTIFY PhoneStatusNotification;
     HANDLE WatcherStopEvent;
     HANDLE WatcherThread;
