@@ -241,6 +241,14 @@ BOOL InstallAndProbePrivateFont()
     return FontProbe.FontLevel != level;
 }
 
+BOOL RetryFontProbe()
+{
+    if (FontProbe.Complete || !InstallAndProbePrivateFont())
+        return FALSE;
+    ClockFonts.Wanted = 1;
+    return TRUE;
+}
+
 void RemovePrivateFont()
 {
     WCHAR path[100];

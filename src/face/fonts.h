@@ -53,6 +53,9 @@ int SystemUiFontPoints();
 // probes the faces and sets FontLevel. TRUE when FontLevel changed, which
 // calls for new fonts.
 BOOL InstallAndProbePrivateFont();
+// The probe again while a step of it failed; TRUE (and ClockFonts.Wanted)
+// when it found another font level.
+BOOL RetryFontProbe();
 // Unload: removes the font resource if the probe added it.
 void RemovePrivateFont();
 

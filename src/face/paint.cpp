@@ -580,10 +580,17 @@ LRESULT PaintItem(HWND window)
 
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(window, &ps);
+    if (screen == NULL) {
+        // Left invalid, the window would be sent WM_PAINT again at once, for
+        // as long as BeginPaint fails; the tick asks for the paint instead.
+        ValidateRect(window, NULL);
+        FaceSurfaces.PaintFailed = 1;
+        return 0;
+    }
     // Without a face the update region is validated all the same. A face
     // that could not be drawn whole is not shown: the screen keeps the last
     // good picture, and the next paint tries again.
-    if (screen != NULL && FaceDrawable(job.Width, job.Height)) {
+    if (FaceDrawable(job.Width, job.Height)) {
         BOOL drawn = RebuildWhatIsDirty(&job) && ComposeFace(&job);
         FaceSurfaces.PaintFailed = !drawn;
         if (drawn)

@@ -61,19 +61,23 @@ void RemoveReloadMarker()
 // never records a result it did not get. TRUE when the face is up to date.
 BOOL RefreshFace(HWND window)
 {
+    RetryFontProbe();
     if (ClockLayout.DpiX <= 0 && !ProbeDpiX())
         return FALSE;
     if (ClockFonts.Wanted) {
         ClockLayout.Known = 0;
         if (!BuildClockFonts())
             return FALSE;
+        // New fonts, new cells (whoever asked for them has said so too).
+        ItemState.BackgroundDirty = 1;
     }
     return ClockLayout.Known || LayOutFace(window);
 }
 
 BOOL FaceUndone()
 {
-    return ClockFonts.Wanted || !ClockLayout.Known || ClockLayout.DpiX <= 0 || ItemState.SettingsUnread;
+    return ClockFonts.Wanted || !ClockLayout.Known || ClockLayout.DpiX <= 0 || ItemState.SettingsUnread ||
+           !FontProbe.Complete;
 }
 
 // The UI font size as the fonts should have it, whichever of the system's

@@ -25,16 +25,6 @@ void RegisterUiMetricMessage()
         UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
 }
 
-// A step of the font probe that failed is tried again; a new font level
-// calls for new fonts, built by the window's next refresh of its face.
-void RetryFontProbe()
-{
-    if (InstallAndProbePrivateFont()) {
-        ClockFonts.Wanted = 1;
-        ItemState.BackgroundDirty = 1;
-    }
-}
-
 } // namespace
 
 BOOL RegisterItemClass()
@@ -80,6 +70,8 @@ void ModuleDetach()
 
 extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM *, HWND parent)
 {
+    // A font probe that failed at load runs again; new fonts it calls for
+    // are built by the window's creation.
     RetryFontProbe();
     RegisterUiMetricMessage();
     if (!Registrations.ClassRegistered)
