@@ -556,45 +556,61 @@ static void test_bell()
 
 static const WCHAR AppearanceKey[] = L"ControlPanel\\Appearance";
 
-static void ChangeFontSize(DWORD hundredths)
+static void SetFontSize(DWORD hundredths)
 {
     if (hundredths)
         SetRegDword(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", hundredths);
     else
         DeleteRegValue(HKEY_CURRENT_USER, AppearanceKey, L"FontSize");
+}
+
+static void SendFontSizeNotice()
+{
     SendMessageW(T.Item, RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE"), 0, 1);
 }
 
-// The system font size changes and the host asks for news: the bell and
-// its cut stand below the taller day/date line at once, exactly where a
-// fresh layout of the face puts them.
+// The system font size changes; the system's notice and the host's
+// refresh come in either order, and the host learns of the change at its
+// refresh either way. The bell and its cut stand below the taller day/date
+// line at once, exactly where a fresh layout of the face puts them.
 static void test_bell_follows_font_size()
 {
     const COLORREF bell = RGB(0, 255, 0);
     DWORD saved = GetRegDword(HKEY_CURRENT_USER, AppearanceKey, L"FontSize", 0);
     SetAlarm(1);
-    UseSettings({{L"TextColorEnabled", 2}, {L"ColorExAlarm", bell}});
-    RECT before = InkBox(bell);
-    ChangeFontSize(1100);
-    ok_int(Refresh(), TRUE);
-    PaintAndRead();
-    RECT after = InkBox(bell);
-    ok(before.left >= 0 && after.left == before.left, "bell at %ld, then at %ld\n", before.left, after.left);
-    ok_int(after.top - before.top, LineHeight(11) - LineHeight(8));
-    static DWORD taken[480 * 200];
-    int rows = T.Height < 200 ? T.Height : 200;
-    for (int y = 0; y < rows; y++)
-        memcpy(taken + y * T.Width, T.Pixels + y * T.Stride, T.Width * 4);
-    SendMessageW(T.Item, WM_CREATE, 0, 0);
-    Refresh();
-    PaintAndRead();
-    int differ = 0;
-    for (int y = 0; y < rows; y++)
-        for (int x = 0; x < T.Width; x++)
-            if ((taken[y * T.Width + x] & 0xFFFFFF) != (T.Pixels[y * T.Stride + x] & 0xFFFFFF))
-                differ++;
-    ok(differ == 0, "%d pixels differ from a fresh layout\n", differ);
-    ChangeFontSize(saved);
+    for (BOOL noticeFirst : {TRUE, FALSE}) {
+        const char *order = noticeFirst ? "notice, then refresh" : "refresh, then notice";
+        UseSettings({{L"TextColorEnabled", 2}, {L"ColorExAlarm", bell}});
+        RECT before = InkBox(bell);
+        SetFontSize(1100);
+        if (noticeFirst)
+            SendFontSizeNotice();
+        ok(Refresh(), "%s: the refresh reports the change\n", order);
+        if (!noticeFirst)
+            SendFontSizeNotice();
+        PaintAndRead();
+        RECT after = InkBox(bell);
+        ok(before.left >= 0 && after.left == before.left, "%s: bell at %ld, then at %ld\n", order, before.left,
+           after.left);
+        ok(after.top - before.top == LineHeight(11) - LineHeight(8), "%s: bell %ld px lower, expected %d\n", order,
+           after.top - before.top, LineHeight(11) - LineHeight(8));
+        static DWORD taken[480 * 200];
+        int rows = T.Height < 200 ? T.Height : 200;
+        for (int y = 0; y < rows; y++)
+            memcpy(taken + y * T.Width, T.Pixels + y * T.Stride, T.Width * 4);
+        SendMessageW(T.Item, WM_CREATE, 0, 0);
+        Refresh();
+        PaintAndRead();
+        int differ = 0;
+        for (int y = 0; y < rows; y++)
+            for (int x = 0; x < T.Width; x++)
+                if ((taken[y * T.Width + x] & 0xFFFFFF) != (T.Pixels[y * T.Stride + x] & 0xFFFFFF))
+                    differ++;
+        ok(differ == 0, "%s: %d pixels differ from a fresh layout\n", order, differ);
+        SetFontSize(saved);
+        SendFontSizeNotice();
+        Refresh();
+    }
     SetAlarm(0);
     UseSettings({});
 }
