@@ -97,6 +97,7 @@ struct FaultTestRecord {
     DWORD *Reference;
     DWORD ReferenceHeight;
     UINT UiMetricMessage;
+    int Dpi;
 };
 static FaultTestRecord T;
 
@@ -328,7 +329,10 @@ static void CountCalls(CallCounts *counts)
 }
 
 // The failure points of a family with `calls` calls: all of them up to the
-// limit, else the first half of the limit and an even spread of the rest.
+// limit, else the first half of the limit (the load and the creation) and
+// one point in each of equal stretches of the rest, placed differently in
+// each device (by its resolution), so that the three devices together try
+// three times as many points.
 static int FailurePoints(LONG calls, LONG *points)
 {
     if (calls <= MostPointsPerFamily) {
@@ -339,8 +343,12 @@ static int FailurePoints(LONG calls, LONG *points)
     int first = MostPointsPerFamily / 2, n = 0;
     for (; n < first; n++)
         points[n] = n + 1;
-    for (int i = 0; n < MostPointsPerFamily; n++, i++)
-        points[n] = first + 1 + (LONG)((LONGLONG)(calls - first - 1) * (i + 1) / (MostPointsPerFamily - first));
+    LONG rest = calls - first, stretches = MostPointsPerFamily - first;
+    LONG offset = (LONG)T.Dpi * 7;
+    for (LONG i = 0; i < stretches; i++, n++) {
+        LONG begin = first + 1 + rest * i / stretches, end = first + 1 + rest * (i + 1) / stretches;
+        points[n] = begin + offset % (end - begin);
+    }
     return n;
 }
 
@@ -348,6 +356,9 @@ static void CreateReadBuffer()
 {
     T.Width = GetSystemMetrics(SM_CXSCREEN);
     T.Top = 30;
+    HDC screen = GetDC(NULL);
+    T.Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
     int height = GetSystemMetrics(SM_CYSCREEN);
     T.PixelCount = T.Width * height;
     BITMAPINFO bmi = {};

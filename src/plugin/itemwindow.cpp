@@ -169,7 +169,8 @@ void StartOperatorCountdownIfSwitchedOn(DWORD wasShown)
 }
 
 // What follows the settings: the operator text, its notice and the
-// suspend watcher. Each is started only when not running already.
+// suspend watcher. Each is started only when not running already, so a
+// start that failed is simply made again at the next call.
 void FollowSettings(HWND window, DWORD operatorShown)
 {
     StartOperatorCountdownIfSwitchedOn(operatorShown);
@@ -364,6 +365,7 @@ LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
     if (!ItemState.ClockTimerSet)
         StartClockTimer(window);
     RetrySettingsIfUnread(window);
+    FollowSettings(window, ClockSettings.ShowOpName);
     BOOL changed = UpdateAlarmState();
     changed |= UpdateOrientation();
     // The bell stands below the day/date line, whose height follows the
