@@ -76,8 +76,10 @@ static const FaultFunction Functions[] = {
 };
 
 // At most this many failure points per family: the first few calls (the
-// load and the creation) and an even spread over the rest.
-static const int MostPointsPerFamily = 10;
+// load and the creation) and a spread over the rest. QZL_FAULT_POINTS=all
+// (tools/reliability.sh) tries every call.
+static int MostPointsPerFamily = 10;
+static const int MostCalls = 1024;
 
 // 09:41:07 on Friday 15 March 2024.
 static const SYSTEMTIME FixedNow = {2024, 3, 5, 15, 9, 41, 7, 0};
@@ -382,7 +384,7 @@ static void test_every_family_fails_once()
     ok(T.ReferenceHeight > 0, "a run without failures draws the item\n");
     for (int f = 0; f < FamilyCount; f++) {
         ok(Counts.Run[f] + Counts.Unload[f] > 0, "the run reaches the %s family\n", FamilyNames[f]);
-        LONG points[MostPointsPerFamily];
+        static LONG points[MostCalls];
         int n = FailurePoints(Counts.Run[f], points);
         for (int i = 0; i < n; i++)
             RunWithFault({f, points[i], FALSE}, InRun);
@@ -418,6 +420,9 @@ static void test_every_family_keeps_failing()
 int main()
 {
     setvbuf(stdout, NULL, _IONBF, 0);
+    const char *points = getenv("QZL_FAULT_POINTS");
+    if (points && strcmp(points, "all") == 0)
+        MostPointsPerFamily = MostCalls;
     DWORD size = sizeof(T.DllPath);
     RegGetValueW(HKEY_LOCAL_MACHINE, TODAY_ITEM_KEY, L"DLL", RRF_RT_REG_SZ, NULL, T.DllPath, &size);
     T.UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");

@@ -28,6 +28,9 @@ run test_watcher_stops qvga96 QZL_STOP_CASES=300
 run test_soak qvga96 QZL_SOAK=full
 run test_soak vga192 QZL_SOAK=full
 run test_host_faults qvga96
+run test_call_faults qvga96 QZL_FAULT_POINTS=all
+run test_call_faults square128 QZL_FAULT_POINTS=all
+run test_call_faults vga192 QZL_FAULT_POINTS=all
 
 {
   echo "# Reliability"

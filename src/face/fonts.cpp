@@ -272,6 +272,11 @@ HGDIOBJ SelectFontIfAny(HDC dc, HFONT font)
 
 ClockFontHeights ComputeClockFontHeights()
 {
+    return ClockFontHeightsFor(SystemUiFontPoints());
+}
+
+ClockFontHeights ClockFontHeightsFor(int uiPoints)
+{
     ClockFontHeights heights;
     heights.Hour = FontHeight(ClockSettings.HourMinFontSize, 51);
     heights.Seconds = FontHeight(ClockSettings.SecondFontSize, 35);
@@ -282,7 +287,7 @@ ClockFontHeights ComputeClockFontHeights()
         heights.Seconds = heights.Hour;
     if (heights.Marker < heights.Hour)
         heights.Marker = heights.Hour;
-    heights.DayDate = -MulDiv(BoundedPoints((DWORD)SystemUiFontPoints()), ScreenLogPixelsY(), 72);
+    heights.DayDate = -MulDiv(BoundedPoints((DWORD)uiPoints), ScreenLogPixelsY(), 72);
     return heights;
 }
 
@@ -300,7 +305,9 @@ BOOL BuildClockFonts()
     int uiPoints = SystemUiFontPoints();
     if (ScreenLogPixelsY() <= 0 || ScreenLogPixelsX() <= 0 || uiPoints < 0)
         return FALSE;
-    ClockFontHeights heights = ComputeClockFontHeights();
+    // The size read once: a second read that failed would make the day/date
+    // font 99 points tall.
+    ClockFontHeights heights = ClockFontHeightsFor(uiPoints);
     if (MarkersTooTallToStack(heights.Marker, heights.Hour))
         ClockSettings.SingleTMLine = 1;
 

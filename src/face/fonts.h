@@ -73,6 +73,8 @@ struct ClockFontHeights {
     int Seconds;
 };
 ClockFontHeights ComputeClockFontHeights();
+// The same for a UI font size (in points) already read.
+ClockFontHeights ClockFontHeightsFor(int uiPoints);
 // Markers taller than 40 % of the hour digits do not fit two lines beside
 // the minutes. Heights are character heights in negative pixels.
 BOOL MarkersTooTallToStack(int markerHeight, int hourHeight);
