@@ -224,10 +224,9 @@ static void ScriptedRun()
     PumpPending();
 }
 
-// With nothing failing any more: what the host does next.
+// What the host does next.
 static void Settle()
 {
-    ChooseFault(FaultChoice());
     CreateItem();
     Send(WM_TIMER, 1);
     Refresh();
@@ -262,10 +261,11 @@ static int DifferentPixels()
 }
 
 // Where the failing call is made: in the scripted run (the picture is
-// then checked), or while the item is destroyed and the DLL unloaded.
-enum Phase { InRun, AtUnload };
+// then checked), while the item is destroyed and the DLL unloaded, or
+// everywhere (a device that never recovers: only the holdings are checked).
+enum Phase { InRun, AtUnload, Throughout };
 
-static const char *const PhaseNames[] = {"run", "unload"};
+static const char *const PhaseNames[] = {"run", "unload", "run, refresh and unload"};
 
 static int FailingPoints;
 
@@ -289,14 +289,18 @@ static void RunWithFault(const FaultChoice &choice, Phase phase)
     DeleteRegValue(HKEY_CURRENT_USER, SETTINGS_KEY, RELOAD_MARKER);
     Holdings before = TakeHoldings();
     ResetFaultCounts();
-    ChooseFault(phase == InRun ? choice : FaultChoice());
+    ChooseFault(phase != AtUnload ? choice : FaultChoice());
     ScriptedRun();
     LONG injected = FaultsInjected();
+    if (phase != Throughout)
+        ChooseFault(FaultChoice());
     Settle();
     if (phase == InRun)
         CheckPicture(choice, injected);
-    ResetFaultCounts();
-    ChooseFault(phase == AtUnload ? choice : FaultChoice());
+    if (phase != Throughout) {
+        ResetFaultCounts();
+        ChooseFault(phase == AtUnload ? choice : FaultChoice());
+    }
     Unload();
     ChooseFault(FaultChoice());
     ThreadsBack(before.Threads);
@@ -405,7 +409,9 @@ static void test_every_family_fails_once()
 
 // A failure that lasts from a point of the run to its end (after the
 // reload): the item recovers at the host's next refresh and paint. Three
-// points per family: its first call, the middle one and the last.
+// points per family: its first call, the middle one and the last. Then a
+// failure that never ends, from the load through the unload: nothing may
+// hang or be left behind.
 static void test_every_family_keeps_failing()
 {
     for (int f = 0; f < FamilyCount; f++) {
@@ -414,6 +420,9 @@ static void test_every_family_keeps_failing()
         for (int i = 0; i < 3 && n > 0; i++)
             if (i == 0 || points[i] != points[i - 1])
                 RunWithFault({f, points[i], TRUE}, InRun);
+        // See the posted message family at unload above.
+        if (f != PostedMessage)
+            RunWithFault({f, 1, TRUE}, Throughout);
     }
 }
 
