@@ -100,6 +100,9 @@ struct FaultTestRecord {
     DWORD ReferenceHeight;
     UINT UiMetricMessage;
     int Dpi;
+    BOOL CheckPaints;         // the reference picture is known
+    int WrongPictures;        // paints of the run that showed neither
+    int FirstWrongPaint;
 };
 static FaultTestRecord T;
 
@@ -155,15 +158,6 @@ static void Paint()
         RedrawWindow(T.Item, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
-static void Refresh()
-{
-    if (T.Item == NULL)
-        return;
-    SendMessageW(T.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&T.Record, 0);
-    SetWindowPos(T.Item, NULL, 0, T.Top, T.Width, (int)T.Record.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
-    Paint();
-}
-
 // The host asks for an item until it gets one.
 static void CreateItem()
 {
@@ -187,6 +181,57 @@ static void ReadPicture()
     GdiFlush();
 }
 
+static int DifferentPixels();
+
+// ---- What each paint shows ----------------------------------------------
+
+// A colour the face never fills its whole strip with.
+static const COLORREF Blank = RGB(255, 0, 255);
+
+static void BlankItem()
+{
+    HDC dc = GetDC(T.Item);
+    HBRUSH brush = CreateSolidBrush(Blank);
+    RECT rect = {0, 0, T.Width, (int)T.Record.cyp};
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+    ReleaseDC(T.Item, dc);
+}
+
+static BOOL AllBlank()
+{
+    for (int i = 0; i < T.Width * (int)T.Record.cyp; i++)
+        if ((T.Pixels[i] & 0xFFFFFF) != 0xFF00FF)
+            return FALSE;
+    return TRUE;
+}
+
+// A paint over a blanked strip shows the whole face, or nothing at all
+// (the last good picture, on a real screen): never part of one, never an
+// empty bitmap, never a face drawn with what a failed call left.
+static void PaintChecked(int step)
+{
+    if (!T.CheckPaints || T.Item == NULL || T.Record.cyp == 0) {
+        Paint();
+        return;
+    }
+    BlankItem();
+    Paint();
+    ReadPicture();
+    BOOL face = T.Record.cyp == T.ReferenceHeight && DifferentPixels() == 0;
+    if (!face && !AllBlank() && T.WrongPictures++ == 0)
+        T.FirstWrongPaint = step;
+}
+
+// What the host does every two seconds: ask, then size the item.
+static void Query()
+{
+    if (T.Item == NULL)
+        return;
+    SendMessageW(T.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&T.Record, 0);
+    SetWindowPos(T.Item, NULL, 0, T.Top, T.Width, (int)T.Record.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // ---- The scripted run ---------------------------------------------------
 
 static void Load()
@@ -203,23 +248,28 @@ static void Load()
 // notice, a UI font size notice, a reload and another refresh.
 static void ScriptedRun()
 {
+    T.WrongPictures = 0;
     Load();
     if (T.Dll == NULL)
         return;
     CreateItem();
-    Refresh();
+    Query();
+    PaintChecked(1);
     Send(WM_TIMER, 1);
     Send(WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN);
     Paint();
     Send(WM_TODAYCUSTOM_LOSTSELECTION);
     Send(WM_TODAYCUSTOM_CLEARCACHE);
-    Refresh();
+    Query();
+    PaintChecked(2);
     Send(WM_USER);
     Send(T.UiMetricMessage, 0);
-    Refresh();
+    Query();
+    PaintChecked(3);
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, RELOAD_MARKER, 0);
     Send(WM_CREATE);
-    Refresh();
+    Query();
+    PaintChecked(4);
     Send(WM_TIMER, 1);
     PumpPending();
 }
@@ -229,7 +279,8 @@ static void Settle()
 {
     CreateItem();
     Send(WM_TIMER, 1);
-    Refresh();
+    Query();
+    Paint();
     PumpPending();
     ReadPicture();
 }
@@ -281,6 +332,14 @@ static void CheckPicture(const FaultChoice &choice, LONG injected)
     FailingPoints += differing != 0;
 }
 
+static void CheckPaints(const FaultChoice &choice, LONG injected)
+{
+    ok(T.WrongPictures == 0, "%s call %ld%s failed (%ld injected): %d paints showed a wrong picture, the first at "
+       "step %d\n", FamilyNames[choice.Family], choice.K, choice.Lasting ? " on" : "", injected, T.WrongPictures,
+       T.FirstWrongPaint);
+    FailingPoints += T.WrongPictures != 0;
+}
+
 static void RunWithFault(const FaultChoice &choice, Phase phase)
 {
     if (getenv("QZL_FAULT_TRACE"))
@@ -295,6 +354,8 @@ static void RunWithFault(const FaultChoice &choice, Phase phase)
     if (phase != Throughout)
         ChooseFault(FaultChoice());
     Settle();
+    if (phase != AtUnload)
+        CheckPaints(choice, injected);
     if (phase == InRun)
         CheckPicture(choice, injected);
     if (phase != Throughout) {
@@ -328,6 +389,7 @@ static void CountCalls(CallCounts *counts)
     Settle();
     T.ReferenceHeight = T.Record.cyp;
     memcpy(T.Reference, T.Pixels, (SIZE_T)T.PixelCount * 4);
+    T.CheckPaints = TRUE;
     ResetFaultCounts();
     Unload();
     for (int f = 0; f < FamilyCount; f++)

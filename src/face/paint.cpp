@@ -545,7 +545,8 @@ static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, int y, cons
 void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
 {
     DayDateTexts texts;
-    ComposeDayDate(now, &texts);
+    if (!ComposeDayDate(now, &texts))
+        FaceSurfaces.DrawFailed = 1;
     SelectFontIfAny(dc, ClockFonts.DayDateFont);
     int top = ClockLayout.DayDateTop;
     int left = ClockLayout.DayDateSideMargin, right = rect->right - ClockLayout.DayDateSideMargin;

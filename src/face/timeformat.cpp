@@ -72,10 +72,10 @@ int FetchTime(const void *request, WCHAR *buffer, int chars)
     return GetTimeFormatW(LOCALE_USER_DEFAULT, 0, time->Time, time->Picture, buffer, chars);
 }
 
-void FormatDate(const SYSTEMTIME *time, DWORD flags, const WCHAR *picture, WCHAR *text)
+BOOL FormatDate(const SYSTEMTIME *time, DWORD flags, const WCHAR *picture, WCHAR *text)
 {
     DateRequest request = {flags, time, picture};
-    FetchWithin(FetchDate, &request, text, DAY_DATE_CHARS);
+    return FetchWithin(FetchDate, &request, text, DAY_DATE_CHARS);
 }
 
 // Appends one character while the marker has room for it (9 characters);
@@ -133,24 +133,25 @@ BOOL RefreshTimeFormat(BOOL *relayout)
     BOOL changed = FALSE;
     WCHAR format[TIME_FORMAT_CHARS];
     *relayout = FALSE;
-    // A read that failed says nothing about the locale: what is known
-    // stays, and the next refresh reads again.
-    if (!ReadLocaleText(LOCALE_STIMEFORMAT, format, TIME_FORMAT_CHARS))
+    // A read that failed says nothing about the locale: everything is read
+    // before anything is stored, what is known stays, and the next refresh
+    // reads again.
+    WCHAR am[MARKER_CHARS], pm[MARKER_CHARS];
+    if (!ReadLocaleText(LOCALE_STIMEFORMAT, format, TIME_FORMAT_CHARS) ||
+        (ClockSettings.ShowTimeMarkers && !ExtractMarkers(format, am, pm)))
         return FALSE;
     TimeFormatInfo.Is24Hour = wcschr(format, L'H') != NULL;
     TimeFormatInfo.HourNoLeadingZero = wcsstr(format, L"hh") == NULL && wcsstr(format, L"HH") == NULL;
     if (StoreIfDifferent(TimeFormatInfo.TimeFormat, format))
         changed = TRUE;
     if (ClockSettings.ShowTimeMarkers) {
-        WCHAR am[MARKER_CHARS], pm[MARKER_CHARS];
-        if (ExtractMarkers(TimeFormatInfo.TimeFormat, am, pm)) {
-            if (StoreIfDifferent(TimeFormatInfo.AmMarker, am))
-                changed = TRUE;
-            if (StoreIfDifferent(TimeFormatInfo.PmMarker, pm))
-                changed = TRUE;
-        }
+        if (StoreIfDifferent(TimeFormatInfo.AmMarker, am))
+            changed = TRUE;
+        if (StoreIfDifferent(TimeFormatInfo.PmMarker, pm))
+            changed = TRUE;
     }
     TimeFormatInfo.MarkersPresent = TimeFormatInfo.AmMarker[0] != 0 || TimeFormatInfo.PmMarker[0] != 0;
+    TimeFormatInfo.Known = 1;
     if (changed)
         ItemState.BackgroundDirty = 1;
     *relayout = changed;
@@ -201,26 +202,28 @@ const WCHAR *HourPicture()
     return TimeFormatInfo.HourNoLeadingZero ? L"h" : L"hh";
 }
 
-void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
+BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
 {
     texts->DaySlot[0] = 0;
     texts->Date[0] = 0;
+    BOOL composed = TRUE;
     if (ClockSettings.ShowShortDate) {
         if (DayNameWanted())
-            FormatDate(localTime, 0, L"dddd", texts->DaySlot);
-        FormatDate(localTime, DATE_SHORTDATE, NULL, texts->Date);
+            composed &= FormatDate(localTime, 0, L"dddd", texts->DaySlot);
+        composed &= FormatDate(localTime, DATE_SHORTDATE, NULL, texts->Date);
     } else {
         WCHAR picture[LongDatePictureChars];
-        ReadLocaleText(LOCALE_SLONGDATE, picture, LongDatePictureChars);
+        composed &= ReadLocaleText(LOCALE_SLONGDATE, picture, LongDatePictureChars);
         if (wcsstr(picture, L"ddd") != NULL) {
             // The long date names the day itself: it stands alone, centred.
             ClockSettings.CenterDayDate = 1;
         } else if (DayNameWanted()) {
-            FormatDate(localTime, 0, L"dddd", texts->DaySlot);
+            composed &= FormatDate(localTime, 0, L"dddd", texts->DaySlot);
         }
-        FormatDate(localTime, DATE_LONGDATE, NULL, texts->Date);
+        composed &= FormatDate(localTime, DATE_LONGDATE, NULL, texts->Date);
     }
     if (ClockSettings.ShowOpName)
         CopyWithin(texts->DaySlot, DAY_DATE_CHARS, OperatorText);
     texts->Arrangement = ClockSettings.CenterDayDate;
+    return composed;
 }

@@ -13,6 +13,7 @@ struct TimeFormatInfoRecord {
     WCHAR AmMarker[MARKER_CHARS];
     WCHAR PmMarker[MARKER_CHARS];
     DWORD MarkersPresent;
+    DWORD Known;        // read whole at least once; the face is not laid out before
 };
 extern TimeFormatInfoRecord TimeFormatInfo;
 
@@ -42,4 +43,5 @@ struct DayDateTexts {
     WCHAR Date[DAY_DATE_CHARS];
     DWORD Arrangement;               // CenterDayDate after composing
 };
-void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts);
+// FALSE when a text could not be read (it is then empty).
+BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts);

@@ -64,6 +64,13 @@ BOOL RefreshFace(HWND window)
     RetryFontProbe();
     if (ClockLayout.DpiX <= 0 && !ProbeDpiX())
         return FALSE;
+    // The markers' column is laid out from the locale's time format.
+    if (!TimeFormatInfo.Known) {
+        BOOL relayout = FALSE;
+        RefreshTimeFormat(&relayout);
+        if (!TimeFormatInfo.Known)
+            return FALSE;
+    }
     if (ClockFonts.Wanted) {
         ClockLayout.Known = 0;
         if (!BuildClockFonts())
@@ -77,7 +84,7 @@ BOOL RefreshFace(HWND window)
 BOOL FaceUndone()
 {
     return ClockFonts.Wanted || !ClockLayout.Known || ClockLayout.DpiX <= 0 || ItemState.SettingsUnread ||
-           !FontProbe.Complete;
+           !FontProbe.Complete || !TimeFormatInfo.Known;
 }
 
 // The UI font size as the fonts should have it, whichever of the system's
