@@ -9,6 +9,8 @@
 #include "itemwindow.h"
 #include "fakehost.h"
 #include "phonestate.h"
+#include "usage.h"
+#include "aygshell.h"
 
 // ---- Arranging the phone state ------------------------------------------------
 
@@ -156,6 +158,52 @@ static void test_phone_key_stays_open()
     ok(PhoneKey == NULL, "key closed");
 }
 
+// ---- The change notice's stop -------------------------------------------------
+
+static struct {
+    int Failures;                 // SetEvent calls still to fail
+    BOOL (WINAPI *Real)(HANDLE);
+} Signal;
+
+static BOOL WINAPI FailingSetEvent(HANDLE event)
+{
+    if (Signal.Failures > 0) {
+        Signal.Failures--;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    return Signal.Real(event);
+}
+
+// Closing the notice stops its worker even when the stop cannot be
+// signalled: signalled again after a failure, ended where it waits when no
+// signal ever gets through. Either way the close returns and the worker is
+// gone.
+static void test_notice_stops_without_its_signal()
+{
+    SetPhone(L"Marrowfen Mobile", 0x20);
+    void *original = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "SetEvent", (void *)FailingSetEvent, &original) > 0,
+       "SetEvent replaced");
+    Signal.Real = (BOOL(WINAPI *)(HANDLE))original;
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+    const int failures[] = {0, 1, 3, 1000000};
+    for (int n : failures) {
+        int threads = CountThreads();
+        HREGNOTIFY notice = NULL;
+        ok(SUCCEEDED(RegistryNotifyWindow(HKEY_LOCAL_MACHINE, PHONE_STATE_KEY, L"Status", window, WM_USER, 0, NULL,
+                                          &notice)),
+           "%d failing signals: notice registered\n", n);
+        ok_int(CountThreads(), threads + 1);
+        Signal.Failures = n;
+        ok(SUCCEEDED(RegistryCloseNotification(notice)), "%d failing signals: notice closed\n", n);
+        Signal.Failures = 0;
+        ok(CountThreads() == threads, "%d failing signals: %d threads, %d before\n", n, CountThreads(), threads);
+    }
+    DestroyWindow(window);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "SetEvent", original, NULL);
+}
+
 static SYSTEMTIME FakeNow;
 static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
 {
@@ -213,6 +261,7 @@ int main()
     run_test(test_phone_key_cannot_be_opened);
     run_test(test_phone_key_stays_open);
     run_test(test_refresh_rhythm);
+    run_test(test_notice_stops_without_its_signal);
     ClosePhoneKey();
     RestorePhoneState();
     return TestSummary();

@@ -14,7 +14,6 @@
 #include "iat.h"
 #include "todaycmn.h"
 #include "settings.h"
-#include <tlhelp32.h>
 #include <string.h>
 #include <stdlib.h>
 
@@ -107,19 +106,6 @@ struct FaultTestRecord {
 static FaultTestRecord T;
 
 // ---- Counting what the process holds ----------------------------------
-
-static int CountThreads()
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            count++;
-    CloseHandle(snapshot);
-    return count;
-}
 
 static DWORD CountHandles()
 {

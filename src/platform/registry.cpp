@@ -145,6 +145,28 @@ DWORD WINAPI WatchRegistryValue(LPVOID parameter)
     return 0;
 }
 
+// A stop that could not be signalled is signalled again, each time after a
+// short wait for the worker (which ends at the first signal that arrives).
+const int StopSignalTries = 50;
+const DWORD StopSignalPauseMs = 10;
+
+// The worker waits on nothing but its two events, holds no lock and owns no
+// memory: a worker that no signal could reach is ended where it waits, so
+// that neither the closing thread hangs nor a worker outlives the library.
+void StopWorker(RegistryWatch *watch)
+{
+    for (int i = 0; i < StopSignalTries; i++) {
+        if (SetEvent(watch->StopEvent)) {
+            WaitForSingleObject(watch->Thread, INFINITE);
+            return;
+        }
+        if (WaitForSingleObject(watch->Thread, StopSignalPauseMs) != WAIT_TIMEOUT)
+            return;
+    }
+    TerminateThread(watch->Thread, 0);
+    WaitForSingleObject(watch->Thread, INFINITE);
+}
+
 void FreeWatch(RegistryWatch *watch)
 {
     if (watch->Thread)
@@ -209,10 +231,9 @@ HRESULT RegistryCloseNotification(HREGNOTIFY hNotify)
     RegistryWatch *watch = (RegistryWatch *)hNotify;
     if (watch == NULL)
         return E_INVALIDARG;
-    SetEvent(watch->StopEvent);
     // The worker never waits on anything but its two events and never sends
     // messages, so it ends promptly.
-    WaitForSingleObject(watch->Thread, INFINITE);
+    StopWorker(watch);
     FreeWatch(watch);
     return S_OK;
 }

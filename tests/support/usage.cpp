@@ -1,5 +1,6 @@
 #include "usage.h"
 #include <winternl.h>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -80,4 +81,19 @@ SIZE_T PrivateBytes()
         address = next;
     }
     return total;
+}
+
+int CountThreads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            count++;
+    CloseHandle(snapshot);
+    return count;
 }

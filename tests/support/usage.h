@@ -11,6 +11,9 @@ int CountGdiObjects();
 // Bytes of pixels that this process's live bitmaps hold.
 SIZE_T BitmapBytes();
 
+// Threads of this process (a toolhelp snapshot).
+int CountThreads();
+
 // Committed private memory of this process, in bytes (walks the address
 // space with VirtualQuery).
 SIZE_T PrivateBytes();
