@@ -81,10 +81,12 @@ BOOL RefreshFace(HWND window)
     return ClockLayout.Known || LayOutFace(window);
 }
 
+// What the tick takes up again. The settings and the font probe wait for
+// the host's next refresh: a key or a font file that keeps failing would
+// otherwise cost registry and font calls at every tick.
 BOOL FaceUndone()
 {
-    return ClockFonts.Wanted || !ClockLayout.Known || ClockLayout.DpiX <= 0 || ItemState.SettingsUnread ||
-           !FontProbe.Complete || !TimeFormatInfo.Known;
+    return ClockFonts.Wanted || !ClockLayout.Known || ClockLayout.DpiX <= 0 || !TimeFormatInfo.Known;
 }
 
 // The UI font size as the fonts should have it, whichever of the system's
@@ -101,6 +103,14 @@ void FollowUiFontSize(HWND window, BOOL rebuild)
     RefreshFace(window);
 }
 
+// New settings (the defaults without a key) call for new fonts and cells.
+void TakeSettings(HKEY key)
+{
+    ItemState.SettingsUnread = !LoadSettings(key);
+    ClockFonts.Wanted = 1;
+    ItemState.BackgroundDirty = 1;
+}
+
 // A save in the options writes the marker; the first creation that finds it
 // takes the new settings into this process. The key is opened for reading,
 // and for writing only to remove the marker: a key that may be read but not
@@ -113,14 +123,13 @@ void ReloadSettingsIfMarked()
     if (key == NULL) {
         if (error != ERROR_FILE_NOT_FOUND)
             ItemState.SettingsUnread = 1;
+        else if (ItemState.SettingsUnread)
+            TakeSettings(NULL);
         return;
     }
     BOOL marked = ReloadMarkerPresent(key);
-    if (marked || ItemState.SettingsUnread) {
-        ItemState.SettingsUnread = !LoadSettings(key);
-        ClockFonts.Wanted = 1;
-        ItemState.BackgroundDirty = 1;
-    }
+    if (marked || ItemState.SettingsUnread)
+        TakeSettings(key);
     RegCloseKey(key);
     if (marked)
         RemoveReloadMarker();
@@ -203,7 +212,7 @@ LRESULT OnCreate(HWND window)
     return 1;
 }
 
-// A settings read that failed is tried again from the refresh and the tick.
+// A settings read that failed is tried again at the refresh.
 void RetrySettingsIfUnread(HWND window)
 {
     if (!ItemState.SettingsUnread)
@@ -272,10 +281,8 @@ BOOL TickOperatorText(HWND window)
 BOOL MendFace(HWND window)
 {
     BOOL mend = FaceSurfaces.PaintFailed;
-    if (FaceUndone()) {
-        RetrySettingsIfUnread(window);
+    if (FaceUndone())
         mend |= RefreshFace(window);
-    }
     return mend;
 }
 

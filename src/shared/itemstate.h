@@ -25,7 +25,7 @@ struct ItemStateRecord {
     DWORD LastUiFontSize;
     int OperatorCountdown;
     // A settings read that failed (at load or at a reload): the key is read
-    // again at the next refresh, tick or creation.
+    // again at the next refresh or creation.
     DWORD SettingsUnread;
     DWORD ClockTimerSet;          // SetTimer succeeded; else tried again at each refresh
     HREGNOTIFY PhoneStatusNotification;
