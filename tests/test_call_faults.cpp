@@ -107,16 +107,9 @@ static FaultTestRecord T;
 
 // ---- Counting what the process holds ----------------------------------
 
-static DWORD CountHandles()
-{
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
-
 struct Holdings {
     int Gdi;
-    DWORD Handles;
+    int Handles;
     int Threads;
 };
 
@@ -352,7 +345,7 @@ static void RunWithFault(const FaultChoice &choice, Phase phase)
     ChooseFault(FaultChoice());
     ThreadsBack(before.Threads);
     Holdings after = TakeHoldings();
-    ok(SameHoldings(before, after), "%s call %ld%s at %s: GDI %d -> %d, handles %lu -> %lu, threads %d -> %d\n",
+    ok(SameHoldings(before, after), "%s call %ld%s at %s: GDI %d -> %d, handles %d -> %d, threads %d -> %d\n",
        FamilyNames[choice.Family], choice.K, choice.Lasting ? " on" : "", PhaseNames[phase], before.Gdi, after.Gdi,
        before.Handles, after.Handles, before.Threads, after.Threads);
     FailingPoints += !SameHoldings(before, after);

@@ -97,3 +97,47 @@ int CountThreads()
     CloseHandle(snapshot);
     return count;
 }
+
+namespace {
+
+// SystemHandleInformation: a count, then one entry per handle of the
+// system.
+const ULONG SystemHandleList = 16;
+
+struct SystemHandleEntry {
+    ULONG ProcessId;
+    BYTE ObjectType;
+    BYTE Flags;
+    USHORT Handle;
+    PVOID Object;
+    ACCESS_MASK Access;
+};
+
+struct SystemHandleTable {
+    ULONG Count;
+    SystemHandleEntry Handles[1];
+};
+
+typedef NTSTATUS(NTAPI *QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+
+} // namespace
+
+int CountHandles()
+{
+    QuerySystemInformation query =
+        (QuerySystemInformation)(void *)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
+    if (query == NULL)
+        return -1;
+    ULONG size = 1 << 20;
+    SystemHandleTable *table = (SystemHandleTable *)HeapAlloc(GetProcessHeap(), 0, size);
+    if (table == NULL)
+        return -1;
+    int count = -1;
+    if (query(SystemHandleList, table, size, NULL) == 0) {
+        count = 0;
+        for (ULONG i = 0; i < table->Count; i++)
+            count += table->Handles[i].ProcessId == GetCurrentProcessId();
+    }
+    HeapFree(GetProcessHeap(), 0, table);
+    return count;
+}

@@ -14,6 +14,10 @@ SIZE_T BitmapBytes();
 // Threads of this process (a toolhelp snapshot).
 int CountThreads();
 
+// Kernel handles of this process (the system's handle list: Wine's
+// GetProcessHandleCount answers 0); -1 when the list cannot be had.
+int CountHandles();
+
 // Committed private memory of this process, in bytes (walks the address
 // space with VirtualQuery).
 SIZE_T PrivateBytes();
