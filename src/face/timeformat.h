@@ -31,6 +31,12 @@ void ReadLocaleText(LCTYPE type, WCHAR *text, int chars);
 // ReadLocaleText; empty on failure.
 void FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars);
 
+// The separator between hour and minute as the time format means it: the
+// locale's LOCALE_STIME with its quoted literals unquoted (fr-CA writes
+// " 'h' "), cut at a character boundary to `chars` characters with the
+// terminator.
+void ReadTimeSeparator(WCHAR *text, int chars);
+
 // Picture for the hour field: "HH", "H", "hh" or "h".
 const WCHAR *HourPicture();
 
