@@ -19,6 +19,9 @@ struct ClockLayoutRecord {
     int DayDateSideMargin;
     int ContentHeight;
     int DpiX;
+    // The separator has characters the hour's face lacks: it is drawn in
+    // TimeMarkerFont, at the digits' baseline.
+    DWORD SeparatorInMarkerFace;
 };
 extern ClockLayoutRecord ClockLayout;
 
@@ -39,6 +42,19 @@ const BellShape *BellShapeFor(int dpi);
 
 // Bell width (and tap target) for a supported resolution; 0 otherwise.
 int BellWidth(int dpi);
+
+// The three fonts the time group is measured and drawn with.
+struct TimeGroupFonts {
+    HFONT HourMinute;
+    HFONT Seconds;
+    HFONT Marker;
+};
+// The clock's own: HourMinuteFont, SecondsFont and TimeMarkerFont.
+TimeGroupFonts ClockTimeGroupFonts();
+// The time group's horizontal places (HourRight to TimeWidth, BellLeft),
+// UpperMarkerRise and SeparatorInMarkerFace, measured with `fonts` on `dc`
+// into `layout` (whose DpiX names the bell).
+void PlaceTimeGroup(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layout);
 
 // Digit height of HourMinuteFont: tmHeight - tmDescent - tmInternalLeading.
 int MeasureDigitHeight(HWND window);

@@ -9,6 +9,7 @@
 #include "fonts.h"
 #include "layout.h"
 #include "timeformat.h"
+#include "fitgroup.h"
 #include "settings.h"
 #include "itemstate.h"
 #include "todaycmn.h"
@@ -55,12 +56,7 @@ int TimeBaseline()
 
 int UpperMarkerBaseline()
 {
-    return (int)ClockSettings.VerticalBorderHeight + ClockLayout.ContentHeight - ClockLayout.UpperMarkerRise;
-}
-
-int GroupOffset(int width)
-{
-    return (width - ClockLayout.TimeWidth) / 2;
+    return (int)ClockSettings.VerticalBorderHeight + ClockLayout.ContentHeight - TimeGroupFit.Placed.UpperMarkerRise;
 }
 
 // ---- Surfaces ------------------------------------------------------------
@@ -158,25 +154,26 @@ void DrawKeyCell(HDC dc, int w)
 
 // Shapes cut out of the cell: bell, digit cells and two-line markers, all
 // in black (which the alpha pass turns transparent).
-void DrawCellHoles(HDC dc, int w)
+void DrawCellHoles(HDC dc)
 {
-    int xo = GroupOffset(w), yb = TimeBaseline();
+    const TimeGroupFitRecord &fit = TimeGroupFit;
+    int xo = fit.Offset, yb = TimeBaseline();
     if (ClockSettings.AlarmIconEnabled)
-        DrawBellOutline(dc, ClockLayout.BellLeft + xo, ClockLayout.BellTop);
+        DrawBellOutline(dc, fit.Placed.BellLeft + xo, ClockLayout.BellTop);
     SetTextAlign(dc, TA_BASELINE | TA_RIGHT);
     if (FontProbe.FontLevel >= 2) {
-        DrawTextAt(dc, ClockLayout.HourRight + xo, yb, CellGlyphs, 2);
-        DrawTextAt(dc, ClockLayout.MinuteRight + xo, yb, CellGlyphs, 2);
+        DrawTextAt(dc, fit.Placed.HourRight + xo, yb, CellGlyphs, 2);
+        DrawTextAt(dc, fit.Placed.MinuteRight + xo, yb, CellGlyphs, 2);
         if (ClockSettings.ShowSeconds) {
-            SelectFontIfAny(dc, ClockFonts.SecondsFont);
-            DrawTextAt(dc, ClockLayout.SecondsRight + xo, yb, CellGlyphs, 2);
+            SelectFontIfAny(dc, fit.Fonts.Seconds);
+            DrawTextAt(dc, fit.Placed.SecondsRight + xo, yb, CellGlyphs, 2);
         }
     }
     if (ClockSettings.ShowTimeMarkers && !ClockSettings.SingleTMLine) {
-        SelectFontIfAny(dc, ClockFonts.TimeMarkerFont);
-        DrawTextAt(dc, ClockLayout.MarkerRight + xo, UpperMarkerBaseline(), TimeFormatInfo.AmMarker,
+        SelectFontIfAny(dc, fit.Fonts.Marker);
+        DrawTextAt(dc, fit.Placed.MarkerRight + xo, UpperMarkerBaseline(), TimeFormatInfo.AmMarker,
                    lstrlenW(TimeFormatInfo.AmMarker));
-        DrawTextAt(dc, ClockLayout.MarkerRight + xo, yb, TimeFormatInfo.PmMarker, lstrlenW(TimeFormatInfo.PmMarker));
+        DrawTextAt(dc, fit.Placed.MarkerRight + xo, yb, TimeFormatInfo.PmMarker, lstrlenW(TimeFormatInfo.PmMarker));
     }
 }
 
@@ -201,10 +198,10 @@ void RebuildCells(int w, int h)
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ originalBrush = GetCurrentObject(dc, OBJ_BRUSH);
     SetBkMode(dc, TRANSPARENT);
-    SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.HourMinute);
     DrawKeyCell(dc, w);
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    DrawCellHoles(dc, w);
+    DrawCellHoles(dc);
     GdiFlush();
     ApplyCellAlpha(bits, w, h, DayDateBandLimit());
     SelectObject(dc, originalFont);
@@ -336,13 +333,26 @@ void FormatTimeTexts(const SYSTEMTIME *now, TimeTexts *texts)
     FormatTimeField(now, HourPicture(), texts->Hour, TimeFieldChars);
     FormatTimeField(now, L"mm", texts->Minute, TimeFieldChars);
     FormatTimeField(now, L"ss", texts->Seconds, TimeFieldChars);
-    ReadLocaleText(LOCALE_STIME, texts->Separator, TimeFieldChars);
+    ReadTimeSeparator(texts->Separator, TimeFieldChars);
     if (FontProbe.FontLevel >= 2) {
         MapToPrivateDigits(texts->Hour);
         MapToPrivateDigits(texts->Minute);
         MapToPrivateDigits(texts->Seconds);
         MapToPrivateDigits(texts->Separator);
     }
+}
+
+// A separator with characters the hour's face lacks is drawn in the
+// markers' face (the layout found which); the hour's font is put back.
+void DrawSeparator(HDC dc, int x, int y, const WCHAR *separator)
+{
+    if (!TimeGroupFit.Placed.SeparatorInMarkerFace) {
+        DrawTextAt(dc, x, y, separator, lstrlenW(separator));
+        return;
+    }
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.Marker);
+    DrawTextAt(dc, x, y, separator, lstrlenW(separator));
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.HourMinute);
 }
 
 // Minutes and seconds are always two characters.
@@ -354,11 +364,11 @@ int TwoOrFewer(const WCHAR *text)
 
 void DrawMarker(HDC dc, int xo, int yb, const SYSTEMTIME *now, COLORREF colour)
 {
-    SelectFontIfAny(dc, ClockFonts.TimeMarkerFont);
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.Marker);
     if (!TimeFormatInfo.MarkersPresent || !ClockSettings.ShowTimeMarkers)
         return;
     SetTextColor(dc, colour);
-    int x = ClockLayout.MarkerRight + xo;
+    int x = TimeGroupFit.Placed.MarkerRight + xo;
     // One marker at a time: in two-line mode AM stands on the upper line
     // and PM on the lower one.
     if (now->wHour >= 12)
@@ -375,6 +385,9 @@ void DrawMarker(HDC dc, int xo, int yb, const SYSTEMTIME *now, COLORREF colour)
 void RebuildWhatIsDirty(const PaintJob *job)
 {
     if (FitSurfaces(job->Width, job->Height))
+        ItemState.BackgroundDirty = 1;
+    // The cells carry the group's shapes where the fit puts them.
+    if (FitTimeGroup(job->Width))
         ItemState.BackgroundDirty = 1;
     if (ItemState.BackgroundDirty) {
         // New cells always mean new backgrounds.
@@ -397,7 +410,7 @@ void ComposeFace(const PaintJob *job)
     ChooseColours(job->Window, &colours);
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
-    SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.HourMinute);
     if (ItemState.TimeVisible)
         DrawTimeGroup(dc, &job->Rect, &job->Now, &colours);
     if (ClockSettings.ShowDayDate)
@@ -431,6 +444,7 @@ void ReleaseFaceSurfaces()
     ReleaseSurface(&FaceSurfaces.Normal);
     ReleaseSurface(&FaceSurfaces.Cells);
     FaceSurfaces = FaceSurfacesRecord();
+    ReleaseTimeGroupFit();
 }
 
 DWORD PremultipliedCellWord(DWORD word)
@@ -477,24 +491,26 @@ void DrawBellOutline(HDC dc, int x, int y)
 
 void DrawTimeGroup(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
 {
+    FitTimeGroup(rect->right);
+    const TimeGroupFitRecord &fit = TimeGroupFit;
     TimeTexts texts;
     FormatTimeTexts(now, &texts);
-    int xo = GroupOffset(rect->right), yb = TimeBaseline();
+    int xo = fit.Offset, yb = TimeBaseline();
     SetTextAlign(dc, TA_BASELINE | TA_CENTER);
     SetTextColor(dc, colours->Separator);
-    DrawTextAt(dc, ClockLayout.SeparatorCenter + xo, yb, texts.Separator, lstrlenW(texts.Separator));
+    DrawSeparator(dc, fit.Placed.SeparatorCenter + xo, yb, texts.Separator);
     SetTextAlign(dc, TA_BASELINE | TA_RIGHT);
     SetTextColor(dc, colours->Hour);
-    DrawTextAt(dc, ClockLayout.HourRight + xo, yb, texts.Hour, lstrlenW(texts.Hour));
+    DrawTextAt(dc, fit.Placed.HourRight + xo, yb, texts.Hour, lstrlenW(texts.Hour));
     SetTextColor(dc, colours->Minute);
-    DrawTextAt(dc, ClockLayout.MinuteRight + xo, yb, texts.Minute, TwoOrFewer(texts.Minute));
+    DrawTextAt(dc, fit.Placed.MinuteRight + xo, yb, texts.Minute, TwoOrFewer(texts.Minute));
     if (ClockSettings.ShowSeconds) {
-        SelectFontIfAny(dc, ClockFonts.SecondsFont);
+        SelectFontIfAny(dc, fit.Fonts.Seconds);
         SetTextColor(dc, colours->Seconds);
-        DrawTextAt(dc, ClockLayout.SecondsRight + xo, yb, texts.Seconds, TwoOrFewer(texts.Seconds));
+        DrawTextAt(dc, fit.Placed.SecondsRight + xo, yb, texts.Seconds, TwoOrFewer(texts.Seconds));
     }
     if (ItemState.AlarmSet && ClockSettings.AlarmIconEnabled)
-        DrawBell(dc, ClockLayout.BellLeft + xo, ClockLayout.BellTop, colours->Alarm);
+        DrawBell(dc, fit.Placed.BellLeft + xo, ClockLayout.BellTop, colours->Alarm);
     DrawMarker(dc, xo, yb, now, colours->Marker);
 }
 
