@@ -10,6 +10,7 @@
 #include "layout.h"
 #include "timeformat.h"
 #include "fitgroup.h"
+#include "fitline.h"
 #include "settings.h"
 #include "itemstate.h"
 #include "todaycmn.h"
@@ -390,6 +391,9 @@ void RebuildWhatIsDirty(const PaintJob *job)
     if (FitTimeGroup(job->Width))
         ItemState.BackgroundDirty = 1;
     if (ItemState.BackgroundDirty) {
+        // The fonts may have been rebuilt: the day/date line is measured
+        // again.
+        ForgetDayDateFit();
         // New cells always mean new backgrounds.
         ItemState.WatermarkDirty = 1;
         ItemState.BackgroundDirty = 0;
@@ -445,6 +449,7 @@ void ReleaseFaceSurfaces()
     ReleaseSurface(&FaceSurfaces.Cells);
     FaceSurfaces = FaceSurfacesRecord();
     ReleaseTimeGroupFit();
+    ForgetDayDateFit();
 }
 
 DWORD PremultipliedCellWord(DWORD word)
@@ -528,6 +533,7 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     SelectFontIfAny(dc, ClockFonts.DayDateFont);
     int top = ClockLayout.DayDateTop;
     int left = ClockLayout.DayDateSideMargin, right = rect->right - ClockLayout.DayDateSideMargin;
+    FitDayDateLine(dc, ClockFonts.DayDateFont, left, right, ClockLayout.DayDateSideMargin, now, &texts);
     switch (texts.Arrangement) {
     case 0:
         DrawLineText(dc, TA_LEFT | TA_TOP, colours->Day, left, top, texts.DaySlot);

@@ -228,10 +228,16 @@ const WCHAR *HourPicture()
     return TimeFormatInfo.HourNoLeadingZero ? L"h" : L"hh";
 }
 
+void FormatShortDate(const SYSTEMTIME *localTime, WCHAR *text)
+{
+    FormatDate(localTime, DATE_SHORTDATE, NULL, text);
+}
+
 void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
 {
     texts->DaySlot[0] = 0;
     texts->Date[0] = 0;
+    texts->Arrangement = ClockSettings.CenterDayDate;
     if (ClockSettings.ShowShortDate) {
         if (DayNameWanted())
             FormatDate(localTime, 0, L"dddd", texts->DaySlot);
@@ -241,7 +247,10 @@ void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
         ReadLocaleText(LOCALE_SLONGDATE, picture, LongDatePictureChars);
         if (wcsstr(picture, L"ddd") != NULL) {
             // The long date names the day itself: it stands alone, centred.
-            ClockSettings.CenterDayDate = 1;
+            // Only this line is centred: the setting stays the user's, so
+            // that a locale whose long date does not name the day gets the
+            // chosen arrangement back.
+            texts->Arrangement = 1;
         } else if (DayNameWanted()) {
             FormatDate(localTime, 0, L"dddd", texts->DaySlot);
         }
@@ -249,5 +258,4 @@ void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
     }
     if (ClockSettings.ShowOpName)
         CopyWithin(texts->DaySlot, DAY_DATE_CHARS, OperatorText);
-    texts->Arrangement = ClockSettings.CenterDayDate;
 }

@@ -43,6 +43,11 @@ const WCHAR *HourPicture();
 struct DayDateTexts {
     WCHAR DaySlot[DAY_DATE_CHARS];   // day name or operator text, may be empty
     WCHAR Date[DAY_DATE_CHARS];
-    DWORD Arrangement;               // CenterDayDate after composing
+    DWORD Arrangement;               // CenterDayDate, or 1 for a long date that names the day
 };
+// The texts of the day/date line. The long date picture is read each time:
+// a long date that names the day centres this line alone, without changing
+// CenterDayDate.
 void ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts);
+// The locale's short date, cut to DAY_DATE_CHARS like the composed texts.
+void FormatShortDate(const SYSTEMTIME *localTime, WCHAR *text);
