@@ -190,6 +190,15 @@ static void test_marker_examples()
     Override(LOCALE_S2359, L"p.m.");
     ok_int(Refresh(), TRUE);
     ok_wstr(TimeFormatInfo.PmMarker, L"p.m.");
+
+    // The one-letter form is the first character as a reader sees it: a
+    // letter with its mark, both halves of a surrogate pair.
+    Override(LOCALE_STIMEFORMAT, L"h:mm t");
+    Override(LOCALE_S1159, L"A\x030Am");
+    Override(LOCALE_S2359, L"\xD835\xDC0Fm");
+    ok_int(Refresh(), TRUE);
+    ok_wstr(TimeFormatInfo.AmMarker, L"A\x030A");
+    ok_wstr(TimeFormatInfo.PmMarker, L"\xD835\xDC0F");
 }
 
 static void test_overridden_day_date()
