@@ -15,6 +15,7 @@
 #include "fitgroup.h"
 #include "fitline.h"
 #include "timeformat.h"
+#include "phone.h"
 #include <wchar.h>
 #include <string.h>
 
@@ -368,6 +369,29 @@ static void test_long_dates()
     }
 }
 
+// An operator name too long for the day slot is cut with an ellipsis and
+// leaves the date whole.
+static void test_long_operator_name()
+{
+    int width = 240 * ClockLayout.DpiX / 96, margin = ClockLayout.DayDateSideMargin;
+    UseLocale(L"en-US", 1, 0, 0);
+    ClockSettings.ShowOpName = 1;
+    lstrcpyW(OperatorText, L"Marrowfen Mobile Telecommunications of the Northern Isles");
+    DayDateTexts texts;
+    ComposeDayDate(&Evening, &texts);
+    HGDIOBJ previous = SelectObject(Walk.Dc, ClockFonts.DayDateFont);
+    FitDayDateLine(Walk.Dc, ClockFonts.DayDateFont, margin, width - margin, margin, &Evening, &texts);
+    int day = Width(ClockFonts.DayDateFont, texts.DaySlot), date = Width(ClockFonts.DayDateFont, texts.Date);
+    SelectObject(Walk.Dc, previous);
+    int length = lstrlenW(texts.DaySlot);
+    ok(length > 1 && texts.DaySlot[length - 1] == 0x2026 && wcsncmp(texts.DaySlot, OperatorText, length - 1) == 0,
+       "operator \"%ls\"\n", texts.DaySlot);
+    ok_wstr(texts.Date, L"9/25/2024");
+    ok(day + margin + date <= width - 2 * margin, "%d + %d + %d in %d px\n", day, margin, date, width - 2 * margin);
+    ClockSettings.ShowOpName = 0;
+    OperatorText[0] = 0;
+}
+
 static void test_every_locale()
 {
     EnumSystemLocalesEx(CollectLocale, LOCALE_ALL, 0, NULL);
@@ -399,6 +423,7 @@ int main()
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
     run_test(test_long_dates);
+    run_test(test_long_operator_name);
     run_test(test_every_locale);
     DeleteDC(Walk.Dc);
     DestroyWindow(Walk.Window);
