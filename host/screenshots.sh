@@ -59,3 +59,19 @@ settings qvga96 ShowOpName=1 CenterDayDate=0 ShowShortDate=1
 shot qvga96 today-qvga96-operator --alarm 0=on,days=0x7f,time=07:00 --operator "Marrowfen Mobile" --phone-status 32 --after 1600
 shot qvga96 today-qvga96-searching --phone-status 0x400020 --after 1600
 clear_settings qvga96
+
+# Locales as Wine's own data has them (LC_ALL for the run), on a 240-pixel
+# strip: a separator with a word in it (fr-CA), a long designator with
+# seconds (bem-ZM), Japanese and Arabic, and a long date of some fifty
+# characters (kde-TZ).
+locale_shot() {
+    local locale=$1
+    shift
+    QZL_LOCALE=$locale shot "$@"
+}
+locale_shot fr_CA.UTF-8 qvga96 today-qvga96-fr-CA
+locale_shot fr_CA.UTF-8 qvga96-nofont today-qvga96-nofont-fr-CA
+locale_shot ja_JP.UTF-8 qvga96 today-qvga96-ja-JP
+locale_shot ar_SA.UTF-8 qvga96 today-qvga96-ar-SA
+locale_shot bem_ZM.UTF-8 qvga96 today-qvga96-bem-ZM
+locale_shot kde_TZ.UTF-8 qvga96 today-qvga96-kde-TZ

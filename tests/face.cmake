@@ -18,3 +18,8 @@ endforeach()
 # Painting through the real DLL, read back from the screen.
 qzl_add_test(dll face_paint SOURCES face_paint.cpp
   PROFILES qvga96 qvga96-nofont square128 vga192 vga192-nofont)
+
+# Every locale the platform enumerates, at 96, 128 and 192 dpi, with and
+# without the private face.
+qzl_add_test(unit face_locale_walk SOURCES face_locale_walk.cpp
+  PROFILES qvga96 qvga96-nofont square128 square128-nofont vga192 vga192-nofont)

@@ -99,10 +99,11 @@ static void test_real_time_format()
 
 static void test_real_day_date()
 {
-    // Every one of these locales names the day in its long date.
+    // Every one of these locales names the day in its long date: the line
+    // is centred, the user's arrangement stays as it was.
     ResetDayDateSettings(0, 0, 0);
     CheckDayDate(L"", Expected->LongDate, 1);
-    ok_int(ClockSettings.CenterDayDate, 1);
+    ok_int(ClockSettings.CenterDayDate, 0);
 
     ResetDayDateSettings(1, 0, 0);
     CheckDayDate(Expected->DayName, Expected->ShortDate, 0);
@@ -189,6 +190,15 @@ static void test_marker_examples()
     Override(LOCALE_S2359, L"p.m.");
     ok_int(Refresh(), TRUE);
     ok_wstr(TimeFormatInfo.PmMarker, L"p.m.");
+
+    // The one-letter form is the first character as a reader sees it: a
+    // letter with its mark, both halves of a surrogate pair.
+    Override(LOCALE_STIMEFORMAT, L"h:mm t");
+    Override(LOCALE_S1159, L"A\x030Am");
+    Override(LOCALE_S2359, L"\xD835\xDC0Fm");
+    ok_int(Refresh(), TRUE);
+    ok_wstr(TimeFormatInfo.AmMarker, L"A\x030A");
+    ok_wstr(TimeFormatInfo.PmMarker, L"\xD835\xDC0F");
 }
 
 static void test_overridden_day_date()
@@ -214,7 +224,21 @@ static void test_overridden_day_date()
     ResetDayDateSettings(0, 0, 1);
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &Thursday, NULL, longDate, DAY_DATE_CHARS);
     CheckDayDate(OperatorText, longDate, 1);
-    ok_int(ClockSettings.CenterDayDate, 1);
+    ok_int(ClockSettings.CenterDayDate, 0);
+
+    // Back to a long date without the day (as ms-BN and vo have it): the
+    // day name and the two columns come back at the next read, both ways.
+    Override(LOCALE_SLONGDATE, L"d MMMM yyyy");
+    ResetDayDateSettings(0, 2, 0);
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &Thursday, NULL, longDate, DAY_DATE_CHARS);
+    CheckDayDate(dayName, longDate, 2);
+    Override(LOCALE_SLONGDATE, L"dddd d MMMM yyyy");
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &Thursday, NULL, longDate, DAY_DATE_CHARS);
+    CheckDayDate(L"", longDate, 1);
+    Override(LOCALE_SLONGDATE, L"d MMMM yyyy");
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &Thursday, NULL, longDate, DAY_DATE_CHARS);
+    CheckDayDate(dayName, longDate, 2);
+    ok_int(ClockSettings.CenterDayDate, 2);
 }
 
 // Locale strings longer than the buffers are cut to fit; nothing beyond a

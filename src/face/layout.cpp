@@ -22,12 +22,16 @@ int SafeQuotient(int dividend, int divisor)
     return divisor > 0 ? dividend / divisor : 0;
 }
 
-// A failed measure counts as 0 and marks the layout as failed.
+// Measures of the time group that failed so far: a placement that sees
+// the count grow was made from a failed measure and is not used.
+int FailedMeasures;
+
+// A failed measure counts as 0 and is counted.
 SIZE MeasureText(HDC dc, const WCHAR *text)
 {
     SIZE size = {0, 0};
     if (!GetTextExtentExPointW(dc, text, lstrlenW(text), 0, NULL, NULL, &size)) {
-        ClockLayout.MeasureFailed = 1;
+        FailedMeasures++;
         size.cx = size.cy = 0;
     }
     return size;
@@ -43,20 +47,47 @@ int TwoDigitWidth(HDC dc)
     return MulDiv(MeasureText(dc, sample).cx, 2, lstrlenW(sample));
 }
 
-int SeparatorWidth(HDC dc)
-{
-    WCHAR separator[SeparatorChars];
-    if (!ReadLocaleText(LOCALE_STIME, separator, SeparatorChars))
-        ClockLayout.MeasureFailed = 1;
-    if (FontProbe.FontLevel >= 2)
-        MapToPrivateDigits(separator);
-    return MeasureText(dc, separator).cx;
-}
-
 void RestoreFont(HDC dc, HGDIOBJ previous)
 {
     if (previous)
         SelectObject(dc, previous);
+}
+
+// TRUE when the DC's font has a glyph of its own for every character.
+BOOL FontDrawsAll(HDC dc, const WCHAR *text)
+{
+    WORD glyphs[SeparatorChars];
+    int length = lstrlenW(text);
+    if (length > SeparatorChars)
+        return FALSE;
+    if (GetGlyphIndicesW(dc, text, length, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) {
+        FailedMeasures++;
+        return FALSE;
+    }
+    for (int i = 0; i < length; i++)
+        if (glyphs[i] == 0xFFFF)
+            return FALSE;
+    return TRUE;
+}
+
+// Width of the separator in the face it is drawn in, with the hour's font
+// selected in `dc`. The private face has only digits, ':', '.' and space;
+// a separator with other characters (fr-CA's " h ") is drawn in the
+// markers' face, which can.
+int SeparatorWidth(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layout)
+{
+    WCHAR separator[SeparatorChars];
+    if (!ReadTimeSeparator(separator, SeparatorChars))
+        FailedMeasures++;
+    if (FontProbe.FontLevel >= 2)
+        MapToPrivateDigits(separator);
+    layout->SeparatorInMarkerFace = !FontDrawsAll(dc, separator);
+    if (!layout->SeparatorInMarkerFace)
+        return MeasureText(dc, separator).cx;
+    HGDIOBJ previous = SelectFontIfAny(dc, fonts->Marker);
+    int width = MeasureText(dc, separator).cx;
+    RestoreFont(dc, previous);
+    return width;
 }
 
 // Metrics of `font` on the window's DC.
@@ -74,19 +105,20 @@ BOOL MeasureFontMetrics(HWND window, HFONT font, TEXTMETRICW *metrics)
 }
 
 // Hour, separator and minute: steps from the left edge of the time group.
-void PlaceHourAndMinute(HDC dc, int *digitWidth)
+void PlaceHourAndMinute(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layout, int *digitWidth)
 {
-    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
+    HGDIOBJ previous = SelectFontIfAny(dc, fonts->HourMinute);
     int w = TwoDigitWidth(dc);
-    int s = SeparatorWidth(dc);
+    int s = SeparatorWidth(dc, fonts, layout);
     RestoreFont(dc, previous);
-    ClockLayout.HourRight = w;
-    ClockLayout.SeparatorCenter = w + s / 2;
-    ClockLayout.MinuteRight = s + 2 * w;
+    layout->HourRight = w;
+    layout->SeparatorCenter = w + s / 2;
+    layout->MinuteRight = s + 2 * w;
     *digitWidth = w;
 }
 
-// The wider and the taller of the two marker texts (0 when hidden).
+// The wider and the taller of the two marker texts (0 when hidden), in
+// the DC's font.
 SIZE MeasureMarkers(HDC dc)
 {
     SIZE larger = {0, 0};
@@ -115,18 +147,67 @@ const BellShape BellShapes[] = {
     {192, 20, 23, Bell192, ARRAYSIZE(Bell192)},
 };
 
+int PlaceSecondsIn(HDC dc, HFONT font, ClockLayoutRecord *layout, int digitWidth)
+{
+    if (!ClockSettings.ShowSeconds)
+        return layout->MinuteRight + digitWidth / 9;
+    HGDIOBJ previous = SelectFontIfAny(dc, font);
+    int seconds = TwoDigitWidth(dc);
+    RestoreFont(dc, previous);
+    layout->SecondsRight = layout->MinuteRight + seconds + digitWidth / 14;
+    return layout->SecondsRight + digitWidth / 8;
+}
+
+void PlaceMarkerColumnIn(ClockLayoutRecord *layout, int k, int markerWidth, int bellWidth)
+{
+    int m = markerWidth, b = bellWidth;
+    layout->MarkerRight = k;
+    if (!ClockSettings.AlarmIconEnabled && m == 0) {
+        // Neither markers nor bell: the group ends with the last digits.
+        layout->TimeWidth = ClockSettings.ShowSeconds ? layout->SecondsRight : layout->MinuteRight;
+    } else if (m == b) {
+        layout->BellLeft = k;
+        layout->MarkerRight = k + m;
+        layout->TimeWidth = k + m;
+    } else if (m > b) {
+        // The bell is centred under the wider markers.
+        layout->BellLeft = k + m - (m - b) / 2 - b;
+        layout->MarkerRight = k + m;
+        layout->TimeWidth = k + m;
+    } else {
+        // Right-aligned markers centred in the bell's column.
+        layout->BellLeft = k;
+        layout->MarkerRight = k - (b - m) / 2 + b;
+        layout->TimeWidth = layout->MarkerRight + b;
+    }
+}
+
 } // namespace
+
+TimeGroupFonts ClockTimeGroupFonts()
+{
+    TimeGroupFonts fonts = {ClockFonts.HourMinuteFont, ClockFonts.SecondsFont, ClockFonts.TimeMarkerFont};
+    return fonts;
+}
+
+BOOL PlaceTimeGroup(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layout)
+{
+    int failedBefore = FailedMeasures;
+    int digitWidth = 0;
+    PlaceHourAndMinute(dc, fonts, layout, &digitWidth);
+    int k = PlaceSecondsIn(dc, fonts->Seconds, layout, digitWidth);
+    HGDIOBJ previous = SelectFontIfAny(dc, fonts->Marker);
+    SIZE markers = MeasureMarkers(dc);
+    RestoreFont(dc, previous);
+    PlaceMarkerColumnIn(layout, k, markers.cx, BellWidth(layout->DpiX));
+    layout->UpperMarkerRise = markers.cy + DeviceY(5);
+    return FailedMeasures == failedBefore;
+}
 
 // Seconds (when shown) and the start of the marker column.
 int PlaceSeconds(HDC dc, int digitWidth)
 {
-    if (!ClockSettings.ShowSeconds)
-        return ClockLayout.MinuteRight + digitWidth / 9;
-    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.SecondsFont);
-    int seconds = TwoDigitWidth(dc);
-    RestoreFont(dc, previous);
-    ClockLayout.SecondsRight = ClockLayout.MinuteRight + seconds + digitWidth / 14;
-    return ClockLayout.SecondsRight + digitWidth / 8;
+    return PlaceSecondsIn(dc, ClockFonts.SecondsFont, &ClockLayout, digitWidth);
 }
 
 const BellShape *BellShapeFor(int dpi)
@@ -167,26 +248,7 @@ int MeasureLineHeight(HWND window)
 
 void PlaceMarkerColumn(int k, int markerWidth, int bellWidth)
 {
-    int m = markerWidth, b = bellWidth;
-    ClockLayout.MarkerRight = k;
-    if (!ClockSettings.AlarmIconEnabled && m == 0) {
-        // Neither markers nor bell: the group ends with the last digits.
-        ClockLayout.TimeWidth = ClockSettings.ShowSeconds ? ClockLayout.SecondsRight : ClockLayout.MinuteRight;
-    } else if (m == b) {
-        ClockLayout.BellLeft = k;
-        ClockLayout.MarkerRight = k + m;
-        ClockLayout.TimeWidth = k + m;
-    } else if (m > b) {
-        // The bell is centred under the wider markers.
-        ClockLayout.BellLeft = k + m - (m - b) / 2 - b;
-        ClockLayout.MarkerRight = k + m;
-        ClockLayout.TimeWidth = k + m;
-    } else {
-        // Right-aligned markers centred in the bell's column.
-        ClockLayout.BellLeft = k;
-        ClockLayout.MarkerRight = k - (b - m) / 2 + b;
-        ClockLayout.TimeWidth = ClockLayout.MarkerRight + b;
-    }
+    PlaceMarkerColumnIn(&ClockLayout, k, markerWidth, bellWidth);
 }
 
 void PlaceVerticalMetrics(int lineHeight)
@@ -216,20 +278,12 @@ BOOL LayOutFace(HWND window)
     if (dc == NULL)
         return FALSE;
     ClockLayout.DigitHeight = digitHeight;
-    ClockLayout.MeasureFailed = 0;
-    int digitWidth = 0;
-    PlaceHourAndMinute(dc, &digitWidth);
-    int k = PlaceSeconds(dc, digitWidth);
-    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.TimeMarkerFont);
-    SIZE markers = MeasureMarkers(dc);
-    RestoreFont(dc, previous);
+    TimeGroupFonts fonts = ClockTimeGroupFonts();
+    BOOL placed = PlaceTimeGroup(dc, &fonts, &ClockLayout);
     ReleaseDC(window, dc);
-
-    PlaceMarkerColumn(k, markers.cx, BellWidth(ClockLayout.DpiX));
-    ClockLayout.UpperMarkerRise = markers.cy + DeviceY(5);
     PlaceVerticalMetrics(lineHeight);
-    ClockLayout.Known = !ClockLayout.MeasureFailed;
-    return ClockLayout.Known;
+    ClockLayout.Known = placed;
+    return placed;
 }
 
 int ContentHeightFor(int digitHeight, int lineHeight)

@@ -19,10 +19,12 @@ struct ClockLayoutRecord {
     int DayDateSideMargin;
     int ContentHeight;
     int DpiX;                // -1 until the screen could be read
+    // The separator has characters the hour's face lacks: it is drawn in
+    // TimeMarkerFont, at the digits' baseline.
+    DWORD SeparatorInMarkerFace;
     // Every position above was placed from the current fonts with measures
     // that succeeded; the paint draws nothing until then.
     DWORD Known;
-    DWORD MeasureFailed;     // a measure of the layout under way failed
 };
 extern ClockLayoutRecord ClockLayout;
 
@@ -43,6 +45,20 @@ const BellShape *BellShapeFor(int dpi);
 
 // Bell width (and tap target) for a supported resolution; 0 otherwise.
 int BellWidth(int dpi);
+
+// The three fonts the time group is measured and drawn with.
+struct TimeGroupFonts {
+    HFONT HourMinute;
+    HFONT Seconds;
+    HFONT Marker;
+};
+// The clock's own: HourMinuteFont, SecondsFont and TimeMarkerFont.
+TimeGroupFonts ClockTimeGroupFonts();
+// The time group's horizontal places (HourRight to TimeWidth, BellLeft),
+// UpperMarkerRise and SeparatorInMarkerFace, measured with `fonts` on `dc`
+// into `layout` (whose DpiX names the bell). FALSE when a measure failed:
+// the places are then not to be used.
+BOOL PlaceTimeGroup(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layout);
 
 // Digit height of HourMinuteFont: tmHeight - tmDescent - tmInternalLeading;
 // -1 when it could not be measured.

@@ -9,6 +9,8 @@
 #include "fonts.h"
 #include "layout.h"
 #include "timeformat.h"
+#include "fitgroup.h"
+#include "fitline.h"
 #include "settings.h"
 #include "itemstate.h"
 #include "todaycmn.h"
@@ -58,12 +60,7 @@ int TimeBaseline()
 
 int UpperMarkerBaseline()
 {
-    return (int)ClockSettings.VerticalBorderHeight + ClockLayout.ContentHeight - ClockLayout.UpperMarkerRise;
-}
-
-int GroupOffset(int width)
-{
-    return (width - ClockLayout.TimeWidth) / 2;
+    return (int)ClockSettings.VerticalBorderHeight + ClockLayout.ContentHeight - TimeGroupFit.Placed.UpperMarkerRise;
 }
 
 // ---- Surfaces ------------------------------------------------------------
@@ -168,25 +165,26 @@ BOOL DrawKeyCell(HDC dc, int w)
 
 // Shapes cut out of the cell: bell, digit cells and two-line markers, all
 // in black (which the alpha pass turns transparent).
-void DrawCellHoles(HDC dc, int w)
+void DrawCellHoles(HDC dc)
 {
-    int xo = GroupOffset(w), yb = TimeBaseline();
-    if (ClockSettings.AlarmIconEnabled && !DrawBellOutline(dc, ClockLayout.BellLeft + xo, ClockLayout.BellTop))
+    const TimeGroupFitRecord &fit = TimeGroupFit;
+    int xo = fit.Offset, yb = TimeBaseline();
+    if (ClockSettings.AlarmIconEnabled && !DrawBellOutline(dc, fit.Placed.BellLeft + xo, ClockLayout.BellTop))
         FaceSurfaces.DrawFailed = 1;
     SetTextAlign(dc, TA_BASELINE | TA_RIGHT);
     if (FontProbe.FontLevel >= 2) {
-        DrawTextAt(dc, ClockLayout.HourRight + xo, yb, CellGlyphs, 2);
-        DrawTextAt(dc, ClockLayout.MinuteRight + xo, yb, CellGlyphs, 2);
+        DrawTextAt(dc, fit.Placed.HourRight + xo, yb, CellGlyphs, 2);
+        DrawTextAt(dc, fit.Placed.MinuteRight + xo, yb, CellGlyphs, 2);
         if (ClockSettings.ShowSeconds) {
-            SelectFontIfAny(dc, ClockFonts.SecondsFont);
-            DrawTextAt(dc, ClockLayout.SecondsRight + xo, yb, CellGlyphs, 2);
+            SelectFontIfAny(dc, fit.Fonts.Seconds);
+            DrawTextAt(dc, fit.Placed.SecondsRight + xo, yb, CellGlyphs, 2);
         }
     }
     if (ClockSettings.ShowTimeMarkers && !ClockSettings.SingleTMLine) {
-        SelectFontIfAny(dc, ClockFonts.TimeMarkerFont);
-        DrawTextAt(dc, ClockLayout.MarkerRight + xo, UpperMarkerBaseline(), TimeFormatInfo.AmMarker,
+        SelectFontIfAny(dc, fit.Fonts.Marker);
+        DrawTextAt(dc, fit.Placed.MarkerRight + xo, UpperMarkerBaseline(), TimeFormatInfo.AmMarker,
                    lstrlenW(TimeFormatInfo.AmMarker));
-        DrawTextAt(dc, ClockLayout.MarkerRight + xo, yb, TimeFormatInfo.PmMarker, lstrlenW(TimeFormatInfo.PmMarker));
+        DrawTextAt(dc, fit.Placed.MarkerRight + xo, yb, TimeFormatInfo.PmMarker, lstrlenW(TimeFormatInfo.PmMarker));
     }
 }
 
@@ -213,10 +211,10 @@ BOOL RebuildCells(int w, int h)
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ originalBrush = GetCurrentObject(dc, OBJ_BRUSH);
     SetBkMode(dc, TRANSPARENT);
-    SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.HourMinute);
     FaceSurfaces.DrawFailed = !DrawKeyCell(dc, w);
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    DrawCellHoles(dc, w);
+    DrawCellHoles(dc);
     GdiFlush();
     ApplyCellAlpha(bits, w, h, DayDateBandLimit());
     SelectObject(dc, originalFont);
@@ -355,7 +353,7 @@ void FormatTimeTexts(const SYSTEMTIME *now, TimeTexts *texts)
     BOOL formatted = FormatTimeField(now, HourPicture(), texts->Hour, TimeFieldChars);
     formatted &= FormatTimeField(now, L"mm", texts->Minute, TimeFieldChars);
     formatted &= FormatTimeField(now, L"ss", texts->Seconds, TimeFieldChars);
-    formatted &= ReadLocaleText(LOCALE_STIME, texts->Separator, TimeFieldChars);
+    formatted &= ReadTimeSeparator(texts->Separator, TimeFieldChars);
     if (!formatted)
         FaceSurfaces.DrawFailed = 1;
     if (FontProbe.FontLevel >= 2) {
@@ -364,6 +362,19 @@ void FormatTimeTexts(const SYSTEMTIME *now, TimeTexts *texts)
         MapToPrivateDigits(texts->Seconds);
         MapToPrivateDigits(texts->Separator);
     }
+}
+
+// A separator with characters the hour's face lacks is drawn in the
+// markers' face (the layout found which); the hour's font is put back.
+void DrawSeparator(HDC dc, int x, int y, const WCHAR *separator)
+{
+    if (!TimeGroupFit.Placed.SeparatorInMarkerFace) {
+        DrawTextAt(dc, x, y, separator, lstrlenW(separator));
+        return;
+    }
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.Marker);
+    DrawTextAt(dc, x, y, separator, lstrlenW(separator));
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.HourMinute);
 }
 
 // Minutes and seconds are always two characters.
@@ -375,11 +386,11 @@ int TwoOrFewer(const WCHAR *text)
 
 void DrawMarker(HDC dc, int xo, int yb, const SYSTEMTIME *now, COLORREF colour)
 {
-    SelectFontIfAny(dc, ClockFonts.TimeMarkerFont);
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.Marker);
     if (!TimeFormatInfo.MarkersPresent || !ClockSettings.ShowTimeMarkers)
         return;
     SetTextColor(dc, colour);
-    int x = ClockLayout.MarkerRight + xo;
+    int x = TimeGroupFit.Placed.MarkerRight + xo;
     // One marker at a time: in two-line mode AM stands on the upper line
     // and PM on the lower one.
     if (now->wHour >= 12)
@@ -401,7 +412,16 @@ BOOL RebuildWhatIsDirty(const PaintJob *job)
         ItemState.BackgroundDirty = 1;
     if (!SurfacesFit(job->Width, job->Height))
         return FALSE;
+    // The cells carry the group's shapes where the fit puts them.
+    BOOL refitted = FALSE;
+    if (!FitTimeGroup(job->Width, &refitted))
+        return FALSE;
+    if (refitted)
+        ItemState.BackgroundDirty = 1;
     if (ItemState.BackgroundDirty) {
+        // The fonts may have been rebuilt: the day/date line is measured
+        // again.
+        ForgetDayDateFit();
         // New cells always mean new backgrounds.
         ItemState.WatermarkDirty = 1;
         ItemState.BackgroundDirty = 0;
@@ -430,9 +450,9 @@ BOOL ComposeFace(const PaintJob *job)
     ChooseColours(job->Window, &colours);
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
-    SelectFontIfAny(dc, ClockFonts.HourMinuteFont);
+    SelectFontIfAny(dc, TimeGroupFit.Fonts.HourMinute);
     if (ItemState.TimeVisible)
-        DrawTimeGroup(dc, &job->Rect, &job->Now, &colours);
+        DrawTimeGroup(dc, &job->Now, &colours);
     if (ClockSettings.ShowDayDate)
         DrawDayDateLine(dc, &job->Rect, &job->Now, &colours);
     SelectObject(dc, originalFont);
@@ -468,6 +488,8 @@ void ReleaseFaceSurfaces()
     ReleaseSurface(&FaceSurfaces.Normal);
     ReleaseSurface(&FaceSurfaces.Cells);
     FaceSurfaces = FaceSurfacesRecord();
+    ReleaseTimeGroupFit();
+    ForgetDayDateFit();
 }
 
 DWORD PremultipliedCellWord(DWORD word)
@@ -512,26 +534,27 @@ BOOL DrawBellOutline(HDC dc, int x, int y)
     return Polygon(dc, points, count);
 }
 
-void DrawTimeGroup(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
+void DrawTimeGroup(HDC dc, const SYSTEMTIME *now, const FaceColours *colours)
 {
+    const TimeGroupFitRecord &fit = TimeGroupFit;
     TimeTexts texts;
     FormatTimeTexts(now, &texts);
-    int xo = GroupOffset(rect->right), yb = TimeBaseline();
+    int xo = fit.Offset, yb = TimeBaseline();
     SetTextAlign(dc, TA_BASELINE | TA_CENTER);
     SetTextColor(dc, colours->Separator);
-    DrawTextAt(dc, ClockLayout.SeparatorCenter + xo, yb, texts.Separator, lstrlenW(texts.Separator));
+    DrawSeparator(dc, fit.Placed.SeparatorCenter + xo, yb, texts.Separator);
     SetTextAlign(dc, TA_BASELINE | TA_RIGHT);
     SetTextColor(dc, colours->Hour);
-    DrawTextAt(dc, ClockLayout.HourRight + xo, yb, texts.Hour, lstrlenW(texts.Hour));
+    DrawTextAt(dc, fit.Placed.HourRight + xo, yb, texts.Hour, lstrlenW(texts.Hour));
     SetTextColor(dc, colours->Minute);
-    DrawTextAt(dc, ClockLayout.MinuteRight + xo, yb, texts.Minute, TwoOrFewer(texts.Minute));
+    DrawTextAt(dc, fit.Placed.MinuteRight + xo, yb, texts.Minute, TwoOrFewer(texts.Minute));
     if (ClockSettings.ShowSeconds) {
-        SelectFontIfAny(dc, ClockFonts.SecondsFont);
+        SelectFontIfAny(dc, fit.Fonts.Seconds);
         SetTextColor(dc, colours->Seconds);
-        DrawTextAt(dc, ClockLayout.SecondsRight + xo, yb, texts.Seconds, TwoOrFewer(texts.Seconds));
+        DrawTextAt(dc, fit.Placed.SecondsRight + xo, yb, texts.Seconds, TwoOrFewer(texts.Seconds));
     }
     if (ItemState.AlarmSet && ClockSettings.AlarmIconEnabled)
-        DrawBell(dc, ClockLayout.BellLeft + xo, ClockLayout.BellTop, colours->Alarm);
+        DrawBell(dc, fit.Placed.BellLeft + xo, ClockLayout.BellTop, colours->Alarm);
     DrawMarker(dc, xo, yb, now, colours->Marker);
 }
 
@@ -550,6 +573,8 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     SelectFontIfAny(dc, ClockFonts.DayDateFont);
     int top = ClockLayout.DayDateTop;
     int left = ClockLayout.DayDateSideMargin, right = rect->right - ClockLayout.DayDateSideMargin;
+    if (!FitDayDateLine(dc, ClockFonts.DayDateFont, left, right, ClockLayout.DayDateSideMargin, now, &texts))
+        FaceSurfaces.DrawFailed = 1;
     switch (texts.Arrangement) {
     case 0:
         DrawLineText(dc, TA_LEFT | TA_TOP, colours->Day, left, top, texts.DaySlot);

@@ -58,8 +58,9 @@ struct FaceColours {
     COLORREF Day;
     COLORREF Date;
 };
-// Separator, hour, minute, seconds, bell and marker, centred in rect, into
-// a DC that holds HourMinuteFont; leaves another clock font selected.
-void DrawTimeGroup(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours);
+// Separator, hour, minute, seconds, bell and marker where the time group's
+// fit puts them, into a DC that holds its hour font; leaves another of its
+// fonts selected.
+void DrawTimeGroup(HDC dc, const SYSTEMTIME *now, const FaceColours *colours);
 // The day/date line; leaves DayDateFont selected.
 void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours);

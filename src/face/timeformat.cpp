@@ -14,6 +14,9 @@ namespace {
 
 // The designators are read into 9 characters: the first 8 are kept.
 const int DesignatorChars = 9;
+// A marker is put together in full (or well past its 9 characters) before
+// it is cut, so that the cut can see which character follows it.
+const int MarkerDraftChars = 32;
 // The long date picture only has to be searched for "ddd".
 const int LongDatePictureChars = 80;
 
@@ -78,12 +81,12 @@ BOOL FormatDate(const SYSTEMTIME *time, DWORD flags, const WCHAR *picture, WCHAR
     return FetchWithin(FetchDate, &request, text, DAY_DATE_CHARS);
 }
 
-// Appends one character while the marker has room for it (9 characters);
-// what does not fit is dropped.
+// Appends one character while the draft has room for it; what does not
+// fit is dropped.
 void AppendMarkerChar(WCHAR *marker, WCHAR c)
 {
     int length = lstrlenW(marker);
-    if (c == 0 || length >= MARKER_CHARS - 1)
+    if (c == 0 || length >= MarkerDraftChars - 1)
         return;
     marker[length] = c;
     marker[length + 1] = 0;
@@ -93,6 +96,35 @@ void AppendMarkerText(WCHAR *marker, const WCHAR *text)
 {
     for (; *text; text++)
         AppendMarkerChar(marker, *text);
+}
+
+// The one-letter form of a designator: its first character as a reader
+// sees it, with its marks (or both halves of a surrogate pair).
+void AppendFirstCharacter(WCHAR *marker, const WCHAR *designator)
+{
+    int length = lstrlenW(designator);
+    int end = 1;
+    while (end < length && !CharacterBoundaryAt(designator, length, end))
+        end++;
+    for (int i = 0; i < end && i < length; i++)
+        AppendMarkerChar(marker, designator[i]);
+}
+
+// A picture's literal text as the formatter reads it: a quote opens or
+// closes a literal and is not itself shown; two quotes in a row stand for
+// one quote character.
+void UnquotePicture(const WCHAR *picture, WCHAR *text, int chars)
+{
+    int length = 0;
+    for (const WCHAR *p = picture; *p && length < chars - 1; p++) {
+        if (*p == L'\'' && p[1] == L'\'') {
+            text[length++] = L'\'';
+            p++;
+        } else if (*p != L'\'') {
+            text[length++] = *p;
+        }
+    }
+    text[length] = 0;
 }
 
 BOOL EndsMarkerWalk(WCHAR c)
@@ -158,9 +190,9 @@ BOOL RefreshTimeFormat(BOOL *relayout)
     return changed;
 }
 
-BOOL ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
+BOOL ExtractMarkers(const WCHAR *format, WCHAR *outAm, WCHAR *outPm)
 {
-    am[0] = pm[0] = 0;
+    WCHAR am[MarkerDraftChars] = {}, pm[MarkerDraftChars] = {};
     WCHAR amDesignator[DesignatorChars], pmDesignator[DesignatorChars];
     // An empty designator is a locale's answer too (the terminator alone);
     // only a failed read is reported.
@@ -184,14 +216,21 @@ BOOL ExtractMarkers(const WCHAR *format, WCHAR *am, WCHAR *pm)
             AppendMarkerText(pm, pmDesignator);
             doubled = FALSE;
         } else {
-            AppendMarkerChar(am, amDesignator[0]);
-            AppendMarkerChar(pm, pmDesignator[0]);
+            AppendFirstCharacter(am, amDesignator);
+            AppendFirstCharacter(pm, pmDesignator);
         }
     }
-    // A full marker drops every later character, so a cut can only have
-    // split a surrogate pair at its end.
-    DropTrailingHalfCharacter(am);
-    DropTrailingHalfCharacter(pm);
+    CopyWithin(outAm, MARKER_CHARS, am);
+    CopyWithin(outPm, MARKER_CHARS, pm);
+    return read;
+}
+
+BOOL ReadTimeSeparator(WCHAR *text, int chars)
+{
+    WCHAR picture[TIME_FORMAT_CHARS], literal[TIME_FORMAT_CHARS];
+    BOOL read = ReadLocaleText(LOCALE_STIME, picture, TIME_FORMAT_CHARS);
+    UnquotePicture(picture, literal, TIME_FORMAT_CHARS);
+    CopyWithin(text, chars, literal);
     return read;
 }
 
@@ -202,10 +241,16 @@ const WCHAR *HourPicture()
     return TimeFormatInfo.HourNoLeadingZero ? L"h" : L"hh";
 }
 
+BOOL FormatShortDate(const SYSTEMTIME *localTime, WCHAR *text)
+{
+    return FormatDate(localTime, DATE_SHORTDATE, NULL, text);
+}
+
 BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
 {
     texts->DaySlot[0] = 0;
     texts->Date[0] = 0;
+    texts->Arrangement = ClockSettings.CenterDayDate;
     BOOL composed = TRUE;
     if (ClockSettings.ShowShortDate) {
         if (DayNameWanted())
@@ -216,7 +261,10 @@ BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
         composed &= ReadLocaleText(LOCALE_SLONGDATE, picture, LongDatePictureChars);
         if (wcsstr(picture, L"ddd") != NULL) {
             // The long date names the day itself: it stands alone, centred.
-            ClockSettings.CenterDayDate = 1;
+            // Only this line is centred: the setting stays the user's, so
+            // that a locale whose long date does not name the day gets the
+            // chosen arrangement back.
+            texts->Arrangement = 1;
         } else if (DayNameWanted()) {
             composed &= FormatDate(localTime, 0, L"dddd", texts->DaySlot);
         }
@@ -224,6 +272,5 @@ BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
     }
     if (ClockSettings.ShowOpName)
         CopyWithin(texts->DaySlot, DAY_DATE_CHARS, OperatorText);
-    texts->Arrangement = ClockSettings.CenterDayDate;
     return composed;
 }

@@ -35,13 +35,24 @@ BOOL ReadLocaleText(LCTYPE type, WCHAR *text, int chars);
 // ReadLocaleText; empty (and FALSE) on failure.
 BOOL FormatTimeField(const SYSTEMTIME *time, const WCHAR *picture, WCHAR *text, int chars);
 
+// The separator between hour and minute as the time format means it: the
+// locale's LOCALE_STIME with its quoted literals unquoted (fr-CA writes
+// " 'h' "), cut at a character boundary to `chars` characters with the
+// terminator. FALSE when the locale could not be read.
+BOOL ReadTimeSeparator(WCHAR *text, int chars);
+
 // Picture for the hour field: "HH", "H", "hh" or "h".
 const WCHAR *HourPicture();
 
 struct DayDateTexts {
     WCHAR DaySlot[DAY_DATE_CHARS];   // day name or operator text, may be empty
     WCHAR Date[DAY_DATE_CHARS];
-    DWORD Arrangement;               // CenterDayDate after composing
+    DWORD Arrangement;               // CenterDayDate, or 1 for a long date that names the day
 };
-// FALSE when a text could not be read (it is then empty).
+// The texts of the day/date line. The long date picture is read each time:
+// a long date that names the day centres this line alone, without changing
+// CenterDayDate. FALSE when a text could not be read (it is then empty).
 BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts);
+// The locale's short date, cut to DAY_DATE_CHARS like the composed texts;
+// FALSE (and empty) when it could not be read.
+BOOL FormatShortDate(const SYSTEMTIME *localTime, WCHAR *text);

@@ -9,6 +9,7 @@
 #include "module.h"
 #include "settings.h"
 #include "layout.h"
+#include "fitgroup.h"
 #include "fonts.h"
 #include "alarm.h"
 #include "options.h"
@@ -49,10 +50,10 @@ BOOL StylusOnBell(HWND window, POINT stylus)
 {
     RECT item;
     ItemRect(window, &item);
-    int offset = (item.right - ClockLayout.TimeWidth) / 2;
     const BellShape *box = BellBoxFor(ClockLayout.DpiX);
     int mx = DeviceX(3), my = DeviceY(3);
-    int left = ClockLayout.BellLeft + offset, top = ClockLayout.BellTop;
+    // Where the bell is drawn, after the group was fitted to the strip.
+    int left = FittedBellLeft(item.right), top = ClockLayout.BellTop;
     return left - mx <= stylus.x && stylus.x <= left + box->Width + mx && top - my <= stylus.y &&
            stylus.y <= top + box->Height + my;
 }

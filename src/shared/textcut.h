@@ -1,10 +1,20 @@
-// Text cut to a fixed buffer. A cut can break only a surrogate pair, and
-// then it leaves the pair's high half at the end, which is dropped.
+// Text cut to a fixed buffer or a width. A cut ends only where a reader
+// sees one character end: never inside a surrogate pair, never between a
+// base and the combining marks, vowel signs or variation selectors that
+// follow it, never right after a virama or a zero-width joiner (which bind
+// the next letter into the same character).
 #pragma once
 #include <windows.h>
 
-// Drops a lone high surrogate at the end of `text`.
-void DropTrailingHalfCharacter(WCHAR *text);
-// Copies `source` into `text` (of `chars`) as far as it fits, without
-// leaving half of a surrogate pair at the end.
+// TRUE when a cut before text[index] keeps every character whole; the
+// start and the end (index == length) always are.
+BOOL CharacterBoundaryAt(const WCHAR *text, int length, int index);
+// The last boundary at or before `index` (0 when there is none).
+int CharacterBoundaryAtOrBefore(const WCHAR *text, int length, int index);
+
+// Copies `source` into `text` (of `chars`) as far as it fits, cut at a
+// character boundary.
 void CopyWithin(WCHAR *text, int chars, const WCHAR *source);
+// Cuts `text` (of `chars`) in place at the last boundary at or before
+// `length` characters.
+void CutAtBoundary(WCHAR *text, int length);
