@@ -56,16 +56,19 @@ static void test_general_action_list()
     ok_wstr(Seen.Texts[1], L"Clock & Alarms settings");
     ok_wstr(Seen.Texts[2], L"File or shortcut from My Documents");
     ok(!Seen.Enabled[1], "no file to browse for");
-    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+    // The stored spelling is the user's: neither the opening nor the save
+    // rewrites it.
+    ok_wstr(ClockSettings.FileOnAction, L"\\WINDOWS\\Clock.exe");
+    ok_wstr(StoredFileOnAction(), L"\\WINDOWS\\Clock.exe");
 
     ArrangedPath = L"\\My Documents\\Notes.lnk";
     ArrangeSettings(ArrangePath);
     RunSheet(SeeActionList);
     ok_int(Seen.Count, 4);
     ok_int(Seen.Numbers[0], 3);
-    ok_wstr(Seen.Texts[3], L"\\my documents\\notes.lnk");
+    ok_wstr(Seen.Texts[3], L"\\My Documents\\Notes.lnk");
     ok(Seen.Enabled[1], "browse enabled");
-    ok_wstr(StoredFileOnAction(), L"\\my documents\\notes.lnk");
+    ok_wstr(StoredFileOnAction(), L"\\My Documents\\Notes.lnk");
 
     // A path that only a locale-aware compare would take for the clock
     // (a soft hyphen inside) is the user's own file and is kept.
@@ -74,7 +77,7 @@ static void test_general_action_list()
     RunSheet(SeeActionList);
     ok_int(Seen.Count, 4);
     ok_int(Seen.Numbers[0], 3);
-    ok(wcscmp(StoredFileOnAction(), L"\\windows\\clo\u00ADck.exe") == 0, "kept: \"%ls\"", StoredFileOnAction());
+    ok(wcscmp(StoredFileOnAction(), L"\\Windows\\clo\u00ADck.exe") == 0, "kept: \"%ls\"", StoredFileOnAction());
 
     // A path with variables keeps its type through the page.
     ArrangeSettings([] {
@@ -87,7 +90,7 @@ static void test_general_action_list()
     DWORD type = 0, size = sizeof(kept);
     RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"FileOnAction", RRF_RT_ANY | RRF_NOEXPAND, &type, kept, &size);
     ok_int(type, REG_EXPAND_SZ);
-    ok(wcscmp(kept, L"%programfiles%\\notes.lnk") == 0, "kept \"%ls\"", kept);
+    ok(wcscmp(kept, L"%ProgramFiles%\\Notes.lnk") == 0, "kept \"%ls\"", kept);
 
     ArrangedPath = L"";
     ArrangeSettings(ArrangePath);
@@ -209,7 +212,7 @@ static void test_general_file_chooser()
     ok_int(Chooser.FilterIndex, 1);
     ok(memcmp(Chooser.Filter, L"All Files\0*.*\0", 15 * sizeof(WCHAR)) == 0, "filter \"%ls\" \"%ls\"",
        Chooser.Filter, Chooser.Filter + lstrlenW(Chooser.Filter) + 1);
-    // Saved as chosen; only a stored path is lower-cased when the page opens.
+    // Saved as chosen.
     ok_wstr(StoredFileOnAction(), L"C:\\My Documents\\Second.lnk");
     ok_int(StoredSetting(L"TapAndHoldEnabled"), 1);
 
