@@ -672,20 +672,26 @@ static void SeeSizes(HWND sheet)
     Seen.Numbers[0] = ControlNumber(page, IDC_HOURMIN_EDIT);
     Seen.Numbers[1] = ControlNumber(page, IDC_SECOND_EDIT);
     Seen.Numbers[2] = ControlNumber(page, IDC_MARKER_EDIT);
+    SeeBox(page, IDC_SECOND_EDIT, 0);
+    SeeBox(page, IDC_SECOND_SPIN, 1);
     PressOk(sheet);
 }
 
 // Visiting the page and pressing OK keeps what the face shows: a stored
 // size above the page's largest is shown and saved as that largest, and
-// the other sizes stay.
+// the other sizes stay. The seconds size can be edited as the page opens
+// unless the hour/minute size shown is the lowest, 16.
 static void test_font_sizes_stored_beyond_the_page()
 {
-    struct { DWORD stored[3], shown[3]; } cases[] = {
-        {{120, 26, 9}, {99, 26, 9}},
-        {{100, 100, 100}, {99, 99, 99}},
-        {{255, 60, 70}, {99, 60, 70}},
-        {{70000, 20, 9}, {99, 20, 9}},
-        {{38, 26, 9}, {38, 26, 9}},
+    struct { DWORD stored[3], shown[3]; BOOL secondsEditable; } cases[] = {
+        {{120, 26, 9}, {99, 26, 9}, TRUE},
+        {{100, 100, 100}, {99, 99, 99}, TRUE},
+        {{255, 60, 70}, {99, 60, 70}, TRUE},
+        {{70000, 20, 9}, {99, 20, 9}, TRUE},
+        {{38, 26, 9}, {38, 26, 9}, TRUE},
+        {{17, 16, 9}, {17, 16, 9}, TRUE},
+        {{16, 16, 9}, {16, 16, 9}, FALSE},
+        {{0, 0, 0}, {16, 16, 6}, FALSE},
     };
     for (auto &c : cases) {
         memcpy(StoredSizes, c.stored, sizeof(StoredSizes));
@@ -697,6 +703,9 @@ static void test_font_sizes_stored_beyond_the_page()
                "stored %lu %lu %lu: size %d shown %ld, saved %lu, expected %lu", c.stored[0], c.stored[1],
                c.stored[2], i, Seen.Numbers[i], saved, c.shown[i]);
         }
+        ok(Seen.Enabled[0] == c.secondsEditable && Seen.Enabled[1] == c.secondsEditable,
+           "stored %lu: seconds edit %d, arrows %d, expected %d", c.stored[0], Seen.Enabled[0], Seen.Enabled[1],
+           c.secondsEditable);
     }
 }
 
