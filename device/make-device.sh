@@ -32,6 +32,29 @@ if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   exit 0
 fi
 
+# A test running in the prefix holds its run lock (tools/wine-run.sh) for as
+# long as its program runs; the device is made under that lock taken
+# exclusively, so that the server the steps below stop is never the one a
+# test is using. A test that runs on is waited for up to
+# QZL_DEVICE_WAIT seconds (10 minutes), then the device is left as it is.
+# The lock is held by flock itself (-o): Wine's background processes that
+# the steps start do not inherit it.
+if [ -z "${QZL_DEVICE_LOCKED:-}" ]; then
+  mkdir -p "$prefix"
+  lock="$prefix/quartzel-run.lock"
+  wait_s=${QZL_DEVICE_WAIT:-600}
+  if ! flock -n -x "$lock" true; then
+    echo "make-device: $profile: a test is running in $prefix; waiting up to $wait_s s for it to end" >&2
+  fi
+  rc=0
+  QZL_DEVICE_LOCKED=1 flock -x -o -w "$wait_s" -E 75 "$lock" "$0" "$@" || rc=$?
+  if [ "$rc" = 75 ]; then
+    echo "make-device: $profile: a test still runs in $prefix after $wait_s s; the device was not touched" \
+      "(run the build again when it has ended)" >&2
+  fi
+  exit "$rc"
+fi
+
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Wine's first start in a prefix now and then fails on a loaded machine;
@@ -61,8 +84,9 @@ enough_space() { # megabytes what
   echo "make-device: $profile: $2 needs about $1 MB of disk and $prefix has $free MB free" >&2
   return 1
 }
-# A server still running for this prefix (a test run's persistent one)
-# would keep every step's wait below from ending: it is stopped first.
+# A server still running for this prefix (a test run's persistent one,
+# with no test running: see the lock above) would keep every step's wait
+# below from ending: it is stopped first.
 wineserver -k 2>/dev/null || true
 log="$prefix/quartzel-device.log"
 # A failed step says what it found and keeps Wine's own words, so that a

@@ -40,14 +40,20 @@ void PrintUsage(void)
         L"      Esc quit.\n");
 }
 
-// A decimal or 0x-hexadecimal number of at most 32 bits, no sign.
+// A decimal or 0x-hexadecimal number of at most 32 bits, no sign. Leading
+// zeros are decimal: 010 is ten, never octal eight.
 static BOOL ParseNumber(const wchar_t *text, DWORD *value)
 {
-    if (!iswdigit(text[0]))
+    int base = 10;
+    if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+        base = 16;
+        text += 2;
+    }
+    if (!iswxdigit(text[0]) || (base == 10 && !iswdigit(text[0])))
         return FALSE;
     wchar_t *end = NULL;
     errno = 0;
-    unsigned long long number = wcstoull(text, &end, 0);
+    unsigned long long number = wcstoull(text, &end, base);
     if (!end || *end || errno == ERANGE || number > 0xFFFFFFFFull)
         return FALSE;
     *value = (DWORD)number;

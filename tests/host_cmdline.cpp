@@ -110,6 +110,9 @@ static void test_bad_values()
     CheckRefused(L"--alarm 0=on,snooze=5", "--alarm", "N=on|off");
     CheckRefused(L"--locale fr-FR", "--locale", "en-US, de-DE or dots");
     CheckRefused(L"--after 1s", "--after", "0 to 600000");
+    // Decimal with a leading zero (read as octal it would be 196609).
+    CheckRefused(L"--after 0600001", "--after", "0 to 600000");
+    CheckRefused(L"--phone-status 0x", "--phone-status", "unsigned 32-bit");
     CheckRefused(L"--screenshot Z:\\no-such-folder-here\\x.png", "--screenshot",
                  "existing folder");
 }
@@ -132,6 +135,14 @@ static void test_good_values_pass()
     ok(run.ExitCode == 0, "valid values refused (exit %lu): %s", run.ExitCode, run.Output);
     RunEmulator(L"--time 2000-02-29T00:00:00 --help", &run);
     ok(run.ExitCode == 0, "29 February 2000 (a leap year) refused: %s", run.Output);
+    // Numbers with leading zeros are decimal: read as octal, 0900 and 09
+    // would not be numbers and 0100 would be 64, below the font sizes.
+    static const WCHAR *const leadingZeros[] = {L"--font-size 0900 --help", L"--font-size 0100 --help",
+                                                L"--after 09 --help"};
+    for (const WCHAR *line : leadingZeros) {
+        RunEmulator(line, &run);
+        ok(run.ExitCode == 0, "%ls refused (exit %lu): %s", line, run.ExitCode, run.Output);
+    }
 }
 
 static void WriteKnownDevice()

@@ -56,16 +56,19 @@ static void test_general_action_list()
     ok_wstr(Seen.Texts[1], L"Clock & Alarms settings");
     ok_wstr(Seen.Texts[2], L"File or shortcut from My Documents");
     ok(!Seen.Enabled[1], "no file to browse for");
-    ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+    // The stored spelling is the user's: neither the opening nor the save
+    // rewrites it.
+    ok_wstr(ClockSettings.FileOnAction, L"\\WINDOWS\\Clock.exe");
+    ok_wstr(StoredFileOnAction(), L"\\WINDOWS\\Clock.exe");
 
     ArrangedPath = L"\\My Documents\\Notes.lnk";
     ArrangeSettings(ArrangePath);
     RunSheet(SeeActionList);
     ok_int(Seen.Count, 4);
     ok_int(Seen.Numbers[0], 3);
-    ok_wstr(Seen.Texts[3], L"\\my documents\\notes.lnk");
+    ok_wstr(Seen.Texts[3], L"\\My Documents\\Notes.lnk");
     ok(Seen.Enabled[1], "browse enabled");
-    ok_wstr(StoredFileOnAction(), L"\\my documents\\notes.lnk");
+    ok_wstr(StoredFileOnAction(), L"\\My Documents\\Notes.lnk");
 
     // A path that only a locale-aware compare would take for the clock
     // (a soft hyphen inside) is the user's own file and is kept.
@@ -74,7 +77,7 @@ static void test_general_action_list()
     RunSheet(SeeActionList);
     ok_int(Seen.Count, 4);
     ok_int(Seen.Numbers[0], 3);
-    ok(wcscmp(StoredFileOnAction(), L"\\windows\\clo\u00ADck.exe") == 0, "kept: \"%ls\"", StoredFileOnAction());
+    ok(wcscmp(StoredFileOnAction(), L"\\Windows\\clo\u00ADck.exe") == 0, "kept: \"%ls\"", StoredFileOnAction());
 
     // A path with variables keeps its type through the page.
     ArrangeSettings([] {
@@ -87,7 +90,7 @@ static void test_general_action_list()
     DWORD type = 0, size = sizeof(kept);
     RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"FileOnAction", RRF_RT_ANY | RRF_NOEXPAND, &type, kept, &size);
     ok_int(type, REG_EXPAND_SZ);
-    ok(wcscmp(kept, L"%programfiles%\\notes.lnk") == 0, "kept \"%ls\"", kept);
+    ok(wcscmp(kept, L"%ProgramFiles%\\Notes.lnk") == 0, "kept \"%ls\"", kept);
 
     ArrangedPath = L"";
     ArrangeSettings(ArrangePath);
@@ -209,7 +212,7 @@ static void test_general_file_chooser()
     ok_int(Chooser.FilterIndex, 1);
     ok(memcmp(Chooser.Filter, L"All Files\0*.*\0", 15 * sizeof(WCHAR)) == 0, "filter \"%ls\" \"%ls\"",
        Chooser.Filter, Chooser.Filter + lstrlenW(Chooser.Filter) + 1);
-    // Saved as chosen; only a stored path is lower-cased when the page opens.
+    // Saved as chosen.
     ok_wstr(StoredFileOnAction(), L"C:\\My Documents\\Second.lnk");
     ok_int(StoredSetting(L"TapAndHoldEnabled"), 1);
 
@@ -669,20 +672,26 @@ static void SeeSizes(HWND sheet)
     Seen.Numbers[0] = ControlNumber(page, IDC_HOURMIN_EDIT);
     Seen.Numbers[1] = ControlNumber(page, IDC_SECOND_EDIT);
     Seen.Numbers[2] = ControlNumber(page, IDC_MARKER_EDIT);
+    SeeBox(page, IDC_SECOND_EDIT, 0);
+    SeeBox(page, IDC_SECOND_SPIN, 1);
     PressOk(sheet);
 }
 
 // Visiting the page and pressing OK keeps what the face shows: a stored
 // size above the page's largest is shown and saved as that largest, and
-// the other sizes stay.
+// the other sizes stay. The seconds size can be edited as the page opens
+// unless the hour/minute size shown is the lowest, 16.
 static void test_font_sizes_stored_beyond_the_page()
 {
-    struct { DWORD stored[3], shown[3]; } cases[] = {
-        {{120, 26, 9}, {99, 26, 9}},
-        {{100, 100, 100}, {99, 99, 99}},
-        {{255, 60, 70}, {99, 60, 70}},
-        {{70000, 20, 9}, {99, 20, 9}},
-        {{38, 26, 9}, {38, 26, 9}},
+    struct { DWORD stored[3], shown[3]; BOOL secondsEditable; } cases[] = {
+        {{120, 26, 9}, {99, 26, 9}, TRUE},
+        {{100, 100, 100}, {99, 99, 99}, TRUE},
+        {{255, 60, 70}, {99, 60, 70}, TRUE},
+        {{70000, 20, 9}, {99, 20, 9}, TRUE},
+        {{38, 26, 9}, {38, 26, 9}, TRUE},
+        {{17, 16, 9}, {17, 16, 9}, TRUE},
+        {{16, 16, 9}, {16, 16, 9}, FALSE},
+        {{0, 0, 0}, {16, 16, 6}, FALSE},
     };
     for (auto &c : cases) {
         memcpy(StoredSizes, c.stored, sizeof(StoredSizes));
@@ -694,6 +703,9 @@ static void test_font_sizes_stored_beyond_the_page()
                "stored %lu %lu %lu: size %d shown %ld, saved %lu, expected %lu", c.stored[0], c.stored[1],
                c.stored[2], i, Seen.Numbers[i], saved, c.shown[i]);
         }
+        ok(Seen.Enabled[0] == c.secondsEditable && Seen.Enabled[1] == c.secondsEditable,
+           "stored %lu: seconds edit %d, arrows %d, expected %d", c.stored[0], Seen.Enabled[0], Seen.Enabled[1],
+           c.secondsEditable);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "module.h"
 #include "itemwindow.h"
 #include "phone.h"
+#include "propsheet.h"
 #include <commctrl.h>
 
 static const WCHAR *const GeneralWrites[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
@@ -112,11 +113,16 @@ static const CloseRecord ClosePaths[] = {
 };
 static const CloseRecord *ClosePath;
 static RECT SheetRect;
-static BOOL CancelVisible, OkVisible;
+static BOOL CancelVisible, OkVisible, PropertyLeft;
+
+// The name under which the sheet stand-in once kept its record on the
+// sheet window: an atom per opening, and a pointer into a stack frame.
+static const WCHAR OldSheetProperty[] = L"QuartzelHandheldSheet";
 
 static void EditThenClose(HWND sheet)
 {
     GetWindowRect(sheet, &SheetRect);
+    PropertyLeft = GetPropW(sheet, OldSheetProperty) != NULL;
     CancelVisible = IsWindowVisible(GetDlgItem(sheet, IDCANCEL));
     OkVisible = IsWindowVisible(GetDlgItem(sheet, IDOK));
     HWND page = ShowPage(sheet, GeneralPage);
@@ -143,6 +149,53 @@ static void test_every_way_of_closing_saves()
        "sheet fills the screen: %ld,%ld-%ld,%ld", SheetRect.left, SheetRect.top, SheetRect.right,
        SheetRect.bottom);
     ok(OkVisible && !CancelVisible, "only OK is shown");
+    ok(!PropertyLeft, "the sheet window carries a property of the stand-in");
+}
+
+static int SheetCallbacks;
+static HWND InitializedSheet;
+
+static int CALLBACK CountSheetCallbacks(HWND sheet, UINT message, LPARAM)
+{
+    SheetCallbacks++;
+    if (message == PSCB_INITIALIZED)
+        InitializedSheet = sheet;
+    return 0;
+}
+
+static INT_PTR CALLBACK EmptyPageProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+// A modeless sheet outlives the stand-in's call: it is still given the
+// handheld's shape and the caller's callback, and nothing of the call's
+// frame is left on it.
+static void test_modeless_sheet()
+{
+    PROPSHEETPAGEW page = {};
+    page.dwSize = sizeof(page);
+    page.hInstance = ModuleInstance;
+    page.pszTemplate = MAKEINTRESOURCEW(IDD_PAGE_ABOUT);
+    page.pfnDlgProc = EmptyPageProc;
+    PROPSHEETHEADERW header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_MAXIMIZE | PSH_USECALLBACK;
+    header.hInstance = ModuleInstance;
+    header.nPages = 1;
+    header.ppsp = &page;
+    header.pfnCallback = CountSheetCallbacks;
+    SheetCallbacks = 0;
+    HWND sheet = (HWND)HandheldPropertySheetW(&header);
+    ok(IsWindow(sheet), "the modeless sheet stands after the call");
+    ok(InitializedSheet == sheet && SheetCallbacks >= 1, "the caller's callback ran (%d calls)", SheetCallbacks);
+    RECT rect;
+    GetWindowRect(sheet, &rect);
+    ok(rect.right == GetSystemMetrics(SM_CXSCREEN) && !IsWindowVisible(GetDlgItem(sheet, IDCANCEL)),
+       "the handheld's shape: %ld wide, Cancel hidden", rect.right);
+    ok(GetPropW(sheet, OldSheetProperty) == NULL, "a property points into the ended call");
+    DestroyWindow(sheet);
+    PumpPending();
 }
 
 // ---- Reload requests to the item window -------------------------------------------
@@ -221,10 +274,10 @@ static void test_settings_key_missing()
     ok(!SettingStored(L"QZL"), "no marker");
     HKEY key = NULL;
     ok(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS, "key not created");
-    // The General page keeps the path in lower case from the moment it opens.
     ok(memcmp(&before, &ClockSettings, offsetof(ClockSettingsRecord, FileOnAction)) == 0,
        "nothing changed in memory");
-    ok(lstrcmpiW(before.FileOnAction, ClockSettings.FileOnAction) == 0, "same path");
+    ok(wcscmp(before.FileOnAction, ClockSettings.FileOnAction) == 0, "the same path, spelt the same: \"%ls\"",
+       ClockSettings.FileOnAction);
     ok_int(OptionsSheet.ReleasedPages, 8);
     // The save tells why it wrote nothing: the registry's own error.
     ok_int(SaveAllPages(), ERROR_FILE_NOT_FOUND);
@@ -498,6 +551,7 @@ int main()
     run_test(test_open_and_close_at_once);
     run_test(test_every_page_saved_in_order);
     run_test(test_every_way_of_closing_saves);
+    run_test(test_modeless_sheet);
     run_test(test_settings_key_missing);
     run_test(test_failing_write_spares_the_rest);
     run_test(test_second_opening_starts_clean);

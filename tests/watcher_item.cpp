@@ -87,6 +87,25 @@ static int Colours(const Capture *a)
     return others;
 }
 
+// A post refused, as from a full message queue.
+static volatile LONG RefusedPosts;
+static BOOL WINAPI RefusePostMessageW(HWND, UINT, WPARAM, LPARAM)
+{
+    InterlockedIncrement(&RefusedPosts);
+    SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+    return FALSE;
+}
+
+// Ends the program with a failure when `done` is not set within 10 s: a
+// destruction that hangs fails in seconds rather than at the test's limit.
+static DWORD WINAPI FailOnHang(LPVOID done)
+{
+    if (WaitForSingleObject((HANDLE)done, 10000) == WAIT_OBJECT_0)
+        return 0;
+    TestFailure(__FILE__, __LINE__, "destroying the item did not come back within 10 s");
+    ExitProcess((UINT)TestSummary());
+}
+
 // ---- Tests -------------------------------------------------------------------------
 
 static void CreateItem()
@@ -158,13 +177,23 @@ static void test_watcher_follows_the_setting()
     ok(WaitForPowerWindow(5000) != NULL, "watching again");
     ok_int(ThreadCount(), running);
 
-    // The window goes while the time is hidden: destruction returns promptly
-    // and leaves no thread behind.
+    // The window goes while the time is hidden, and every post of the item
+    // is refused: destruction returns promptly (the power manager's stop
+    // needs no post) and leaves no thread behind.
     BroadcastPowerEvent(PBT_APMSUSPEND);
+    HANDLE done = CreateEventW(NULL, TRUE, FALSE, NULL);
+    HANDLE watchdog = CreateThread(NULL, 0, FailOnHang, done, 0, NULL);
+    void *post = NULL;
+    ok(ReplaceImport(Dll, NULL, "PostMessageW", (void *)RefusePostMessageW, &post) > 0, "posts refused");
     start = GetTickCount();
     DestroyWindow(Item);
     took = GetTickCount() - start;
-    printf("destroy while hidden: %lu ms\n", took);
+    ReplaceImport(Dll, NULL, "PostMessageW", post, NULL);
+    SetEvent(done);
+    WaitForSingleObject(watchdog, INFINITE);
+    CloseHandle(watchdog);
+    CloseHandle(done);
+    printf("destroy while hidden, posts refused: %lu ms, %ld refused\n", took, RefusedPosts);
     ok(took < 10000, "destroy returned (%lu ms)", took);
     ok(WaitForPowerWindow(0) == NULL, "power manager gone with the window");
     ok_int(ThreadCount(), running - 2);

@@ -6,9 +6,10 @@
 #include "testlib.h"
 #include "powerevents.h"
 #include "msgqueue.h"
-#include "threadwait.h"
+#include "queueaccess.h"
 #include "itemwindow.h"
 #include "watcher.h"
+#include "iat.h"
 
 // ---- Helpers ------------------------------------------------------------------
 
@@ -50,24 +51,31 @@ struct PowerLog {
     WCHAR Name[8][16];
 };
 
+static void LogPowerMessage(PowerLog *log, const DWORD *buffer, DWORD bytes)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < log->WorkMs;)
+        ;
+    const POWER_BROADCAST *b = (const POWER_BROADCAST *)buffer;
+    int i = log->Count;
+    log->Message[i] = b->Message;
+    log->Flags[i] = b->Flags;
+    log->Length[i] = b->Length;
+    log->Bytes[i] = bytes;
+    lstrcpynW(log->Name[i], b->SystemPowerState, 16);
+    InterlockedIncrement(&log->Count);
+}
+
+// Reads until a read finds the queue empty, as a reader must to tell the
+// power manager that it is done with what it took.
 static DWORD WINAPI LogPowerMessages(LPVOID parameter)
 {
     PowerLog *log = (PowerLog *)parameter;
     HANDLE handles[2] = {log->Queue, log->Stop};
     while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
         DWORD buffer[134] = {}, bytes = 0, flags = 0;
-        if (!ReadMsgQueue(log->Queue, buffer, sizeof(buffer), &bytes, 0, &flags) || log->Count >= 8)
-            continue;
-        for (DWORD start = GetTickCount(); GetTickCount() - start < log->WorkMs;)
-            ;
-        const POWER_BROADCAST *b = (const POWER_BROADCAST *)buffer;
-        int i = log->Count;
-        log->Message[i] = b->Message;
-        log->Flags[i] = b->Flags;
-        log->Length[i] = b->Length;
-        log->Bytes[i] = bytes;
-        lstrcpynW(log->Name[i], b->SystemPowerState, 16);
-        InterlockedIncrement(&log->Count);
+        while (ReadMsgQueue(log->Queue, buffer, sizeof(buffer), &bytes, 0, &flags))
+            if (log->Count < 8)
+                LogPowerMessage(log, buffer, bytes);
     }
     return 0;
 }
@@ -149,6 +157,122 @@ static void NoteStop(const char *state, DWORD ms)
     if (ms > LongestStop)
         LongestStop = ms;
     ok(ms < 10000, "stop while %s returned (%lu ms)", state, ms);
+}
+
+// ---- Calls that fail ---------------------------------------------------------------
+//
+// An import of this program (which holds the item's code) is pointed at a
+// wrapper that fails one call, counted from the moment it is armed, or every
+// call.
+
+const LONG EveryCall = -1;
+
+struct FailureSeam {
+    const char *Dll;
+    const char *Function;
+    void *Wrapper;
+    void *Original;
+    volatile LONG Calls;
+    LONG FailCall;            // 1 for the first call after arming; EveryCall
+    volatile LONG Failed;
+};
+
+static FailureSeam *Seam;
+
+// Whether this call is the one to fail; counts it.
+static BOOL FailThisCall()
+{
+    LONG call = InterlockedIncrement(&Seam->Calls);
+    if (Seam->FailCall != EveryCall && call != Seam->FailCall)
+        return FALSE;
+    InterlockedIncrement(&Seam->Failed);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return TRUE;
+}
+
+static BOOL WINAPI FailingPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return FailThisCall() ? FALSE
+                          : ((BOOL(WINAPI *)(HWND, UINT, WPARAM, LPARAM))Seam->Original)(window, message, wParam, lParam);
+}
+
+static BOOL WINAPI FailingSetEvent(HANDLE event)
+{
+    return FailThisCall() ? FALSE : ((BOOL(WINAPI *)(HANDLE))Seam->Original)(event);
+}
+
+static HANDLE WINAPI FailingCreateEventW(SECURITY_ATTRIBUTES *security, BOOL manual, BOOL initial, LPCWSTR name)
+{
+    typedef HANDLE(WINAPI * Real)(SECURITY_ATTRIBUTES *, BOOL, BOOL, LPCWSTR);
+    return FailThisCall() ? NULL : ((Real)Seam->Original)(security, manual, initial, name);
+}
+
+static HANDLE WINAPI FailingCreateThread(SECURITY_ATTRIBUTES *security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                                         LPVOID parameter, DWORD flags, DWORD *id)
+{
+    typedef HANDLE(WINAPI * Real)(SECURITY_ATTRIBUTES *, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, DWORD *);
+    return FailThisCall() ? NULL : ((Real)Seam->Original)(security, stack, routine, parameter, flags, id);
+}
+
+static ATOM WINAPI FailingRegisterClassW(const WNDCLASSW *wc)
+{
+    return FailThisCall() ? 0 : ((ATOM(WINAPI *)(const WNDCLASSW *))Seam->Original)(wc);
+}
+
+static HWND WINAPI FailingCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
+                                          int w, int h, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    typedef HWND(WINAPI * Real)(DWORD, LPCWSTR, LPCWSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID);
+    return FailThisCall() ? NULL
+                          : ((Real)Seam->Original)(exStyle, className, title, style, x, y, w, h, parent, menu,
+                                                   instance, param);
+}
+
+static void ArmSeam(FailureSeam *seam)
+{
+    Seam = seam;
+    seam->Calls = seam->Failed = 0;
+    ok(ReplaceImport(GetModuleHandleW(NULL), seam->Dll, seam->Function, seam->Wrapper, &seam->Original) > 0,
+       "%s is imported", seam->Function);
+}
+
+static void DisarmSeam(FailureSeam *seam)
+{
+    ReplaceImport(GetModuleHandleW(NULL), seam->Dll, seam->Function, seam->Original, NULL);
+}
+
+// A stop that must come back: a stop that hangs ends the program with a
+// failure after this long, rather than running into the test's time limit.
+const DWORD StopWatchdogMs = 10000;
+
+struct Watchdog {
+    HANDLE Done;
+    HANDLE Thread;
+    const char *What;
+};
+
+static DWORD WINAPI BarkOnHang(LPVOID parameter)
+{
+    Watchdog *dog = (Watchdog *)parameter;
+    if (WaitForSingleObject(dog->Done, StopWatchdogMs) == WAIT_OBJECT_0)
+        return 0;
+    TestFailure(__FILE__, __LINE__, "%s did not come back within %lu ms", dog->What, StopWatchdogMs);
+    ExitProcess((UINT)TestSummary());
+}
+
+static void StartWatchdog(Watchdog *dog, const char *what)
+{
+    dog->What = what;
+    dog->Done = CreateEventW(NULL, TRUE, FALSE, NULL);
+    dog->Thread = CreateThread(NULL, 0, BarkOnHang, dog, 0, NULL);
+}
+
+static void CallOffWatchdog(Watchdog *dog)
+{
+    SetEvent(dog->Done);
+    WaitForSingleObject(dog->Thread, INFINITE);
+    CloseHandle(dog->Thread);
+    CloseHandle(dog->Done);
 }
 
 // ---- Queues -------------------------------------------------------------------
@@ -286,21 +410,21 @@ static void test_blocking_read_and_unlimited_queue()
     HANDLE smallWriter = OpenWriter(small);
     value = 1;
     ok(WriteMsgQueue(smallWriter, &value, sizeof(value), 0, 0), "queue filled");
-    // The second write waits in its own thread; room is made only once that
-    // thread is seen parked in its wait.
+    // The second write waits in its own thread; room is made only once the
+    // queue has seen that writer find it full.
     WaitingWrite waiting = {smallWriter, 2, FALSE};
-    DWORD writerId = 0;
-    thread = CreateThread(NULL, 0, WriteWithTimeOut, &waiting, 0, &writerId);
+    thread = CreateThread(NULL, 0, WriteWithTimeOut, &waiting, 0, NULL);
+    MessageQueue *queue = AcquireQueue(small, FALSE, FALSE);
     DWORD start = GetTickCount();
-    while (!ThreadIsInKernelWait(writerId) && GetTickCount() - start < 5000)
+    while (WaitingWriterCount(queue) == 0 && GetTickCount() - start < 5000)
         Sleep(1);
-    ok(ThreadIsInKernelWait(writerId), "the writer is seen parked in its wait");
+    ok_int(WaitingWriterCount(queue), 1);
     ok(WaitForSingleObject(thread, 0) == WAIT_TIMEOUT, "the write to a full queue waits");
     ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 1, "the first message");
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-    // A reader that is gone has nothing left to be waited for.
-    ok(ThreadIsInKernelWait(writerId), "a finished thread counts as back in its wait");
+    ok_int(WaitingWriterCount(queue), 0);
+    ReleaseQueue(queue);
     ok(waiting.Written, "write waited for room");
     ok(ReadMsgQueue(small, &value, sizeof(value), &bytes, 0, &flags) && value == 2, "the waiting write's message");
     CloseMsgQueue(smallWriter);
@@ -317,6 +441,106 @@ static void test_blocking_read_and_unlimited_queue()
     ok_int(read, 200);
     CloseMsgQueue(writer);
     CloseMsgQueue(reader);
+}
+
+// A second reader: a thread that reads once each time it is asked to.
+struct SecondReader {
+    HANDLE Queue;
+    HANDLE Ask;               // auto-reset
+    HANDLE Done;              // auto-reset
+    HANDLE Thread;
+    BOOL Read;
+    BOOL Quit;
+};
+
+static DWORD WINAPI ReadWhenAsked(LPVOID parameter)
+{
+    SecondReader *reader = (SecondReader *)parameter;
+    while (WaitForSingleObject(reader->Ask, INFINITE) == WAIT_OBJECT_0 && !reader->Quit) {
+        DWORD value = 0, bytes = 0, flags = 0;
+        reader->Read = ReadMsgQueue(reader->Queue, &value, sizeof(value), &bytes, 0, &flags);
+        SetEvent(reader->Done);
+    }
+    return 0;
+}
+
+static BOOL ReadOnSecondReader(SecondReader *reader)
+{
+    SetEvent(reader->Ask);
+    WaitForSingleObject(reader->Done, INFINITE);
+    return reader->Read;
+}
+
+static void StartSecondReader(SecondReader *reader, HANDLE queue)
+{
+    reader->Queue = queue;
+    reader->Ask = CreateEventW(NULL, FALSE, FALSE, NULL);
+    reader->Done = CreateEventW(NULL, FALSE, FALSE, NULL);
+    reader->Quit = FALSE;
+    reader->Thread = CreateThread(NULL, 0, ReadWhenAsked, reader, 0, NULL);
+}
+
+static void EndSecondReader(SecondReader *reader)
+{
+    reader->Quit = TRUE;
+    SetEvent(reader->Ask);
+    WaitForSingleObject(reader->Thread, INFINITE);
+    CloseHandle(reader->Thread);
+    CloseHandle(reader->Ask);
+    CloseHandle(reader->Done);
+}
+
+static BOOL Consumed(MessageQueue *queue, DWORD sequence)
+{
+    static const volatile LONG never = 0;
+    return WaitUntilConsumed(queue, sequence, 0, &never);
+}
+
+// What the power manager waits for: a message is consumed only once the
+// thread that took it comes back to the queue, by any read of its own or by
+// closing its handle; another thread's read does not speak for it.
+static void test_message_consumed_when_reader_comes_back()
+{
+    HANDLE reader = NewQueue(4, 4, TRUE);
+    HANDLE second = NewQueue(4, 4, TRUE);
+    MSGQUEUEOPTIONS options = {sizeof(options), 0, 0, 0, TRUE};
+    HANDLE otherReader = OpenMsgQueue(GetCurrentProcess(), reader, &options);
+    MessageQueue *queue = AcquireQueue(reader, FALSE, FALSE);
+    SecondReader other;
+    StartSecondReader(&other, otherReader);
+    DWORD value = 5, bytes = 0, flags = 0;
+    DWORD first = OfferMessage(queue, &value, sizeof(value));
+    DWORD next = OfferMessage(queue, &value, sizeof(value));
+    ok_int(first, 1);
+    ok_int(next, 2);
+    ok(!Consumed(queue, first), "a queued message is not consumed");
+    ok(ReadMsgQueue(reader, &value, sizeof(value), &bytes, 0, &flags), "the first message taken");
+    ok(!Consumed(queue, first), "taken, its reader not back yet: not consumed");
+    ok(ReadOnSecondReader(&other), "another thread takes the second");
+    ok(!Consumed(queue, first), "another thread's read does not speak for the first reader");
+    ok(!ReadMsgQueue(reader, &value, sizeof(value), &bytes, 0, &flags), "the first reader finds the queue empty");
+    ok(Consumed(queue, first), "the first reader is back: its message is consumed");
+    ok(!Consumed(queue, next), "the second reader is not back yet");
+    ok(!ReadOnSecondReader(&other), "the other thread comes back, to an empty queue");
+    ok(Consumed(queue, next), "now both are consumed");
+    // A reader that closes its handle is done with what it took.
+    DWORD third = OfferMessage(queue, &value, sizeof(value));
+    ok(ReadMsgQueue(reader, &value, sizeof(value), &bytes, 0, &flags), "the third message taken");
+    ok(!Consumed(queue, third), "taken, not consumed");
+    ok(CloseMsgQueue(reader), "the reader closes its handle");
+    ok(Consumed(queue, third), "consumed by its reader's close, another read handle still open");
+    EndSecondReader(&other);
+    ok(CloseMsgQueue(otherReader), "the other read handle closed");
+    ReleaseQueue(queue);
+
+    // A message nobody takes holds the wait to its bound; once the last
+    // reader is gone it counts as consumed.
+    queue = AcquireQueue(second, FALSE, FALSE);
+    DWORD fourth = OfferMessage(queue, &value, sizeof(value));
+    ok(!Consumed(queue, fourth), "a queued message is not consumed");
+    ok(CloseMsgQueue(second), "the only reader goes");
+    ok(Consumed(queue, fourth), "no reader left: nothing to wait for");
+    ReleaseQueue(queue);
 }
 
 static void test_event_modify()
@@ -508,6 +732,34 @@ static void test_watcher_hides_time_over_suspend()
     ok(WaitForPowerWindow(0) == NULL, "power manager gone");
 }
 
+// The real watcher, many suspends in a row: each broadcast returns only
+// after the item has repainted without the time (its sent WM_USER handled
+// and a paint seen). A broadcast that returned early leaves the send
+// pending; it is served before the resume.
+static void test_every_suspend_returns_after_the_repaint()
+{
+    const int rounds = 1000;
+    Item = ItemRecord();
+    StartWatcherAndWait();
+    int early = 0, firstEarly = -1;
+    DWORD start = GetTickCount();
+    for (int i = 0; i < rounds; i++) {
+        int sent = Item.UsersSent, paints = Item.Paints;
+        BroadcastPowerEvent(PBT_APMSUSPEND);
+        if (Item.UsersSent != sent + 1 || Item.Paints <= paints || Item.PaintTimeVisible != 0) {
+            early++;
+            if (firstEarly < 0)
+                firstEarly = i;
+        }
+        BroadcastPowerEvent(PBT_APMRESUMESUSPEND);
+        PumpPending();
+    }
+    printf("%d suspends in %lu ms\n", rounds, GetTickCount() - start);
+    ok(early == 0, "%d of %d suspend broadcasts returned before the repaint (first: %d)", early, rounds, firstEarly);
+    ok(PumpUntil([] { return Item.PaintTimeVisible == 1; }), "the time is back after the last resume");
+    NoteStop("after many suspends", TimedStop());
+}
+
 static void test_watcher_started_once()
 {
     StartWatcherAndWait();
@@ -533,6 +785,78 @@ static void test_stop_while_hiding()
     NoteStop("hiding the time", TimedStop());
     ok_int(ItemState.TimeVisible, 1);
     ok(PumpUntil([] { return Item.UserTimeVisible == 1 && Item.PaintTimeVisible == 1; }), "repainted with the time");
+}
+
+// A call that fails while the watcher is stopped, in each state it may be
+// stopped in: the stop still comes back (each of its waits is bounded or
+// served, each signal it gives is given again), the power manager goes, and
+// the time is back.
+static void test_stop_with_failing_calls()
+{
+    static FailureSeam seams[] = {
+        {"user32.dll", "PostMessageW", (void *)FailingPostMessageW, NULL, 0, EveryCall, 0},
+        {"kernel32.dll", "SetEvent", (void *)FailingSetEvent, NULL, 0, 1, 0},
+        {"kernel32.dll", "SetEvent", (void *)FailingSetEvent, NULL, 0, 2, 0},
+    };
+    for (FailureSeam &seam : seams)
+        for (int hiding = 0; hiding < 2; hiding++) {
+            Item = ItemRecord();
+            StartWatcherAndWait();
+            if (hiding)
+                BroadcastPowerEvent(PBT_APMSUSPEND);
+            ok_int(ItemState.TimeVisible, hiding ? 0 : 1);
+            char what[96];
+            wsprintfA(what, "the stop with %s call %ld failing, %s", seam.Function, seam.FailCall,
+                      hiding ? "while hiding" : "while waiting");
+            Watchdog dog;
+            StartWatchdog(&dog, what);
+            ArmSeam(&seam);
+            DWORD took = TimedStop();
+            DisarmSeam(&seam);
+            CallOffWatchdog(&dog);
+            printf("%s: %lu ms, %ld calls failed\n", what, took, seam.Failed);
+            // A post that nothing needs is not made: such a call may not come.
+            ok(seam.Failed > 0 || seam.FailCall == EveryCall, "%s: no call failed", what);
+            ok(ItemState.WatcherThread == NULL && ItemState.WatcherStopEvent == NULL, "%s: handles closed", what);
+            ok(WaitForPowerWindow(0) == NULL, "%s: the power manager is gone", what);
+            ok_int(ItemState.TimeVisible, 1);
+            PumpPending();
+        }
+}
+
+// A call of the power manager's start that fails: no registration, and
+// nothing of it left behind (no thread, no window, no window class naming a
+// procedure of a module that may be unloaded next); the next request works.
+static void test_power_manager_start_fails()
+{
+    static FailureSeam seams[] = {
+        {"kernel32.dll", "CreateEventW", (void *)FailingCreateEventW, NULL, 0, 1, 0},
+        {"kernel32.dll", "CreateEventW", (void *)FailingCreateEventW, NULL, 0, 2, 0},
+        {"kernel32.dll", "CreateThread", (void *)FailingCreateThread, NULL, 0, 1, 0},
+        {"user32.dll", "RegisterClassW", (void *)FailingRegisterClassW, NULL, 0, 1, 0},
+        {"user32.dll", "CreateWindowExW", (void *)FailingCreateWindowExW, NULL, 0, 1, 0},
+    };
+    HANDLE queue = NewQueue(4, 536, TRUE);
+    for (FailureSeam &seam : seams) {
+        ArmSeam(&seam);
+        HANDLE note = RequestPowerNotifications(queue, PBT_TRANSITION);
+        DisarmSeam(&seam);
+        const char *name = seam.Function;
+        ok(seam.Failed == 1, "%s call %ld: failed once (%ld)", name, seam.FailCall, seam.Failed);
+        ok(note == NULL, "%s call %ld failing: the request is refused", name, seam.FailCall);
+        if (note)
+            StopPowerNotifications(note);
+        WNDCLASSW wc;
+        ok(!GetClassInfoW(GetModuleHandleW(NULL), L"PowerManagerStandIn", &wc),
+           "%s call %ld failing: the window class is left registered", name, seam.FailCall);
+        ok(WaitForPowerWindow(0) == NULL, "%s call %ld failing: a power window is left", name, seam.FailCall);
+        note = RequestPowerNotifications(queue, PBT_TRANSITION);
+        ok(note != NULL && WaitForPowerWindow(5000) != NULL, "%s call %ld: the next request works", name,
+           seam.FailCall);
+        if (note)
+            StopPowerNotifications(note);
+    }
+    CloseMsgQueue(queue);
 }
 
 static DWORD WINAPI SendSuspendToPowerWindow(LPVOID window)
@@ -601,16 +925,20 @@ int main()
     run_test(test_queue_signals_and_limits);
     run_test(test_oversized_message_refused);
     run_test(test_blocking_read_and_unlimited_queue);
+    run_test(test_message_consumed_when_reader_comes_back);
     run_test(test_event_modify);
     run_test(test_power_broadcasts);
     run_test(test_power_message_too_large_for_queue);
     run_test(test_power_message_exactly_fits);
     run_test(test_registration_table_full);
+    run_test(test_power_manager_start_fails);
     CreateItemWindows();
     run_test(test_watcher_hides_time_over_suspend);
+    run_test(test_every_suspend_returns_after_the_repaint);
     run_test(test_watcher_started_once);
     run_test(test_stop_while_hiding);
     run_test(test_stop_while_watcher_sends);
+    run_test(test_stop_with_failing_calls);
     run_test(test_stop_right_after_start);
     run_test(test_watcher_without_a_queue);
     printf("longest stop: %lu ms\n", LongestStop);

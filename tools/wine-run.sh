@@ -15,8 +15,12 @@ if [ -z "$locale" ] && [ -f "$prefix/quartzel-profile.env" ]; then
   locale=$(sed -n 's/^LC_ALL=//p' "$prefix/quartzel-profile.env")
 fi
 # LC_ALL goes to Wine only: the shell itself need not have the locale.
+# The run lock, shared, tells device/make-device.sh that a program runs in
+# the prefix (it waits rather than stopping the server under it); flock
+# holds it itself (-o), so Wine's background processes do not keep it.
 run() {
-  env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
+  flock -s -o "$prefix/quartzel-run.lock" \
+    env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
     WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" ${locale:+LC_ALL="$locale"} wine "$@"
 }
 if [ -t 1 ]; then

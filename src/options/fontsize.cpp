@@ -76,11 +76,13 @@ INT_PTR OnInitDialog(HWND page)
     SetUpDownVersion(page, IDC_HOURMIN_SPIN);
     SetUpDownVersion(page, IDC_SECOND_SPIN);
     SetUpDownVersion(page, IDC_MARKER_SPIN);
-    // Ranges before positions: a position outside an up-down's range is not
-    // kept, and an edit of two digits would show a stored 100 as 10. A size
-    // beyond what the page offers is shown as the nearest it offers. Each
-    // position rewrites its edit, and the edits' change notices run the
-    // couplings below already now.
+    // A size beyond what the page offers is shown as the nearest it offers:
+    // an edit of two digits would show a stored 100 as 10, and the seconds
+    // and markers are limited by the hour/minute size as shown. The ranges
+    // come first so that no position is judged against an up-down's default
+    // range (0 to 100); with the sizes clamped, the order alone changes
+    // nothing. Each position rewrites its edit, and the edits' change
+    // notices run the couplings below already now.
     SetUpDownRange(page, IDC_HOURMIN_SPIN, HourMinuteLowest, HourMinuteHighest);
     DWORD hourMinute = ClampSize(ClockSettings.HourMinFontSize, HourMinuteLowest, HourMinuteHighest);
     SetUpDownPos(page, IDC_HOURMIN_SPIN, (int)hourMinute);

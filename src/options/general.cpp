@@ -27,23 +27,32 @@ void AddActionEntries(HWND page)
         SendDlgItemMessageW(page, IDC_ACTION_LIST, CB_ADDSTRING, 0, (LPARAM)LoadStringInPlace(ModuleInstance, id));
 }
 
-// Lower-cases FileOnAction in place: the stored path is case-insensitive,
-// and the page compares and later saves it in lower case.
+// Whether `path` names the clock program: paths are case-insensitive, so
+// both are compared in lower case (copies: the stored path keeps the
+// user's spelling). Exact otherwise: a locale-aware compare ignores
+// characters such as a soft hyphen, and the page would then save the clock
+// over the user's path.
+BOOL IsClockPath(const WCHAR *path)
+{
+    WCHAR clock[ClockPathChars], lowered[ClockPathChars];
+    if (lstrlenW(path) >= ClockPathChars)
+        return FALSE;
+    lstrcpynW(clock, CLOCK_PROGRAM, ARRAYSIZE(clock));
+    lstrcpynW(lowered, path, ARRAYSIZE(lowered));
+    CharLowerW(clock);
+    CharLowerW(lowered);
+    return wcscmp(clock, lowered) == 0;
+}
+
 int ActionEntryForStoredPath(HWND page)
 {
-    WCHAR *path = ClockSettings.FileOnAction;
+    const WCHAR *path = ClockSettings.FileOnAction;
     if (path[0] == 0) {
         SetBoxChecked(page, IDC_TAP_AND_HOLD, FALSE);
         EnableControl(page, IDC_TAP_AND_HOLD, FALSE);
         return NoActionEntry;
     }
-    WCHAR clock[ClockPathChars];
-    lstrcpynW(clock, CLOCK_PROGRAM, ARRAYSIZE(clock));
-    CharLowerW(clock);
-    CharLowerW(path);
-    // Exact: a locale-aware compare ignores characters such as a soft
-    // hyphen, and the page would then save the clock over the user's path.
-    if (wcscmp(clock, path) == 0)
+    if (IsClockPath(path))
         return ClockEntry;
     SendDlgItemMessageW(page, IDC_ACTION_LIST, CB_ADDSTRING, 0, (LPARAM)path);
     EnableControl(page, IDC_ACTION_BROWSE, TRUE);
@@ -181,6 +190,9 @@ void TakeActionPath(HWND page)
         ClockSettings.FileOnActionExpands = FALSE;
         break;
     case ClockEntry:
+        // A stored path that already names the clock keeps its spelling.
+        if (IsClockPath(ClockSettings.FileOnAction))
+            break;
         lstrcpyW(ClockSettings.FileOnAction, CLOCK_PROGRAM);
         ClockSettings.FileOnActionExpands = FALSE;
         break;

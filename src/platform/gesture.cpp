@@ -26,10 +26,14 @@ BOOL MovedTooFar(const GestureTrack *track, POINT point)
     return abs(point.x - track->Down.x) > track->ToleranceX || abs(point.y - track->Down.y) > track->ToleranceY;
 }
 
+// The button as this thread's input stands: down from the press it has
+// taken until it takes the release. The asynchronous state can lag behind
+// a press that another thread (a touch driver) injected, and a held
+// stylus would then pass for one already lifted.
 BOOL PrimaryButtonDown()
 {
     int button = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
-    return GetAsyncKeyState(button) < 0;
+    return GetKeyState(button) < 0;
 }
 
 // Looks at the thread's queued mouse input. Small moves are taken away;

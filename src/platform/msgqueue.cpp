@@ -8,7 +8,12 @@
 // table maps each handle to its queue and access.
 //
 // The power manager (powermanager.cpp) writes into registered queues through
-// the few calls of queueaccess.h.
+// the few calls of queueaccess.h, and learns from the queue itself when a
+// reader has dealt with a message: a message taken off the queue is held
+// for the thread that took it until that thread comes back to the queue
+// (its next read, even one that finds the queue empty, or the close of its
+// handle). Only then is the message consumed. The reader is never looked at
+// from outside; what the queue sees is exact on any Win32.
 #include "msgqueue.h"
 #include "queueaccess.h"
 
@@ -16,6 +21,8 @@ namespace {
 
 struct QueuedMessage {
     QueuedMessage *Next;
+    DWORD Sequence;           // 1 for the queue's first message, then counting up
+    DWORD Taker;              // thread that took it off the queue (held messages)
     DWORD Size;
     DWORD Flags;
     BYTE Data[1];
@@ -32,9 +39,11 @@ struct MessageQueue {
     DWORD Count;
     QueuedMessage *First;
     QueuedMessage *Last;
+    QueuedMessage *Held;      // taken, not yet consumed (see the top of the file)
+    DWORD LastSequence;       // of the latest message queued
+    DWORD WaitingWriters;     // writers that found the queue full and wait for room
     HANDLE Readable;          // set while Count > 0
     HANDLE Writable;          // set while another message fits
-    DWORD LastReader;         // thread that took the latest message (0: none yet)
 };
 
 namespace {
@@ -52,8 +61,11 @@ struct QueueTableRecord {
 };
 QueueTableRecord QueueTable;
 // Guards QueueTable and every queue's contents and references. Never held
-// across a wait.
+// across a wait, except by SleepConditionVariableSRW on MessagesConsumed.
 SRWLOCK QueueLock = SRWLOCK_INIT;
+// Woken whenever messages are consumed (or their last reader goes), and
+// when a waiter is asked to give up.
+CONDITION_VARIABLE MessagesConsumed = CONDITION_VARIABLE_INIT;
 
 BOOL QueueHasRoom(const MessageQueue *queue)
 {
@@ -72,14 +84,19 @@ void UpdateQueueSignals(MessageQueue *queue)
         ResetEvent(queue->Writable);
 }
 
-void FreeQueue(MessageQueue *queue)
+void FreeMessages(QueuedMessage *message)
 {
-    QueuedMessage *message = queue->First;
     while (message) {
         QueuedMessage *next = message->Next;
         HeapFree(GetProcessHeap(), 0, message);
         message = next;
     }
+}
+
+void FreeQueue(MessageQueue *queue)
+{
+    FreeMessages(queue->First);
+    FreeMessages(queue->Held);
     if (queue->Readable)
         CloseHandle(queue->Readable);
     if (queue->Writable)
@@ -166,6 +183,8 @@ BOOL AppendMessageLocked(MessageQueue *queue, const void *data, DWORD size, DWOR
     if (message == NULL)
         return FALSE;
     message->Next = NULL;
+    message->Sequence = ++queue->LastSequence;
+    message->Taker = 0;
     message->Size = size;
     message->Flags = flags;
     CopyMemory(message->Data, data, size);
@@ -189,7 +208,6 @@ DWORD TakeMessageLocked(MessageQueue *queue, void *buffer, DWORD bufferSize, DWO
     if (queue->First == NULL)
         queue->Last = NULL;
     queue->Count--;
-    queue->LastReader = GetCurrentThreadId();
     UpdateQueueSignals(queue);
     DWORD copied = message->Size < bufferSize ? message->Size : bufferSize;
     CopyMemory(buffer, message->Data, copied);
@@ -197,8 +215,44 @@ DWORD TakeMessageLocked(MessageQueue *queue, void *buffer, DWORD bufferSize, DWO
     if (flags)
         *flags = message->Flags;
     DWORD result = copied < message->Size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
-    HeapFree(GetProcessHeap(), 0, message);
+    message->Taker = GetCurrentThreadId();
+    message->Next = queue->Held;
+    queue->Held = message;
     return result;
+}
+
+// The messages that `thread` took are consumed: it is back at the queue.
+// A thread of 0 stands for every reader. Caller holds QueueLock.
+void ConsumeHeldLocked(MessageQueue *queue, DWORD thread)
+{
+    QueuedMessage **link = &queue->Held;
+    BOOL consumed = FALSE;
+    while (*link) {
+        QueuedMessage *message = *link;
+        if (thread != 0 && message->Taker != thread) {
+            link = &message->Next;
+            continue;
+        }
+        *link = message->Next;
+        HeapFree(GetProcessHeap(), 0, message);
+        consumed = TRUE;
+    }
+    if (consumed)
+        WakeAllConditionVariable(&MessagesConsumed);
+}
+
+// Whether every message up to `sequence` is consumed; with no reader left
+// nothing will ever read them, which counts too. Caller holds QueueLock.
+BOOL ConsumedLocked(const MessageQueue *queue, DWORD sequence)
+{
+    if (queue->ReadHandles == 0)
+        return TRUE;
+    if (queue->First && queue->First->Sequence <= sequence)
+        return FALSE;
+    for (const QueuedMessage *message = queue->Held; message; message = message->Next)
+        if (message->Sequence <= sequence)
+            return FALSE;
+    return TRUE;
 }
 
 // Milliseconds left of `timeout` since `start`; INFINITE stays INFINITE.
@@ -216,6 +270,7 @@ DWORD ReadFromQueue(MessageQueue *queue, void *buffer, DWORD bufferSize, DWORD *
     DWORD start = GetTickCount();
     for (;;) {
         AcquireSRWLockExclusive(&QueueLock);
+        ConsumeHeldLocked(queue, GetCurrentThreadId());
         if (queue->Count > 0) {
             DWORD result = TakeMessageLocked(queue, buffer, bufferSize, bytesRead, flags);
             ReleaseSRWLockExclusive(&QueueLock);
@@ -244,9 +299,17 @@ DWORD WriteToQueue(MessageQueue *queue, const void *data, DWORD size, DWORD time
             ReleaseSRWLockExclusive(&QueueLock);
             return appended ? ERROR_SUCCESS : ERROR_OUTOFMEMORY;
         }
-        ReleaseSRWLockExclusive(&QueueLock);
         DWORD left = TimeLeft(timeout, start);
-        if (left == 0 || WaitForSingleObject(queue->Writable, left) == WAIT_FAILED)
+        if (left != 0)
+            queue->WaitingWriters++;
+        ReleaseSRWLockExclusive(&QueueLock);
+        if (left == 0)
+            return ERROR_TIMEOUT;
+        DWORD wait = WaitForSingleObject(queue->Writable, left);
+        AcquireSRWLockExclusive(&QueueLock);
+        queue->WaitingWriters--;
+        ReleaseSRWLockExclusive(&QueueLock);
+        if (wait == WAIT_FAILED)
             return ERROR_TIMEOUT;
     }
 }
@@ -293,31 +356,46 @@ void AddQueueReference(MessageQueue *queue)
 }
 
 // Appends the message unless it is too large for the queue, the queue is
-// full or no reader is left; never waits.
-BOOL OfferMessage(MessageQueue *queue, const void *data, DWORD size)
+// full or no reader is left; never waits. Returns the message's sequence
+// number, or 0 when it was not queued.
+DWORD OfferMessage(MessageQueue *queue, const void *data, DWORD size)
 {
     AcquireSRWLockExclusive(&QueueLock);
-    BOOL appended = FALSE;
-    if (size <= queue->MaxMessageSize && QueueHasRoom(queue) && queue->ReadHandles > 0)
-        appended = AppendMessageLocked(queue, data, size, 0);
+    DWORD sequence = 0;
+    if (size <= queue->MaxMessageSize && QueueHasRoom(queue) && queue->ReadHandles > 0 &&
+        AppendMessageLocked(queue, data, size, 0))
+        sequence = queue->LastSequence;
     ReleaseSRWLockExclusive(&QueueLock);
-    return appended;
+    return sequence;
 }
 
-DWORD LastReaderThread(MessageQueue *queue)
+BOOL WaitUntilConsumed(MessageQueue *queue, DWORD sequence, DWORD timeout, const volatile LONG *giveUp)
 {
+    DWORD start = GetTickCount();
     AcquireSRWLockExclusive(&QueueLock);
-    DWORD reader = queue->LastReader;
+    BOOL consumed;
+    while (!(consumed = ConsumedLocked(queue, sequence)) && !*giveUp) {
+        DWORD left = TimeLeft(timeout, start);
+        if (left == 0 || !SleepConditionVariableSRW(&MessagesConsumed, &QueueLock, left, 0))
+            break;
+    }
     ReleaseSRWLockExclusive(&QueueLock);
-    return reader;
+    return consumed;
 }
 
-DWORD QueuedCount(MessageQueue *queue)
+void WakeConsumeWaiters()
 {
     AcquireSRWLockExclusive(&QueueLock);
-    DWORD count = queue->Count;
+    WakeAllConditionVariable(&MessagesConsumed);
     ReleaseSRWLockExclusive(&QueueLock);
-    return count;
+}
+
+DWORD WaitingWriterCount(MessageQueue *queue)
+{
+    AcquireSRWLockExclusive(&QueueLock);
+    DWORD writers = queue->WaitingWriters;
+    ReleaseSRWLockExclusive(&QueueLock);
+    return writers;
 }
 
 HANDLE CreateMsgQueue(LPCWSTR lpszName, LPMSGQUEUEOPTIONS lpOptions)
@@ -391,8 +469,14 @@ BOOL CloseMsgQueue(HANDLE hMsgQ)
         return Finish(ERROR_INVALID_HANDLE);
     }
     MessageQueue *queue = entry->Queue;
-    if (entry->ReadAccess)
+    if (entry->ReadAccess) {
+        // A reader closing its handle is done with what it took; the last
+        // reader going leaves nobody to consume the rest.
         queue->ReadHandles--;
+        ConsumeHeldLocked(queue, queue->ReadHandles == 0 ? 0 : GetCurrentThreadId());
+        if (queue->ReadHandles == 0)
+            WakeAllConditionVariable(&MessagesConsumed);
+    }
     entry->Handle = NULL;
     entry->Queue = NULL;
     ReleaseQueueLocked(queue);

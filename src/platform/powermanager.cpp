@@ -9,17 +9,19 @@
 // sends the broadcast must keep serving sent messages.
 //
 // A broadcast returns only after its messages have been acted on: the power
-// thread waits until each queue it wrote to has been read empty and the
-// thread that read it is back in a kernel wait (where a reader waits for its
-// queue). A reader's synchronous send cannot be under way then, so for the
-// suspend broadcast the item has repainted before the sender goes on to put
-// the device to sleep. Whether a thread waits is seen from outside: while it
-// is held suspended, a thread inside a system call reports the call's stub as
-// its instruction pointer. The reader is only looked at, never woken. Every
-// one of these waits is bounded.
+// thread waits until the queue reports each message it wrote as consumed,
+// that is, taken by a reader that has since come back to the queue (see
+// msgqueue.cpp). A reader's synchronous send cannot be under way then, so
+// for the suspend broadcast the item has repainted before the sender goes
+// on to put the device to sleep. The wait is bounded, for a reader that
+// never comes back.
+//
+// The power thread ends on an event of its own rather than on a posted
+// message, so that stopping needs nothing that can be refused; the stop
+// gives the signal again after each slice of its wait, and serves sends
+// meanwhile.
 #include "msgqueue.h"
 #include "queueaccess.h"
-#include "threadwait.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -27,9 +29,11 @@ namespace {
 
 const WCHAR PowerWindowClass[] = L"PowerManagerStandIn";
 const int MaxPowerRegistrations = 16;
-// Longest a broadcast waits for a reader to empty its queue and to be back
-// in its wait.
+// Longest a broadcast waits for its messages to be consumed.
 const DWORD ConsumeBound = 1000;
+// A slice of the stop's wait for the power thread, after which the stop
+// signal is given again.
+const DWORD StopSlice = 100;
 // Largest POWER_BROADCAST the stand-in builds (header plus a short name).
 const DWORD MaxBroadcastBytes = 64;
 
@@ -43,6 +47,7 @@ struct PowerManagerRecord {
     PowerRegistration Registrations[MaxPowerRegistrations];
     DWORD NextId;
     HANDLE Thread;
+    HANDLE StopSignal;        // set to end the power thread
     HWND Window;
     volatile LONG Ending;
 };
@@ -56,21 +61,24 @@ SRWLOCK PowerLifecycleLock = SRWLOCK_INIT;
 
 struct Delivery {
     MessageQueue *Queues[MaxPowerRegistrations];
+    DWORD Sequences[MaxPowerRegistrations];   // the last message put on each
     int Count;
 };
 
-// Waits for `handle` while serving messages that other threads send to this
-// one, so a thread that is itself waiting for this one in SendMessage goes on.
-// Sends already pending are served before each wait, which only wakes for
-// new ones.
-void WaitServingSentMessages(HANDLE handle)
+// Waits up to `ms` for `handle` while serving messages that other threads
+// send to this one, so a thread that is itself waiting for this one in
+// SendMessage goes on. Sends already pending are served before each wait,
+// which only wakes for new ones. Returns whether the handle was signalled.
+BOOL WaitServingSentMessages(HANDLE handle, DWORD ms)
 {
+    DWORD start = GetTickCount();
     for (;;) {
         MSG msg;
         PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
+        DWORD spent = GetTickCount() - start;
+        DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, spent < ms ? ms - spent : 0, QS_SENDMESSAGE);
         if (wait != WAIT_OBJECT_0 + 1)
-            return;
+            return wait == WAIT_OBJECT_0;
     }
 }
 
@@ -98,13 +106,16 @@ DWORD BuildBroadcast(BYTE *buffer, DWORD message, DWORD flags, const WCHAR *stat
     return header + nameBytes;
 }
 
-void NoteDelivery(Delivery *delivery, MessageQueue *queue)
+void NoteDelivery(Delivery *delivery, MessageQueue *queue, DWORD sequence)
 {
     for (int i = 0; i < delivery->Count; i++)
-        if (delivery->Queues[i] == queue)
+        if (delivery->Queues[i] == queue) {
+            delivery->Sequences[i] = sequence;
             return;
+        }
     AddQueueReference(queue);
-    delivery->Queues[delivery->Count++] = queue;
+    delivery->Queues[delivery->Count] = queue;
+    delivery->Sequences[delivery->Count++] = sequence;
 }
 
 // Puts the message on every queue registered for its class. A queue that
@@ -119,42 +130,23 @@ void Deliver(Delivery *delivery, DWORD message, DWORD flags, const WCHAR *stateN
         MessageQueue *queue = registration->Queue;
         if (queue == NULL || !(registration->Flags & message))
             continue;
-        if (OfferMessage(queue, buffer, size))
-            NoteDelivery(delivery, queue);
+        DWORD sequence = OfferMessage(queue, buffer, size);
+        if (sequence != 0)
+            NoteDelivery(delivery, queue, sequence);
     }
     ReleaseSRWLockExclusive(&RegistrationLock);
 }
 
-void WaitUntilRead(const Delivery *delivery)
-{
-    DWORD start = GetTickCount();
-    for (int i = 0; i < delivery->Count; i++)
-        while (QueuedCount(delivery->Queues[i]) > 0 && !PowerManager.Ending &&
-               GetTickCount() - start < ConsumeBound)
-            Sleep(1);
-}
-
-// Waits until the thread that emptied each queue is back in its wait.
-void WaitUntilReadersWait(const Delivery *delivery)
+// One bound for the whole delivery, however many queues it reached.
+void WaitUntilActedOn(Delivery *delivery)
 {
     DWORD start = GetTickCount();
     for (int i = 0; i < delivery->Count; i++) {
-        DWORD reader = LastReaderThread(delivery->Queues[i]);
-        if (reader == 0 || reader == GetCurrentThreadId())
-            continue;
-        while (!ThreadIsInKernelWait(reader) && !PowerManager.Ending && GetTickCount() - start < ConsumeBound)
-            Sleep(1);
-    }
-}
-
-void WaitUntilActedOn(Delivery *delivery)
-{
-    if (delivery->Count == 0)
-        return;
-    WaitUntilRead(delivery);
-    WaitUntilReadersWait(delivery);
-    for (int i = 0; i < delivery->Count; i++)
+        DWORD spent = GetTickCount() - start;
+        DWORD left = spent < ConsumeBound ? ConsumeBound - spent : 0;
+        WaitUntilConsumed(delivery->Queues[i], delivery->Sequences[i], left, &PowerManager.Ending);
         ReleaseQueue(delivery->Queues[i]);
+    }
 }
 
 void OnPowerBroadcast(WPARAM event)
@@ -181,10 +173,15 @@ LRESULT CALLBACK PowerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 {
     switch (message) {
     case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return TRUE;
-    case WM_CLOSE: DestroyWindow(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The class goes with the window, also when the window cannot be made: it
+// names a procedure in this module, which may be unloaded next.
+void UnregisterPowerWindowClass()
+{
+    UnregisterClassW(PowerWindowClass, (HINSTANCE)&__ImageBase);
 }
 
 HWND CreatePowerWindow()
@@ -196,8 +193,24 @@ HWND CreatePowerWindow()
     wc.lpszClassName = PowerWindowClass;
     RegisterClassW(&wc);
     // A hidden popup: top-level, so the desktop's power broadcast reaches it.
-    return CreateWindowExW(WS_EX_TOOLWINDOW, PowerWindowClass, L"Power Manager", WS_POPUP, 0, 0, 0, 0, NULL, NULL,
-                           instance, NULL);
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, PowerWindowClass, L"Power Manager", WS_POPUP, 0, 0, 0, 0, NULL,
+                                  NULL, instance, NULL);
+    if (window == NULL)
+        UnregisterPowerWindowClass();
+    return window;
+}
+
+// Dispatches the window's messages (the broadcasts are sent, and served
+// here) until the stop signal is set or the wait fails.
+void ServePowerWindow(HANDLE stopSignal)
+{
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        if (MsgWaitForMultipleObjects(1, &stopSignal, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0 + 1)
+            return;
+    }
 }
 
 DWORD WINAPI RunPowerManager(LPVOID ready)
@@ -207,10 +220,9 @@ DWORD WINAPI RunPowerManager(LPVOID ready)
     SetEvent((HANDLE)ready);
     if (window == NULL)
         return 0;
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0)
-        DispatchMessageW(&msg);
-    UnregisterClassW(PowerWindowClass, (HINSTANCE)&__ImageBase);
+    ServePowerWindow(PowerManager.StopSignal);
+    DestroyWindow(window);
+    UnregisterPowerWindowClass();
     return 0;
 }
 
@@ -221,34 +233,45 @@ BOOL StartPowerManager()
     if (PowerManager.Thread)
         return TRUE;
     HANDLE ready = CreateEventW(NULL, TRUE, FALSE, NULL);
-    if (ready == NULL)
-        return FALSE;
+    HANDLE stopSignal = CreateEventW(NULL, TRUE, FALSE, NULL);
+    HANDLE thread = NULL;
     PowerManager.Ending = 0;
     PowerManager.Window = NULL;
-    HANDLE thread = CreateThread(NULL, 0, RunPowerManager, ready, 0, NULL);
+    PowerManager.StopSignal = stopSignal;
+    if (ready && stopSignal)
+        thread = CreateThread(NULL, 0, RunPowerManager, ready, 0, NULL);
     if (thread)
         WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
     if (thread && PowerManager.Window == NULL) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         thread = NULL;
+    }
+    if (ready)
+        CloseHandle(ready);
+    if (thread == NULL && stopSignal) {
+        CloseHandle(stopSignal);
+        PowerManager.StopSignal = NULL;
     }
     PowerManager.Thread = thread;
     return thread != NULL;
 }
 
 // Ends the power thread. Caller holds PowerLifecycleLock. A broadcast in
-// progress gives up waiting for readers.
+// progress gives up waiting for its readers.
 void StopPowerManager()
 {
     if (PowerManager.Thread == NULL)
         return;
     PowerManager.Ending = 1;
-    PostMessageW(PowerManager.Window, WM_CLOSE, 0, 0);
-    WaitServingSentMessages(PowerManager.Thread);
+    WakeConsumeWaiters();
+    do
+        SetEvent(PowerManager.StopSignal);
+    while (!WaitServingSentMessages(PowerManager.Thread, StopSlice));
     CloseHandle(PowerManager.Thread);
+    CloseHandle(PowerManager.StopSignal);
     PowerManager.Thread = NULL;
+    PowerManager.StopSignal = NULL;
     PowerManager.Window = NULL;
 }
 

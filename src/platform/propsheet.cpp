@@ -20,39 +20,45 @@ const int SheetTabControl = 0x3020;
 const int SheetApplyButton = 0x3021;
 
 // What the stand-in keeps for one sheet. It lives on the stack of the
-// PropertySheetW call that runs the (modal) sheet and belongs to the sheet's window
-// (a window property) from the moment the window exists, so that sheets
-// open at the same time never share it.
+// PropertySheetW call that runs the sheet and is listed, innermost call
+// first, for exactly as long as that call runs, so that sheets open at the
+// same time never share it and nothing points into a frame that has ended
+// (a modeless sheet outlives the call: its later callbacks are not passed
+// on). The sheet's window is left as comctl32 made it: no property of ours.
 struct HandheldSheetRecord {
     PFNPROPSHEETCALLBACK ItemCallback;   // the caller's sheet callback, if any
     BOOL Untitled;                       // the caller gave no caption
+    HWND Sheet;                          // NULL until the window exists
+    HandheldSheetRecord *Outer;          // the call this one runs inside
 };
-const WCHAR SheetRecordProperty[] = L"QuartzelHandheldSheet";
 
-// The record of the sheet being created: its window does not exist yet
-// when the first callbacks arrive.
-HandheldSheetRecord *SheetBeingCreated;
+HandheldSheetRecord *OpenSheets;
 
+// The record of `sheet`; before its window is known, the innermost call's
+// (the first callbacks arrive before the window exists).
 HandheldSheetRecord *SheetRecordOf(HWND sheet)
 {
-    HandheldSheetRecord *record = sheet ? (HandheldSheetRecord *)GetPropW(sheet, SheetRecordProperty) : NULL;
-    return record ? record : SheetBeingCreated;
+    for (HandheldSheetRecord *record = OpenSheets; record; record = record->Outer)
+        if (sheet != NULL && record->Sheet == sheet)
+            return record;
+    return OpenSheets && OpenSheets->Sheet == NULL ? OpenSheets : NULL;
 }
 
-// The sheet window exists: its record moves to it.
-void AdoptSheetRecord(HWND sheet)
+void ForgetSheetRecord(HandheldSheetRecord *gone)
 {
-    if (SheetBeingCreated == NULL)
-        return;
-    SetPropW(sheet, SheetRecordProperty, SheetBeingCreated);
-    SheetBeingCreated = NULL;
+    for (HandheldSheetRecord **link = &OpenSheets; *link; link = &(*link)->Outer)
+        if (*link == gone) {
+            *link = gone->Outer;
+            return;
+        }
 }
 
 int CALLBACK HandheldSheetCallback(HWND sheet, UINT message, LPARAM lParam)
 {
     HandheldSheetRecord *record = SheetRecordOf(sheet);
     if (message == PSCB_INITIALIZED) {
-        AdoptSheetRecord(sheet);
+        if (record && record->Sheet == NULL)
+            record->Sheet = sheet;
         FitSheetToScreen(sheet);
         // Desktop comctl32 makes up a caption ("Properties for ...") when
         // none is given; the handheld shows none of its own.
@@ -129,14 +135,12 @@ INT_PTR WINAPI HandheldPropertySheetW(LPCPROPSHEETHEADERW header)
     HandheldSheetRecord record;
     record.ItemCallback = (header->dwFlags & PSH_USECALLBACK) ? header->pfnCallback : NULL;
     record.Untitled = header->pszCaption == NULL;
+    record.Sheet = NULL;
+    record.Outer = OpenSheets;
     desktop.dwFlags |= PSH_USECALLBACK;
     desktop.pfnCallback = HandheldSheetCallback;
-    // A sheet opened from inside another one's creation leaves the outer
-    // one's pending record as it found it.
-    HandheldSheetRecord *outer = SheetBeingCreated;
-    SheetBeingCreated = &record;
+    OpenSheets = &record;
     INT_PTR result = PropertySheetW(&desktop);
-    if (SheetBeingCreated == &record)
-        SheetBeingCreated = outer;
+    ForgetSheetRecord(&record);
     return result;
 }

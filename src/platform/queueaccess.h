@@ -12,8 +12,15 @@ void AddQueueReference(MessageQueue *queue);
 // Drops a reference; the last one frees the queue.
 void ReleaseQueue(MessageQueue *queue);
 // Appends a copy of the message unless it is too large for the queue, the
-// queue is full or no reader is left; never waits.
-BOOL OfferMessage(MessageQueue *queue, const void *data, DWORD size);
-DWORD QueuedCount(MessageQueue *queue);
-// The thread that took the latest message off the queue; 0 before any.
-DWORD LastReaderThread(MessageQueue *queue);
+// queue is full or no reader is left; never waits. Returns the message's
+// sequence number (counting from 1), or 0 when it was not queued.
+DWORD OfferMessage(MessageQueue *queue, const void *data, DWORD size);
+// Waits until every message up to `sequence` is consumed: taken by a reader
+// that has come back to the queue since (a later read, or the close of its
+// handle), or left with no reader at all. Gives up after `timeout` ms, or
+// once *giveUp is non-zero (set it, then call WakeConsumeWaiters). Returns
+// whether they are consumed.
+BOOL WaitUntilConsumed(MessageQueue *queue, DWORD sequence, DWORD timeout, const volatile LONG *giveUp);
+void WakeConsumeWaiters();
+// Writers that found the queue full and wait for room.
+DWORD WaitingWriterCount(MessageQueue *queue);

@@ -9,7 +9,16 @@ struct DriverRecord {
     BOOL *TimedOut;
     UINT_PTR StartTimer, GuardTimer;
     BOOL Acted;
+    BOOL Closed;              // the guard has asked the sheet to close
+    BOOL Quit;                // ... and then ended the modal loops
 };
+
+// A sheet still open this long is asked to close; one that is still open
+// a little later (it cannot close, or a second one opened over it) has its
+// modal loops ended, so that a test fails within seconds rather than
+// running into its time limit.
+const UINT GuardMs = 8000;
+const UINT LastGuardMs = 2000;
 DriverRecord Driver;
 
 BOOL CALLBACK FindSheetWindow(HWND window, LPARAM result)
@@ -37,7 +46,15 @@ void CALLBACK GuardTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         return;
     if (Driver.TimedOut)
         *Driver.TimedOut = TRUE;
-    PostMessageW(sheet, WM_CLOSE, 0, 0);
+    if (!Driver.Closed) {
+        Driver.Closed = TRUE;
+        PostMessageW(sheet, WM_CLOSE, 0, 0);
+        Driver.GuardTimer = SetTimer(NULL, 0, LastGuardMs, GuardTimerProc);
+        return;
+    }
+    printf("the sheet did not close when asked; its modal loops are ended\n");
+    Driver.Quit = TRUE;
+    PostQuitMessage(0);
 }
 
 void CALLBACK StartTimerProc(HWND, UINT, UINT_PTR id, DWORD)
@@ -61,13 +78,17 @@ void RunOptions(HINSTANCE module, DLGPROC procedure, SheetAction act, BOOL *time
     if (timedOut)
         *timedOut = FALSE;
     Driver.StartTimer = SetTimer(NULL, 0, 10, StartTimerProc);
-    Driver.GuardTimer = SetTimer(NULL, 0, 8000, GuardTimerProc);
+    Driver.GuardTimer = SetTimer(NULL, 0, GuardMs, GuardTimerProc);
     INT_PTR r = DialogBoxParamW(module, MAKEINTRESOURCEW(500), NULL, procedure, 0);
     if (r <= 0) printf("DialogBoxParamW %lld error %lu\n", (long long)r, GetLastError());
     if (Driver.StartTimer)
         KillTimer(NULL, Driver.StartTimer);
     if (Driver.GuardTimer)
         KillTimer(NULL, Driver.GuardTimer);
+    // The quit that ended the loops is taken, so that it ends nothing else.
+    MSG msg;
+    if (Driver.Quit)
+        PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 HWND ShowPage(HWND sheet, int index)
