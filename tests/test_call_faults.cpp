@@ -428,19 +428,18 @@ static void test_every_family_fails_once()
     CountCalls(&Counts);
     ok(T.ReferenceHeight > 0, "a run without failures draws the item\n");
     for (int f = 0; f < FamilyCount; f++) {
-        ok(Counts.Run[f] + Counts.Unload[f] > 0, "the run reaches the %s family\n", FamilyNames[f]);
+        // The item posts only from its notice threads (a registry change, a
+        // wake-up), which this run does not start; the stop no longer posts.
+        // watcher_item and watcher_power refuse those posts.
+        if (f == PostedMessage && Counts.Run[f] + Counts.Unload[f] == 0)
+            skip("the run reaches no posted message\n");
+        else
+            ok(Counts.Run[f] + Counts.Unload[f] > 0, "the run reaches the %s family\n", FamilyNames[f]);
         static LONG points[MostCalls];
         int n = FailurePoints(Counts.Run[f], points);
         for (int i = 0; i < n; i++)
             RunWithFault({f, points[i], FALSE}, InRun);
         int m = FailurePoints(Counts.Unload[f], points);
-        if (f == PostedMessage) {
-            // The power manager stand-in's stop waits for its thread without
-            // bound when its WM_CLOSE cannot be posted; until that stop is
-            // bounded these points would hang the test.
-            skip("%d points of the posted message family at unload\n", m);
-            m = 0;
-        }
         for (int i = 0; i < m; i++)
             RunWithFault({f, points[i], FALSE}, AtUnload);
         printf("%-15s %4ld + %3ld calls, %d + %d failure points\n", FamilyNames[f], Counts.Run[f],
