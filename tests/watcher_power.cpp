@@ -835,6 +835,7 @@ static void test_power_manager_start_fails()
         {"kernel32.dll", "CreateThread", (void *)FailingCreateThread, NULL, 0, 1, 0},
         {"user32.dll", "RegisterClassW", (void *)FailingRegisterClassW, NULL, 0, 1, 0},
         {"user32.dll", "CreateWindowExW", (void *)FailingCreateWindowExW, NULL, 0, 1, 0},
+        {"kernel32.dll", "SetEvent", (void *)FailingSetEvent, NULL, 0, 1, 0},
     };
     HANDLE queue = NewQueue(4, 536, TRUE);
     for (FailureSeam &seam : seams) {

@@ -217,7 +217,14 @@ DWORD WINAPI RunPowerManager(LPVOID ready)
 {
     HWND window = CreatePowerWindow();
     PowerManager.Window = window;
-    SetEvent((HANDLE)ready);
+    // A starter that cannot be told the window is ready learns it from the
+    // thread's end instead: the start then fails whole.
+    if (window != NULL && !SetEvent((HANDLE)ready)) {
+        PowerManager.Window = NULL;
+        DestroyWindow(window);
+        UnregisterPowerWindowClass();
+        return 0;
+    }
     if (window == NULL)
         return 0;
     ServePowerWindow(PowerManager.StopSignal);
@@ -240,8 +247,11 @@ BOOL StartPowerManager()
     PowerManager.StopSignal = stopSignal;
     if (ready && stopSignal)
         thread = CreateThread(NULL, 0, RunPowerManager, ready, 0, NULL);
-    if (thread)
-        WaitForSingleObject(ready, INFINITE);
+    if (thread) {
+        // The thread either says its window is ready or ends.
+        HANDLE started[] = {ready, thread};
+        WaitForMultipleObjects(ARRAYSIZE(started), started, FALSE, INFINITE);
+    }
     if (thread && PowerManager.Window == NULL) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
