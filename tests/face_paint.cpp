@@ -581,8 +581,10 @@ static void test_bell_follows_font_size()
     RECT after = InkBox(bell);
     ok(before.left >= 0 && after.left == before.left, "bell at %ld, then at %ld\n", before.left, after.left);
     ok_int(after.top - before.top, LineHeight(11) - LineHeight(8));
-    static DWORD taken[480 * 200];
-    int rows = T.Height < 200 ? T.Height : 200;
+    // As wide as the widest screen (800 px turned).
+    static DWORD taken[800 * 200];
+    ok(T.Width <= 800, "a %d-pixel screen\n", T.Width);
+    int rows = T.Height < 200 && T.Width <= 800 ? T.Height : 0;
     for (int y = 0; y < rows; y++)
         memcpy(taken + y * T.Width, T.Pixels + y * T.Stride, T.Width * 4);
     SendMessageW(T.Item, WM_CREATE, 0, 0);
