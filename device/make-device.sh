@@ -143,9 +143,15 @@ seeded() {
 copied_from_seed() {
   local system32=drive_c/windows/system32
   enough_space 100 "copying the seed"
-  tar -C "$seed" --exclude="./$system32" --exclude=./quartzel-seed.stamp --exclude=./quartzel-device.log -cf - . |
-    tar -C "$prefix" -xf -
+  # Not copied: the seed's own records, and the name of its server's
+  # directory (Debian's Wine keeps it in the prefix as `wineserver`), which
+  # each device draws afresh. system.reg comes last: a device has one only
+  # once it is whole.
+  tar -C "$seed" --exclude="./$system32" --exclude=./quartzel-seed.stamp --exclude=./quartzel-device.log \
+    --exclude=./wineserver --exclude=./system.reg -cf - . | tar -C "$prefix" -xf -
+  rm -rf "${prefix:?}/$system32"
   cp -al "$seed/$system32" "$prefix/$system32"
+  cp -p "$seed/system.reg" "$prefix/system.reg"
 }
 if ! [ -f "$prefix/system.reg" ]; then
   # Devices are made two at a time: the first of a locale starts the seed,
