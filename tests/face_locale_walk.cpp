@@ -1,11 +1,12 @@
 // Every locale the platform enumerates, read from its own data (nobody here
 // wrote it): the item's locale reads are answered for the locale under
 // test. Each locale is laid out and fitted on 240-, 320- and 480-pixel
-// strips (other screens than the first three: on their own width, such as
-// 400, 640 and 800 px turned) with two settings (short date with the day on the right; long
-// date with seconds) at a late-evening time on a long-named day; nothing may
-// stand outside the strip or its slot, no separator may carry a picture
-// quote or a character its face lacks, and no cut may split a character.
+// strips (screens other than the first three: on their own width, such as
+// 400, 640 and 800 px turned) with two settings (short date with the day on
+// the right; long date with seconds) at a late-evening time on a long-named
+// day; nothing may stand outside the strip or its slot, no separator may
+// carry a picture quote or a character its face lacks, and no cut may split
+// a character.
 // The profiles give the resolutions (96, 128, 192 dpi), the faces and the
 // screens.
 #include "testlib.h"
