@@ -19,6 +19,13 @@ square128       320x320   128  en_US.UTF-8
 square128-nofont 320x320  128  en_US.UTF-8
 vga192          480x640   192  en_US.UTF-8
 vga192-nofont   480x640   192  en_US.UTF-8
+vga192-landscape 640x480  192  en_US.UTF-8
+square96        240x240   96   en_US.UTF-8
+wqvga96         240x400   96   en_US.UTF-8
+wqvga96-landscape 400x240 96   en_US.UTF-8
+square192       480x480   192  en_US.UTF-8
+wvga192         480x800   192  en_US.UTF-8
+wvga192-landscape 800x480 192  en_US.UTF-8
 "
 line=$(printf '%s\n' "$profiles" | awk -v p="$profile" '$1 == p')
 [ -n "$line" ] || { echo "make-device: unknown profile '$profile'" >&2; exit 2; }
@@ -119,21 +126,16 @@ booted() {
   [ -f "$prefix/system.reg" ] || failed "no system.reg after the first start ($(circumstances "$began"))"
 }
 
-if ! [ -f "$prefix/system.reg" ]; then
-  enough_space 800 "creating the prefix"
-  attempt "creating the prefix" booted
-fi
-
 # Wine's first start copies its 600-odd built-in modules, about 630 MB, into
 # the prefix's system32: the same bytes in every device. The devices of one
 # build share one copy, each identical file a hard link to the first one
 # made. No Wine session runs here; Wine writes these files again only when it
 # updates a prefix to a new Wine, with the same bytes for every device.
-share_system_files() {
+share_system_files() { # prefix
   local store f name
-  store="$(dirname "$prefix")/.shared-system32"
+  store="$(dirname "$1")/.shared-system32"
   mkdir -p "$store"
-  for f in "$prefix/drive_c/windows/system32/"*; do
+  for f in "$1/drive_c/windows/system32/"*; do
     [ -f "$f" ] && [ ! -L "$f" ] || continue
     name=${f##*/}
     [ -e "$store/$name" ] || ln "$f" "$store/$name" 2>/dev/null || true
@@ -142,7 +144,49 @@ share_system_files() {
     fi
   done
 }
-share_system_files
+# Every device of one locale is a copy of one freshly started prefix, its
+# seed (beside the devices, never run itself): Wine's first start is most of
+# a device's making, and what it leaves does not depend on the screen, the
+# resolution or the fonts, which are the registry values and files written
+# below. The copy's modules are hard links to the seed's.
+seed="$(dirname "$prefix")/.seed-$locale"
+seeded() {
+  local stamp="$seed/quartzel-seed.stamp" version
+  version=$(wine --version)
+  [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ] && return 0
+  rm -rf "$seed"
+  mkdir -p "$seed"
+  (
+    export WINEPREFIX="$seed"
+    prefix=$seed log="$seed/quartzel-device.log"
+    enough_space 800 "creating the prefix" && attempt "creating the prefix" booted
+  ) || return 1
+  share_system_files "$seed"
+  echo "$version" >"$stamp"
+}
+copied_from_seed() {
+  local system32=drive_c/windows/system32
+  enough_space 100 "copying the seed"
+  # Not copied: the seed's own records, and the name of its server's
+  # directory (Debian's Wine keeps it in the prefix as `wineserver`), which
+  # each device draws afresh. system.reg comes last: a device has one only
+  # once it is whole.
+  tar -C "$seed" --exclude="./$system32" --exclude=./quartzel-seed.stamp --exclude=./quartzel-device.log \
+    --exclude=./wineserver --exclude=./system.reg -cf - . | tar -C "$prefix" -xf -
+  rm -rf "${prefix:?}/$system32"
+  cp -al "$seed/$system32" "$prefix/$system32"
+  cp -p "$seed/system.reg" "$prefix/system.reg"
+}
+if ! [ -f "$prefix/system.reg" ]; then
+  # Devices are made two at a time: the first of a locale starts the seed,
+  # the others wait for it.
+  exec 9>"$(dirname "$prefix")/.seed-$locale.lock"
+  flock 9
+  seeded
+  exec 9>&-
+  copied_from_seed
+fi
+share_system_files "$prefix"
 enough_space 16 "writing the fonts and the registry"
 
 # The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).

@@ -55,6 +55,11 @@ shot vga192 today-vga192
 shot square128-nofont today-square128-nofont
 shot vga192-nofont today-vga192-nofont
 shot vga192 today-vga192-alarm --alarm 0=on,days=0x7f,time=07:00
+# The other screens the platform's devices shipped with; a turned one is a
+# device of its own (Wine's virtual desktop has no 400x240 or 800x480 mode).
+for profile in square96 wqvga96 wqvga96-landscape square192 wvga192 wvga192-landscape vga192-landscape; do
+    shot "$profile" "today-$profile"
+done
 settings qvga96 ShowOpName=1 CenterDayDate=0 ShowShortDate=1
 shot qvga96 today-qvga96-operator --alarm 0=on,days=0x7f,time=07:00 --operator "Marrowfen Mobile" --phone-status 32 --after 1600
 shot qvga96 today-qvga96-searching --phone-status 0x400020 --after 1600

@@ -1,11 +1,14 @@
 // Every locale the platform enumerates, read from its own data (nobody here
 // wrote it): the item's locale reads are answered for the locale under
 // test. Each locale is laid out and fitted on 240-, 320- and 480-pixel
-// strips with two settings (short date with the day on the right; long
-// date with seconds) at a late-evening time on a long-named day; nothing may
-// stand outside the strip or its slot, no separator may carry a picture
-// quote or a character its face lacks, and no cut may split a character.
-// The profiles give the resolutions (96, 128, 192 dpi) and the faces.
+// strips (screens other than the first three: on their own width, such as
+// 400, 640 and 800 px turned) with two settings (short date with the day on
+// the right; long date with seconds) at a late-evening time on a long-named
+// day; nothing may stand outside the strip or its slot, no separator may
+// carry a picture quote or a character its face lacks, and no cut may split
+// a character.
+// The profiles give the resolutions (96, 128, 192 dpi), the faces and the
+// screens.
 #include "testlib.h"
 #include "iat.h"
 #include "settings.h"
@@ -44,6 +47,8 @@ static struct {
     int Cut;                  // texts of the day/date line that were cut
     WCHAR Names[1000][LOCALE_NAME_MAX_LENGTH];
     int Count;
+    int Widths[ARRAYSIZE(::Widths)];  // the strips walked: the fixed ones, or the screen's width
+    int WidthCount;
 } Walk;
 
 static const WCHAR *Named(LCID locale)
@@ -243,8 +248,8 @@ static void WalkLocale()
         BOOL relayout;
         RefreshTimeFormat(&relayout);
         LayOutFace(Walk.Window);
-        for (int width : Widths) {
-            Walk.Width = width;
+        for (int i = 0; i < Walk.WidthCount; i++) {
+            Walk.Width = Walk.Widths[i];
             CheckTimeGroup();
             CheckDayDateLine();
         }
@@ -403,8 +408,25 @@ static void test_every_locale()
         lstrcpyW(Walk.Locale, Walk.Names[i]);
         WalkLocale();
     }
-    printf("%d locales at %d dpi in %lu ms: %d time groups gave way, %d texts cut\n", Walk.Count, ClockLayout.DpiX,
-           GetTickCount() - start, Walk.Shrunk, Walk.Cut);
+    printf("%d locales at %d dpi on %d strips up to %d px wide in %lu ms: %d time groups gave way, %d texts cut\n",
+           Walk.Count, ClockLayout.DpiX, Walk.WidthCount, Walk.Widths[Walk.WidthCount - 1], GetTickCount() - start,
+           Walk.Shrunk, Walk.Cut);
+}
+
+// The devices of the first three screens (240x320, 320x320, 480x640, with
+// and without the private face) walk the fixed strips at their resolutions;
+// every other screen walks its own width only, the strips being the same.
+static void ChooseWidths()
+{
+    static const SIZE fixedStripScreens[] = {{240, 320}, {320, 320}, {480, 640}};
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    for (const SIZE &screen : fixedStripScreens)
+        if (screen.cx == cx && screen.cy == cy) {
+            for (int width : Widths)
+                Walk.Widths[Walk.WidthCount++] = width;
+            return;
+        }
+    Walk.Widths[Walk.WidthCount++] = cx;
 }
 
 int main()
@@ -421,6 +443,7 @@ int main()
     ClockSettings.ShowDayDate = 1;
     Walk.Window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 240, 100, NULL, NULL, NULL, NULL);
     Walk.Dc = CreateCompatibleDC(NULL);
+    ChooseWidths();
     ClockLayout.DigitHeight = MeasureDigitHeight(Walk.Window);
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);

@@ -594,8 +594,10 @@ static void test_bell_follows_font_size()
            after.left);
         ok(after.top - before.top == LineHeight(11) - LineHeight(8), "%s: bell %ld px lower, expected %d\n", order,
            after.top - before.top, LineHeight(11) - LineHeight(8));
-        static DWORD taken[480 * 200];
-        int rows = T.Height < 200 ? T.Height : 200;
+        // As wide as the widest screen (800 px turned).
+        static DWORD taken[800 * 200];
+        ok(T.Width <= 800, "a %d-pixel screen\n", T.Width);
+        int rows = T.Width > 800 ? 0 : T.Height < 200 ? T.Height : 200;
         for (int y = 0; y < rows; y++)
             memcpy(taken + y * T.Width, T.Pixels + y * T.Stride, T.Width * 4);
         SendMessageW(T.Item, WM_CREATE, 0, 0);

@@ -521,8 +521,20 @@ static void test_item_rect()
     ItemRect(item, &rect);
     ok_int(rect.right, 200);
     DestroyWindow(outer);
-    // Every profile's screen is portrait or square.
-    ok_int(ProbeLandscape(), 0);
+    // The profiles' screens: the three turned ones are landscape.
+    static const struct {
+        int Width, Height;
+        DWORD Landscape;
+    } screens[] = {{240, 320, 0}, {320, 320, 0}, {480, 640, 0}, {240, 240, 0}, {240, 400, 0},
+                   {480, 480, 0}, {480, 800, 0}, {640, 480, 1}, {400, 240, 1}, {800, 480, 1}};
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN), known = 0;
+    for (const auto &e : screens) {
+        if (e.Width != cx || e.Height != cy)
+            continue;
+        ok_int(ProbeLandscape(), e.Landscape);
+        known++;
+    }
+    ok(known == 1, "a %dx%d screen is no profile's\n", cx, cy);
 }
 
 // The bell's outline at each resolution, as the face's drawings give it:
