@@ -43,6 +43,8 @@ struct PageLayoutRecord {
     RECT Room;                    // the part of the page they may take
     HDC DC;                       // the page's, for every measure
     HGDIOBJ PreviousFont;
+    HGDIOBJ Font;                 // selected in DC now
+    int FontLineHeight;           // its tmHeight, 0 until read
 };
 
 // The pages keep 5 dialog units free at their right edge, as at their left;
@@ -219,14 +221,19 @@ void GrowRight(PageLayoutRecord *layout, int index, LONG right)
 
 // ---- Measures ---------------------------------------------------------------
 
+// Most controls of a page share the dialog's font: it is selected once.
 void SelectControlFont(PageLayoutRecord *layout, HWND control)
 {
     HGDIOBJ font = (HGDIOBJ)SendMessageW(control, WM_GETFONT, 0, 0);
     if (font == NULL)
         font = GetStockObject(SYSTEM_FONT);
+    if (font == layout->Font)
+        return;
     HGDIOBJ previous = SelectObject(layout->DC, font);
     if (layout->PreviousFont == NULL)
         layout->PreviousFont = previous;
+    layout->Font = font;
+    layout->FontLineHeight = 0;
 }
 
 // The control's text in its own font: on one line, or wrapped at `width`
@@ -250,9 +257,12 @@ SIZE MeasureControlText(PageLayoutRecord *layout, HWND control, int width, BOOL 
 int LineHeight(PageLayoutRecord *layout, HWND control)
 {
     SelectControlFont(layout, control);
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(layout->DC, &metrics);
-    return metrics.tmHeight;
+    if (layout->FontLineHeight == 0) {
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(layout->DC, &metrics);
+        layout->FontLineHeight = metrics.tmHeight;
+    }
+    return layout->FontLineHeight;
 }
 
 // ---- Labels ---------------------------------------------------------------
@@ -362,12 +372,11 @@ int WidestNumberWidth(PageLayoutRecord *layout, HWND edit)
 {
     int limit = (int)SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
     SelectControlFont(layout, edit);
+    int widths[10] = {};
+    GetCharWidth32W(layout->DC, L'0', L'9', widths);
     int widest = 0;
-    for (WCHAR digit = L'0'; digit <= L'9'; digit++) {
-        SIZE size = {};
-        GetTextExtentPoint32W(layout->DC, &digit, 1, &size);
-        widest = max(widest, (int)size.cx);
-    }
+    for (int width : widths)
+        widest = max(widest, width);
     return limit * widest;
 }
 
@@ -454,6 +463,7 @@ void FitPageTexts(HWND page)
     ReadGroupInsets(&layout, insets);
     layout.DC = GetDC(page);
     layout.PreviousFont = NULL;
+    layout.Font = NULL;
     if (layout.DC == NULL)
         return;
     FitControls(&layout);
