@@ -159,6 +159,9 @@ LONG FreeBottomEdge(const PageLayoutRecord *layout, int index)
 
 void MoveBox(PageLayoutRecord *layout, int index, const RECT *box)
 {
+    // Moving a window costs a round of messages: only a change is made.
+    if (EqualRect(&layout->Boxes[index], box))
+        return;
     layout->Boxes[index] = *box;
     SetWindowPos(layout->Controls[index], NULL, box->left, box->top, box->right - box->left,
                  box->bottom - box->top, SWP_NOZORDER | SWP_NOACTIVATE);
