@@ -192,7 +192,8 @@ int main(int argc, char **argv)
     Bench.Plan.Rounds = 31;
     Bench.Plan.Steps = argc > 1 ? atoi(argv[1]) : 40;
     Bench.Plan.Warmup = 3;
-    MeasurePlan slowPlan = {15, 3, 1};
+    MeasurePlan loadPlan = {21, 5, 1};
+    MeasurePlan optionsPlan = {21, 3, 1};
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     HWND host = CreateFakeHost();
     LoadItemImports();
@@ -246,8 +247,8 @@ int main(int argc, char **argv)
     DestroyReferenceRebuild();
     DestroyReferencePainter();
     // The DLL is unloaded now: each load step loads it afresh.
-    MeasureLoad(host, path, slowPlan);
-    MeasureOptions(slowPlan);
+    MeasureLoad(host, path, loadPlan);
+    MeasureOptions(optionsPlan);
     DestroyFakeHost();
     return 0;
 }

@@ -131,6 +131,18 @@ INT_PTR CALLBACK ReferenceHostProc(HWND dialog, UINT message, WPARAM, LPARAM)
     return TRUE;
 }
 
+// The closed sheet's windows go on being taken down by the display
+// server for a while; the next opening waits for that, so that no opening
+// pays for the one before it.
+void Settle()
+{
+    MSG message;
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+    GdiFlush();
+    Sleep(20);
+}
+
 double OpenSheet(DLGPROC procedure)
 {
     Opening = OpeningRecord();
@@ -138,6 +150,7 @@ double OpenSheet(DLGPROC procedure)
     Opening.Start = Now();
     DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(500), NULL, procedure, 0);
     Unhook();
+    Settle();
     return Opening.End - Opening.Start;
 }
 
