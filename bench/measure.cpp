@@ -30,7 +30,11 @@ double TimeStep(const Measure &side)
     return Now() - start;
 }
 
-double MedianStep(const Measure &side, const MeasurePlan &plan)
+// A step costs at least its own work; whatever else runs on the machine
+// only adds to it. The lower quartile of a round's steps keeps the steps
+// that the rest of the machine left alone, and is steadier than the
+// median when other work runs for a while.
+double LowerQuartileStep(const Measure &side, const MeasurePlan &plan)
 {
     static double times[MaxSteps];
     int steps = plan.Steps < MaxSteps ? plan.Steps : MaxSteps;
@@ -38,7 +42,8 @@ double MedianStep(const Measure &side, const MeasurePlan &plan)
         TimeStep(side);
     for (int i = 0; i < steps; i++)
         times[i] = TimeStep(side);
-    return Median(times, steps);
+    qsort(times, steps, sizeof(double), CompareDoubles);
+    return times[steps / 4];
 }
 
 // Side `slot` of round `round`: the start turns by one each round and the
@@ -69,7 +74,7 @@ void MeasureInterleaved(Measure *measures, int count, const MeasurePlan &plan)
     for (int round = 0; round < rounds; round++)
         for (int slot = 0; slot < count; slot++) {
             Measure &side = measures[SideAt(round, slot, count)];
-            side.Rounds[round] = MedianStep(side, plan);
+            side.Rounds[round] = LowerQuartileStep(side, plan);
         }
     for (int i = 0; i < count; i++) {
         double sorted[MaxRounds];

@@ -15,7 +15,7 @@ struct Measure {
     const char *Name;
     BenchStep Step;             // timed whole, or
     TimedStep Timed;            // timing itself
-    double Rounds[MaxRounds];   // each round's median step, in microseconds
+    double Rounds[MaxRounds];   // each round's lower-quartile step, in microseconds
     double Median;              // median of the rounds
 };
 
@@ -30,8 +30,8 @@ double Now();
 // Runs `count` sides in `plan.Rounds` rounds. In each round every side
 // first runs `Warmup` untimed steps (so that it starts with its own
 // bitmaps and code in the caches, not the previous side's), then `Steps`
-// steps timed one by one; the round's figure is their median, which a
-// preemption of a few steps does not move. The order of the sides turns
+// steps timed one by one; the round's figure is their lower quartile,
+// which preemptions of many of its steps do not move. The order of the sides turns
 // from round to round (each side comes first, last and in between as
 // often), so that none always follows the same neighbour.
 void MeasureInterleaved(Measure *measures, int count, const MeasurePlan &plan);
