@@ -15,7 +15,10 @@ build=${QZL_BUILD:-$root/build}
 "$root/tools/setup.sh" >/dev/null
 steps=${1:-40}
 passes=${2:-3}
-out=$(mktemp -d)
+# Each pass's figures are kept for a look at how the passes differ.
+out=$build/bench-passes
+rm -rf "$out"
+mkdir -p "$out"
 for pass in $(seq "$passes"); do
   for profile in qvga96 vga192; do
     QZL_PREFIX="$build/devices/$profile" "$root/tools/with-display.sh" \
@@ -25,5 +28,13 @@ done
 python3 "$root/bench/report.py" "$steps" "$passes" "$out"/qvga96-*.txt -- "$out"/vga192-*.txt \
   >"$root/docs/performance.md"
 cat "$root/docs/performance.md"
-echo "load: $(cat /proc/loadavg)"
-rm -rf "$out"
+echo
+echo "Ratios of each pass (paint floor, rebuild, load, options), kept in $out:"
+for f in "$out"/*.txt; do
+  printf '%s' "$(basename "$f" .txt)"
+  for key in ordinary_paint_floor_ratio rebuild_ratio load_ratio options_ratio; do
+    printf ' %s' "$(sed -n "s/^RESULT $key //p" "$f")"
+  done
+  echo
+done
+echo "load average at the end: $(cat /proc/loadavg)"
