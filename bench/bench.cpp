@@ -192,7 +192,7 @@ int main(int argc, char **argv)
     Bench.Plan.Rounds = 31;
     Bench.Plan.Steps = argc > 1 ? atoi(argv[1]) : 40;
     Bench.Plan.Warmup = 3;
-    MeasurePlan loadPlan = {21, 5, 1};
+    MeasurePlan loadPlan = {31, 7, 1};
     MeasurePlan optionsPlan = {21, 3, 1};
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     HWND host = CreateFakeHost();

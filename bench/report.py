@@ -65,7 +65,7 @@ def main():
     out(f"Measured {datetime.date.today().isoformat()} with `bench/run.sh {steps} {passes}`: in each of {passes} "
         f"passes, the QVGA device and then the VGA device run the item and its references in {rounds:.0f} rounds. "
         f"In each round every side runs a few untimed steps of its own first (so that it starts with its own "
-        f"bitmaps and code in the caches, not the other side's), then {steps} steps (5 loads or 3 openings "
+        f"bitmaps and code in the caches, not the other side's), then {steps} steps (7 loads or 3 openings "
         "of the options, which take milliseconds), each timed on its own; the round's figure is the lower quartile of its "
         "steps (a step costs at least its own work, and what else runs on the machine only adds to it), which "
         "preemptions of many of them do not move. The sides take turns in an order that turns from round "
