@@ -48,6 +48,15 @@ def baseline(name):
     return read(path) if os.path.exists(path) else {}
 
 
+def baseline_note():
+    path = os.path.join(HERE, "baseline", "qvga96.txt")
+    if not os.path.exists(path):
+        return ""
+    with open(path, encoding="utf-8") as f:
+        first = f.readline().strip()
+    return first.lstrip("# ")
+
+
 NAN = float("nan")
 
 
@@ -123,6 +132,8 @@ def main():
         out("")
         with_before = any(f"{prefix}{n}_us" in before_qvga for n, _ in names)
         if with_before:
+            out(f"Before: {baseline_note()}.")
+            out("")
             out("| Step | QVGA before | QVGA now | VGA before | VGA now |")
             out("|---|---|---|---|---|")
         else:
@@ -217,7 +228,7 @@ def main():
          "under Wine (the second row of the first table); measured only under the emulator, and it costs its "
          "bytes on every device"),
         ("The other background", "does not read it",
-         "a change of selection is then one copy, not a rebuild (two AlphaBlend calls' worth)"),
+         "a change of selection is then one copy, not a fill and an AlphaBlend"),
         ("Cells (32-bit DIB section)", "does not read it",
          "a new watermark (the host's cache cleared, the item moved) blends the same cells again without drawing "
          "them"),
