@@ -37,6 +37,8 @@ enum ControlKind {
 struct PageLayoutRecord {
     HWND Controls[MaxPageControls];
     RECT Boxes[MaxPageControls];
+    SIZE Frames[MaxPageControls]; // window size less client size
+    BOOL Moved[MaxPageControls];  // its box is to be given to its window
     ControlKind Kinds[MaxPageControls];
     int Group[MaxPageControls];   // the group box holding the control, or -1
     int Count;
@@ -102,6 +104,34 @@ void FindGroups(PageLayoutRecord *layout)
     }
 }
 
+struct ReadingRecord {
+    HWND Page;
+    PageLayoutRecord *Layout;
+};
+
+BOOL CALLBACK ReadControl(HWND child, LPARAM parameter)
+{
+    const ReadingRecord *reading = (const ReadingRecord *)parameter;
+    PageLayoutRecord *layout = reading->Layout;
+    if (layout->Count == MaxPageControls)
+        return FALSE;
+    if (GetParent(child) != reading->Page || !(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+        return TRUE;
+    int i = layout->Count++;
+    layout->Controls[i] = child;
+    GetWindowRect(child, &layout->Boxes[i]);
+    MapWindowPoints(NULL, reading->Page, (POINT *)&layout->Boxes[i], 2);
+    RECT client;
+    GetClientRect(child, &client);
+    layout->Frames[i].cx = (layout->Boxes[i].right - layout->Boxes[i].left) - client.right;
+    layout->Frames[i].cy = (layout->Boxes[i].bottom - layout->Boxes[i].top) - client.bottom;
+    layout->Moved[i] = FALSE;
+    layout->Kinds[i] = KindOf(child);
+    return TRUE;
+}
+
+// The page's controls in one enumeration: under Wine, stepping from one
+// window to the next asks the server each time.
 void ReadLayout(HWND page, PageLayoutRecord *layout)
 {
     layout->Count = 0;
@@ -109,17 +139,18 @@ void ReadLayout(HWND page, PageLayoutRecord *layout)
     RECT margin = {0, 0, PageRightMargin, 0};
     MapDialogRect(page, &margin);
     layout->Room.right -= margin.right;
-    for (HWND child = GetWindow(page, GW_CHILD); child != NULL && layout->Count < MaxPageControls;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
-            continue;
-        layout->Controls[layout->Count] = child;
-        GetWindowRect(child, &layout->Boxes[layout->Count]);
-        MapWindowPoints(NULL, page, (POINT *)&layout->Boxes[layout->Count], 2);
-        layout->Kinds[layout->Count] = KindOf(child);
-        layout->Count++;
-    }
+    ReadingRecord reading = {page, layout};
+    EnumChildWindows(page, ReadControl, (LPARAM)&reading);
     FindGroups(layout);
+}
+
+// The control's client size as its box now has it.
+RECT ClientOf(const PageLayoutRecord *layout, int index)
+{
+    const RECT *box = &layout->Boxes[index];
+    RECT client = {0, 0, box->right - box->left - layout->Frames[index].cx,
+                   box->bottom - box->top - layout->Frames[index].cy};
+    return client;
 }
 
 // The rightmost edge control `index` may reach: the next control beside
@@ -157,14 +188,26 @@ LONG FreeBottomEdge(const PageLayoutRecord *layout, int index)
     return edge;
 }
 
+// The fitting works on the boxes; each window moved takes its final box
+// once, at the end (a move costs a round of messages, and under Wine most
+// of a millisecond).
 void MoveBox(PageLayoutRecord *layout, int index, const RECT *box)
 {
-    // Moving a window costs a round of messages: only a change is made.
     if (EqualRect(&layout->Boxes[index], box))
         return;
     layout->Boxes[index] = *box;
-    SetWindowPos(layout->Controls[index], NULL, box->left, box->top, box->right - box->left,
-                 box->bottom - box->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    layout->Moved[index] = TRUE;
+}
+
+void ApplyMoves(const PageLayoutRecord *layout)
+{
+    for (int i = 0; i < layout->Count; i++) {
+        if (!layout->Moved[i])
+            continue;
+        const RECT *box = &layout->Boxes[i];
+        SetWindowPos(layout->Controls[i], NULL, box->left, box->top, box->right - box->left,
+                     box->bottom - box->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 // A group box that reaches down to `top` from above it: it holds what is
@@ -274,8 +317,7 @@ int LineHeight(PageLayoutRecord *layout, HWND control)
 void FitWrappedText(PageLayoutRecord *layout, int index, BOOL noPrefix)
 {
     HWND control = layout->Controls[index];
-    RECT client;
-    GetClientRect(control, &client);
+    RECT client = ClientOf(layout, index);
     int need = MeasureControlText(layout, control, client.right, FALSE, noPrefix).cy;
     if (need > client.bottom)
         GrowDown(layout, index, layout->Boxes[index].bottom + need - client.bottom);
@@ -289,8 +331,7 @@ void FitWrappedText(PageLayoutRecord *layout, int index, BOOL noPrefix)
 void FitOneLineLabel(PageLayoutRecord *layout, int index, SIZE need, int lineHeight, BOOL noPrefix)
 {
     HWND control = layout->Controls[index];
-    RECT client;
-    GetClientRect(control, &client);
+    RECT client = ClientOf(layout, index);
     LONG type = GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK;
     if (need.cx > client.right && (type == SS_LEFT || type == SS_LEFTNOWORDWRAP))
         GrowRight(layout, index, layout->Boxes[index].right + need.cx - client.right);
@@ -312,8 +353,7 @@ void FitLabel(PageLayoutRecord *layout, int index)
 {
     HWND control = layout->Controls[index];
     BOOL noPrefix = (GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX) != 0;
-    RECT client;
-    GetClientRect(control, &client);
+    RECT client = ClientOf(layout, index);
     SIZE line = MeasureControlText(layout, control, 0, TRUE, noPrefix);
     int lineHeight = LineHeight(layout, control);
     // A static less than two lines high shows its text on one line.
@@ -350,8 +390,7 @@ int CaptionWidth(int measured)
 void FitCaption(PageLayoutRecord *layout, int index)
 {
     HWND control = layout->Controls[index];
-    RECT client;
-    GetClientRect(control, &client);
+    RECT client = ClientOf(layout, index);
     int indent = CaptionIndent(layout, control);
     int lineHeight = LineHeight(layout, control);
     if (GetWindowLongW(control, GWL_STYLE) & BS_MULTILINE) {
@@ -473,6 +512,7 @@ void FitPageTexts(HWND page)
     for (int g = 0; g < layout.Count; g++)
         if (layout.Kinds[g] == GroupFrame)
             FitGroupFrame(&layout, g, insets[g]);
+    ApplyMoves(&layout);
     if (layout.PreviousFont != NULL)
         SelectObject(layout.DC, layout.PreviousFont);
     ReleaseDC(page, layout.DC);
