@@ -14,6 +14,9 @@
 #include "callcount.h"
 #include "iat.h"
 #include "reference.h"
+#include "measure.h"
+#include "loadbench.h"
+#include "optionsbench.h"
 
 namespace {
 
@@ -26,40 +29,9 @@ struct BenchRecord {
     int AltHeight;
     HDC PaintDC;
     int ScreenBlits;
-    int Rounds;
-    int Iterations;
+    MeasurePlan Plan;
 };
 BenchRecord Bench;
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return (double)counter.QuadPart * 1e6 / (double)frequency.QuadPart;
-}
-
-typedef void (*BenchStep)();
-
-double MicrosecondsPerStep(BenchStep step, int iterations)
-{
-    double start = Now();
-    for (int i = 0; i < iterations; i++)
-        step();
-    return (Now() - start) / iterations;
-}
-
-int CompareDoubles(const void *a, const void *b)
-{
-    double x = *(const double *)a, y = *(const double *)b;
-    return x < y ? -1 : x > y;
-}
-
-double Median(double *values, int count)
-{
-    qsort(values, count, sizeof(double), CompareDoubles);
-    return values[count / 2];
-}
 
 void OrdinaryPaint()
 {
@@ -97,41 +69,6 @@ void RebuildPaint()
 void ReferenceRebuildStep()
 {
     RunReferenceRebuild(FakeHost.Window, Bench.Item);
-}
-
-const int MaxRounds = 64;
-
-struct Measure {
-    const char *Name;
-    BenchStep Step;
-    double Rounds[MaxRounds];
-    double Median;
-};
-
-// Interleaved rounds, so that drift of the machine affects every side
-// alike; each side's figure is the median of its rounds.
-void MeasureInterleaved(Measure *measures, int count)
-{
-    for (int round = 0; round < Bench.Rounds; round++)
-        for (int i = 0; i < count; i++)
-            measures[i].Rounds[round] = MicrosecondsPerStep(measures[i].Step, Bench.Iterations);
-    for (int i = 0; i < count; i++) {
-        double sorted[MaxRounds];
-        memcpy(sorted, measures[i].Rounds, sizeof(double) * Bench.Rounds);
-        measures[i].Median = Median(sorted, Bench.Rounds);
-        printf("RESULT %s %.2f\n", measures[i].Name, measures[i].Median);
-    }
-}
-
-// The median over rounds of (a - minus) / b, each round's figures taken
-// together: a busy moment of the machine then shifts both sides of one
-// ratio rather than one side only.
-void PrintRoundRatio(const char *name, const Measure &a, const Measure *minus, const Measure &b)
-{
-    double ratios[MaxRounds];
-    for (int round = 0; round < Bench.Rounds; round++)
-        ratios[round] = (a.Rounds[round] - (minus ? minus->Rounds[round] : 0)) / b.Rounds[round];
-    printf("RESULT %s %.3f\n", name, Median(ratios, Bench.Rounds));
 }
 
 HDC WINAPI CountingBeginPaint(HWND window, PAINTSTRUCT *ps)
@@ -249,8 +186,14 @@ void PrintDllSize(const WCHAR *path)
 
 int main(int argc, char **argv)
 {
-    Bench.Rounds = 21;
-    Bench.Iterations = argc > 1 ? atoi(argv[1]) : 100;
+    // Paint steps take a few hundred microseconds: many per round, each
+    // timed on its own. A load or an opening of the options takes
+    // milliseconds: fewer.
+    Bench.Plan.Rounds = 31;
+    Bench.Plan.Steps = argc > 1 ? atoi(argv[1]) : 40;
+    Bench.Plan.Warmup = 3;
+    MeasurePlan loadPlan = {31, 7, 1};
+    MeasurePlan optionsPlan = {21, 3, 1};
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     HWND host = CreateFakeHost();
     LoadItemImports();
@@ -276,27 +219,26 @@ int main(int argc, char **argv)
     BOOL privateFace = GetFileAttributesW(L"C:\\Program Files\\Quartzel\\QZL.ttf") != INVALID_FILE_ATTRIBUTES;
     CreateReferencePainter(host, 0, 50 + Bench.Height, Bench.Width, Bench.Height, privateFace);
     CreateReferenceRebuild(Bench.Item, Bench.Width, Bench.Height);
-    for (int i = 0; i < 20; i++) {
-        OrdinaryPaint();
-        FloorPaintStep();
-        ReferencePaintStep();
-    }
 
-    printf("RESULT rounds %d\n", Bench.Rounds);
-    static Measure paints[] = {{"ordinary_paint_us", OrdinaryPaint, {}, 0},
-                               {"ordinary_paint_floor_us", FloorPaintStep, {}, 0},
-                               {"ordinary_paint_reference_us", ReferencePaintStep, {}, 0}};
-    MeasureInterleaved(paints, ARRAYSIZE(paints));
-    PrintRoundRatio("ordinary_paint_floor_ratio", paints[0], NULL, paints[1]);
-    PrintRoundRatio("ordinary_paint_reference_ratio", paints[0], NULL, paints[2]);
+    printf("RESULT rounds %d\nRESULT steps %d\n", Bench.Plan.Rounds, Bench.Plan.Steps);
+    static Measure paints[] = {{"ordinary_paint_us", OrdinaryPaint, NULL, {}, 0},
+                               {"ordinary_paint_floor_us", FloorPaintStep, NULL, {}, 0},
+                               {"ordinary_paint_reference_us", ReferencePaintStep, NULL, {}, 0}};
+    MeasureInterleaved(paints, ARRAYSIZE(paints), Bench.Plan);
+    for (const Measure &m : paints)
+        PrintMeasure(m);
+    PrintRoundRatio("ordinary_paint_floor_ratio", paints[0], NULL, paints[1], Bench.Plan.Rounds);
+    PrintRoundRatio("ordinary_paint_reference_ratio", paints[0], NULL, paints[2], Bench.Plan.Rounds);
     // A rebuild is a paint that rebuilds less an ordinary paint, measured
     // in the same rounds.
-    static Measure rebuilds[] = {{"rebuild_paint_us", RebuildPaint, {}, 0},
-                                 {"rebuild_ordinary_paint_us", OrdinaryPaint, {}, 0},
-                                 {"rebuild_paint_reference_us", ReferenceRebuildStep, {}, 0}};
-    MeasureInterleaved(rebuilds, ARRAYSIZE(rebuilds));
+    static Measure rebuilds[] = {{"rebuild_paint_us", RebuildPaint, NULL, {}, 0},
+                                 {"rebuild_ordinary_paint_us", OrdinaryPaint, NULL, {}, 0},
+                                 {"rebuild_paint_reference_us", ReferenceRebuildStep, NULL, {}, 0}};
+    MeasureInterleaved(rebuilds, ARRAYSIZE(rebuilds), Bench.Plan);
+    for (const Measure &m : rebuilds)
+        PrintMeasure(m);
     printf("RESULT rebuild_us %.2f\n", rebuilds[0].Median - rebuilds[1].Median);
-    PrintRoundRatio("rebuild_ratio", rebuilds[0], &rebuilds[1], rebuilds[2]);
+    PrintRoundRatio("rebuild_ratio", rebuilds[0], &rebuilds[1], rebuilds[2], Bench.Plan.Rounds);
 
     CountCallsPerEvent();
     PrintDllSize(path);
@@ -304,6 +246,9 @@ int main(int argc, char **argv)
     ReleaseAndPrintHoldings();
     DestroyReferenceRebuild();
     DestroyReferencePainter();
+    // The DLL is unloaded now: each load step loads it afresh.
+    MeasureLoad(host, path, loadPlan);
+    MeasureOptions(optionsPlan);
     DestroyFakeHost();
     return 0;
 }

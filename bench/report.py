@@ -1,12 +1,19 @@
 #!/usr/bin/env python3
 """Turns the RESULT lines of the benchmark passes in the QVGA and the VGA
 device into the markdown of docs/performance.md; each figure is the median
-of its passes.
+of its passes, and each ratio is shown with its spread across them.
 
-    report.py ITERATIONS PASSES QVGA_FILES... -- VGA_FILES..."""
+    report.py STEPS PASSES QVGA_FILES... -- VGA_FILES...
+
+bench/baseline/qvga96.txt and vga192.txt, when present, hold the RESULT
+lines of the same benchmark on the code before the speed-ups; their split
+figures are shown beside today's."""
 import datetime
+import os
 import statistics
 import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def read(path):
@@ -18,36 +25,69 @@ def read(path):
     return values
 
 
-def median_of(paths):
-    passes = [read(path) for path in paths]
+def passes_of(paths):
+    return [read(path) for path in paths]
+
+
+def median_of(passes):
     keys = set().union(*passes)
     return {key: statistics.median(p[key] for p in passes if key in p) for key in keys}
+
+
+def spread_of(passes, key):
+    values = [p[key] for p in passes if key in p]
+    return max(values) - min(values) if len(values) > 1 else float("nan")
 
 
 def ratio(a, b):
     return a / b if b else float("nan")
 
 
+def baseline(name):
+    path = os.path.join(HERE, "baseline", name)
+    return read(path) if os.path.exists(path) else {}
+
+
+def baseline_note():
+    path = os.path.join(HERE, "baseline", "qvga96.txt")
+    if not os.path.exists(path):
+        return ""
+    with open(path, encoding="utf-8") as f:
+        first = f.readline().strip()
+    return first.lstrip("# ")
+
+
+NAN = float("nan")
+
+
 def main():
-    iterations, passes = sys.argv[1], sys.argv[2]
+    steps, passes = sys.argv[1], sys.argv[2]
     split = sys.argv.index("--")
-    qvga, vga = median_of(sys.argv[3:split]), median_of(sys.argv[split + 1:])
+    qvga_passes, vga_passes = passes_of(sys.argv[3:split]), passes_of(sys.argv[split + 1:])
+    qvga, vga = median_of(qvga_passes), median_of(vga_passes)
+    before_qvga, before_vga = baseline("qvga96.txt"), baseline("vga192.txt")
     rows = []
     out = rows.append
     out("# Performance")
     out("")
-    rounds = qvga.get("rounds", float("nan"))
-    out(f"Measured {datetime.date.today().isoformat()} with `bench/run.sh {iterations} {passes}`: in each of "
-        f"{passes} passes, the QVGA device and then the VGA device run {rounds:.0f} rounds of {iterations} steps, "
-        "each round running the item and its references one after the other. A ratio is the median of the "
-        "rounds' ratios, so that a busy moment of the shared machine weighs on both of its sides; every figure "
-        "is the median of its passes. Times are shown beside the ratios but drift with the machine.")
+    rounds = qvga.get("rounds", NAN)
+    out(f"Measured {datetime.date.today().isoformat()} with `bench/run.sh {steps} {passes}`: in each of {passes} "
+        f"passes, the QVGA device and then the VGA device run the item and its references in {rounds:.0f} rounds. "
+        f"In each round every side runs a few untimed steps of its own first (so that it starts with its own "
+        f"bitmaps and code in the caches, not the other side's), then {steps} steps (7 loads or 3 openings "
+        "of the options, which take milliseconds), each timed on its own; the round's figure is the lower quartile of its "
+        "steps (a step costs at least its own work, and what else runs on the machine only adds to it), which "
+        "preemptions of many of them do not move. The sides take turns in an order that turns from round "
+        "to round, so that none always follows the same neighbour. A ratio is the median of the rounds' ratios, "
+        "so that a busy moment of the shared machine weighs on both of its sides; every figure is the median of "
+        "its passes, and the spread is the largest minus the smallest of the passes' ratios. Times are shown "
+        "beside the ratios but drift with the machine.")
     out("")
-    out("| Measure | QVGA 240x320@96 | VGA 480x640@192 | Target |")
-    out("|---|---|---|---|")
+    out("| Measure | QVGA 240x320@96 | VGA 480x640@192 | Target | Spread of the passes (QVGA / VGA) |")
+    out("|---|---|---|---|---|")
 
     def cell(values, key, item, reference):
-        return f"{values[key]:.2f}× ({values[item]:.0f} µs vs {values[reference]:.0f} µs)"
+        return f"{values.get(key, NAN):.2f}× ({values.get(item, NAN):.0f} µs vs {values.get(reference, NAN):.0f} µs)"
 
     for key, item, reference, label, target in (
         ("ordinary_paint_floor_ratio", "ordinary_paint_us", "ordinary_paint_floor_us",
@@ -56,11 +96,16 @@ def main():
          "Ordinary timer repaint vs reference paint (compose bitmap made and deleted in every paint)", "≤ 1.3×"),
         ("rebuild_ratio", "rebuild_us", "rebuild_paint_reference_us",
          "Background rebuild vs fill + 2 AlphaBlend + watermark", "≤ 1.5×"),
+        ("load_ratio", "load_us", "load_reference_us",
+         "Load to first picture vs a reference DLL (class, window, four fonts, one strip painted)", "≤ 1.3×"),
+        ("options_ratio", "options_us", "options_reference_us",
+         "Options request to a usable sheet vs the same eight templates with empty page procedures", "≤ 1.2×"),
     ):
-        out(f"| {label} | {cell(qvga, key, item, reference)} | {cell(vga, key, item, reference)} | {target} |")
+        out(f"| {label} | {cell(qvga, key, item, reference)} | {cell(vga, key, item, reference)} | {target} | "
+            f"{spread_of(qvga_passes, key):.2f} / {spread_of(vga_passes, key):.2f} |")
     pixels = (vga["width"] * vga["height"]) / (qvga["width"] * qvga["height"])
     out(f"| Strip size (pixels) | {qvga['width']:.0f}×{qvga['height']:.0f} | "
-        f"{vga['width']:.0f}×{vga['height']:.0f} ({pixels:.2f}× the pixels) | |")
+        f"{vga['width']:.0f}×{vga['height']:.0f} ({pixels:.2f}× the pixels) | | |")
     for item, reference, label in (
         ("ordinary_paint_us", "ordinary_paint_floor_us", "ordinary paint"),
         ("rebuild_us", "rebuild_paint_reference_us", "background rebuild"),
@@ -68,7 +113,7 @@ def main():
         growth = ratio(vga[item], qvga[item])
         reference_growth = ratio(vga[reference], qvga[reference])
         out(f"| Growth QVGA → VGA: {label} | | {growth:.2f}× (its reference {reference_growth:.2f}×; "
-            f"pixels {pixels:.2f}×) | ≤ pixel growth |")
+            f"pixels {pixels:.2f}×) | ≤ pixel growth | |")
     # The devices run a minute apart, so the machine's drift enters the
     # growth above (its reference's growth shows how much); the ratios do
     # not carry it.
@@ -77,8 +122,77 @@ def main():
         ("rebuild_ratio", "background rebuild ÷ its reference's growth"),
     ):
         out(f"| Drift check, growth of the {label} (ratio at VGA ÷ ratio at QVGA) | | "
-            f"{ratio(vga[key], qvga[key]):.2f}× | |")
+            f"{ratio(vga[key], qvga[key]):.2f}× | | |")
     out("")
+
+    def split_table(title, intro, prefix, names, total_item, total_reference):
+        out(f"## {title}")
+        out("")
+        out(intro)
+        out("")
+        with_before = any(f"{prefix}{n}_us" in before_qvga for n, _ in names)
+        if with_before:
+            out(f"Before: {baseline_note()}.")
+            out("")
+            out("| Step | QVGA before | QVGA now | VGA before | VGA now |")
+            out("|---|---|---|---|---|")
+        else:
+            out("| Step | QVGA | VGA |")
+            out("|---|---|---|")
+        for name, label in names:
+            key = f"{prefix}{name}_us"
+            if with_before:
+                out(f"| {label} | {before_qvga.get(key, NAN):.0f} µs | {qvga.get(key, NAN):.0f} µs | "
+                    f"{before_vga.get(key, NAN):.0f} µs | {vga.get(key, NAN):.0f} µs |")
+            else:
+                out(f"| {label} | {qvga.get(key, NAN):.0f} µs | {vga.get(key, NAN):.0f} µs |")
+        for key, label in ((total_item, "The item, whole (from the ratio's rounds)"),
+                           (total_reference, "Its reference, whole")):
+            if with_before:
+                out(f"| {label} | {before_qvga.get(key, NAN):.0f} µs | {qvga.get(key, NAN):.0f} µs | "
+                    f"{before_vga.get(key, NAN):.0f} µs | {vga.get(key, NAN):.0f} µs |")
+            else:
+                out(f"| {label} | {qvga.get(key, NAN):.0f} µs | {vga.get(key, NAN):.0f} µs |")
+        out("")
+
+    split_table(
+        "Where the load goes",
+        "Each step of the load timed on its own, from the item's code linked into the benchmark and run in the "
+        "order of the DLL's load and the host's first calls (median of the rounds). The loader's own work "
+        "(mapping the DLL, binding its imports) is the DLL's LoadLibraryW, whose time includes the attach steps "
+        "above it. The reference's LoadLibraryW registers its class and makes its four fonts.",
+        "load_split_",
+        (("settings", "Settings read (about 35 registry values, one server round trip each under Wine)"),
+         ("font_resource", "Private font added (AddFontResourceW)"),
+         ("probe", "Font probe (the program-files folder, every family enumerated)"),
+         ("fonts", "The four clock fonts built, the day/date line measured"),
+         ("attach_rest", "Rest of the load: alarm state, orientation, resolution, window class"),
+         ("window", "Window created (WM_CREATE without its layout)"),
+         ("height_query", "First height query (alarms, orientation, font size, formats; without the content "
+                          "height)"),
+         ("layout", "Layout: digit height, positions, content height"),
+         ("first_paint", "First paint: four surfaces made, cells, two backgrounds, the face"),
+         ),
+        "load_us", "load_reference_us")
+    out(f"LoadLibraryW of the item DLL, its attach included: {qvga.get('load_library_us', NAN):.0f} µs (QVGA), "
+        f"{vga.get('load_library_us', NAN):.0f} µs (VGA); of the reference DLL: "
+        f"{qvga.get('load_reference_library_us', NAN):.0f} µs, {vga.get('load_reference_library_us', NAN):.0f} µs.")
+    out("")
+    split_table(
+        "Where the options time goes",
+        "One opening of the options as the host makes it (dialog 500, the item's options procedure), from the "
+        "item's code linked into the benchmark, timed through hooks on the first page's WM_INITDIALOG and the "
+        "modal loop's first paint message, and through the fitting and header routines' symbols wrapped at "
+        "link time. The sheet is usable once everything it shows has been painted.",
+        "options_split_",
+        (("sheet", "Sheet creation and showing (the platform's; the reference's too)"),
+         ("page_init", "First page's WM_INITDIALOG without its text fitting"),
+         ("text_fitting", "Text fitting, without the heading fonts"),
+         ("header_fonts", "Heading fonts made and given (before the fitting)"),
+         ("header_paint", "Header painted (title, rule; before: the heading fonts made here)"),
+         ("first_paint", "Rest of the first paint (tabs, OK, the page's controls)"),
+         ),
+        "options_us", "options_reference_us")
     out("## What the item holds")
     out("")
     out("Counted in the benchmark process at its end: what destroying the item window releases (the paint's "
@@ -95,8 +209,31 @@ def main():
         ("item_bitmap_bytes", "… bytes in those bitmaps", 1024, " KiB"),
         ("item_private_bytes", "Private bytes committed by load, item and first paint", 1024, " KiB"),
     ):
-        out(f"| {label} | {qvga.get(key, float('nan')) / scale:.0f}{unit} "
-            f"| {vga.get(key, float('nan')) / scale:.0f}{unit} |")
+        out(f"| {label} | {qvga.get(key, NAN) / scale:.0f}{unit} "
+            f"| {vga.get(key, NAN) / scale:.0f}{unit} |")
+    out("")
+    out("What each kept surface is for, beside what an ordinary paint needs (one 32-bit surface of the strip is "
+        "width × height × 4 bytes; each comes with a memory DC, which holds no pixels):")
+    out("")
+    out("| Surface | QVGA | VGA | An ordinary paint | Kept because |")
+    out("|---|---|---|---|---|")
+    surface = {v: values["width"] * values["height"] * 4 / 1024 for v, values in (("q", qvga), ("v", vga))}
+    saving_q = qvga.get("ordinary_paint_reference_us", NAN) - qvga.get("ordinary_paint_us", NAN)
+    saving_v = vga.get("ordinary_paint_reference_us", NAN) - vga.get("ordinary_paint_us", NAN)
+    for name, need, why in (
+        ("Background in use (watermark or highlight, cells blended over it)", "reads it",
+         "the blend is most of a rebuild; every paint starts from it"),
+        ("Compose bitmap", "draws into it",
+         f"making and deleting it in every paint costs {saving_q:.0f} µs (QVGA) and {saving_v:.0f} µs (VGA) "
+         "under Wine (the second row of the first table); measured only under the emulator, and it costs its "
+         "bytes on every device"),
+        ("The other background", "does not read it",
+         "a change of selection is then one copy, not a fill and an AlphaBlend"),
+        ("Cells (32-bit DIB section)", "does not read it",
+         "a new watermark (the host's cache cleared, the item moved) blends the same cells again without drawing "
+         "them"),
+    ):
+        out(f"| {name} | {surface['q']:.0f} KiB | {surface['v']:.0f} KiB | {need} | {why} |")
     out("")
     out("## Calls per event")
     out("")
@@ -112,35 +249,16 @@ def main():
         ("ordinary_paint_all_blits", "… BitBlt in all", "2"),
         ("ordinary_paint_text_calls", "… text and polygon calls", "≤ 8"),
         ("ordinary_paint_rebuild_calls", "… CreateDIBSection + AlphaBlend", "0"),
-        ("ordinary_paint_gdi_calls", "… GDI calls in all", ""),
+        ("ordinary_paint_gdi_calls", "… GDI calls in all", "24"),
         ("quiet_query_changed", "Refresh query, nothing changed: answer", "0 (FALSE)"),
         ("quiet_query_rebuild_calls", "… CreateDIBSection + AlphaBlend (query and next paint)", "0"),
     ):
-        out(f"| {label} | {qvga.get(key, float('nan')):.0f} | {vga.get(key, float('nan')):.0f} | {target} |")
+        out(f"| {label} | {qvga.get(key, NAN):.0f} | {vga.get(key, NAN):.0f} | {target} |")
     out("")
     out(f"DLL size, stripped: {qvga['dll_bytes'] / 1024:.1f} KiB ({qvga['dll_bytes']:.0f} bytes; target ≤ 150 KB).")
     out("")
-    out("## Reading the figures")
-    out("")
-    out("The item keeps four memory DCs, each with its bitmap selected, from its window's first paint to the "
-        "window's end (or unload): the cells, the two backgrounds and the compose bitmap. An ordinary paint "
-        "therefore makes no DC and no bitmap: it copies one background into the compose bitmap, draws the "
-        "texts and copies the result to the screen, which is what the floor reference does, so the two "
-        "cost the same within the noise. The old reference, which makes and deletes its compose DC and "
-        "bitmap in every paint, is left as a second row.")
-    out("")
-    out("The rebuild is a paint that rebuilds minus an ordinary paint, taken in the same rounds. Its reference "
-        "does only bulk pixel work (a fill loop, two AlphaBlend calls, one watermark); the two AlphaBlend "
-        "calls are most of both sides (about 110 µs each on the QVGA strip under Wine). The rebuild adds fixed "
-        "small GDI work that does not grow with the strip: the rounded key-colour cell (about 8 µs), five "
-        "digit-cell and marker glyph strings (about 6 µs each), three fonts selected and the DC's own font "
-        "put back (about 5 µs each), the highlight fill and the alpha pass. The day/date line height is "
-        "measured once when the fonts are built rather than on a window DC in every rebuild (about 90 µs), no "
-        "DC is made or bitmap selected in a rebuild, and with the default transparent word (0) only the "
-        "cell's box is blended, since blending a transparent 0 leaves the background as it is. So the ratio "
-        "is highest on the smallest strip and falls as the strip grows. The rounds run each side's steps "
-        "back to back; taking the sides in turn step by step instead gave higher rebuild ratios on QVGA "
-        "(1.9 to 2.5 in three trials), as each side then starts with the others' bitmaps in the caches.")
+    with open(os.path.join(HERE, "reading.md"), encoding="utf-8") as reading:
+        out(reading.read().rstrip("\n"))
     print("\n".join(rows))
 
 

@@ -1,11 +1,17 @@
 // Every word of the options pages shows whole in the device's fonts: each
 // static's text (wrapped as the static wraps it) lies within the static,
-// each edit holds the widest number it accepts inside its margins, and no
-// two controls of a page overlap or leave the page. Run at 96, 128 and
-// 192 dpi; the figures of every text are printed.
+// each check box and radio caption as the button draws it lies within the
+// button, each edit holds the widest number it accepts inside its margins,
+// each group's frame holds what the template put in it, and no two
+// controls of a page overlap or leave the page. Run at 96, 128 and
+// 192 dpi, and once more with headings in a larger system face; the
+// figures of every text are printed.
 #include "testlib.h"
+#include "iat.h"
 #include "options/optionstest.h"
 #include "options.h"
+#include "pages.h"
+#include "program.h"
 #include <commctrl.h>
 #include <string.h>
 
@@ -165,6 +171,138 @@ void CheckEdit(int index, const ControlRecord *control)
     SetWindowTextW(edit, control->Text);
 }
 
+BOOL IsCaptionButton(const ControlRecord *control)
+{
+    LONG type = control->Style & BS_TYPEMASK;
+    return IsClass(control, L"Button") && control->Text[0] != 0 &&
+           (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
+}
+
+BOOL IsGroupBox(const ControlRecord *control)
+{
+    return IsClass(control, L"Button") && (control->Style & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+// The button drawn (WM_PRINTCLIENT) at `width` x `height` with `text`,
+// into `bits` (top-down, one word a pixel).
+void DrawButton(HWND button, const WCHAR *text, int width, int height, DWORD *bits)
+{
+    RECT box;
+    GetWindowRect(button, &box);
+    MapWindowPoints(NULL, GetParent(button), (POINT *)&box, 2);
+    SetWindowPos(button, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    SetWindowTextW(button, text);
+    HDC screen = GetDC(NULL);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *pixels = NULL;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, NULL, 0);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    SendMessageW(button, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    memcpy(bits, pixels, (size_t)width * height * 4);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(NULL, screen);
+    SetWindowPos(button, NULL, 0, 0, box.right - box.left, box.bottom - box.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+// How far the caption's ink reaches (right edge and bottom edge, in
+// pixels) when the button is drawn `width` x `height`: the pixels that
+// differ from the same button drawn without its caption. Measured as
+// drawn, since the button draws its caption narrower than
+// GetTextExtentPoint32 measures it.
+SIZE CaptionInk(const ControlRecord *control, int width, int height)
+{
+    static DWORD with[640 * 480], without[640 * 480];
+    SIZE reach = {0, 0};
+    if (width * height > 640 * 480)
+        return reach;
+    DrawButton(control->Window, control->Text, width, height, with);
+    DrawButton(control->Window, L"", width, height, without);
+    SetWindowTextW(control->Window, control->Text);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            if (with[y * width + x] != without[y * width + x]) {
+                reach.cx = x + 1 > reach.cx ? x + 1 : reach.cx;
+                reach.cy = y + 1;
+            }
+    return reach;
+}
+
+// Drawn three times as wide (a multi-line one three times as tall, its
+// lines starting at the top), the caption's ink must stay inside the
+// button's own size.
+void CheckCaption(int index, const ControlRecord *control)
+{
+    RECT client;
+    GetClientRect(control->Window, &client);
+    BOOL multiline = (control->Style & BS_MULTILINE) != 0;
+    SIZE ink = multiline ? CaptionInk(control, client.right, 3 * client.bottom)
+                         : CaptionInk(control, 3 * client.right, client.bottom);
+    BOOL whole = ink.cx <= client.right && ink.cy <= client.bottom;
+    if (multiline)
+        PrintFigures(index, "caption lines", control->Text, ink.cy, client.bottom, whole);
+    else
+        PrintFigures(index, "caption width", control->Text, ink.cx, client.right, whole);
+    ok(ink.cx > 0, "page %d: \"%ls\" draws its caption", index, control->Text);
+    ok(whole, "page %d: caption \"%ls\" reaches %d x %d px, button is %d x %d", index, control->Text, (int)ink.cx,
+       (int)ink.cy, (int)client.right, (int)client.bottom);
+}
+
+// What the template puts inside a group box stays inside its frame.
+void CheckGroups(int index, const PageControlsRecord *controls, const RECT *templateBoxes)
+{
+    for (int g = 0; g < controls->Count; g++) {
+        const ControlRecord *group = &controls->Controls[g];
+        if (!IsGroupBox(group))
+            continue;
+        for (int i = 0; i < controls->Count; i++) {
+            const RECT *was = &templateBoxes[i], *frame = &templateBoxes[g];
+            if (i == g || was->left < frame->left || was->right > frame->right || was->top < frame->top ||
+                was->bottom > frame->bottom)
+                continue;
+            const RECT *box = &controls->Controls[i].Box;
+            ok(box->bottom <= group->Box.bottom && box->right <= group->Box.right,
+               "page %d: \"%ls\" (%d,%d-%d,%d) leaves its group \"%ls\" (%d,%d-%d,%d)", index,
+               controls->Controls[i].Text, (int)box->left, (int)box->top, (int)box->right, (int)box->bottom,
+               group->Text, (int)group->Box.left, (int)group->Box.top, (int)group->Box.right, (int)group->Box.bottom);
+        }
+    }
+}
+
+INT_PTR CALLBACK InertPageProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// The page's visible controls where the template puts them, in pixels,
+// in the page's order: the template made once more, unfitted, inside a
+// hidden window.
+int ReadTemplateBoxes(int index, RECT *boxes, int count)
+{
+    HWND hidden = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 800, 800, NULL, NULL, NULL, NULL);
+    HWND copy = CreateDialogParamW(ModuleInstance, MAKEINTRESOURCEW(510 + index), hidden, InertPageProc, 0);
+    int n = 0;
+    for (HWND child = GetWindow(copy, GW_CHILD); child != NULL && n < count; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        GetWindowRect(child, &boxes[n]);
+        MapWindowPoints(NULL, copy, (POINT *)&boxes[n], 2);
+        n++;
+    }
+    DestroyWindow(copy);
+    DestroyWindow(hidden);
+    return n;
+}
+
 // A group box frames the controls inside it, and an up-down sits on the
 // edge of its buddy edit: those overlaps are the layout's own.
 BOOL MayOverlap(const ControlRecord *a, const ControlRecord *b)
@@ -206,15 +344,24 @@ void CheckPage(HWND sheet, int index)
     HWND page = ShowPage(sheet, index);
     // The heading fonts reach their controls when the page paints.
     UpdateWindow(page);
+    // No caption is drawn with the focus frame around it.
+    SetFocus(GetDlgItem(sheet, IDOK));
     static PageControlsRecord controls;
     CollectControls(page, &controls);
     for (int i = 0; i < controls.Count; i++) {
         if (IsTextStatic(&controls.Controls[i]))
             CheckStatic(index, &controls.Controls[i], &controls.Client);
+        else if (IsCaptionButton(&controls.Controls[i]))
+            CheckCaption(index, &controls.Controls[i]);
         else if (IsClass(&controls.Controls[i], L"Edit"))
             CheckEdit(index, &controls.Controls[i]);
     }
     CheckPlacement(index, &controls);
+    RECT templateBoxes[MaxControls];
+    if (ReadTemplateBoxes(index, templateBoxes, MaxControls) == controls.Count)
+        CheckGroups(index, &controls, templateBoxes);
+    else
+        ok(FALSE, "page %d: the template's controls and the page's differ in number", index);
 }
 
 // From the last page to the first: the Font Size page's edits are tried
@@ -240,11 +387,102 @@ void test_every_label_whole()
     ok_int(StoredSetting(L"SingleTMLine"), 0);
 }
 
+// A device whose system face sets the 8-point headings larger and wider
+// than Tahoma: seen in ja-JP at 192 dpi, where "Action: " needs 154 x 28 px
+// in the bold heading font and 82 x 25 px in Tahoma's. The heading fonts
+// (bold, 8 points, in the system font's face) are made so here, a quarter
+// taller and twice as wide, through this program's CreateFontIndirectW.
+struct LargeFaceRecord {
+    HFONT(WINAPI *Create)(const LOGFONTW *font);
+    LONG HeadingHeight;
+};
+LargeFaceRecord LargeFace;
+
+HFONT WINAPI CreateLargeHeadingFont(const LOGFONTW *font)
+{
+    LOGFONTW large = *font;
+    if (font->lfWeight == FW_BOLD && font->lfHeight == LargeFace.HeadingHeight) {
+        large.lfHeight = font->lfHeight * 5 / 4;
+        large.lfWidth = -font->lfHeight;
+    }
+    return LargeFace.Create(&large);
+}
+
+// The pages with headings, last first.
+void CheckHeadingPages(HWND sheet)
+{
+    const int pages[] = {AboutPage, ClearTypePage, GeneralPage};
+    for (int index : pages)
+        CheckPage(sheet, index);
+    PressOk(sheet);
+}
+
+void test_headings_in_a_larger_system_face()
+{
+    ArrangeSettings(NULL);
+    HDC screen = GetDC(NULL);
+    LargeFace.HeadingHeight = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(NULL, screen);
+    HMODULE self = GetModuleHandleW(NULL);
+    void *original = NULL;
+    ok(ReplaceImport(self, "gdi32.dll", "CreateFontIndirectW", (void *)CreateLargeHeadingFont, &original) > 0,
+       "CreateFontIndirectW replaced\n");
+    LargeFace.Create = (HFONT(WINAPI *)(const LOGFONTW *))original;
+    RunSheet(CheckHeadingPages);
+    ReplaceImport(self, "gdi32.dll", "CreateFontIndirectW", original, NULL);
+}
+
+// A wrapped text in a group box that needs more lines than it has: it
+// grows, the group's frame grows with it, and what stands below the group
+// moves down out of the frame's way. Laid out in pixels on a plain window,
+// in the system font.
+struct GroupCase {
+    const WCHAR *Text;
+    int TextHeight;       // the static's height as placed
+};
+const GroupCase GroupCases[] = {
+    {L"one two three four five six seven eight nine ten eleven twelve", 16},
+    {L"one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen", 32},
+};
+
+void test_group_frame_holds_its_text()
+{
+    for (const GroupCase &c : GroupCases) {
+        HWND page = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 240, 300, NULL, NULL, NULL, NULL);
+        HWND group = CreateWindowExW(0, L"Button", L"Group", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10, 200,
+                                     36 + c.TextHeight, page, NULL, NULL, NULL);
+        HWND text = CreateWindowExW(0, L"Static", c.Text, WS_CHILD | WS_VISIBLE | SS_LEFT, 20, 30, 150, c.TextHeight,
+                                    page, NULL, NULL, NULL);
+        HWND below = CreateWindowExW(0, L"Button", L"Below", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10,
+                                     60 + c.TextHeight, 100, 20, page, NULL, NULL, NULL);
+        FitPageTexts(page);
+        RECT g, t, b;
+        GetWindowRect(group, &g);
+        GetWindowRect(text, &t);
+        GetWindowRect(below, &b);
+        MapWindowPoints(NULL, page, (POINT *)&g, 2);
+        MapWindowPoints(NULL, page, (POINT *)&t, 2);
+        MapWindowPoints(NULL, page, (POINT *)&b, 2);
+        RECT need = MeasureText(text, c.Text, DT_WORDBREAK | DT_EXPANDTABS, t.right - t.left);
+        ok(need.bottom <= t.bottom - t.top, "\"%.20ls\": text needs %d px, static is %d\n", c.Text, (int)need.bottom,
+           (int)(t.bottom - t.top));
+        ok(need.bottom > c.TextHeight, "\"%.20ls\": %d px needed is more than the %d px it had\n", c.Text,
+           (int)need.bottom, c.TextHeight);
+        // The frame keeps its 16 px under the text, and the button its 14 px
+        // under the frame.
+        ok_int(g.bottom - t.bottom, 16);
+        ok_int(b.top - g.bottom, 14);
+        DestroyWindow(page);
+    }
+}
+
 } // namespace
 
 int main()
 {
     OptionsTestSetup();
     run_test(test_every_label_whole);
+    run_test(test_headings_in_a_larger_system_face);
+    run_test(test_group_frame_holds_its_text);
     return TestSummary();
 }

@@ -11,10 +11,10 @@ HeaderDpiRecord HeaderDpi;
 namespace {
 
 // One bold font per page for its title and headings, plus the underlined
-// font of the About page's web address. Created at the page's first paint
-// and kept for the page's life: a control handed a font by WM_SETFONT draws
-// with it until the control is destroyed, so the fonts go only after their
-// page and its controls have gone.
+// font of the About page's web address. Created when the page opens (its
+// texts are fitted in them) and kept for the page's life: a control handed
+// a font by WM_SETFONT draws with it until the control is destroyed, so the
+// fonts go only after their page and its controls have gone.
 struct PageFontsRecord {
     HFONT Bold;
     HFONT Underlined;
@@ -139,6 +139,18 @@ int PaintPageHeader(HWND page, int index)
     }
     EndPaint(page, &paint);
     return 0;
+}
+
+void GivePageFonts(HWND page, int index)
+{
+    if (index < 0 || index >= OPTIONS_PAGE_COUNT)
+        return;
+    HDC dc = GetDC(page);
+    if (dc == NULL)
+        return;
+    CreatePageFonts(index, dc);
+    ReleaseDC(page, dc);
+    GiveHeadingFonts(page, index);
 }
 
 void ReleasePageFonts(int index)

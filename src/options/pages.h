@@ -27,6 +27,10 @@ void SaveClearTypePage(HWND page, HKEY key);
 // Paints the title band of page `index` (with its own BeginPaint and
 // EndPaint) and hands the page's heading fonts to its heading controls.
 int PaintPageHeader(HWND page, int index);
+// Makes the heading fonts of page `index` and gives them to its heading
+// controls, as the header painter does; the page's texts are fitted in
+// them before its first paint.
+void GivePageFonts(HWND page, int index);
 // Deletes the heading fonts of page `index`; run when the page window is
 // gone together with every control that drew with them.
 void ReleasePageFonts(int index);
@@ -38,9 +42,11 @@ struct HeaderDpiRecord {
 extern HeaderDpiRecord HeaderDpi;
 
 // ---- Texts in the device's fonts -----------------------------------------
-// Gives the page's labels and number edits the room their texts need in
-// the fonts the page was created with, where the page has it free; run at
-// the end of each page's WM_INITDIALOG.
+// Gives the page's labels, check box and radio captions and number edits
+// the room their texts need in the fonts they are drawn with (the heading
+// fonts given first), where the page has it free, and grows each group's
+// frame with what it holds; run at the end of each page's WM_INITDIALOG,
+// after the page stored its window in its PageWindows slot.
 void FitPageTexts(HWND page);
 
 // ---- Shared between the Time and Font Size pages -------------------------
