@@ -8,7 +8,7 @@
 #include "iat.h"
 #include "todaycmn.h"
 #include "settings.h"
-#include <tlhelp32.h>
+#include "usage.h"
 
 static HMODULE Dll;
 static HWND Item;
@@ -18,21 +18,6 @@ static SYSTEMTIME FakeNow;
 static void WINAPI FakeGetLocalTime(SYSTEMTIME *time)
 {
     *time = FakeNow;
-}
-
-static int ThreadCount()
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            count++;
-    CloseHandle(snapshot);
-    return count;
 }
 
 // ---- Pixels ------------------------------------------------------------------------
@@ -149,14 +134,14 @@ static void test_suspend_hides_the_time()
 
 static void test_watcher_follows_the_setting()
 {
-    int running = ThreadCount();
+    int running = CountThreads();
     // Another reload with the setting still on: no second watcher. The
     // desktop takes WM_CREATE only as a send.
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
     ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
     ok(!RegValueExists(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL"), "the reload ran");
     ok_int(SendMessageW(Item, WM_CREATE, 0, 0), 1);
-    ok_int(ThreadCount(), running);
+    ok_int(CountThreads(), running);
     ok(WaitForPowerWindow(0) != NULL, "still watching");
 
     // Switched off in the options: the reload stops the watcher and with it
@@ -168,14 +153,14 @@ static void test_watcher_follows_the_setting()
     DWORD took = GetTickCount() - start;
     printf("reload that stops the watcher: %lu ms\n", took);
     ok(WaitForPowerWindow(0) == NULL, "power manager gone");
-    ok_int(ThreadCount(), running - 2);
+    ok_int(CountThreads(), running - 2);
 
     // Switched on again.
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"HideTimeInSleep", 1);
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
     SendMessageW(Item, WM_CREATE, 0, 0);
     ok(WaitForPowerWindow(5000) != NULL, "watching again");
-    ok_int(ThreadCount(), running);
+    ok_int(CountThreads(), running);
 
     // The window goes while the time is hidden, and every post of the item
     // is refused: destruction returns promptly (the power manager's stop
@@ -196,7 +181,7 @@ static void test_watcher_follows_the_setting()
     printf("destroy while hidden, posts refused: %lu ms, %ld refused\n", took, RefusedPosts);
     ok(took < 10000, "destroy returned (%lu ms)", took);
     ok(WaitForPowerWindow(0) == NULL, "power manager gone with the window");
-    ok_int(ThreadCount(), running - 2);
+    ok_int(CountThreads(), running - 2);
 }
 
 int main()
