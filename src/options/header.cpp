@@ -61,7 +61,9 @@ void CreatePageFonts(int index, HDC dc)
     LOGFONTW font;
     HeadingLogFont(dc, &font);
     fonts->Bold = CreateFontIndirectW(&font);
-    if (index == AboutPage) {
+    // A bold font that could not be made is asked for again at the next
+    // paint; the underlined one made the first time is kept, not made twice.
+    if (index == AboutPage && fonts->Underlined == NULL) {
         font.lfWeight = FW_NORMAL;
         font.lfUnderline = 1;
         fonts->Underlined = CreateFontIndirectW(&font);
