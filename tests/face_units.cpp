@@ -360,6 +360,9 @@ static BOOL WINAPI FakeGetTextExtentExPointW(HDC dc, LPCWSTR text, int length, i
     return TRUE;
 }
 
+// How often the day/date font was measured.
+static int DayDateMeasures;
+
 static BOOL WINAPI FakeGetTextMetricsW(HDC dc, LPTEXTMETRICW metrics)
 {
     *metrics = TEXTMETRICW();
@@ -370,6 +373,7 @@ static BOOL WINAPI FakeGetTextMetricsW(HDC dc, LPTEXTMETRICW metrics)
         metrics->tmInternalLeading = 4;
     } else if (font == (HGDIOBJ)ClockFonts.DayDateFont) {
         metrics->tmHeight = 13;
+        DayDateMeasures++;
     }
     return TRUE;
 }
@@ -414,7 +418,6 @@ static void test_worked_layout()
     HWND parent;
     HWND window = CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
-    BuildClockFonts();
     ProbeDpiX();
     lstrcpyW(TimeFormatInfo.AmMarker, L"AM");
     lstrcpyW(TimeFormatInfo.PmMarker, L"PM");
@@ -424,6 +427,11 @@ static void test_worked_layout()
        "GetTextExtentExPointW\n");
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextMetricsW", (void *)FakeGetTextMetricsW, &metrics) > 0,
        "GetTextMetricsW\n");
+    // The build measures the day/date line; the layout and the content
+    // height take its figure without measuring it again.
+    DayDateMeasures = 0;
+    BuildClockFonts();
+    ok_int(DayDateMeasures, 1);
 
     LayOutWith(window, 1, 1, 1, 0);
     ok_int(ClockLayout.DigitHeight, 37);
@@ -449,6 +457,7 @@ static void test_worked_layout()
     ok_int(ClockLayout.ContentHeight, e->BareContent);
     ok_int(ClockLayout.BellTop, e->BareBellTop);
     ok_int(ClockLayout.DayDateTop, e->BareDayDateTop);
+    ok_int(DayDateMeasures, 1);
 
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextExtentExPointW", extent, NULL);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextMetricsW", metrics, NULL);
