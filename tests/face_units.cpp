@@ -73,13 +73,17 @@ static struct {
     const WCHAR *Faces[3];
     int FontAdded;            // what AddFontResourceW answers
     WCHAR AddedPath[MAX_PATH];
+    int EveryFamilyListed;    // enumerations without a face name
 } Probe;
 
+// Like the platform, a name lists the faces of that name in any letter
+// case, spelt as the font spells it; no name lists them all.
 static int WINAPI FakeEnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM parameter)
 {
     int result = 1;
+    Probe.EveryFamilyListed += family == NULL;
     for (const WCHAR *face : Probe.Faces) {
-        if (face == NULL || family != NULL)
+        if (face == NULL || (family != NULL && lstrcmpiW(face, family) != 0))
             continue;
         ENUMLOGFONTW font = {};
         NEWTEXTMETRICW metrics = {};
@@ -141,6 +145,8 @@ static void test_probe_rules()
     ok_int(FontProbe.FontLevel, 0);
     ProbeWith(0, NULL);
     ok_int(FontProbe.FontLevel, 0);
+    // Every probe asked for its two faces by name, never for every family.
+    ok_int(Probe.EveryFamilyListed, 0);
 
     ReplaceImport(self, NULL, "EnumFontFamiliesW", enumerate, NULL);
     ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
