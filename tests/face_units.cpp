@@ -73,13 +73,17 @@ static struct {
     const WCHAR *Faces[3];
     int FontAdded;            // what AddFontResourceW answers
     WCHAR AddedPath[MAX_PATH];
+    int EveryFamilyListed;    // enumerations without a face name
 } Probe;
 
+// Like the platform, a name lists the faces of that name in any letter
+// case, spelt as the font spells it; no name lists them all.
 static int WINAPI FakeEnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM parameter)
 {
     int result = 1;
+    Probe.EveryFamilyListed += family == NULL;
     for (const WCHAR *face : Probe.Faces) {
-        if (face == NULL || family != NULL)
+        if (face == NULL || (family != NULL && lstrcmpiW(face, family) != 0))
             continue;
         ENUMLOGFONTW font = {};
         NEWTEXTMETRICW metrics = {};
@@ -141,6 +145,8 @@ static void test_probe_rules()
     ok_int(FontProbe.FontLevel, 0);
     ProbeWith(0, NULL);
     ok_int(FontProbe.FontLevel, 0);
+    // Every probe asked for its two faces by name, never for every family.
+    ok_int(Probe.EveryFamilyListed, 0);
 
     ReplaceImport(self, NULL, "EnumFontFamiliesW", enumerate, NULL);
     ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
@@ -360,6 +366,9 @@ static BOOL WINAPI FakeGetTextExtentExPointW(HDC dc, LPCWSTR text, int length, i
     return TRUE;
 }
 
+// How often the day/date font was measured.
+static int DayDateMeasures;
+
 static BOOL WINAPI FakeGetTextMetricsW(HDC dc, LPTEXTMETRICW metrics)
 {
     *metrics = TEXTMETRICW();
@@ -370,6 +379,7 @@ static BOOL WINAPI FakeGetTextMetricsW(HDC dc, LPTEXTMETRICW metrics)
         metrics->tmInternalLeading = 4;
     } else if (font == (HGDIOBJ)ClockFonts.DayDateFont) {
         metrics->tmHeight = 13;
+        DayDateMeasures++;
     }
     return TRUE;
 }
@@ -414,7 +424,6 @@ static void test_worked_layout()
     HWND parent;
     HWND window = CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
-    BuildClockFonts();
     ProbeDpiX();
     lstrcpyW(TimeFormatInfo.AmMarker, L"AM");
     lstrcpyW(TimeFormatInfo.PmMarker, L"PM");
@@ -424,6 +433,11 @@ static void test_worked_layout()
        "GetTextExtentExPointW\n");
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextMetricsW", (void *)FakeGetTextMetricsW, &metrics) > 0,
        "GetTextMetricsW\n");
+    // The build measures the day/date line; the layout and the content
+    // height take its figure without measuring it again.
+    DayDateMeasures = 0;
+    BuildClockFonts();
+    ok_int(DayDateMeasures, 1);
 
     LayOutWith(window, 1, 1, 1, 0);
     ok_int(ClockLayout.DigitHeight, 37);
@@ -449,6 +463,7 @@ static void test_worked_layout()
     ok_int(ClockLayout.ContentHeight, e->BareContent);
     ok_int(ClockLayout.BellTop, e->BareBellTop);
     ok_int(ClockLayout.DayDateTop, e->BareDayDateTop);
+    ok_int(DayDateMeasures, 1);
 
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextExtentExPointW", extent, NULL);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetTextMetricsW", metrics, NULL);

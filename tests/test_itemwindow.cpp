@@ -347,6 +347,44 @@ static void test_ui_metric_change()
     ok_int(FontHeight(ClockFonts.HourMinuteFont), before);
 }
 
+// Reads of the user-interface font size, counted at the registry.
+static int FontSizeReads;
+static LSTATUS(WINAPI *RealRegGetValueW)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPDWORD, PVOID, LPDWORD);
+
+static LSTATUS WINAPI CountingRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD flags, LPDWORD type,
+                                           PVOID data, LPDWORD size)
+{
+    if (value != NULL && lstrcmpiW(value, L"FontSize") == 0)
+        FontSizeReads++;
+    return RealRegGetValueW(key, subKey, value, flags, type, data, size);
+}
+
+// A refresh with nothing new reads the size once, for the strip and the
+// fonts both; the system's notice calls for new fonts whatever the size,
+// so only their build reads it.
+static void test_font_size_reads()
+{
+    static const struct {
+        const char *Event;
+        BOOL Notice;
+        int Reads;
+    } Cases[] = {{"quiet refresh", FALSE, 1}, {"size notice", TRUE, 1}, {"refresh after it", FALSE, 1}};
+    void *real = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "RegGetValueW", (void *)CountingRegGetValueW, &real) > 0,
+       "RegGetValueW\n");
+    RealRegGetValueW = (decltype(RealRegGetValueW))real;
+    Query();
+    for (const auto &c : Cases) {
+        FontSizeReads = 0;
+        if (c.Notice)
+            SendMessageW(Item, UiMetricMessage, 0, 1);
+        else
+            Query();
+        ok(FontSizeReads == c.Reads, "%s: %d reads of the size, expected %d\n", c.Event, FontSizeReads, c.Reads);
+    }
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "RegGetValueW", real, NULL);
+}
+
 // Destruction lets go of everything the window started: the operator-name
 // change notice, the phone key and the suspend watcher.
 static void test_destroy()
@@ -392,6 +430,7 @@ int main()
     run_test(test_status_message_repaints_at_once);
     run_test(test_reload_marker_once);
     run_test(test_ui_metric_change);
+    run_test(test_font_size_reads);
     run_test(test_destroy);
     ModuleDetach();
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);

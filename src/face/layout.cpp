@@ -238,8 +238,13 @@ int MeasureDigitHeight(HWND window)
     return metrics.tmHeight - metrics.tmDescent - metrics.tmInternalLeading;
 }
 
+// The day/date line's height: the font build measured it on the screen,
+// which the window's DC draws on too, so a complete set of fonts is not
+// measured again. Without one, the window's DC measures what it has.
 int MeasureLineHeight(HWND window)
 {
+    if (ClockFontsComplete() && ClockFonts.DayDateLineHeight > 0)
+        return ClockFonts.DayDateLineHeight;
     TEXTMETRICW metrics;
     if (!MeasureFontMetrics(window, ClockFonts.DayDateFont, &metrics))
         return -1;

@@ -93,9 +93,10 @@ BOOL FaceUndone()
 // notice and the host's refresh brings it first: fonts built for another
 // size (or all fonts, at the system's notice) are built again and the face
 // laid out from them. Run twice, it ends in the same fonts and layout.
-void FollowUiFontSize(HWND window, BOOL rebuild)
+// `points` is the size as read (-1: not read); the system's notice calls
+// for new fonts whatever it is, and the build reads the size itself.
+void FollowUiFontSize(HWND window, BOOL rebuild, int points)
 {
-    int points = SystemUiFontPoints();
     if (rebuild || (points >= 0 && points != ClockFonts.UiPoints)) {
         ClockFonts.Wanted = 1;
         ItemState.BackgroundDirty = 1;
@@ -348,9 +349,8 @@ BOOL UpdateOrientation()
     return TRUE;
 }
 
-BOOL UpdateUiFontSize()
+BOOL UpdateUiFontSize(int read)
 {
-    int read = SystemUiFontPoints();
     DWORD points = (DWORD)read;
     if (read < 0 || points == ItemState.LastUiFontSize)
         return FALSE;
@@ -383,13 +383,14 @@ LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
     BOOL changed = UpdateAlarmState();
     changed |= UpdateOrientation();
     // The bell stands below the day/date line, whose height follows the
-    // font size.
-    changed |= UpdateUiFontSize();
+    // font size. One read serves the strip and the fonts.
+    int uiPoints = SystemUiFontPoints();
+    changed |= UpdateUiFontSize(uiPoints);
     BOOL formatChanged = FALSE;
     changed |= RefreshTimeFormat(&formatChanged);
     if (formatChanged)
         ClockLayout.Known = 0;
-    FollowUiFontSize(window, FALSE);
+    FollowUiFontSize(window, FALSE, uiPoints);
     changed |= UpdateItemHeight(window, item);
     changed |= UpdateShownTime(window);
     return changed ? TRUE : FALSE;
@@ -397,7 +398,7 @@ LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
 
 LRESULT OnUiMetricChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    FollowUiFontSize(window, TRUE);
+    FollowUiFontSize(window, TRUE, -1);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
