@@ -2,6 +2,7 @@
 // marker and Selectability.
 #include "testlib.h"
 #include "settings.h"
+#include "iat.h"
 #include <stddef.h>
 
 static const WCHAR ScratchKey[] = L"Software\\QuartzelTests\\Settings";
@@ -21,11 +22,29 @@ static void FillWithPattern()
     FillMemory(&ClockSettings, sizeof(ClockSettings), 0xA5);
 }
 
+static int ValueQueries;
+static decltype(&RegQueryValueExW) RealRegQueryValueExW;
+
+static LONG WINAPI CountingRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                            LPDWORD size)
+{
+    ValueQueries++;
+    return RealRegQueryValueExW(key, name, reserved, type, data, size);
+}
+
+// An empty key gives every default without a query per value.
 static void test_defaults_for_missing_values()
 {
     HKEY key = OpenScratch();
     FillWithPattern();
+    void *real = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "RegQueryValueExW", (void *)CountingRegQueryValueExW, &real) > 0,
+       "RegQueryValueExW\n");
+    RealRegQueryValueExW = (decltype(RealRegQueryValueExW))real;
+    ValueQueries = 0;
     LoadSettings(key);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "RegQueryValueExW", real, NULL);
+    ok_int(ValueQueries, 0);
     ok_int(ClockSettings.AlarmIconEnabled, 1);
     ok_int(ClockSettings.AlphaDayDate, 0x66000000);
     ok_int(ClockSettings.AlphaReserved, 0xA0B0C0);
