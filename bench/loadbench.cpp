@@ -7,7 +7,6 @@
 #include "settings.h"
 #include "fonts.h"
 #include "layout.h"
-#include "alarm.h"
 #include "itemstate.h"
 
 namespace {
@@ -105,12 +104,8 @@ void SplitOneLoad(double *us)
     double t2 = Now();
     BuildClockFonts();
     double t3 = Now();
-    if (ClockSettings.AlarmIconEnabled)
-        ItemState.AlarmSet = AnyAlarmEnabled();
-    ItemState.Landscape = ProbeLandscape();
     ProbeDpiX();
     UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
-    UnregisterClassW(ITEM_CLASS, ModuleInstance);
     RegisterItemClass();
     double t4 = Now();
     TODAYLISTITEM record = {};

@@ -108,22 +108,16 @@ static void SetAlarm0(BYTE flags, BYTE days)
     SetRegBinary(HKEY_LOCAL_MACHINE, key, L"AlarmDays", &days, 1);
 }
 
-static void test_alarm_probe_only_with_the_bell()
+// The load asks nothing of the alarms: the window shows nothing before the
+// host's first refresh, which asks (test_refresh_query).
+static void test_load_leaves_the_alarms_to_the_refresh()
 {
     SetAlarm0(1, 0x1F);
-    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"AlarmIconEnabled", 0);
     ItemState.AlarmSet = 0;
     ModuleAttach(GetModuleHandleW(NULL));
     ok_int(ItemState.AlarmSet, 0);
     ModuleDetach();
-
-    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"AlarmIconEnabled", 1);
-    ModuleAttach(GetModuleHandleW(NULL));
-    ok_int(ItemState.AlarmSet, 1);
-    ModuleDetach();
     SetAlarm0(0, 0x1F);
-    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
-    ItemState.AlarmSet = 0;
 }
 
 static HWND Host;
@@ -167,10 +161,18 @@ static void test_refresh_query()
     DWORD height = Record.cyp;
     ok_int(Query(), FALSE);
     ok_int(Record.cyp, height);
-    // With the bell switched off, the alarms are no news to the host.
+    // An alarm switched on is news while the bell is shown; with the bell
+    // switched off the alarms are not asked.
+    SetAlarm0(1, 0x1F);
+    ok_int(Query(), TRUE);
+    ok_int(ItemState.AlarmSet, 1);
+    SetAlarm0(0, 0x1F);
     ClockSettings.AlarmIconEnabled = 0;
     ok_int(Query(), FALSE);
+    ok_int(ItemState.AlarmSet, 1);
     ClockSettings.AlarmIconEnabled = 1;
+    ok_int(Query(), TRUE);
+    ok_int(ItemState.AlarmSet, 0);
 
     ClockSettings.VerticalBorderHeight = 4;
     ok_int(Query(), TRUE);
@@ -418,7 +420,7 @@ int main()
     SetClock(10, 15, 0);
     run_test(test_attach_without_settings_key);
     run_test(test_attach_replaces_a_stale_class);
-    run_test(test_alarm_probe_only_with_the_bell);
+    run_test(test_load_leaves_the_alarms_to_the_refresh);
 
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     ModuleAttach(GetModuleHandleW(NULL));

@@ -6,7 +6,6 @@
 #include "fonts.h"
 #include "layout.h"
 #include "paint.h"
-#include "alarm.h"
 
 UINT UiMetricMessage;
 
@@ -46,15 +45,17 @@ void ModuleAttach(HINSTANCE instance)
     ReadSelectability();
     InstallAndProbePrivateFont();
     BuildClockFonts();
-    if (ClockSettings.AlarmIconEnabled)
-        ItemState.AlarmSet = AnyAlarmEnabled();
-    ItemState.Landscape = ProbeLandscape();
+    // The alarms and the orientation are not asked here: the window has no
+    // height, and shows nothing, until the host's first refresh query, which
+    // asks for both.
     ProbeDpiX();
     RegisterUiMetricMessage();
-    // A class left registered by an earlier load of this instance would make
-    // the registration fail.
-    UnregisterClassW(ITEM_CLASS, ModuleInstance);
-    RegisterItemClass();
+    // A class left registered by an earlier load of this instance makes the
+    // registration fail: it is taken away and registered again.
+    if (!RegisterItemClass()) {
+        UnregisterClassW(ITEM_CLASS, ModuleInstance);
+        RegisterItemClass();
+    }
     ItemState.Window = NULL;
 }
 
