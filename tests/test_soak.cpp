@@ -41,9 +41,10 @@ static void CreateItem()
 
 static void Paint(int i)
 {
-    // Alternate selection now and then, so both cached backgrounds are used.
-    if (i % 50 == 0)
-        SendMessageW(Item, (i / 50) % 2 ? WM_TODAYCUSTOM_RECEIVEDSELECTION : WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+    // Alternate selection now and then, so both cached backgrounds are used
+    // (the first rounds, which build the caches, use both).
+    if (i % 50 < 2)
+        SendMessageW(Item, i % 2 ? WM_TODAYCUSTOM_RECEIVEDSELECTION : WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
     InvalidateRect(Item, NULL, FALSE);
     UpdateWindow(Item);
 }

@@ -87,9 +87,8 @@ void AdoptBitmap(FaceSurface *surface, HBITMAP bitmap)
     surface->Previous = SelectObject(surface->DC, bitmap);
 }
 
-// The cells: a bottom-up 32-bit DIB section, so that the alpha pass can
-// work on its words directly.
-void MakeCellsSurface(int w, int h)
+// A bottom-up 32-bit DIB section; `bits` receives its words.
+HBITMAP MakeDibSection32(int w, int h, void **bits)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -99,21 +98,43 @@ void MakeCellsSurface(int w, int h)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
+    *bits = NULL;
+    return CreateDIBSection(NULL, &info, DIB_RGB_COLORS, bits, NULL, 0);
+}
+
+// The cells: a 32-bit DIB section, so that the alpha pass can work on its
+// words directly.
+void MakeCellsSurface(int w, int h)
+{
     void *bits = NULL;
-    HBITMAP bitmap = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HBITMAP bitmap = MakeDibSection32(w, h, &bits);
     AdoptBitmap(&FaceSurfaces.Cells, bitmap);
     FaceSurfaces.CellBits = bitmap ? (DWORD *)bits : NULL;
+}
+
+// A bitmap in the screen's own format, so that copying it to the screen
+// converts nothing. On a 32-bit screen that is a 32-bit DIB section, made
+// without the display driver (under Wine a compatible bitmap costs the
+// server two round trips, made and first selected); on any other screen a
+// compatible bitmap.
+HBITMAP MakeScreenBitmap(HDC screen, int w, int h)
+{
+    if (GetDeviceCaps(screen, BITSPIXEL) != 32)
+        return CreateCompatibleBitmap(screen, w, h);
+    void *bits = NULL;
+    return MakeDibSection32(w, h, &bits);
 }
 
 BOOL SurfacesFit(int w, int h)
 {
     const FaceSurfacesRecord &s = FaceSurfaces;
     return s.Width == w && s.Height == h && s.CellBits && s.Cells.Previous && s.Normal.Previous &&
-           s.Selected.Previous && s.Compose.Previous;
+           s.Compose.Previous;
 }
 
 // Surfaces for a w x h strip; TRUE when they had to be made anew (their
-// pixels are then still to be drawn).
+// pixels are then still to be drawn). The selected background is made by
+// the first paint that shows it.
 // A surface that could not be made leaves them unfit, and the next paint
 // makes them all again.
 BOOL FitSurfaces(int w, int h)
@@ -125,9 +146,8 @@ BOOL FitSurfaces(int w, int h)
     // Without the screen's DC a compatible bitmap would be monochrome.
     HDC screen = GetDC(NULL);
     if (screen != NULL) {
-        AdoptBitmap(&FaceSurfaces.Normal, CreateCompatibleBitmap(screen, w, h));
-        AdoptBitmap(&FaceSurfaces.Selected, CreateCompatibleBitmap(screen, w, h));
-        AdoptBitmap(&FaceSurfaces.Compose, CreateCompatibleBitmap(screen, w, h));
+        AdoptBitmap(&FaceSurfaces.Normal, MakeScreenBitmap(screen, w, h));
+        AdoptBitmap(&FaceSurfaces.Compose, MakeScreenBitmap(screen, w, h));
         ReleaseDC(NULL, screen);
     }
     FaceSurfaces.Width = w;
@@ -265,17 +285,51 @@ BOOL BlendCellsOnto(HDC dc, const RECT *box)
     return AlphaBlend(dc, box->left, box->top, w, h, FaceSurfaces.Cells.DC, box->left, box->top, w, h, CellBlend);
 }
 
-// FALSE when a step failed: the backgrounds are then drawn again at the
-// next paint.
+// The normal background now; the selected one when a paint first shows it
+// (most items are never selected, and it costs a fill and a blend). FALSE
+// when a step failed: the background is then drawn again at the next
+// paint.
 BOOL RebuildBackgrounds(const PaintJob *job)
 {
-    HDC selected = FaceSurfaces.Selected.DC, normal = FaceSurfaces.Normal.DC;
-    BOOL filled = FillHighlight(job->Window, selected, &job->Rect);
-    DrawHostWatermark(job->Window, normal, &job->Rect);
+    FaceSurfaces.SelectedStale = 1;
+    DrawHostWatermark(job->Window, FaceSurfaces.Normal.DC, &job->Rect);
     RECT box = CellsBlendBox(job->Width, job->Height);
-    BOOL blended = BlendCellsOnto(selected, &box);
-    blended = BlendCellsOnto(normal, &box) && blended;
-    return filled && blended;
+    return BlendCellsOnto(FaceSurfaces.Normal.DC, &box);
+}
+
+BOOL MakeSelectedSurface(int w, int h)
+{
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return FALSE;
+    AdoptBitmap(&FaceSurfaces.Selected, MakeScreenBitmap(screen, w, h));
+    ReleaseDC(NULL, screen);
+    if (FaceSurfaces.Selected.Previous != NULL)
+        return TRUE;
+    ReleaseSurface(&FaceSurfaces.Selected);
+    return FALSE;
+}
+
+// The highlight fill with the cells over it, made and drawn when the item
+// is shown selected and it is missing or older than the cells. FALSE when
+// it could not be: the next paint tries again.
+BOOL FitSelectedBackground(const PaintJob *job)
+{
+    if (!ItemState.Selected)
+        return TRUE;
+    if (FaceSurfaces.Selected.Previous == NULL) {
+        if (!MakeSelectedSurface(job->Width, job->Height))
+            return FALSE;
+        FaceSurfaces.SelectedStale = 1;
+    }
+    if (!FaceSurfaces.SelectedStale)
+        return TRUE;
+    HDC selected = FaceSurfaces.Selected.DC;
+    RECT box = CellsBlendBox(job->Width, job->Height);
+    if (!FillHighlight(job->Window, selected, &job->Rect) || !BlendCellsOnto(selected, &box))
+        return FALSE;
+    FaceSurfaces.SelectedStale = 0;
+    return TRUE;
 }
 
 // ---- Colours -----------------------------------------------------------
@@ -437,7 +491,7 @@ BOOL RebuildWhatIsDirty(const PaintJob *job)
             return FALSE;
         }
     }
-    return TRUE;
+    return FitSelectedBackground(job);
 }
 
 // FALSE when a part of the face could not be drawn.
@@ -467,8 +521,14 @@ void FollowWidth(HWND window, int w, int h)
     if (w == ItemState.LastWidth)
         return;
     ItemState.LastWidth = w;
-    SetWindowPos(window, NULL, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
     ItemState.BackgroundDirty = 1;
+    // A window that has the width already (the first paint of a window made
+    // at the screen's width) is not moved: a move costs the host a round of
+    // window messages.
+    RECT own;
+    if (GetClientRect(window, &own) && own.right == w)
+        return;
+    SetWindowPos(window, NULL, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 // Until the fonts are made and the layout measured the face is not drawn

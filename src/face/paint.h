@@ -17,11 +17,12 @@ struct FaceSurface {
 struct FaceSurfacesRecord {
     FaceSurface Cells;      // 32-bit bottom-up DIB section: the cells, per-pixel alpha
     FaceSurface Normal;     // the host's watermark with the cells over it
-    FaceSurface Selected;   // the highlight fill with the cells over it
+    FaceSurface Selected;   // the highlight fill with the cells over it; made when first shown
     FaceSurface Compose;    // background and texts, put together off-screen
     DWORD *CellBits;
     int Width;
     int Height;
+    DWORD SelectedStale;    // the selected background is older than the cells or the watermark
     DWORD DrawFailed;       // a drawing call of the step under way failed
     DWORD PaintFailed;      // the last paint could not show the face; the tick asks for another
 };
