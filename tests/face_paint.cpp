@@ -36,7 +36,7 @@ struct PaintTestRecord {
     BOOL PrivateFont;
     COLORREF Text, Highlight, HighlightedText;
     int WatermarkRequests;
-    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections, NewDCs, NewBitmaps;
+    int BitBlts, ScreenBitBlts, AlphaBlends, DibSections, NewDCs, NewBitmaps, Moves;
     BOOL SolidWallpaper;         // the host paints Wallpaper instead of its pattern
     COLORREF Wallpaper;
     DWORD *Pixels;
@@ -80,6 +80,12 @@ static HBITMAP WINAPI CountingCreateDIBSection(HDC dc, const BITMAPINFO *info, U
     return CreateDIBSection(dc, info, usage, bits, section, offset);
 }
 
+static BOOL WINAPI CountingSetWindowPos(HWND window, HWND after, int x, int y, int w, int h, UINT flags)
+{
+    T.Moves++;
+    return SetWindowPos(window, after, x, y, w, h, flags);
+}
+
 static HDC WINAPI CountingCreateCompatibleDC(HDC dc)
 {
     T.NewDCs++;
@@ -95,7 +101,7 @@ static HBITMAP WINAPI CountingCreateCompatibleBitmap(HDC dc, int w, int h)
 static void ResetCounts()
 {
     T.BitBlts = T.ScreenBitBlts = T.AlphaBlends = T.DibSections = T.WatermarkRequests = 0;
-    T.NewDCs = T.NewBitmaps = 0;
+    T.NewDCs = T.NewBitmaps = T.Moves = 0;
 }
 
 // ---- The host ----------------------------------------------------------
@@ -164,6 +170,7 @@ static BOOL LoadItem()
        "CreateCompatibleDC\n");
     ok(ReplaceImport(T.Dll, NULL, "CreateCompatibleBitmap", (void *)CountingCreateCompatibleBitmap, NULL) > 0,
        "CreateCompatibleBitmap\n");
+    ok(ReplaceImport(T.Dll, NULL, "SetWindowPos", (void *)CountingSetWindowPos, NULL) > 0, "SetWindowPos\n");
     PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(T.Dll);
     if (initialize == NULL)
         return FALSE;
@@ -407,6 +414,11 @@ static void test_item_height()
             ok_int(T.Height, T.PrivateFont ? e[1] : e[2]);
     // Nothing changed: the second query reports nothing.
     ok_int(Refresh(), FALSE);
+    // The window was made at the screen's width, which the host has too: its
+    // first paint does not move it.
+    ResetCounts();
+    Paint();
+    ok_int(T.Moves, 0);
 }
 
 static void test_default_face()
@@ -973,6 +985,7 @@ static void test_width_change()
     RECT rect;
     GetClientRect(T.Item, &rect);
     ok_int(rect.right, T.Width);
+    ok_int(T.Moves, 1);
     ok_int(T.DibSections, 3);
     ok_int(T.AlphaBlends, 1);
     ok_int(T.WatermarkRequests, 1);
