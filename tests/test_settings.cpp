@@ -22,29 +22,12 @@ static void FillWithPattern()
     FillMemory(&ClockSettings, sizeof(ClockSettings), 0xA5);
 }
 
-static int ValueQueries;
-static decltype(&RegQueryValueExW) RealRegQueryValueExW;
-
-static LONG WINAPI CountingRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                            LPDWORD size)
-{
-    ValueQueries++;
-    return RealRegQueryValueExW(key, name, reserved, type, data, size);
-}
-
-// An empty key gives every default without a query per value.
+// An empty key gives every default.
 static void test_defaults_for_missing_values()
 {
     HKEY key = OpenScratch();
     FillWithPattern();
-    void *real = NULL;
-    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "RegQueryValueExW", (void *)CountingRegQueryValueExW, &real) > 0,
-       "RegQueryValueExW\n");
-    RealRegQueryValueExW = (decltype(RealRegQueryValueExW))real;
-    ValueQueries = 0;
     LoadSettings(key);
-    ReplaceImport(GetModuleHandleW(NULL), NULL, "RegQueryValueExW", real, NULL);
-    ok_int(ValueQueries, 0);
     ok_int(ClockSettings.AlarmIconEnabled, 1);
     ok_int(ClockSettings.AlphaDayDate, 0x66000000);
     ok_int(ClockSettings.AlphaReserved, 0xA0B0C0);
@@ -122,6 +105,70 @@ static void test_every_value_name_round_trips()
     }
     ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\calc.exe");
     RegCloseKey(key);
+}
+
+static int ValueQueries;
+static HKEY WriteDuringPass;
+static decltype(&RegQueryValueExW) RealRegQueryValueExW;
+static decltype(&RegEnumValueW) RealRegEnumValueW;
+
+static LONG WINAPI CountingRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                            LPDWORD size)
+{
+    ValueQueries++;
+    return RealRegQueryValueExW(key, name, reserved, type, data, size);
+}
+
+// Another writer, between two steps of the pass.
+static LONG WINAPI WritingRegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                                        LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    if (WriteDuringPass) {
+        WriteSettingDword(WriteDuringPass, L"SecondFontSize", 20);
+        WriteDuringPass = NULL;
+    }
+    return RealRegEnumValueW(key, index, name, nameChars, reserved, type, data, size);
+}
+
+// A key that holds few values is read in one pass, without a query per
+// setting; a larger key, or one written while it is read, value by value.
+static void test_few_values_read_in_one_pass()
+{
+    static const struct {
+        const char *Case;
+        int Fillers;            // values of no setting, beside ShowSeconds
+        BOOL Written;
+        int Queries;
+        DWORD SecondFontSize;
+    } Cases[] = {{"one value", 0, FALSE, 0, 26}, {"twelve values", 11, FALSE, 0, 26},
+                 {"thirteen values", 12, FALSE, 25, 26}, {"written during the pass", 0, TRUE, 25, 20}};
+    void *query = NULL, *enumerate = NULL;
+    HMODULE self = GetModuleHandleW(NULL);
+    ok(ReplaceImport(self, NULL, "RegQueryValueExW", (void *)CountingRegQueryValueExW, &query) > 0, "query\n");
+    ok(ReplaceImport(self, NULL, "RegEnumValueW", (void *)WritingRegEnumValueW, &enumerate) > 0, "enumerate\n");
+    RealRegQueryValueExW = (decltype(RealRegQueryValueExW))query;
+    RealRegEnumValueW = (decltype(RealRegEnumValueW))enumerate;
+    for (const auto &c : Cases) {
+        HKEY key = OpenScratch();
+        WriteSettingDword(key, L"showseconds", 0);
+        for (int i = 0; i < c.Fillers; i++) {
+            WCHAR name[16];
+            wsprintfW(name, L"Filler%d", i);
+            WriteSettingDword(key, name, 7);
+        }
+        WriteDuringPass = c.Written ? key : NULL;
+        ValueQueries = 0;
+        FillWithPattern();
+        LoadSettings(key);
+        ok(ValueQueries == c.Queries, "%s: %d queries, expected %d\n", c.Case, ValueQueries, c.Queries);
+        ok(ClockSettings.ShowSeconds == 0, "%s: ShowSeconds %lu\n", c.Case, ClockSettings.ShowSeconds);
+        ok(ClockSettings.SecondFontSize == c.SecondFontSize, "%s: SecondFontSize %lu\n", c.Case,
+           ClockSettings.SecondFontSize);
+        ok_wstr(ClockSettings.FileOnAction, L"\\Windows\\clock.exe");
+        RegCloseKey(key);
+    }
+    ReplaceImport(self, NULL, "RegQueryValueExW", query, NULL);
+    ReplaceImport(self, NULL, "RegEnumValueW", enumerate, NULL);
 }
 
 static void test_values_of_wrong_size_take_the_default()
@@ -320,6 +367,7 @@ int main()
 {
     run_test(test_defaults_for_missing_values);
     run_test(test_every_value_name_round_trips);
+    run_test(test_few_values_read_in_one_pass);
     run_test(test_values_of_wrong_size_take_the_default);
     run_test(test_range_rules);
     run_test(test_element_colours_follow_the_scheme);

@@ -88,24 +88,132 @@ BOOL QueryAnswered(LONG rc)
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND || rc == ERROR_MORE_DATA;
 }
 
+// ---- The stored values -------------------------------------------------
+
+// Names and data of the values a key holds, read in one pass when the key
+// holds few of them: a query per setting costs a round trip to the
+// registry each (some thirty in all), a pass one per stored value. A key
+// that holds many values, or a long name or long data, is queried by name.
+const DWORD FewValues = 12;
+const DWORD StoredNameChars = 32;
+const DWORD StoredDataBytes = FILE_ON_ACTION_CHARS * sizeof(WCHAR);
+
+struct StoredValue {
+    WCHAR Name[StoredNameChars];
+    DWORD Type;
+    DWORD Size;
+    BYTE Data[StoredDataBytes];
+};
+
+struct StoredValues {
+    HKEY Key;       // NULL: no key, every setting takes its default
+    int Count;      // -1: the key is queried by name
+    StoredValue Values[FewValues];
+};
+
+struct KeyShape {
+    DWORD Values, LongestName, LongestData;
+    FILETIME Written;
+};
+
+BOOL ReadKeyShape(HKEY key, KeyShape *shape)
+{
+    return RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, NULL, NULL, &shape->Values, &shape->LongestName,
+                            &shape->LongestData, NULL, &shape->Written) == ERROR_SUCCESS;
+}
+
+BOOL SameShape(const KeyShape &a, const KeyShape &b)
+{
+    return a.Values == b.Values && CompareFileTime(&a.Written, &b.Written) == 0;
+}
+
+// Every value of a key that holds few, or FALSE (the key is then queried by
+// name): the key is too large, a call failed, or a writer changed the key
+// while it was read.
+BOOL ReadFewValues(HKEY key, StoredValues *stored)
+{
+    KeyShape before, after;
+    if (!ReadKeyShape(key, &before) || before.Values > FewValues || before.LongestName >= StoredNameChars ||
+        before.LongestData > StoredDataBytes)
+        return FALSE;
+    for (DWORD i = 0; i < before.Values; i++) {
+        StoredValue &value = stored->Values[i];
+        DWORD nameChars = StoredNameChars;
+        value.Size = StoredDataBytes;
+        if (RegEnumValueW(key, i, value.Name, &nameChars, NULL, &value.Type, value.Data, &value.Size) != ERROR_SUCCESS)
+            return FALSE;
+    }
+    if (before.Values > 0 && (!ReadKeyShape(key, &after) || !SameShape(before, after)))
+        return FALSE;
+    stored->Count = (int)before.Values;
+    return TRUE;
+}
+
+void ReadStoredValues(HKEY key, StoredValues *stored)
+{
+    stored->Key = key;
+    stored->Count = -1;
+    if (key)
+        ReadFewValues(key, stored);
+}
+
+// Value names compare as the registry compares them; setting names are
+// ASCII.
+BOOL SameValueName(const WCHAR *a, const WCHAR *b)
+{
+    for (;; a++, b++) {
+        WCHAR x = (*a >= L'a' && *a <= L'z') ? (WCHAR)(*a - 32) : *a;
+        WCHAR y = (*b >= L'a' && *b <= L'z') ? (WCHAR)(*b - 32) : *b;
+        if (x != y)
+            return FALSE;
+        if (x == 0)
+            return TRUE;
+    }
+}
+
+// A query with RegQueryValueExW's answers, from whichever source holds the
+// values.
+LONG QueryStoredValue(const StoredValues &stored, const WCHAR *name, DWORD *type, BYTE *data, DWORD *size)
+{
+    if (stored.Key == NULL)
+        return ERROR_FILE_NOT_FOUND;
+    if (stored.Count < 0)
+        return RegQueryValueExW(stored.Key, name, NULL, type, data, size);
+    for (int i = 0; i < stored.Count; i++) {
+        const StoredValue &value = stored.Values[i];
+        if (!SameValueName(value.Name, name))
+            continue;
+        if (type)
+            *type = value.Type;
+        BOOL fits = value.Size <= *size;
+        if (fits)
+            CopyMemory(data, value.Data, value.Size);
+        *size = value.Size;
+        return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+// ---- Loading -------------------------------------------------------------
+
 // A value counts only when it is exactly four bytes: anything larger fails
 // the query, anything smaller would leave part of the field stale. Without
 // a key every setting takes its default. FALSE when the query failed.
-BOOL LoadDwordSetting(HKEY key, const DwordSetting &setting)
+BOOL LoadDwordSetting(const StoredValues &stored, const DwordSetting &setting)
 {
     DWORD value = 0, size = sizeof(value);
-    LONG rc = key ? RegQueryValueExW(key, setting.Name, NULL, NULL, (BYTE *)&value, &size) : ERROR_FILE_NOT_FOUND;
+    LONG rc = QueryStoredValue(stored, setting.Name, NULL, (BYTE *)&value, &size);
     if (rc != ERROR_SUCCESS || size != sizeof(value))
         value = setting.Default;
     *SettingField(setting) = ApplyLoadRule(setting.Rule, value);
     return QueryAnswered(rc);
 }
 
-BOOL LoadDwordSettings(HKEY key, const DwordSetting *settings, size_t count)
+BOOL LoadDwordSettings(const StoredValues &stored, const DwordSetting *settings, size_t count)
 {
     BOOL answered = TRUE;
     for (size_t i = 0; i < count; i++)
-        answered &= LoadDwordSetting(key, settings[i]);
+        answered &= LoadDwordSetting(stored, settings[i]);
     return answered;
 }
 
@@ -116,11 +224,11 @@ BOOL SchemeUsesElementColours()
 
 // Only string data is taken; the last character of the buffer is always a
 // terminator, so at most 259 characters survive.
-BOOL LoadFileOnAction(HKEY key)
+BOOL LoadFileOnAction(const StoredValues &stored)
 {
     WCHAR *path = ClockSettings.FileOnAction;
     DWORD type = 0, size = sizeof(ClockSettings.FileOnAction);
-    LONG rc = key ? RegQueryValueExW(key, L"FileOnAction", NULL, &type, (BYTE *)path, &size) : ERROR_FILE_NOT_FOUND;
+    LONG rc = QueryStoredValue(stored, L"FileOnAction", &type, (BYTE *)path, &size);
     ClockSettings.FileOnActionExpands = rc == ERROR_SUCCESS && type == REG_EXPAND_SZ;
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         lstrcpyW(path, CLOCK_PROGRAM);
@@ -132,28 +240,18 @@ BOOL LoadFileOnAction(HKEY key)
     return TRUE;
 }
 
-// A key without values holds no settings: each takes its default, without
-// a query for every name (one registry round trip instead of some thirty).
-// A key whose count is unknown is read value by value.
-BOOL KeyHoldsValues(HKEY key)
-{
-    DWORD values = 0;
-    if (RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, NULL, NULL, &values, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-        return TRUE;
-    return values != 0;
-}
-
 } // namespace
 
 BOOL LoadSettings(HKEY key)
 {
-    if (key && !KeyHoldsValues(key))
-        key = NULL;
-    BOOL answered = LoadDwordSettings(key, LeadingSettings, ARRAYSIZE(LeadingSettings));
+    // About 7 KiB: on the stack, for the length of one load.
+    StoredValues stored;
+    ReadStoredValues(key, &stored);
+    BOOL answered = LoadDwordSettings(stored, LeadingSettings, ARRAYSIZE(LeadingSettings));
     if (SchemeUsesElementColours())
-        answered &= LoadDwordSettings(key, ElementColours, ARRAYSIZE(ElementColours));
-    answered &= LoadDwordSettings(key, TrailingSettings, ARRAYSIZE(TrailingSettings));
-    answered &= LoadFileOnAction(key);
+        answered &= LoadDwordSettings(stored, ElementColours, ARRAYSIZE(ElementColours));
+    answered &= LoadDwordSettings(stored, TrailingSettings, ARRAYSIZE(TrailingSettings));
+    answered &= LoadFileOnAction(stored);
     return answered;
 }
 
