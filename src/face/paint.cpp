@@ -112,14 +112,15 @@ void MakeCellsSurface(int w, int h)
     FaceSurfaces.CellBits = bitmap ? (DWORD *)bits : NULL;
 }
 
-// A bitmap in the screen's own format, so that copying it to the screen
-// converts nothing. On a 32-bit screen that is a 32-bit DIB section, made
+// A bitmap in the screen's own format (`depth` bits a pixel, which the
+// caller asks once: under Wine each asking costs the display driver's round
+// trips), so that copying it to the screen converts nothing. On a 32-bit screen that is a 32-bit DIB section, made
 // without the display driver (under Wine a compatible bitmap costs the
 // server two round trips, made and first selected); on any other screen a
 // compatible bitmap.
-HBITMAP MakeScreenBitmap(HDC screen, int w, int h)
+HBITMAP MakeScreenBitmap(HDC screen, int depth, int w, int h)
 {
-    if (GetDeviceCaps(screen, BITSPIXEL) != 32)
+    if (depth != 32)
         return CreateCompatibleBitmap(screen, w, h);
     void *bits = NULL;
     return MakeDibSection32(w, h, &bits);
@@ -146,8 +147,9 @@ BOOL FitSurfaces(int w, int h)
     // Without the screen's DC a compatible bitmap would be monochrome.
     HDC screen = GetDC(NULL);
     if (screen != NULL) {
-        AdoptBitmap(&FaceSurfaces.Normal, MakeScreenBitmap(screen, w, h));
-        AdoptBitmap(&FaceSurfaces.Compose, MakeScreenBitmap(screen, w, h));
+        int depth = GetDeviceCaps(screen, BITSPIXEL);
+        AdoptBitmap(&FaceSurfaces.Normal, MakeScreenBitmap(screen, depth, w, h));
+        AdoptBitmap(&FaceSurfaces.Compose, MakeScreenBitmap(screen, depth, w, h));
         ReleaseDC(NULL, screen);
     }
     FaceSurfaces.Width = w;
@@ -302,7 +304,7 @@ BOOL MakeSelectedSurface(int w, int h)
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return FALSE;
-    AdoptBitmap(&FaceSurfaces.Selected, MakeScreenBitmap(screen, w, h));
+    AdoptBitmap(&FaceSurfaces.Selected, MakeScreenBitmap(screen, GetDeviceCaps(screen, BITSPIXEL), w, h));
     ReleaseDC(NULL, screen);
     if (FaceSurfaces.Selected.Previous != NULL)
         return TRUE;
