@@ -11,7 +11,7 @@
 
 namespace {
 
-typedef HWND (*ReferenceInitializer)(HWND parent, int y, int width, int height);
+typedef HWND (*ReferenceInitializer)(HWND parent, int width, int height);
 
 struct LoadBenchRecord {
     HWND Host;
@@ -60,7 +60,11 @@ double ReferenceLoadStep()
     HMODULE dll = LoadLibraryW(Load.ReferencePath);
     NoteLibraryTime(1, Now() - start);
     ReferenceInitializer initialize = (ReferenceInitializer)(void *)GetProcAddress(dll, "ReferenceInitializeItem");
-    HWND window = initialize(Load.Host, Load.Top, Load.Width, Load.Height);
+    HWND window = initialize(Load.Host, Load.Width, Load.Height);
+    TODAYLISTITEM record = {};
+    SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0);
+    SetWindowPos(window, NULL, 0, Load.Top, Load.Width, (int)record.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateWindow(window);
     double elapsed = Now() - start;
     DestroyWindow(window);
     FreeLibrary(dll);

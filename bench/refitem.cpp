@@ -1,10 +1,10 @@
 // The reference for the load: a Today item of the least shape that shows
 // the clock's first picture. Loading it registers its window class and
 // builds the four fonts of the clock's default sizes in Tahoma; the host
-// then creates its window and lets it paint one strip of the item's size
-// with the item's texts, composed off-screen over the host's watermark
-// and copied to the screen in one BitBlt. No font probe, no private font,
-// no settings, no layout.
+// then creates its window, asks for its height (a fixed one, the item's),
+// gives it that height and lets it paint one strip with the item's texts,
+// composed off-screen over the host's watermark and copied to the screen
+// in one BitBlt. No font probe, no private font, no settings, no layout.
 #include <windows.h>
 #include "todaycmn.h"
 
@@ -14,6 +14,7 @@ const WCHAR ClassName[] = L"QuartzelReferenceItem";
 
 struct ReferenceItemRecord {
     HINSTANCE Instance;
+    int Height;             // the answer to the host's height query
     HFONT Hour, Seconds, Marker, DayDate;
 };
 ReferenceItemRecord ReferenceItem;
@@ -83,6 +84,10 @@ void Paint(HWND window)
     GetClientRect(window, &client);
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(window, &ps);
+    if (client.bottom <= 0) {
+        EndPaint(window, &ps);
+        return;
+    }
     HDC compose = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
     HGDIOBJ oldBitmap = SelectObject(compose, bitmap);
@@ -101,6 +106,13 @@ LRESULT CALLBACK ReferenceItemProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message == WM_PAINT) {
         Paint(window);
         return 0;
+    }
+    if (message == WM_TODAYCUSTOM_QUERYREFRESHCACHE) {
+        TODAYLISTITEM *item = (TODAYLISTITEM *)wParam;
+        if (item->cyp == (DWORD)ReferenceItem.Height)
+            return FALSE;
+        item->cyp = (DWORD)ReferenceItem.Height;
+        return TRUE;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -125,10 +137,12 @@ void Detach()
 
 } // namespace
 
-// The host's side: a child window of the strip's size, shown and painted.
-extern "C" __declspec(dllexport) HWND ReferenceInitializeItem(HWND parent, int y, int width, int height)
+// The host's side: a child window of the screen's width and no height, as
+// the item's; `height` is what it will answer when the host asks.
+extern "C" __declspec(dllexport) HWND ReferenceInitializeItem(HWND parent, int width, int height)
 {
-    HWND window = CreateWindowExW(0, ClassName, L"", WS_CHILD | WS_VISIBLE, 0, y, width, height, parent, NULL,
+    ReferenceItem.Height = height;
+    HWND window = CreateWindowExW(0, ClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, width, 0, parent, NULL,
                                   ReferenceItem.Instance, NULL);
     UpdateWindow(window);
     return window;
