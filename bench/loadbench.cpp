@@ -104,6 +104,8 @@ void SplitOneLoad(double *us)
     ReadSelectability();
     double t1 = Now();
     Load.FontResourceUs = 0;
+    // A fresh load starts with no probe made (the detach removed the font).
+    FontProbe = FontProbeRecord();
     InstallAndProbePrivateFont();
     double t2 = Now();
     BuildClockFonts();
