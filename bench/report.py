@@ -72,7 +72,10 @@ def main():
     out("")
     rounds = qvga.get("rounds", NAN)
     out(f"Measured {datetime.date.today().isoformat()} with `bench/run.sh {steps} {passes}`: in each of {passes} "
-        f"passes, the QVGA device and then the VGA device run the item and its references in {rounds:.0f} rounds. "
+        f"passes, the QVGA device and then the VGA device run the item and its references in {rounds:.0f} rounds, "
+        "the benchmark, the device's wineserver and its X server on one processor (as on the handheld; across "
+        "two, each call that waits for the server also waits for a wake-up on the other processor, which on "
+        "this virtual machine costs from 5 to 70 µs as the host schedules it). "
         f"In each round every side runs a few untimed steps of its own first (so that it starts with its own "
         f"bitmaps and code in the caches, not the other side's), then {steps} steps (7 loads or 3 openings "
         "of the options, which take milliseconds), each timed on its own; the round's figure is the lower quartile of its "
@@ -97,7 +100,8 @@ def main():
         ("rebuild_ratio", "rebuild_us", "rebuild_paint_reference_us",
          "Background rebuild vs fill + 2 AlphaBlend + watermark", "≤ 1.5×"),
         ("load_ratio", "load_us", "load_reference_us",
-         "Load to first picture vs a reference DLL (class, window, four fonts, one strip painted)", "≤ 1.3×"),
+         "Load to first picture vs a reference DLL (class, four fonts, window, its height asked and given, one "
+         "strip painted)", "≤ 1.3×"),
         ("options_ratio", "options_us", "options_reference_us",
          "Options request to a usable sheet vs the same eight templates with empty page procedures", "≤ 1.2×"),
     ):
@@ -162,16 +166,19 @@ def main():
         "(mapping the DLL, binding its imports) is the DLL's LoadLibraryW, whose time includes the attach steps "
         "above it. The reference's LoadLibraryW registers its class and makes its four fonts.",
         "load_split_",
-        (("settings", "Settings read (about 35 registry values, one server round trip each under Wine)"),
+        (("settings", "Settings and Selectability read (a key of few values in one pass; before: about 30 "
+                       "values queried one by one)"),
          ("font_resource", "Private font added (AddFontResourceW)"),
-         ("probe", "Font probe (the program-files folder, every family enumerated)"),
+         ("probe", "Font probe (the program-files folder, the two faces listed by name)"),
          ("fonts", "The four clock fonts built, the day/date line measured"),
-         ("attach_rest", "Rest of the load: alarm state, orientation, resolution, window class"),
+         ("attach_rest", "Rest of the load: resolution, message, window class (before: also the alarms and the "
+                         "orientation)"),
          ("window", "Window created (WM_CREATE without its layout)"),
          ("height_query", "First height query (alarms, orientation, font size, formats; without the content "
                           "height)"),
          ("layout", "Layout: digit height, positions, content height"),
-         ("first_paint", "First paint: four surfaces made, cells, two backgrounds, the face"),
+         ("first_paint", "The host's resize, then the first paint: three surfaces made, cells, one background, "
+                         "the face (before: four, two)"),
          ),
         "load_us", "load_reference_us")
     out(f"LoadLibraryW of the item DLL, its attach included: {qvga.get('load_library_us', NAN):.0f} µs (QVGA), "
@@ -196,7 +203,8 @@ def main():
     out("## What the item holds")
     out("")
     out("Counted in the benchmark process at its end: what destroying the item window releases (the paint's "
-        "surfaces: cells, two backgrounds and the compose bitmap, each with its memory DC), and what destroying "
+        "surfaces: cells, the backgrounds made so far and the compose bitmap, each with its memory DC; the "
+        "benchmark's item has been selected, so both backgrounds), and what destroying "
         "the window and unloading the DLL release together. Private bytes are those the load, the item and its "
         "first paint committed (Wine's heap keeps what it once committed).")
     out("")
@@ -221,14 +229,15 @@ def main():
     saving_q = qvga.get("ordinary_paint_reference_us", NAN) - qvga.get("ordinary_paint_us", NAN)
     saving_v = vga.get("ordinary_paint_reference_us", NAN) - vga.get("ordinary_paint_us", NAN)
     for name, need, why in (
-        ("Background in use (watermark or highlight, cells blended over it)", "reads it",
+        ("The normal background (watermark, cells blended over it)", "reads it while not selected",
          "the blend is most of a rebuild; every paint starts from it"),
         ("Compose bitmap", "draws into it",
          f"making and deleting it in every paint costs {saving_q:.0f} µs (QVGA) and {saving_v:.0f} µs (VGA) "
          "under Wine (the second row of the first table); measured only under the emulator, and it costs its "
          "bytes on every device"),
-        ("The other background", "does not read it",
-         "a change of selection is then one copy, not a fill and an AlphaBlend"),
+        ("The selected background (made when the item is first shown selected)", "does not read it",
+         "a change of selection is then one copy, not a fill and an AlphaBlend; an item never selected does "
+         "not make it"),
         ("Cells (32-bit DIB section)", "does not read it",
          "a new watermark (the host's cache cleared, the item moved) blends the same cells again without drawing "
          "them"),
