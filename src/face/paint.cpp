@@ -112,12 +112,12 @@ void MakeCellsSurface(int w, int h)
     FaceSurfaces.CellBits = bitmap ? (DWORD *)bits : NULL;
 }
 
-// A bitmap in the screen's own format (`depth` bits a pixel, which the
-// caller asks once: under Wine each asking costs the display driver's round
-// trips), so that copying it to the screen converts nothing. On a 32-bit screen that is a 32-bit DIB section, made
-// without the display driver (under Wine a compatible bitmap costs the
-// server two round trips, made and first selected); on any other screen a
-// compatible bitmap.
+// A bitmap in the screen's own format, so that copying it to the screen
+// converts nothing: on a 32-bit screen a 32-bit DIB section, made without
+// the display driver (under Wine a compatible bitmap costs the server round
+// trips when it is made and when it is first selected), on any other a
+// compatible bitmap. The caller asks the screen's `depth` once for all the
+// bitmaps it makes: under Wine each asking costs round trips too.
 HBITMAP MakeScreenBitmap(HDC screen, int depth, int w, int h)
 {
     if (depth != 32)
