@@ -944,6 +944,12 @@ static void test_paint_costs()
     ok_int(T.DibSections, 0);
     ok_int(T.ScreenBitBlts, 1);
     ok_int(T.NewDCs + T.NewBitmaps, 0);
+    // The next selection draws it again, in its own surface.
+    ResetCounts();
+    Select(TRUE);
+    Select(FALSE);
+    ok_int(T.AlphaBlends, 1);
+    ok_int(T.NewDCs + T.DibSections, 0);
 }
 
 // The item's surfaces (four memory DCs, each with its bitmap, once it has
