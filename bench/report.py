@@ -203,10 +203,12 @@ def main():
     out("## What the item holds")
     out("")
     out("Counted in the benchmark process at its end: what destroying the item window releases (the paint's "
-        "surfaces: cells, the backgrounds made so far and the compose bitmap, each with its memory DC; the "
-        "benchmark's item has been selected, so both backgrounds), and what destroying "
+        "surfaces: cells, the normal background and the compose bitmap, each with its memory DC; the "
+        "benchmark's item is never selected, so it has no selected background), and what destroying "
         "the window and unloading the DLL release together. Private bytes are those the load, the item and its "
-        "first paint committed (Wine's heap keeps what it once committed).")
+        "first paint committed (Wine's heap keeps what it once committed): the surfaces, as DIB sections, are "
+        "memory of their own and count here; as compatible bitmaps (before) they came from Wine's heap and did "
+        "not.")
     out("")
     out("| Held | QVGA | VGA |")
     out("|---|---|---|")
