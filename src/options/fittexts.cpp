@@ -209,7 +209,9 @@ LONG FreeBottomEdge(const PageLayoutRecord *layout, int index)
 
 // The fitting works on the boxes; each window moved takes its final box
 // once, at the end (a move costs a round of messages, and under Wine most
-// of a millisecond).
+// of a millisecond). Labels, captions and frames are not asked whether
+// they accept their box (WM_WINDOWPOSCHANGING): statics and buttons take
+// any; a combo box, pushed down, corrects the height it is given there.
 void MoveBox(PageLayoutRecord *layout, int index, const RECT *box)
 {
     if (EqualRect(&layout->Boxes[index], box))
@@ -218,14 +220,20 @@ void MoveBox(PageLayoutRecord *layout, int index, const RECT *box)
     layout->Moved[index] = TRUE;
 }
 
+BOOL TakesAnyBox(ControlKind kind)
+{
+    return kind == TextLabel || kind == Caption || kind == GroupFrame;
+}
+
 void ApplyMoves(const PageLayoutRecord *layout)
 {
     for (int i = 0; i < layout->Count; i++) {
         if (!layout->Moved[i])
             continue;
         const RECT *box = &layout->Boxes[i];
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (TakesAnyBox(layout->Kinds[i]) ? SWP_NOSENDCHANGING : 0);
         SetWindowPos(layout->Controls[i], NULL, box->left, box->top, box->right - box->left,
-                     box->bottom - box->top, SWP_NOZORDER | SWP_NOACTIVATE);
+                     box->bottom - box->top, flags);
     }
 }
 
