@@ -43,23 +43,27 @@ int HeaderDpiY()
 int HeaderX(int pixels) { return (pixels * HeaderDpiX() + 48) / 96; }
 int HeaderY(int pixels) { return (pixels * HeaderDpiY() + 48) / 96; }
 
-// Bold 8 point in the face of the system font.
-void HeadingLogFont(HDC dc, LOGFONTW *font)
+// Bold 8 point in the face of the system font, at the screen's dpi (the
+// one the header is laid out in, read once, rather than a page DC's: a DC
+// costs a round of calls to Wine's server).
+void HeadingLogFont(LOGFONTW *font)
 {
     ZeroMemory(font, sizeof(*font));
     GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(*font), font);
-    font->lfHeight = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    font->lfHeight = -MulDiv(8, HeaderDpiY(), 72);
     font->lfWidth = 0;
     font->lfWeight = FW_BOLD;
 }
 
-void CreatePageFonts(int index, HDC dc)
+// Returns whether the bold font was made now (its controls are then still
+// to be given it).
+BOOL CreatePageFonts(int index)
 {
     PageFontsRecord *fonts = &PageFonts[index];
     if (fonts->Bold != NULL)
-        return;
+        return FALSE;
     LOGFONTW font;
-    HeadingLogFont(dc, &font);
+    HeadingLogFont(&font);
     fonts->Bold = CreateFontIndirectW(&font);
     // A bold font that could not be made is asked for again at the next
     // paint; the underlined one made the first time is kept, not made twice.
@@ -68,6 +72,7 @@ void CreatePageFonts(int index, HDC dc)
         font.lfUnderline = 1;
         fonts->Underlined = CreateFontIndirectW(&font);
     }
+    return fonts->Bold != NULL;
 }
 
 int ComposeHeaderTitle(int index, WCHAR *title)
@@ -131,12 +136,15 @@ int PaintPageHeader(HWND page, int index)
     if (dc == NULL)
         return 0;
     if (index >= 0 && index < OPTIONS_PAGE_COUNT) {
-        CreatePageFonts(index, dc);
+        // The controls were given the fonts when the page opened; only
+        // fonts that could not be made then are given here.
+        BOOL madeNow = CreatePageFonts(index);
         HGDIOBJ previousFont = SelectObject(dc, PageFonts[index].Bold);
         DrawHeaderTitle(dc, index);
         DrawHeaderRule(dc, page);
         SetTextColor(dc, 0);
-        GiveHeadingFonts(page, index);
+        if (madeNow)
+            GiveHeadingFonts(page, index);
         SelectObject(dc, previousFont);
     }
     EndPaint(page, &paint);
@@ -147,11 +155,7 @@ void GivePageFonts(HWND page, int index)
 {
     if (index < 0 || index >= OPTIONS_PAGE_COUNT)
         return;
-    HDC dc = GetDC(page);
-    if (dc == NULL)
-        return;
-    CreatePageFonts(index, dc);
-    ReleaseDC(page, dc);
+    CreatePageFonts(index);
     GiveHeadingFonts(page, index);
 }
 

@@ -25,7 +25,8 @@ void SaveClearTypePage(HWND page, HKEY key);
 
 // ---- Page header --------------------------------------------------------
 // Paints the title band of page `index` (with its own BeginPaint and
-// EndPaint) and hands the page's heading fonts to its heading controls.
+// EndPaint); hands the page's heading fonts to its heading controls when
+// they could not be made as the page opened.
 int PaintPageHeader(HWND page, int index);
 // Makes the heading fonts of page `index` and gives them to its heading
 // controls, as the header painter does; the page's texts are fitted in
