@@ -79,6 +79,9 @@ extern ColorPageRecord ColorPageState;
 // ---- Control helpers -------------------------------------------------------
 BOOL IsBoxChecked(HWND page, int id);
 void SetBoxChecked(HWND page, int id, BOOL checked);
+// For a page being opened: its boxes come from the template unchecked, so
+// only a checked one is set (a message less for each that stays clear).
+void SetFreshBoxChecked(HWND page, int id, BOOL checked);
 void EnableControl(HWND page, int id, BOOL enable);
 void EnableControls(HWND page, const int *ids, int count, BOOL enable);
 // _wtol of a control's text read into a buffer of `chars` characters, so
