@@ -11,10 +11,12 @@
 //
 // Texts are measured in the fonts they are drawn with: the heading fonts
 // are given to their controls first. Each text is measured once, on one DC
-// of the page, and each control's kind, text and font are read once: under
-// Wine every message to a control is a round of calls, and more where the
+// of the page, and each control's kind and text are read once: under Wine
+// every message to a control is a round of calls, and more where the
 // control is subclassed (an up-down's edit asks the server for its
-// subclass property at each message).
+// subclass property at each message). The controls are not asked for
+// their fonts: the dialog manager gave each the page's font, and the
+// header knows which it gave a heading font.
 #include "pages.h"
 #include <commctrl.h>
 #include <algorithm>
@@ -46,11 +48,13 @@ struct PageLayoutRecord {
     ControlKind Kinds[MaxPageControls];
     // A label's or caption's text, empty for other controls.
     WCHAR Texts[MaxPageControls][MaxTextChars];
-    HGDIOBJ Fonts[MaxPageControls];  // the control's font, once asked
-    BOOL FontKnown[MaxPageControls];
     int Group[MaxPageControls];   // the group box holding the control, or -1
     int Count;
     RECT Room;                    // the part of the page they may take
+    HWND Page;
+    int PageIndex;                // in the sheet, or -1
+    HGDIOBJ PageFont;             // the page's font, once asked (or null)
+    BOOL PageFontKnown;
     HDC DC;                       // the page's, for every measure
     HGDIOBJ PreviousFont;
     HGDIOBJ Font;                 // selected in DC now
@@ -145,7 +149,6 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM parameter)
     layout->Frames[i].cy = (layout->Boxes[i].bottom - layout->Boxes[i].top) - client.bottom;
     layout->Moved[i] = FALSE;
     layout->Kinds[i] = KindOf(child, layout->Texts[i]);
-    layout->FontKnown[i] = FALSE;
     return TRUE;
 }
 
@@ -294,15 +297,21 @@ void GrowRight(PageLayoutRecord *layout, int index, LONG right)
 
 // ---- Measures ---------------------------------------------------------------
 
-// The font control `index` draws with, asked for once.
+// The font control `index` draws with: a heading font the header gave it,
+// or the page's, asked for once (a control without one draws in the
+// system font).
 HGDIOBJ ControlFont(PageLayoutRecord *layout, int index)
 {
-    if (!layout->FontKnown[index]) {
-        HGDIOBJ font = (HGDIOBJ)SendMessageW(layout->Controls[index], WM_GETFONT, 0, 0);
-        layout->Fonts[index] = font != NULL ? font : GetStockObject(SYSTEM_FONT);
-        layout->FontKnown[index] = TRUE;
+    HFONT heading = layout->PageIndex >= 0
+                        ? GivenHeadingFont(layout->PageIndex, GetDlgCtrlID(layout->Controls[index]))
+                        : NULL;
+    if (heading != NULL)
+        return heading;
+    if (!layout->PageFontKnown) {
+        layout->PageFont = (HGDIOBJ)SendMessageW(layout->Page, WM_GETFONT, 0, 0);
+        layout->PageFontKnown = TRUE;
     }
-    return layout->Fonts[index];
+    return layout->PageFont != NULL ? layout->PageFont : GetStockObject(SYSTEM_FONT);
 }
 
 // Most controls of a page share the dialog's font: it is selected once.
@@ -534,6 +543,9 @@ void FitPageTexts(HWND page)
     if (index >= 0)
         GivePageFonts(page, index);
     static PageLayoutRecord layout;
+    layout.Page = page;
+    layout.PageIndex = index;
+    layout.PageFontKnown = FALSE;
     ReadLayout(page, &layout);
     LONG insets[MaxPageControls];
     ReadGroupInsets(&layout, insets);

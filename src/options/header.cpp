@@ -103,27 +103,33 @@ void DrawHeaderRule(HDC dc, HWND page)
     SelectObject(dc, previousPen);
 }
 
-void GiveFont(HWND page, int id, HFONT font)
+// The controls that draw in a heading font, page by page.
+enum HeadingFontKind { BoldFont, UnderlinedFont };
+struct HeadingRow {
+    int Page;
+    int Control;
+    HeadingFontKind Font;
+};
+const HeadingRow HeadingRows[] = {
+    {GeneralPage, IDC_ACTION_HEADING, BoldFont},
+    {ClearTypePage, IDC_CLEARTYPE_HEADING, BoldFont},
+    {AboutPage, IDC_ABOUT_NAME, BoldFont},
+    {AboutPage, IDC_ABOUT_VERSION, BoldFont},
+    {AboutPage, IDC_ABOUT_WEB, UnderlinedFont},
+};
+
+HFONT FontOfRow(const HeadingRow &row)
 {
-    if (font != NULL)
-        SendDlgItemMessageW(page, id, WM_SETFONT, (WPARAM)font, 0);
+    const PageFontsRecord *fonts = &PageFonts[row.Page];
+    return row.Font == BoldFont ? fonts->Bold : fonts->Underlined;
 }
 
 void GiveHeadingFonts(HWND page, int index)
 {
-    const PageFontsRecord *fonts = &PageFonts[index];
-    switch (index) {
-    case GeneralPage:
-        GiveFont(page, IDC_ACTION_HEADING, fonts->Bold);
-        break;
-    case ClearTypePage:
-        GiveFont(page, IDC_CLEARTYPE_HEADING, fonts->Bold);
-        break;
-    case AboutPage:
-        GiveFont(page, IDC_ABOUT_NAME, fonts->Bold);
-        GiveFont(page, IDC_ABOUT_VERSION, fonts->Bold);
-        GiveFont(page, IDC_ABOUT_WEB, fonts->Underlined);
-        break;
+    for (const HeadingRow &row : HeadingRows) {
+        HFONT font = FontOfRow(row);
+        if (row.Page == index && font != NULL)
+            SendDlgItemMessageW(page, row.Control, WM_SETFONT, (WPARAM)font, 0);
     }
 }
 
@@ -157,6 +163,14 @@ void GivePageFonts(HWND page, int index)
         return;
     CreatePageFonts(index);
     GiveHeadingFonts(page, index);
+}
+
+HFONT GivenHeadingFont(int index, int id)
+{
+    for (const HeadingRow &row : HeadingRows)
+        if (row.Page == index && row.Control == id)
+            return FontOfRow(row);
+    return NULL;
 }
 
 void ReleasePageFonts(int index)

@@ -32,6 +32,9 @@ int PaintPageHeader(HWND page, int index);
 // controls, as the header painter does; the page's texts are fitted in
 // them before its first paint.
 void GivePageFonts(HWND page, int index);
+// The heading font given to control `id` of page `index`, or null for a
+// control that keeps the page's font.
+HFONT GivenHeadingFont(int index, int id);
 // Deletes the heading fonts of page `index`; run when the page window is
 // gone together with every control that drew with them.
 void ReleasePageFonts(int index);
