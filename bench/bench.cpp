@@ -197,6 +197,14 @@ int main(int argc, char **argv)
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     HWND host = CreateFakeHost();
     LoadItemImports();
+    // QZL_BENCH_ONLY=options runs the options rows alone, for working on
+    // them (bench/run.sh runs everything).
+    const char *only = getenv("QZL_BENCH_ONLY");
+    if (only != NULL && strcmp(only, "options") == 0) {
+        MeasureOptions(optionsPlan);
+        DestroyFakeHost();
+        return 0;
+    }
     Holdings before = Held();
     WCHAR path[MAX_PATH] = {};
     Bench.Dll = LoadItemDll(path);

@@ -516,6 +516,81 @@ static void test_page_headers()
     ok_int(HeaderRead.WebFont.lfHeight, HeaderRead.Place->FontHeight);
 }
 
+// ---- What an opening asks of the first page's controls ----------------------------------
+
+// Under Wine each message is a round of calls, more under an up-down's
+// subclass: from its WM_INITDIALOG to the end of its first paint, the
+// page asks each control at most this many times.
+struct AskRow {
+    UINT Message;
+    const char *Name;
+    int Most;
+};
+static const AskRow AskRows[] = {
+    {WM_GETTEXT, "WM_GETTEXT", 1},                     // the fitting reads a text once
+    {WM_GETTEXTLENGTH, "WM_GETTEXTLENGTH", 0},         // ... with its length
+    {WM_GETFONT, "WM_GETFONT", 1},                     // and asks for a font once
+    {WM_SETFONT, "WM_SETFONT", 1},                     // a heading font is given once
+    {WM_WINDOWPOSCHANGING, "WM_WINDOWPOSCHANGING", 0}, // a fitted label takes its box
+};
+static const int AskedControls = 16;
+static struct AskedRecord {
+    HHOOK Hook;
+    HWND Controls[AskedControls];
+    int Ids[AskedControls];
+    int Counts[AskedControls][ARRAYSIZE(AskRows)];
+    int Count;
+} Asked;
+
+static void CountAsked(HWND control, UINT message)
+{
+    int row = 0;
+    while (row < (int)ARRAYSIZE(AskRows) && AskRows[row].Message != message)
+        row++;
+    if (row == (int)ARRAYSIZE(AskRows))
+        return;
+    int slot = 0;
+    while (slot < Asked.Count && Asked.Controls[slot] != control)
+        slot++;
+    if (slot == AskedControls)
+        return;
+    Asked.Controls[slot] = control;
+    Asked.Ids[slot] = GetDlgCtrlID(control);
+    Asked.Count = slot == Asked.Count ? slot + 1 : Asked.Count;
+    Asked.Counts[slot][row]++;
+}
+
+static LRESULT CALLBACK AskedHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
+    HWND page = OptionsSheet.PageWindows[GeneralPage];
+    if (code == HC_ACTION && page != NULL && GetParent(call->hwnd) == page)
+        CountAsked(call->hwnd, call->message);
+    return CallNextHookEx(Asked.Hook, code, wParam, lParam);
+}
+
+static void PaintThenClose(HWND sheet)
+{
+    UpdateWindow(sheet);
+    UnhookWindowsHookEx(Asked.Hook);
+    PressOk(sheet);
+}
+
+static void test_first_page_asks_each_control_once()
+{
+    ArrangeSettings(NULL);
+    Asked = AskedRecord();
+    Asked.Hook = SetWindowsHookExW(WH_CALLWNDPROC, AskedHook, NULL, GetCurrentThreadId());
+    RunSheet(PaintThenClose);
+    // The two captions, three labels and the border edit that the fitting
+    // measures.
+    ok_int(Asked.Count, 6);
+    for (int slot = 0; slot < Asked.Count; slot++)
+        for (int row = 0; row < (int)ARRAYSIZE(AskRows); row++)
+            ok(Asked.Counts[slot][row] <= AskRows[row].Most, "control %d (id %d): %s %d times, at most %d", slot,
+               Asked.Ids[slot], AskRows[row].Name, Asked.Counts[slot][row], AskRows[row].Most);
+}
+
 // ---- What an opening leaves behind -------------------------------------------------------
 
 static void VisitAndEdit(HWND sheet)
@@ -557,6 +632,7 @@ int main()
     run_test(test_second_opening_starts_clean);
     run_test(test_second_request_while_open);
     run_test(test_page_headers);
+    run_test(test_first_page_asks_each_control_once);
     run_test(test_no_gdi_objects_left);
     run_test(test_eight_reload_requests);
     return TestSummary();

@@ -16,6 +16,12 @@ void SetBoxChecked(HWND page, int id, BOOL checked)
     SendDlgItemMessageW(page, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+void SetFreshBoxChecked(HWND page, int id, BOOL checked)
+{
+    if (checked)
+        SetBoxChecked(page, id, TRUE);
+}
+
 void EnableControl(HWND page, int id, BOOL enable)
 {
     EnableWindow(GetDlgItem(page, id), enable);

@@ -11,7 +11,12 @@
 //
 // Texts are measured in the fonts they are drawn with: the heading fonts
 // are given to their controls first. Each text is measured once, on one DC
-// of the page, and each control's kind is read once.
+// of the page, and each control's kind and text are read once: under Wine
+// every message to a control is a round of calls, and more where the
+// control is subclassed (an up-down's edit asks the server for its
+// subclass property at each message). The controls are not asked for
+// their fonts: the dialog manager gave each the page's font, and the
+// header knows which it gave a heading font.
 #include "pages.h"
 #include <commctrl.h>
 #include <algorithm>
@@ -23,6 +28,7 @@ using std::min;
 namespace {
 
 const int MaxPageControls = 48;
+const int MaxTextChars = 300;
 
 enum ControlKind {
     OtherControl,
@@ -40,9 +46,15 @@ struct PageLayoutRecord {
     SIZE Frames[MaxPageControls]; // window size less client size
     BOOL Moved[MaxPageControls];  // its box is to be given to its window
     ControlKind Kinds[MaxPageControls];
+    // A label's or caption's text, empty for other controls.
+    WCHAR Texts[MaxPageControls][MaxTextChars];
     int Group[MaxPageControls];   // the group box holding the control, or -1
     int Count;
     RECT Room;                    // the part of the page they may take
+    HWND Page;
+    int PageIndex;                // in the sheet, or -1
+    HGDIOBJ PageFont;             // the page's font, once asked (or null)
+    BOOL PageFontKnown;
     HDC DC;                       // the page's, for every measure
     HGDIOBJ PreviousFont;
     HGDIOBJ Font;                 // selected in DC now
@@ -59,15 +71,25 @@ BOOL HasClass(const WCHAR *className, const WCHAR *name)
     return lstrcmpiW(className, name) == 0;
 }
 
-ControlKind KindOf(HWND control)
+// Reads the text of a control whose text is fitted into `text`; returns
+// whether it has one.
+BOOL ReadText(HWND control, WCHAR *text)
 {
+    return GetWindowTextW(control, text, MaxTextChars) > 0;
+}
+
+// The control's kind; the text of a label or caption is read into `text`
+// (left empty otherwise).
+ControlKind KindOf(HWND control, WCHAR *text)
+{
+    text[0] = 0;
     WCHAR className[32];
     GetClassNameW(control, className, ARRAYSIZE(className));
     LONG style = GetWindowLongW(control, GWL_STYLE);
     if (HasClass(className, L"Static")) {
         LONG type = style & SS_TYPEMASK;
-        BOOL text = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP;
-        return text && GetWindowTextLengthW(control) > 0 ? TextLabel : OtherControl;
+        BOOL drawsText = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP;
+        return drawsText && ReadText(control, text) ? TextLabel : OtherControl;
     }
     if (HasClass(className, L"Edit"))
         return (style & ES_NUMBER) ? NumberEdit : OtherControl;
@@ -81,7 +103,7 @@ ControlKind KindOf(HWND control)
         case BS_AUTO3STATE:
         case BS_RADIOBUTTON:
         case BS_AUTORADIOBUTTON:
-            return (style & BS_LEFTTEXT) || GetWindowTextLengthW(control) == 0 ? OtherControl : Caption;
+            return (style & BS_LEFTTEXT) || !ReadText(control, text) ? OtherControl : Caption;
         }
     }
     return OtherControl;
@@ -126,7 +148,7 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM parameter)
     layout->Frames[i].cx = (layout->Boxes[i].right - layout->Boxes[i].left) - client.right;
     layout->Frames[i].cy = (layout->Boxes[i].bottom - layout->Boxes[i].top) - client.bottom;
     layout->Moved[i] = FALSE;
-    layout->Kinds[i] = KindOf(child);
+    layout->Kinds[i] = KindOf(child, layout->Texts[i]);
     return TRUE;
 }
 
@@ -190,7 +212,9 @@ LONG FreeBottomEdge(const PageLayoutRecord *layout, int index)
 
 // The fitting works on the boxes; each window moved takes its final box
 // once, at the end (a move costs a round of messages, and under Wine most
-// of a millisecond).
+// of a millisecond). Labels, captions and frames are not asked whether
+// they accept their box (WM_WINDOWPOSCHANGING): statics and buttons take
+// any; a combo box, pushed down, corrects the height it is given there.
 void MoveBox(PageLayoutRecord *layout, int index, const RECT *box)
 {
     if (EqualRect(&layout->Boxes[index], box))
@@ -199,14 +223,20 @@ void MoveBox(PageLayoutRecord *layout, int index, const RECT *box)
     layout->Moved[index] = TRUE;
 }
 
+BOOL TakesAnyBox(ControlKind kind)
+{
+    return kind == TextLabel || kind == Caption || kind == GroupFrame;
+}
+
 void ApplyMoves(const PageLayoutRecord *layout)
 {
     for (int i = 0; i < layout->Count; i++) {
         if (!layout->Moved[i])
             continue;
         const RECT *box = &layout->Boxes[i];
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (TakesAnyBox(layout->Kinds[i]) ? SWP_NOSENDCHANGING : 0);
         SetWindowPos(layout->Controls[i], NULL, box->left, box->top, box->right - box->left,
-                     box->bottom - box->top, SWP_NOZORDER | SWP_NOACTIVATE);
+                     box->bottom - box->top, flags);
     }
 }
 
@@ -267,12 +297,27 @@ void GrowRight(PageLayoutRecord *layout, int index, LONG right)
 
 // ---- Measures ---------------------------------------------------------------
 
-// Most controls of a page share the dialog's font: it is selected once.
-void SelectControlFont(PageLayoutRecord *layout, HWND control)
+// The font control `index` draws with: a heading font the header gave it,
+// or the page's, asked for once (a control without one draws in the
+// system font).
+HGDIOBJ ControlFont(PageLayoutRecord *layout, int index)
 {
-    HGDIOBJ font = (HGDIOBJ)SendMessageW(control, WM_GETFONT, 0, 0);
-    if (font == NULL)
-        font = GetStockObject(SYSTEM_FONT);
+    HFONT heading = layout->PageIndex >= 0
+                        ? GivenHeadingFont(layout->PageIndex, GetDlgCtrlID(layout->Controls[index]))
+                        : NULL;
+    if (heading != NULL)
+        return heading;
+    if (!layout->PageFontKnown) {
+        layout->PageFont = (HGDIOBJ)SendMessageW(layout->Page, WM_GETFONT, 0, 0);
+        layout->PageFontKnown = TRUE;
+    }
+    return layout->PageFont != NULL ? layout->PageFont : GetStockObject(SYSTEM_FONT);
+}
+
+// Most controls of a page share the dialog's font: it is selected once.
+void SelectControlFont(PageLayoutRecord *layout, int index)
+{
+    HGDIOBJ font = ControlFont(layout, index);
     if (font == layout->Font)
         return;
     HGDIOBJ previous = SelectObject(layout->DC, font);
@@ -286,23 +331,21 @@ void SelectControlFont(PageLayoutRecord *layout, HWND control)
 // as the control wraps it (cy is then the height of its lines). A blank at
 // the end counts: the static's wrapping breaks the line before a last word
 // when the blank after it does not fit.
-SIZE MeasureControlText(PageLayoutRecord *layout, HWND control, int width, BOOL oneLine, BOOL noPrefix)
+SIZE MeasureControlText(PageLayoutRecord *layout, int index, int width, BOOL oneLine, BOOL noPrefix)
 {
-    WCHAR text[300];
-    GetWindowTextW(control, text, ARRAYSIZE(text));
-    SelectControlFont(layout, control);
+    SelectControlFont(layout, index);
     UINT format = DT_CALCRECT | DT_EXPANDTABS | (noPrefix ? DT_NOPREFIX : 0);
     format |= oneLine ? DT_SINGLELINE : DT_WORDBREAK;
     RECT rect = {0, 0, width, 0};
-    DrawTextW(layout->DC, text, -1, &rect, format);
+    DrawTextW(layout->DC, layout->Texts[index], -1, &rect, format);
     SIZE size = {rect.right, rect.bottom};
     return size;
 }
 
 // The height of one line of the control's font.
-int LineHeight(PageLayoutRecord *layout, HWND control)
+int LineHeight(PageLayoutRecord *layout, int index)
 {
-    SelectControlFont(layout, control);
+    SelectControlFont(layout, index);
     if (layout->FontLineHeight == 0) {
         TEXTMETRICW metrics = {};
         GetTextMetricsW(layout->DC, &metrics);
@@ -316,9 +359,8 @@ int LineHeight(PageLayoutRecord *layout, HWND control)
 // A wrapped text grows downwards to hold all its lines.
 void FitWrappedText(PageLayoutRecord *layout, int index, BOOL noPrefix)
 {
-    HWND control = layout->Controls[index];
     RECT client = ClientOf(layout, index);
-    int need = MeasureControlText(layout, control, client.right, FALSE, noPrefix).cy;
+    int need = MeasureControlText(layout, index, client.right, FALSE, noPrefix).cy;
     if (need > client.bottom)
         GrowDown(layout, index, layout->Boxes[index].bottom + need - client.bottom);
 }
@@ -354,8 +396,8 @@ void FitLabel(PageLayoutRecord *layout, int index)
     HWND control = layout->Controls[index];
     BOOL noPrefix = (GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX) != 0;
     RECT client = ClientOf(layout, index);
-    SIZE line = MeasureControlText(layout, control, 0, TRUE, noPrefix);
-    int lineHeight = LineHeight(layout, control);
+    SIZE line = MeasureControlText(layout, index, 0, TRUE, noPrefix);
+    int lineHeight = LineHeight(layout, index);
     // A static less than two lines high shows its text on one line.
     if (client.bottom < 2 * lineHeight)
         FitOneLineLabel(layout, index, line, lineHeight, noPrefix);
@@ -367,9 +409,9 @@ void FitLabel(PageLayoutRecord *layout, int index)
 
 // Room the box (or circle) takes before the caption: the platform's
 // 12-pixel box at 96 dpi, scaled, and half a digit's width of gap.
-int CaptionIndent(PageLayoutRecord *layout, HWND control)
+int CaptionIndent(PageLayoutRecord *layout, int index)
 {
-    SelectControlFont(layout, control);
+    SelectControlFont(layout, index);
     int digit = 0;
     GetCharWidth32W(layout->DC, L'0', L'0', &digit);
     int dpi = GetDeviceCaps(layout->DC, LOGPIXELSX);
@@ -391,15 +433,15 @@ void FitCaption(PageLayoutRecord *layout, int index)
 {
     HWND control = layout->Controls[index];
     RECT client = ClientOf(layout, index);
-    int indent = CaptionIndent(layout, control);
-    int lineHeight = LineHeight(layout, control);
+    int indent = CaptionIndent(layout, index);
+    int lineHeight = LineHeight(layout, index);
     if (GetWindowLongW(control, GWL_STYLE) & BS_MULTILINE) {
-        int need = MeasureControlText(layout, control, max((int)client.right - indent, 1), FALSE, FALSE).cy;
+        int need = MeasureControlText(layout, index, max((int)client.right - indent, 1), FALSE, FALSE).cy;
         if (need > client.bottom)
             GrowDown(layout, index, layout->Boxes[index].bottom + need - client.bottom);
         return;
     }
-    int need = indent + CaptionWidth(MeasureControlText(layout, control, 0, TRUE, FALSE).cx);
+    int need = indent + CaptionWidth(MeasureControlText(layout, index, 0, TRUE, FALSE).cx);
     if (need > client.right)
         GrowRight(layout, index, layout->Boxes[index].right + need - client.right);
     if (lineHeight > client.bottom)
@@ -410,10 +452,10 @@ void FitCaption(PageLayoutRecord *layout, int index)
 
 // Width of the widest number the edit accepts: its limit of its widest
 // digit.
-int WidestNumberWidth(PageLayoutRecord *layout, HWND edit)
+int WidestNumberWidth(PageLayoutRecord *layout, int index)
 {
-    int limit = (int)SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
-    SelectControlFont(layout, edit);
+    int limit = (int)SendMessageW(layout->Controls[index], EM_GETLIMITTEXT, 0, 0);
+    SelectControlFont(layout, index);
     int widths[10] = {};
     GetCharWidth32W(layout->DC, L'0', L'9', widths);
     int widest = 0;
@@ -431,9 +473,10 @@ int TextRoomOfEdit(HWND edit)
 
 // A number edit keeps its size and narrows its margins, a pixel at a time,
 // until its widest number fits.
-void FitNumberEdit(PageLayoutRecord *layout, HWND edit)
+void FitNumberEdit(PageLayoutRecord *layout, int index)
 {
-    int need = WidestNumberWidth(layout, edit);
+    HWND edit = layout->Controls[index];
+    int need = WidestNumberWidth(layout, index);
     DWORD margins = (DWORD)SendMessageW(edit, EM_GETMARGINS, 0, 0);
     int margin = min(LOWORD(margins), HIWORD(margins));
     while (TextRoomOfEdit(edit) < need && margin > 0) {
@@ -486,7 +529,7 @@ void FitControls(PageLayoutRecord *layout)
         switch (layout->Kinds[i]) {
         case TextLabel: FitLabel(layout, i); break;
         case Caption: FitCaption(layout, i); break;
-        case NumberEdit: FitNumberEdit(layout, layout->Controls[i]); break;
+        case NumberEdit: FitNumberEdit(layout, i); break;
         default: break;
         }
     }
@@ -500,6 +543,9 @@ void FitPageTexts(HWND page)
     if (index >= 0)
         GivePageFonts(page, index);
     static PageLayoutRecord layout;
+    layout.Page = page;
+    layout.PageIndex = index;
+    layout.PageFontKnown = FALSE;
     ReadLayout(page, &layout);
     LONG insets[MaxPageControls];
     ReadGroupInsets(&layout, insets);

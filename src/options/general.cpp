@@ -81,9 +81,9 @@ void InitShellDialog(HWND page)
 INT_PTR OnInitDialog(HWND page)
 {
     OptionsSheet.PageWindows[GeneralPage] = page;
-    SetBoxChecked(page, IDC_HIDE_IN_SUSPEND, ClockSettings.HideTimeInSleep != 0);
+    SetFreshBoxChecked(page, IDC_HIDE_IN_SUSPEND, ClockSettings.HideTimeInSleep != 0);
     InitBorderControls(page);
-    SetBoxChecked(page, IDC_TAP_AND_HOLD, ClockSettings.TapAndHoldEnabled != 0);
+    SetFreshBoxChecked(page, IDC_TAP_AND_HOLD, ClockSettings.TapAndHoldEnabled != 0);
     AddActionEntries(page);
     int entry = ActionEntryForStoredPath(page);
     SendDlgItemMessageW(page, IDC_ACTION_LIST, CB_SETCURSEL, entry, 0);

@@ -43,23 +43,27 @@ int HeaderDpiY()
 int HeaderX(int pixels) { return (pixels * HeaderDpiX() + 48) / 96; }
 int HeaderY(int pixels) { return (pixels * HeaderDpiY() + 48) / 96; }
 
-// Bold 8 point in the face of the system font.
-void HeadingLogFont(HDC dc, LOGFONTW *font)
+// Bold 8 point in the face of the system font, at the screen's dpi (the
+// one the header is laid out in, read once, rather than a page DC's: a DC
+// costs a round of calls to Wine's server).
+void HeadingLogFont(LOGFONTW *font)
 {
     ZeroMemory(font, sizeof(*font));
     GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(*font), font);
-    font->lfHeight = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    font->lfHeight = -MulDiv(8, HeaderDpiY(), 72);
     font->lfWidth = 0;
     font->lfWeight = FW_BOLD;
 }
 
-void CreatePageFonts(int index, HDC dc)
+// Returns whether the bold font was made now (its controls are then still
+// to be given it).
+BOOL CreatePageFonts(int index)
 {
     PageFontsRecord *fonts = &PageFonts[index];
     if (fonts->Bold != NULL)
-        return;
+        return FALSE;
     LOGFONTW font;
-    HeadingLogFont(dc, &font);
+    HeadingLogFont(&font);
     fonts->Bold = CreateFontIndirectW(&font);
     // A bold font that could not be made is asked for again at the next
     // paint; the underlined one made the first time is kept, not made twice.
@@ -68,6 +72,7 @@ void CreatePageFonts(int index, HDC dc)
         font.lfUnderline = 1;
         fonts->Underlined = CreateFontIndirectW(&font);
     }
+    return fonts->Bold != NULL;
 }
 
 int ComposeHeaderTitle(int index, WCHAR *title)
@@ -98,27 +103,33 @@ void DrawHeaderRule(HDC dc, HWND page)
     SelectObject(dc, previousPen);
 }
 
-void GiveFont(HWND page, int id, HFONT font)
+// The controls that draw in a heading font, page by page.
+enum HeadingFontKind { BoldFont, UnderlinedFont };
+struct HeadingRow {
+    int Page;
+    int Control;
+    HeadingFontKind Font;
+};
+const HeadingRow HeadingRows[] = {
+    {GeneralPage, IDC_ACTION_HEADING, BoldFont},
+    {ClearTypePage, IDC_CLEARTYPE_HEADING, BoldFont},
+    {AboutPage, IDC_ABOUT_NAME, BoldFont},
+    {AboutPage, IDC_ABOUT_VERSION, BoldFont},
+    {AboutPage, IDC_ABOUT_WEB, UnderlinedFont},
+};
+
+HFONT FontOfRow(const HeadingRow &row)
 {
-    if (font != NULL)
-        SendDlgItemMessageW(page, id, WM_SETFONT, (WPARAM)font, 0);
+    const PageFontsRecord *fonts = &PageFonts[row.Page];
+    return row.Font == BoldFont ? fonts->Bold : fonts->Underlined;
 }
 
 void GiveHeadingFonts(HWND page, int index)
 {
-    const PageFontsRecord *fonts = &PageFonts[index];
-    switch (index) {
-    case GeneralPage:
-        GiveFont(page, IDC_ACTION_HEADING, fonts->Bold);
-        break;
-    case ClearTypePage:
-        GiveFont(page, IDC_CLEARTYPE_HEADING, fonts->Bold);
-        break;
-    case AboutPage:
-        GiveFont(page, IDC_ABOUT_NAME, fonts->Bold);
-        GiveFont(page, IDC_ABOUT_VERSION, fonts->Bold);
-        GiveFont(page, IDC_ABOUT_WEB, fonts->Underlined);
-        break;
+    for (const HeadingRow &row : HeadingRows) {
+        HFONT font = FontOfRow(row);
+        if (row.Page == index && font != NULL)
+            SendDlgItemMessageW(page, row.Control, WM_SETFONT, (WPARAM)font, 0);
     }
 }
 
@@ -131,12 +142,15 @@ int PaintPageHeader(HWND page, int index)
     if (dc == NULL)
         return 0;
     if (index >= 0 && index < OPTIONS_PAGE_COUNT) {
-        CreatePageFonts(index, dc);
+        // The controls were given the fonts when the page opened; only
+        // fonts that could not be made then are given here.
+        BOOL madeNow = CreatePageFonts(index);
         HGDIOBJ previousFont = SelectObject(dc, PageFonts[index].Bold);
         DrawHeaderTitle(dc, index);
         DrawHeaderRule(dc, page);
         SetTextColor(dc, 0);
-        GiveHeadingFonts(page, index);
+        if (madeNow)
+            GiveHeadingFonts(page, index);
         SelectObject(dc, previousFont);
     }
     EndPaint(page, &paint);
@@ -147,12 +161,16 @@ void GivePageFonts(HWND page, int index)
 {
     if (index < 0 || index >= OPTIONS_PAGE_COUNT)
         return;
-    HDC dc = GetDC(page);
-    if (dc == NULL)
-        return;
-    CreatePageFonts(index, dc);
-    ReleaseDC(page, dc);
+    CreatePageFonts(index);
     GiveHeadingFonts(page, index);
+}
+
+HFONT GivenHeadingFont(int index, int id)
+{
+    for (const HeadingRow &row : HeadingRows)
+        if (row.Page == index && row.Control == id)
+            return FontOfRow(row);
+    return NULL;
 }
 
 void ReleasePageFonts(int index)

@@ -25,12 +25,16 @@ void SaveClearTypePage(HWND page, HKEY key);
 
 // ---- Page header --------------------------------------------------------
 // Paints the title band of page `index` (with its own BeginPaint and
-// EndPaint) and hands the page's heading fonts to its heading controls.
+// EndPaint); hands the page's heading fonts to its heading controls when
+// they could not be made as the page opened.
 int PaintPageHeader(HWND page, int index);
 // Makes the heading fonts of page `index` and gives them to its heading
 // controls, as the header painter does; the page's texts are fitted in
 // them before its first paint.
 void GivePageFonts(HWND page, int index);
+// The heading font given to control `id` of page `index`, or null for a
+// control that keeps the page's font.
+HFONT GivenHeadingFont(int index, int id);
 // Deletes the heading fonts of page `index`; run when the page window is
 // gone together with every control that drew with them.
 void ReleasePageFonts(int index);
@@ -78,6 +82,9 @@ extern ColorPageRecord ColorPageState;
 // ---- Control helpers -------------------------------------------------------
 BOOL IsBoxChecked(HWND page, int id);
 void SetBoxChecked(HWND page, int id, BOOL checked);
+// For a page being opened: its boxes come from the template unchecked, so
+// only a checked one is set (a message less for each that stays clear).
+void SetFreshBoxChecked(HWND page, int id, BOOL checked);
 void EnableControl(HWND page, int id, BOOL enable);
 void EnableControls(HWND page, const int *ids, int count, BOOL enable);
 // _wtol of a control's text read into a buffer of `chars` characters, so
