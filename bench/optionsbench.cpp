@@ -56,15 +56,24 @@ LRESULT CALLBACK ReturnHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(Hooks.Return, code, wParam, lParam);
 }
 
+// The sheet a paint message is for: the top-level window that holds the
+// tab control.
+HWND SheetOf(HWND window)
+{
+    HWND root = GetAncestor(window, GA_ROOT);
+    return root && FindWindowExW(root, NULL, WC_TABCONTROLW, NULL) ? root : NULL;
+}
+
 // The modal loop's first paint message: the sheet is made and shown.
 // Everything it has to paint is painted at once, then it is closed.
 LRESULT CALLBACK MessageHook(int code, WPARAM wParam, LPARAM lParam)
 {
     MSG *message = (MSG *)lParam;
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_PAINT && !Opening.Done &&
-        Opening.FirstPage != NULL) {
+    HWND sheet = NULL;
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_PAINT && !Opening.Done)
+        sheet = SheetOf(message->hwnd);
+    if (sheet != NULL) {
         Opening.Done = TRUE;
-        HWND sheet = GetAncestor(Opening.FirstPage, GA_ROOT);
         Opening.PaintBegin = Now();
         Opening.HeaderUs = 0;
         UpdateWindow(sheet);
@@ -74,19 +83,28 @@ LRESULT CALLBACK MessageHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(Hooks.Message, code, wParam, lParam);
 }
 
-void Hook()
+// The hooks on every sent message, which find the first page's
+// WM_INITDIALOG, are set for the split's openings only: under Wine each
+// costs server calls at every message, which no user of the sheet pays,
+// and the item's pages send more messages than the empty ones.
+void Hook(BOOL split)
 {
     DWORD thread = GetCurrentThreadId();
-    Hooks.Call = SetWindowsHookExW(WH_CALLWNDPROC, CallHook, NULL, thread);
-    Hooks.Return = SetWindowsHookExW(WH_CALLWNDPROCRET, ReturnHook, NULL, thread);
+    if (split) {
+        Hooks.Call = SetWindowsHookExW(WH_CALLWNDPROC, CallHook, NULL, thread);
+        Hooks.Return = SetWindowsHookExW(WH_CALLWNDPROCRET, ReturnHook, NULL, thread);
+    }
     Hooks.Message = SetWindowsHookExW(WH_GETMESSAGE, MessageHook, NULL, thread);
 }
 
 void Unhook()
 {
-    UnhookWindowsHookEx(Hooks.Call);
-    UnhookWindowsHookEx(Hooks.Return);
+    if (Hooks.Call)
+        UnhookWindowsHookEx(Hooks.Call);
+    if (Hooks.Return)
+        UnhookWindowsHookEx(Hooks.Return);
     UnhookWindowsHookEx(Hooks.Message);
+    Hooks = HooksRecord();
 }
 
 // ---- The reference sheet ------------------------------------------------
@@ -143,10 +161,10 @@ void Settle()
     Sleep(20);
 }
 
-double OpenSheet(DLGPROC procedure)
+double OpenSheet(DLGPROC procedure, BOOL split = FALSE)
 {
     Opening = OpeningRecord();
-    Hook();
+    Hook(split);
     Opening.Start = Now();
     DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(500), NULL, procedure, 0);
     Unhook();
@@ -170,7 +188,7 @@ const char *const OptionsStepNames[OptionsStepCount] = {
 
 void SplitOneOpening(double *us)
 {
-    ItemOptionsStep();
+    OpenSheet(CustomItemOptionsDlgProc, TRUE);
     const OpeningRecord &o = Opening;
     us[SheetStep] = (o.InitBegin - o.Start) + (o.PaintBegin - o.InitEnd);
     // The fonts are given from inside the fitting.
