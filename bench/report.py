@@ -190,7 +190,9 @@ def main():
         "One opening of the options as the host makes it (dialog 500, the item's options procedure), from the "
         "item's code linked into the benchmark, timed through hooks on the first page's WM_INITDIALOG and the "
         "modal loop's first paint message, and through the fitting and header routines' symbols wrapped at "
-        "link time. The sheet is usable once everything it shows has been painted.",
+        "link time. The sheet is usable once everything it shows has been painted. The hooks on every message "
+        "that find the first page's WM_INITDIALOG cost server calls at each message under Wine and are set "
+        "for these openings only, not for the ratio's, so these steps add up to more than the whole above.",
         "options_split_",
         (("sheet", "Sheet creation and showing (the platform's; the reference's too)"),
          ("page_init", "First page's WM_INITDIALOG without its text fitting"),
