@@ -126,6 +126,20 @@ HBITMAP MakeScreenBitmap(HDC screen, int depth, int w, int h)
     return MakeDibSection32(w, h, &bits);
 }
 
+// Screen-format bitmaps for the surfaces given, the screen's depth asked
+// once for all of them. A surface without one is left empty.
+void AdoptScreenBitmaps(FaceSurface *const surfaces[], int count, int w, int h)
+{
+    // Without the screen's DC a compatible bitmap would be monochrome.
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return;
+    int depth = GetDeviceCaps(screen, BITSPIXEL);
+    for (int i = 0; i < count; i++)
+        AdoptBitmap(surfaces[i], MakeScreenBitmap(screen, depth, w, h));
+    ReleaseDC(NULL, screen);
+}
+
 BOOL SurfacesFit(int w, int h)
 {
     const FaceSurfacesRecord &s = FaceSurfaces;
@@ -144,14 +158,8 @@ BOOL FitSurfaces(int w, int h)
         return FALSE;
     ReleaseFaceSurfaces();
     MakeCellsSurface(w, h);
-    // Without the screen's DC a compatible bitmap would be monochrome.
-    HDC screen = GetDC(NULL);
-    if (screen != NULL) {
-        int depth = GetDeviceCaps(screen, BITSPIXEL);
-        AdoptBitmap(&FaceSurfaces.Normal, MakeScreenBitmap(screen, depth, w, h));
-        AdoptBitmap(&FaceSurfaces.Compose, MakeScreenBitmap(screen, depth, w, h));
-        ReleaseDC(NULL, screen);
-    }
+    FaceSurface *const backgroundAndCompose[] = {&FaceSurfaces.Normal, &FaceSurfaces.Compose};
+    AdoptScreenBitmaps(backgroundAndCompose, ARRAYSIZE(backgroundAndCompose), w, h);
     FaceSurfaces.Width = w;
     FaceSurfaces.Height = h;
     return TRUE;
@@ -301,11 +309,8 @@ BOOL RebuildBackgrounds(const PaintJob *job)
 
 BOOL MakeSelectedSurface(int w, int h)
 {
-    HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return FALSE;
-    AdoptBitmap(&FaceSurfaces.Selected, MakeScreenBitmap(screen, GetDeviceCaps(screen, BITSPIXEL), w, h));
-    ReleaseDC(NULL, screen);
+    FaceSurface *const selected[] = {&FaceSurfaces.Selected};
+    AdoptScreenBitmaps(selected, ARRAYSIZE(selected), w, h);
     if (FaceSurfaces.Selected.Previous != NULL)
         return TRUE;
     ReleaseSurface(&FaceSurfaces.Selected);
