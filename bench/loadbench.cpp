@@ -149,18 +149,7 @@ void MeasureLoadSplit(const MeasurePlan &plan)
     Load.AddFontResource = AddFontResourceW;
     void *original = NULL;
     ReplaceImport(GetModuleHandleW(NULL), "gdi32.dll", "AddFontResourceW", (void *)TimedAddFontResourceW, &original);
-    static double us[LoadStepCount][MaxRounds];
-    int rounds = plan.Rounds < MaxRounds ? plan.Rounds : MaxRounds;
-    double one[LoadStepCount];
-    for (int i = 0; i < plan.Warmup; i++)
-        SplitOneLoad(one);
-    for (int round = 0; round < rounds; round++) {
-        SplitOneLoad(one);
-        for (int step = 0; step < LoadStepCount; step++)
-            us[step][round] = one[step];
-    }
-    for (int step = 0; step < LoadStepCount; step++)
-        printf("RESULT load_split_%s_us %.1f\n", LoadStepNames[step], Median(us[step], rounds));
+    MeasureSplit("load_split_", LoadStepNames, LoadStepCount, SplitOneLoad, plan);
     if (original)
         ReplaceImport(GetModuleHandleW(NULL), "gdi32.dll", "AddFontResourceW", original, NULL);
 }

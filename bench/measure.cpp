@@ -100,3 +100,19 @@ void PrintRoundRatio(const char *name, const Measure &a, const Measure *minus, c
 {
     printf("RESULT %s %.3f\n", name, RoundRatio(a, minus, b, rounds));
 }
+
+void MeasureSplit(const char *prefix, const char *const *names, int parts, SplitStep step, const MeasurePlan &plan)
+{
+    static double us[MaxSplitParts][MaxRounds];
+    int rounds = plan.Rounds < MaxRounds ? plan.Rounds : MaxRounds;
+    double one[MaxSplitParts];
+    for (int i = 0; i < plan.Warmup; i++)
+        step(one);
+    for (int round = 0; round < rounds; round++) {
+        step(one);
+        for (int part = 0; part < parts; part++)
+            us[part][round] = one[part];
+    }
+    for (int part = 0; part < parts; part++)
+        printf("RESULT %s%s_us %.1f\n", prefix, names[part], Median(us[part], rounds));
+}

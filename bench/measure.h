@@ -44,3 +44,11 @@ double RoundRatio(const Measure &a, const Measure *minus, const Measure &b, int 
 void PrintRoundRatio(const char *name, const Measure &a, const Measure *minus, const Measure &b, int rounds);
 
 double Median(double *values, int count);
+
+// A step that times its parts: fills one figure per part.
+typedef void (*SplitStep)(double *us);
+const int MaxSplitParts = 16;
+
+// Runs `step` `plan.Warmup` times untimed, then once per round, and prints
+// the median of each part as "RESULT <prefix><name>_us".
+void MeasureSplit(const char *prefix, const char *const *names, int parts, SplitStep step, const MeasurePlan &plan);
