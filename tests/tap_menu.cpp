@@ -11,7 +11,7 @@
 #include "fonts.h"
 #include "alarm.h"
 #include "tap.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "resource.h"
 #include "fakehost.h"
 
