@@ -1,8 +1,8 @@
 // What differs between the two builds of the item, in one place. The item's
 // code includes this header and calls the handheld's functions by their own
 // names; the handheld build takes them from the SDK's headers (and, for the
-// few the SDK lacks, from device/shell-additions.h), the desktop build from
-// the stand-ins in desktop/.
+// few the SDK lacks, from shell-additions.h), the desktop build from the
+// stand-ins in desktop/.
 #pragma once
 
 #ifdef _WIN32_WCE
@@ -22,7 +22,7 @@
 #include <msgqueue.h>
 #include <pm.h>
 #include <todaycmn.h>
-#include "device/shell-additions.h"
+#include "shell-additions.h"
 
 #ifndef ARRAYSIZE
 #define ARRAYSIZE(a) (sizeof(a) / sizeof((a)[0]))
