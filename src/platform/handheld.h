@@ -16,6 +16,13 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+// The handheld's ClearType quality with compatible widths; the desktop
+// calls the same value CLEARTYPE_NATURAL_QUALITY. Neither set of headers
+// names it.
+#ifndef CLEARTYPE_COMPAT_QUALITY
+#define CLEARTYPE_COMPAT_QUALITY 6
+#endif
+
 #ifdef _WIN32_WCE
 
 #include <aygshell.h>
@@ -40,7 +47,7 @@ extern "C" long __cdecl _wtol(const wchar_t *text);
 #define PSH_MAXIMIZE 0x2000
 #endif
 
-// The handheld's display driver draws every call at once.
+// The handheld's GDI keeps no batch of calls to flush.
 inline void FinishBatchedDrawing()
 {
 }
