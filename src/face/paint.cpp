@@ -625,11 +625,22 @@ void DrawTimeGroup(HDC dc, const SYSTEMTIME *now, const FaceColours *colours)
     DrawMarker(dc, xo, yb, now, colours->Marker);
 }
 
-static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, int y, const WCHAR *text)
+// A text of the day/date line, drawn from `x` with `align` and clipped to
+// its slot: the fit measured it as drawn, and the clip guards the
+// neighbours from what a measure could not foresee.
+static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, const RECT *slot, const WCHAR *text)
 {
-    SetTextAlign(dc, align);
+    SetTextAlign(dc, align | TA_TOP);
     SetTextColor(dc, colour);
-    DrawTextAt(dc, x, y, text, lstrlenW(text));
+    if (!ExtTextOutW(dc, x, ClockLayout.DayDateTop, ETO_CLIPPED, slot, text, (UINT)lstrlenW(text), NULL))
+        FaceSurfaces.DrawFailed = 1;
+}
+
+// The slot from `from` to `to`, as high as the strip.
+static RECT SlotBetween(int from, int to, const RECT *rect)
+{
+    RECT slot = {from, rect->top, to, rect->bottom};
+    return slot;
 }
 
 void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
@@ -638,22 +649,27 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     if (!ComposeDayDate(now, &texts))
         FaceSurfaces.DrawFailed = 1;
     SelectFontIfAny(dc, ClockFonts.DayDateFont);
-    int top = ClockLayout.DayDateTop;
-    int left = ClockLayout.DayDateSideMargin, right = rect->right - ClockLayout.DayDateSideMargin;
-    if (!FitDayDateLine(dc, ClockFonts.DayDateFont, left, right, ClockLayout.DayDateSideMargin, now, &texts))
+    int margin = ClockLayout.DayDateSideMargin;
+    DayDateBox box = {margin, rect->right - margin, margin};
+    DayDateLine line;
+    if (!FitDayDateLine(ClockFonts.DayDateFont, &box, &texts, &line))
         FaceSurfaces.DrawFailed = 1;
-    switch (texts.Arrangement) {
+    RECT day = SlotBetween(box.Left, box.Left + line.DaySlotWidth, rect);
+    RECT date = SlotBetween(box.Right - line.DateSlotWidth, box.Right, rect);
+    switch (line.Arrangement) {
     case 0:
-        DrawLineText(dc, TA_LEFT | TA_TOP, colours->Day, left, top, texts.DaySlot);
-        DrawLineText(dc, TA_RIGHT | TA_TOP, colours->Date, right, top, texts.Date);
+        DrawLineText(dc, TA_LEFT, colours->Day, box.Left + line.DayInset, &day, line.DaySlot);
+        DrawLineText(dc, TA_RIGHT, colours->Date, box.Right - line.DateInset, &date, line.Date);
         break;
     case 2:
-        DrawLineText(dc, TA_RIGHT | TA_TOP, colours->Day, right, top, texts.DaySlot);
-        DrawLineText(dc, TA_LEFT | TA_TOP, colours->Date, left, top, texts.Date);
+        day = SlotBetween(box.Right - line.DaySlotWidth, box.Right, rect);
+        date = SlotBetween(box.Left, box.Left + line.DateSlotWidth, rect);
+        DrawLineText(dc, TA_RIGHT, colours->Day, box.Right - line.DayInset, &day, line.DaySlot);
+        DrawLineText(dc, TA_LEFT, colours->Date, box.Left + line.DateInset, &date, line.Date);
         break;
     default:
         // The date alone, centred, in the day colour.
-        DrawLineText(dc, TA_CENTER | TA_TOP, colours->Day, rect->right / 2, top, texts.Date);
+        DrawLineText(dc, TA_CENTER, colours->Day, rect->right / 2, &date, line.Date);
         break;
     }
 }
