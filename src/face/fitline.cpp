@@ -10,6 +10,7 @@
 // drawn text says where it ends.
 #include "fitline.h"
 #include "textcut.h"
+#include "paint.h"
 #include <string.h>
 
 namespace {
@@ -55,21 +56,6 @@ DayDateFitRecord DayDateFit;
 
 // ---- The scratch bitmap ----------------------------------------------------
 
-HBITMAP MakeScratchBitmap(int w, int h, DWORD **bits)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void *words = NULL;
-    HBITMAP bitmap = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &words, NULL, 0);
-    *bits = bitmap ? (DWORD *)words : NULL;
-    return bitmap;
-}
-
 void CloseScratch()
 {
     InkScratch &s = DayDateFit.Scratch;
@@ -96,7 +82,9 @@ BOOL OpenScratch(HFONT font, int width)
     s.Height = metrics.tmHeight;
     s.Margin = metrics.tmHeight;
     s.Width = (width > 0 ? width : 0) + 2 * s.Margin;
-    s.Bitmap = MakeScratchBitmap(s.Width, s.Height, &s.Bits);
+    void *bits = NULL;
+    s.Bitmap = MakeDibSection32(s.Width, s.Height, &bits);
+    s.Bits = (DWORD *)bits;
     if (s.Bitmap == NULL || (s.PreviousBitmap = SelectObject(s.DC, s.Bitmap)) == NULL)
         return FALSE;
     SetBkMode(s.DC, TRANSPARENT);

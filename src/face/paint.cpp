@@ -87,21 +87,6 @@ void AdoptBitmap(FaceSurface *surface, HBITMAP bitmap)
     surface->Previous = SelectObject(surface->DC, bitmap);
 }
 
-// A bottom-up 32-bit DIB section; `bits` receives its words.
-HBITMAP MakeDibSection32(int w, int h, void **bits)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
-    *bits = NULL;
-    return CreateDIBSection(NULL, &info, DIB_RGB_COLORS, bits, NULL, 0);
-}
-
 // The cells: a 32-bit DIB section, so that the alpha pass can work on its
 // words directly.
 void MakeCellsSurface(int w, int h)
@@ -547,6 +532,20 @@ BOOL FaceDrawable(int w, int h)
 }
 
 } // namespace
+
+HBITMAP MakeDibSection32(int w, int h, void **bits)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
+    *bits = NULL;
+    return CreateDIBSection(NULL, &info, DIB_RGB_COLORS, bits, NULL, 0);
+}
 
 void ReleaseFaceSurfaces()
 {
