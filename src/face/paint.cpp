@@ -635,11 +635,16 @@ static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, const RECT 
         FaceSurfaces.DrawFailed = 1;
 }
 
-// The slot from `from` to `to`, as high as the strip.
-static RECT SlotBetween(int from, int to, const RECT *rect)
+// A text of the line drawn from the left or the right end of `box`, moved
+// in by `inset` and clipped to a slot `width` wide from that end, as high
+// as the strip.
+static void DrawFromEnd(HDC dc, BOOL fromLeft, COLORREF colour, const DayDateBox &box, int width, int inset,
+                        const RECT *rect, const WCHAR *text)
 {
-    RECT slot = {from, rect->top, to, rect->bottom};
-    return slot;
+    RECT slot = {fromLeft ? box.Left : box.Right - width, rect->top, fromLeft ? box.Left + width : box.Right,
+                 rect->bottom};
+    DrawLineText(dc, fromLeft ? TA_LEFT : TA_RIGHT, colour, fromLeft ? box.Left + inset : box.Right - inset, &slot,
+                 text);
 }
 
 void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
@@ -653,24 +658,15 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     DayDateLine line;
     if (!FitDayDateLine(ClockFonts.DayDateFont, &box, &texts, &line))
         FaceSurfaces.DrawFailed = 1;
-    RECT day = SlotBetween(box.Left, box.Left + line.DaySlotWidth, rect);
-    RECT date = SlotBetween(box.Right - line.DateSlotWidth, box.Right, rect);
-    switch (line.Arrangement) {
-    case 0:
-        DrawLineText(dc, TA_LEFT, colours->Day, box.Left + line.DayInset, &day, line.DaySlot);
-        DrawLineText(dc, TA_RIGHT, colours->Date, box.Right - line.DateInset, &date, line.Date);
-        break;
-    case 2:
-        day = SlotBetween(box.Right - line.DaySlotWidth, box.Right, rect);
-        date = SlotBetween(box.Left, box.Left + line.DateSlotWidth, rect);
-        DrawLineText(dc, TA_RIGHT, colours->Day, box.Right - line.DayInset, &day, line.DaySlot);
-        DrawLineText(dc, TA_LEFT, colours->Date, box.Left + line.DateInset, &date, line.Date);
-        break;
-    default:
-        // The date alone, centred, in the day colour.
-        DrawLineText(dc, TA_CENTER, colours->Day, rect->right / 2, &date, line.Date);
-        break;
+    if (line.Arrangement == 0 || line.Arrangement == 2) {
+        BOOL dayLeft = line.Arrangement == 0;
+        DrawFromEnd(dc, dayLeft, colours->Day, box, line.DaySlotWidth, line.DayInset, rect, line.DaySlot);
+        DrawFromEnd(dc, !dayLeft, colours->Date, box, line.DateSlotWidth, line.DateInset, rect, line.Date);
+        return;
     }
+    // The date alone, centred, in the day colour.
+    RECT whole = {box.Left, rect->top, box.Right, rect->bottom};
+    DrawLineText(dc, TA_CENTER, colours->Day, rect->right / 2, &whole, line.Date);
 }
 
 // Reads top to bottom: the width the host calls for, the screen DC,
