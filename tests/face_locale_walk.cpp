@@ -47,7 +47,7 @@ static struct {
     HDC Dc;
     HDC InkDc;                // a white-on-black bitmap where drawn texts are found
     DWORD *InkBits;
-    int Columns[1200];        // inked pixels per column of the last text found
+    int Columns[1000];        // inked pixels per column of the last text found
     int Shrunk;               // cases whose time group had to give way
     int Cut;                  // texts of the day/date line that were cut
     WCHAR Names[1000][LOCALE_NAME_MAX_LENGTH];
@@ -210,7 +210,7 @@ static void CheckMarker(const WCHAR *marker, LCTYPE designatorType)
 
 // ---- Ink, found in a bitmap wider than any strip --------------------------
 
-static const int InkWidth = 1200, InkHeight = 64, InkLeft = 200;
+static const int InkWidth = 1000, InkHeight = 32, InkLeft = 100;
 
 static void MakeInkSurface()
 {
@@ -237,7 +237,7 @@ static Ink InkOf(HFONT font, UINT align, int x, const WCHAR *text)
     SetTextAlign(Walk.InkDc, align | TA_TOP);
     ExtTextOutW(Walk.InkDc, InkLeft + x, 0, 0, NULL, text, lstrlenW(text), NULL);
     SelectObject(Walk.InkDc, previous);
-    Ink ink = {InkWidth, 0};
+    Ink ink = {InkWidth, -InkLeft};
     memset(Walk.Columns, 0, sizeof(Walk.Columns));
     for (int row = 0; row < InkHeight; row++)
         for (int column = 0; column < InkWidth; column++)
@@ -660,6 +660,7 @@ int main()
     run_test(test_shaped_date);
     run_test(test_every_locale);
     DeleteDC(Walk.Dc);
+    DeleteDC(Walk.InkDc);
     DestroyWindow(Walk.Window);
     ReleaseTimeGroupFit();
     ModuleDetach();
