@@ -21,6 +21,7 @@
 #include "phone.h"
 #include <wchar.h>
 #include <string.h>
+#include <algorithm>
 
 // Wednesday, 25 September 2024, 21:41:07.
 static const SYSTEMTIME Evening = {2024, 9, 3, 25, 21, 41, 7, 0};
@@ -35,6 +36,7 @@ static const WalkSetting Settings[] = {
     {"short date, day right", 1, 2, 0},
     {"long date, seconds", 0, 0, 1},
 };
+static const WalkSetting WorkedExample = {"worked example", 0, 0, 0};
 static const int Widths[] = {240, 320, 480};
 
 static struct {
@@ -43,6 +45,9 @@ static struct {
     int Width;
     HWND Window;
     HDC Dc;
+    HDC InkDc;                // a white-on-black bitmap where drawn texts are found
+    DWORD *InkBits;
+    int Columns[1000];        // inked pixels per column of the last text found
     int Shrunk;               // cases whose time group had to give way
     int Cut;                  // texts of the day/date line that were cut
     WCHAR Names[1000][LOCALE_NAME_MAX_LENGTH];
@@ -203,6 +208,75 @@ static void CheckMarker(const WCHAR *marker, LCTYPE designatorType)
 
 // ---- The day/date line ---------------------------------------------------
 
+// ---- Ink, found in a bitmap wider than any strip --------------------------
+
+static const int InkWidth = 1000, InkHeight = 32, InkLeft = 100;
+
+static void MakeInkSurface()
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(info.bmiHeader), InkWidth, -InkHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void *bits = NULL;
+    Walk.InkDc = CreateCompatibleDC(NULL);
+    SelectObject(Walk.InkDc, CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0));
+    Walk.InkBits = (DWORD *)bits;
+    SetBkMode(Walk.InkDc, TRANSPARENT);
+    SetTextColor(Walk.InkDc, RGB(255, 255, 255));
+}
+
+struct Ink {
+    int Left, Right;   // strip columns of the first and past the last inked one; Left > Right for none
+};
+
+// Where `text` in `font` leaves ink when drawn from strip column `x` with
+// `align`, unclipped.
+static Ink InkOf(HFONT font, UINT align, int x, const WCHAR *text)
+{
+    memset(Walk.InkBits, 0, InkWidth * InkHeight * 4);
+    HGDIOBJ previous = SelectObject(Walk.InkDc, font);
+    SetTextAlign(Walk.InkDc, align | TA_TOP);
+    ExtTextOutW(Walk.InkDc, InkLeft + x, 0, 0, NULL, text, lstrlenW(text), NULL);
+    SelectObject(Walk.InkDc, previous);
+    Ink ink = {InkWidth, -InkLeft};
+    memset(Walk.Columns, 0, sizeof(Walk.Columns));
+    for (int row = 0; row < InkHeight; row++)
+        for (int column = 0; column < InkWidth; column++)
+            if (Walk.InkBits[row * InkWidth + column] & 0xFFFFFF) {
+                Walk.Columns[column]++;
+                ink.Left = std::min(ink.Left, column - InkLeft);
+                ink.Right = std::max(ink.Right, column + 1 - InkLeft);
+            }
+    return ink;
+}
+
+static BOOL Inked(const Ink &ink)
+{
+    return ink.Left < ink.Right;
+}
+
+// ---- The day/date line ---------------------------------------------------
+
+static DayDateBox LineBox(int width)
+{
+    int margin = ClockLayout.DayDateSideMargin;
+    return {margin, width - margin, margin};
+}
+
+static void FitLine(const DayDateBox &box, const DayDateTexts &texts, DayDateLine *line)
+{
+    ok(FitDayDateLine(ClockFonts.DayDateFont, &box, &texts, line), "the line could not be fitted\n");
+}
+
+// The length of `drawn` without the ellipsis it ends with (and the
+// right-to-left mark after it); -1 when it has none.
+static int KeptBeforeEllipsis(const WCHAR *drawn)
+{
+    int length = lstrlenW(drawn);
+    if (length > 0 && drawn[length - 1] == 0x200F)
+        length--;
+    return length > 0 && drawn[length - 1] == 0x2026 ? length - 1 : -1;
+}
+
 // A text of the line is the composed one, the short date (for a date), or
 // a cut of either that ends with an ellipsis at a character boundary.
 static void CheckLineText(const char *what, const WCHAR *drawn, const WCHAR *composed, const WCHAR *shortDate)
@@ -210,32 +284,46 @@ static void CheckLineText(const char *what, const WCHAR *drawn, const WCHAR *com
     if (lstrcmpW(drawn, composed) == 0 || (shortDate && lstrcmpW(drawn, shortDate) == 0))
         return;
     Walk.Cut++;
-    int length = lstrlenW(drawn);
-    case_ok(length > 0 && drawn[length - 1] == 0x2026, "%s \"%ls\" changed without an ellipsis\n", what, drawn);
-    const WCHAR *whole = shortDate && wcsncmp(drawn, shortDate, length - 1) == 0 ? shortDate : composed;
-    case_ok(wcsncmp(drawn, whole, length - 1) == 0, "%s \"%ls\" is no cut of \"%ls\"\n", what, drawn, whole);
-    case_ok(!CutSplitsCharacter(whole, length - 1), "%s \"%ls\" cut inside a character\n", what, drawn);
+    int kept = KeptBeforeEllipsis(drawn);
+    case_ok(kept >= 0, "%s \"%ls\" changed without an ellipsis\n", what, drawn);
+    const WCHAR *whole = shortDate && wcsncmp(drawn, shortDate, kept) == 0 ? shortDate : composed;
+    case_ok(kept < 0 || wcsncmp(drawn, whole, kept) == 0, "%s \"%ls\" is no cut of \"%ls\"\n", what, drawn, whole);
+    case_ok(!CutSplitsCharacter(whole, kept), "%s \"%ls\" cut inside a character\n", what, drawn);
+}
+
+// The ink of the line as the paint draws it, unclipped: inside the line,
+// and in two columns a side margin apart.
+static void CheckLineInk(const DayDateBox &box, const DayDateLine &line)
+{
+    HFONT font = ClockFonts.DayDateFont;
+    if (line.Arrangement != 0 && line.Arrangement != 2) {
+        Ink date = InkOf(font, TA_CENTER, Walk.Width / 2, line.Date);
+        case_ok(!Inked(date) || (date.Left >= box.Left && date.Right <= box.Right),
+                "date \"%ls\" inked from %d to %d\n", line.Date, date.Left, date.Right);
+        return;
+    }
+    BOOL dayLeft = line.Arrangement == 0;
+    Ink day = InkOf(font, dayLeft ? TA_LEFT : TA_RIGHT, dayLeft ? box.Left + line.DayInset : box.Right - line.DayInset,
+                    line.DaySlot);
+    Ink date = InkOf(font, dayLeft ? TA_RIGHT : TA_LEFT,
+                     dayLeft ? box.Right - line.DateInset : box.Left + line.DateInset, line.Date);
+    const Ink &left = dayLeft ? day : date, &right = dayLeft ? date : day;
+    BOOL apart = !Inked(left) || !Inked(right) || left.Right + box.Gap <= right.Left;
+    case_ok(apart && (!Inked(left) || left.Left >= box.Left) && (!Inked(right) || right.Right <= box.Right),
+            "day \"%ls\" inked from %d to %d, date \"%ls\" from %d to %d\n", line.DaySlot, day.Left, day.Right,
+            line.Date, date.Left, date.Right);
 }
 
 static void CheckDayDateLine()
 {
-    DayDateTexts composed, drawn;
+    DayDateTexts composed;
     ComposeDayDate(&Evening, &composed);
-    drawn = composed;
-    int margin = ClockLayout.DayDateSideMargin, left = margin, right = Walk.Width - margin;
-    HGDIOBJ previous = SelectObject(Walk.Dc, ClockFonts.DayDateFont);
-    FitDayDateLine(Walk.Dc, ClockFonts.DayDateFont, left, right, margin, &Evening, &drawn);
-    SelectObject(Walk.Dc, previous);
-    WCHAR shortDate[DAY_DATE_CHARS];
-    GetDateFormatEx(Walk.Locale, DATE_SHORTDATE, &Evening, NULL, shortDate, DAY_DATE_CHARS, NULL);
-    CheckLineText("day", drawn.DaySlot, composed.DaySlot, NULL);
-    CheckLineText("date", drawn.Date, composed.Date, shortDate);
-    int day = Width(ClockFonts.DayDateFont, drawn.DaySlot), date = Width(ClockFonts.DayDateFont, drawn.Date);
-    if (drawn.Arrangement == 2)
-        case_ok(day + margin + date <= right - left, "day \"%ls\" (%d px) and date \"%ls\" (%d px) overlap\n",
-                drawn.DaySlot, day, drawn.Date, date);
-    else
-        case_ok(date <= right - left, "date \"%ls\" %d px wide\n", drawn.Date, date);
+    DayDateBox box = LineBox(Walk.Width);
+    DayDateLine line;
+    FitLine(box, composed, &line);
+    CheckLineText("day", line.DaySlot, composed.DaySlot, NULL);
+    CheckLineText("date", line.Date, composed.Date, composed.ShortDate);
+    CheckLineInk(box, line);
 }
 
 static void WalkLocale()
@@ -351,7 +439,7 @@ static void test_what_gives_way()
 // the chosen arrangement back.
 static void test_long_dates()
 {
-    int width = 240 * ClockLayout.DpiX / 96, margin = ClockLayout.DayDateSideMargin;
+    int width = 240 * ClockLayout.DpiX / 96;
     static const struct {
         const WCHAR *Locale;
         const WCHAR *Day;
@@ -366,12 +454,11 @@ static void test_long_dates()
         UseLocale(e.Locale, 0, 0, 0);
         DayDateTexts texts;
         ComposeDayDate(&Evening, &texts);
-        HGDIOBJ previous = SelectObject(Walk.Dc, ClockFonts.DayDateFont);
-        FitDayDateLine(Walk.Dc, ClockFonts.DayDateFont, margin, width - margin, margin, &Evening, &texts);
-        SelectObject(Walk.Dc, previous);
-        ok(lstrcmpW(texts.DaySlot, e.Day) == 0, "%ls: day \"%ls\"\n", e.Locale, texts.DaySlot);
-        ok(lstrcmpW(texts.Date, e.Date) == 0, "%ls: date \"%ls\"\n", e.Locale, texts.Date);
-        ok_int(texts.Arrangement, e.Arrangement);
+        DayDateLine line;
+        FitLine(LineBox(width), texts, &line);
+        ok(lstrcmpW(line.DaySlot, e.Day) == 0, "%ls: day \"%ls\"\n", e.Locale, line.DaySlot);
+        ok(lstrcmpW(line.Date, e.Date) == 0, "%ls: date \"%ls\"\n", e.Locale, line.Date);
+        ok_int(line.Arrangement, e.Arrangement);
         ok_int(ClockSettings.CenterDayDate, 0);
     }
 }
@@ -380,23 +467,140 @@ static void test_long_dates()
 // leaves the date whole.
 static void test_long_operator_name()
 {
-    int width = 240 * ClockLayout.DpiX / 96, margin = ClockLayout.DayDateSideMargin;
+    int width = 240 * ClockLayout.DpiX / 96;
     UseLocale(L"en-US", 1, 0, 0);
     ClockSettings.ShowOpName = 1;
     lstrcpyW(OperatorText, L"Marrowfen Mobile Telecommunications of the Northern Isles");
     DayDateTexts texts;
     ComposeDayDate(&Evening, &texts);
-    HGDIOBJ previous = SelectObject(Walk.Dc, ClockFonts.DayDateFont);
-    FitDayDateLine(Walk.Dc, ClockFonts.DayDateFont, margin, width - margin, margin, &Evening, &texts);
-    int day = Width(ClockFonts.DayDateFont, texts.DaySlot), date = Width(ClockFonts.DayDateFont, texts.Date);
-    SelectObject(Walk.Dc, previous);
-    int length = lstrlenW(texts.DaySlot);
-    ok(length > 1 && texts.DaySlot[length - 1] == 0x2026 && wcsncmp(texts.DaySlot, OperatorText, length - 1) == 0,
-       "operator \"%ls\"\n", texts.DaySlot);
-    ok_wstr(texts.Date, L"9/25/2024");
-    ok(day + margin + date <= width - 2 * margin, "%d + %d + %d in %d px\n", day, margin, date, width - 2 * margin);
+    DayDateBox box = LineBox(width);
+    DayDateLine line;
+    FitLine(box, texts, &line);
+    int kept = KeptBeforeEllipsis(line.DaySlot);
+    ok(kept > 0 && wcsncmp(line.DaySlot, OperatorText, kept) == 0, "operator \"%ls\"\n", line.DaySlot);
+    ok_wstr(line.Date, L"9/25/2024");
+    Walk.Width = width;
+    CheckLineInk(box, line);
     ClockSettings.ShowOpName = 0;
     OperatorText[0] = 0;
+}
+
+// ---- What the fit is given -------------------------------------------------
+
+static int FitDraws;
+static decltype(&ExtTextOutW) RealExtTextOutW;
+
+static BOOL WINAPI CountingExtTextOutW(HDC dc, int x, int y, UINT options, const RECT *rect, LPCWSTR text, UINT length,
+                                       const INT *dx)
+{
+    FitDraws++;
+    return RealExtTextOutW(dc, x, y, options, rect, text, length, dx);
+}
+
+// Each request changes one input of the fit from the one before. A request
+// like the last is answered from memory, without drawing a text; any other
+// is fitted anew: a new short date shows at once (a long date without the
+// day number reads the same on 29 February and 7 March), and a new
+// arrangement is not answered with the last one. At an exact half (an odd
+// room, the date half of it, rounded down, and a wider day) the day slot
+// takes the rest, one pixel more than the date's.
+static void test_fit_inputs()
+{
+    static const WCHAR Long[] = L"Jumatano, tarehe 25 mwezi wa Septemba mwaka 2024";
+    static const struct {
+        const char *Change;
+        const WCHAR *ShortDate;
+        DWORD Arrangement;
+        BOOL ExactHalf;
+        BOOL Drawn;
+        const WCHAR *Date;
+    } requests[] = {
+        {"first", L"2024-09-25", 0, FALSE, TRUE, L"2024-09-25"},
+        {"none", L"2024-09-25", 0, FALSE, FALSE, L"2024-09-25"},
+        {"short date", L"25.09.2024", 0, FALSE, TRUE, L"25.09.2024"},
+        {"arrangement", L"25.09.2024", 2, FALSE, TRUE, L"25.09.2024"},
+        {"none again", L"25.09.2024", 2, FALSE, FALSE, L"25.09.2024"},
+        {"exact half", L"", 0, TRUE, TRUE, L"25.09.2024"},
+    };
+    void *real = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "ExtTextOutW", (void *)CountingExtTextOutW, &real) > 0,
+       "ExtTextOutW\n");
+    RealExtTextOutW = (decltype(RealExtTextOutW))real;
+    UseLocale(L"en-US", 0, 0, 0);
+    ForgetDayDateFit();
+    Ink half = InkOf(ClockFonts.DayDateFont, TA_RIGHT, 400, L"25.09.2024");
+    int date = std::max(400, half.Right) - half.Left, margin = ClockLayout.DayDateSideMargin;
+    for (const auto &r : requests) {
+        DayDateTexts texts = {L"Wednesday and Thursday", {}, {}, r.Arrangement};
+        lstrcpyW(texts.Date, r.ExactHalf ? L"25.09.2024" : Long);
+        lstrcpyW(texts.ShortDate, r.ShortDate);
+        DayDateBox box = r.ExactHalf ? DayDateBox{margin, margin + 2 * date + 1 + margin, margin}
+                                       : LineBox(240 * ClockLayout.DpiX / 96);
+        DayDateLine line;
+        FitDraws = 0;
+        FitLine(box, texts, &line);
+        ok((FitDraws > 0) == r.Drawn, "%s: %d texts drawn to be measured\n", r.Change, FitDraws);
+        ok(lstrcmpW(line.Date, r.Date) == 0, "%s: date \"%ls\"\n", r.Change, line.Date);
+        ok(line.Arrangement == r.Arrangement, "%s: arrangement %lu\n", r.Change, line.Arrangement);
+        if (r.ExactHalf)
+            ok(line.DaySlotWidth == date + 1 && line.DateSlotWidth == date, "%s: slots %d and %d for a date of %d\n",
+               r.Change, line.DaySlotWidth, line.DateSlotWidth, date);
+    }
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "ExtTextOutW", real, NULL);
+}
+
+// ---- Scripts the platform shapes and reorders as it draws -------------------
+
+// A right-to-left text cut in either slot or alone in the middle ends with
+// an ellipsis at its left, beside the cut: the columns at the left end of
+// its ink are the ellipsis's, and those at the right end are not.
+static void test_right_to_left_cuts()
+{
+    // "Marrowfen Mobile of the Northern Isles", in Arabic.
+    static const WCHAR Arabic[] = L"\x0645\x0627\x0631\x0648\x0641\x0646 \x0645\x0648\x0628\x0627\x064a\x0644 "
+                                  L"\x0644\x0644\x062c\x0632\x0631 \x0627\x0644\x0634\x0645\x0627\x0644\x064a\x0629";
+    static const struct {
+        DWORD Arrangement;
+        BOOL InDaySlot;
+    } slots[] = {{0, TRUE}, {2, TRUE}, {1, FALSE}};
+    UseLocale(L"en-US", 1, 0, 0);
+    HFONT font = ClockFonts.DayDateFont;
+    Ink ellipsis = InkOf(font, TA_LEFT, 400, L"\x2026");
+    int dots = ellipsis.Right - ellipsis.Left, dotColumns[ARRAYSIZE(Walk.Columns)];
+    memcpy(dotColumns, Walk.Columns + InkLeft + ellipsis.Left, dots * sizeof(int));
+    for (const auto &slot : slots) {
+        DayDateTexts texts = {{}, L"9/25/2024", {}, slot.Arrangement};
+        lstrcpyW(slot.InDaySlot ? texts.DaySlot : texts.Date, Arabic);
+        DayDateLine line;
+        FitLine(LineBox(120 * ClockLayout.DpiX / 96), texts, &line);
+        const WCHAR *cut = slot.InDaySlot ? line.DaySlot : line.Date;
+        Ink ink = InkOf(font, TA_LEFT, 400, cut);
+        BOOL left = memcmp(Walk.Columns + InkLeft + ink.Left, dotColumns, dots * sizeof(int)) == 0;
+        BOOL right = memcmp(Walk.Columns + InkLeft + ink.Right - dots, dotColumns, dots * sizeof(int)) == 0;
+        ok(KeptBeforeEllipsis(cut) > 0 && left && !right, "arrangement %lu: ellipsis at the left %d, at the right %d\n",
+           slot.Arrangement, left, right);
+    }
+}
+
+// An Arabic long date is measured as drawn, joined: on a line as wide as
+// its ink, but narrower than its unjoined glyphs add up to, it stands whole
+// and inside the line.
+static void test_shaped_date()
+{
+    UseLocale(L"ar-SA", 0, 1, 0);
+    DayDateTexts texts;
+    ComposeDayDate(&Evening, &texts);
+    HFONT font = ClockFonts.DayDateFont;
+    Ink ink = InkOf(font, TA_CENTER, 400, texts.Date);
+    int width = 2 * std::max(400 - ink.Left, ink.Right - 400) + 2;
+    ok(Width(font, texts.Date) > width, "\"%ls\" adds up to %d px, draws %d px\n", texts.Date, Width(font, texts.Date),
+       width);
+    DayDateBox box = {10, 10 + width, 4};
+    DayDateLine line;
+    FitLine(box, texts, &line);
+    ok_wstr(line.Date, texts.Date);
+    Walk.Width = 20 + width;
+    CheckLineInk(box, line);
 }
 
 static void test_every_locale()
@@ -443,14 +647,20 @@ int main()
     ClockSettings.ShowDayDate = 1;
     Walk.Window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 240, 100, NULL, NULL, NULL, NULL);
     Walk.Dc = CreateCompatibleDC(NULL);
+    Walk.Setting = &WorkedExample;
+    MakeInkSurface();
     ChooseWidths();
     ClockLayout.DigitHeight = MeasureDigitHeight(Walk.Window);
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
     run_test(test_long_dates);
     run_test(test_long_operator_name);
+    run_test(test_fit_inputs);
+    run_test(test_right_to_left_cuts);
+    run_test(test_shaped_date);
     run_test(test_every_locale);
     DeleteDC(Walk.Dc);
+    DeleteDC(Walk.InkDc);
     DestroyWindow(Walk.Window);
     ReleaseTimeGroupFit();
     ModuleDetach();

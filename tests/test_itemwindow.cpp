@@ -327,6 +327,33 @@ static void test_reload_marker_once()
     DeleteRegValue(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL");
 }
 
+// The phone-state notice follows the operator-name option through the
+// options' reloads: each WM_CREATE after the settings changed opens it or
+// closes it, and one that finds them unchanged leaves it as it is.
+static void test_phone_notice_follows_reload()
+{
+    static const struct {
+        const char *Step;
+        DWORD ShowOpName;
+        BOOL Marked;
+        BOOL Open;
+    } steps[] = {
+        {"switched on", 1, TRUE, TRUE},   {"unchanged", 1, FALSE, TRUE}, {"switched off", 0, TRUE, FALSE},
+        {"off, unchanged", 0, FALSE, FALSE}, {"on again", 1, TRUE, TRUE}, {"off again", 0, TRUE, FALSE},
+    };
+    for (const auto &step : steps) {
+        SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowOpName", step.ShowOpName);
+        if (step.Marked)
+            SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+        HREGNOTIFY before = ItemState.PhoneStatusNotification;
+        SendMessageW(Item, WM_CREATE, 0, 0);
+        HREGNOTIFY after = ItemState.PhoneStatusNotification;
+        BOOL kept = step.Marked || after == before;
+        ok((after != NULL) == step.Open && kept, "%s: notice %p, before %p\n", step.Step, after, before);
+    }
+    DeleteRegValue(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowOpName");
+}
+
 static LONG FontHeight(HFONT font)
 {
     LOGFONTW face = {};
@@ -431,6 +458,7 @@ int main()
     run_test(test_selection_and_cache_messages);
     run_test(test_status_message_repaints_at_once);
     run_test(test_reload_marker_once);
+    run_test(test_phone_notice_follows_reload);
     run_test(test_ui_metric_change);
     run_test(test_font_size_reads);
     run_test(test_destroy);

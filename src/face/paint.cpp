@@ -87,21 +87,6 @@ void AdoptBitmap(FaceSurface *surface, HBITMAP bitmap)
     surface->Previous = SelectObject(surface->DC, bitmap);
 }
 
-// A bottom-up 32-bit DIB section; `bits` receives its words.
-HBITMAP MakeDibSection32(int w, int h, void **bits)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
-    *bits = NULL;
-    return CreateDIBSection(NULL, &info, DIB_RGB_COLORS, bits, NULL, 0);
-}
-
 // The cells: a 32-bit DIB section, so that the alpha pass can work on its
 // words directly.
 void MakeCellsSurface(int w, int h)
@@ -548,6 +533,20 @@ BOOL FaceDrawable(int w, int h)
 
 } // namespace
 
+HBITMAP MakeDibSection32(int w, int h, void **bits)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = (DWORD)w * (DWORD)h * 4;
+    *bits = NULL;
+    return CreateDIBSection(NULL, &info, DIB_RGB_COLORS, bits, NULL, 0);
+}
+
 void ReleaseFaceSurfaces()
 {
     ReleaseSurface(&FaceSurfaces.Compose);
@@ -625,11 +624,27 @@ void DrawTimeGroup(HDC dc, const SYSTEMTIME *now, const FaceColours *colours)
     DrawMarker(dc, xo, yb, now, colours->Marker);
 }
 
-static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, int y, const WCHAR *text)
+// A text of the day/date line, drawn from `x` with `align` and clipped to
+// its slot: the fit measured it as drawn, and the clip guards the
+// neighbours from what a measure could not foresee.
+static void DrawLineText(HDC dc, UINT align, COLORREF colour, int x, const RECT *slot, const WCHAR *text)
 {
-    SetTextAlign(dc, align);
+    SetTextAlign(dc, align | TA_TOP);
     SetTextColor(dc, colour);
-    DrawTextAt(dc, x, y, text, lstrlenW(text));
+    if (!ExtTextOutW(dc, x, ClockLayout.DayDateTop, ETO_CLIPPED, slot, text, (UINT)lstrlenW(text), NULL))
+        FaceSurfaces.DrawFailed = 1;
+}
+
+// A text of the line drawn from the left or the right end of `box`, moved
+// in by `inset` and clipped to a slot `width` wide from that end, as high
+// as the strip.
+static void DrawFromEnd(HDC dc, BOOL fromLeft, COLORREF colour, const DayDateBox &box, int width, int inset,
+                        const RECT *rect, const WCHAR *text)
+{
+    RECT slot = {fromLeft ? box.Left : box.Right - width, rect->top, fromLeft ? box.Left + width : box.Right,
+                 rect->bottom};
+    DrawLineText(dc, fromLeft ? TA_LEFT : TA_RIGHT, colour, fromLeft ? box.Left + inset : box.Right - inset, &slot,
+                 text);
 }
 
 void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const FaceColours *colours)
@@ -638,24 +653,20 @@ void DrawDayDateLine(HDC dc, const RECT *rect, const SYSTEMTIME *now, const Face
     if (!ComposeDayDate(now, &texts))
         FaceSurfaces.DrawFailed = 1;
     SelectFontIfAny(dc, ClockFonts.DayDateFont);
-    int top = ClockLayout.DayDateTop;
-    int left = ClockLayout.DayDateSideMargin, right = rect->right - ClockLayout.DayDateSideMargin;
-    if (!FitDayDateLine(dc, ClockFonts.DayDateFont, left, right, ClockLayout.DayDateSideMargin, now, &texts))
+    int margin = ClockLayout.DayDateSideMargin;
+    DayDateBox box = {margin, rect->right - margin, margin};
+    DayDateLine line;
+    if (!FitDayDateLine(ClockFonts.DayDateFont, &box, &texts, &line))
         FaceSurfaces.DrawFailed = 1;
-    switch (texts.Arrangement) {
-    case 0:
-        DrawLineText(dc, TA_LEFT | TA_TOP, colours->Day, left, top, texts.DaySlot);
-        DrawLineText(dc, TA_RIGHT | TA_TOP, colours->Date, right, top, texts.Date);
-        break;
-    case 2:
-        DrawLineText(dc, TA_RIGHT | TA_TOP, colours->Day, right, top, texts.DaySlot);
-        DrawLineText(dc, TA_LEFT | TA_TOP, colours->Date, left, top, texts.Date);
-        break;
-    default:
-        // The date alone, centred, in the day colour.
-        DrawLineText(dc, TA_CENTER | TA_TOP, colours->Day, rect->right / 2, top, texts.Date);
-        break;
+    if (line.Arrangement == 0 || line.Arrangement == 2) {
+        BOOL dayLeft = line.Arrangement == 0;
+        DrawFromEnd(dc, dayLeft, colours->Day, box, line.DaySlotWidth, line.DayInset, rect, line.DaySlot);
+        DrawFromEnd(dc, !dayLeft, colours->Date, box, line.DateSlotWidth, line.DateInset, rect, line.Date);
+        return;
     }
+    // The date alone, centred, in the day colour.
+    RECT whole = {box.Left, rect->top, box.Right, rect->bottom};
+    DrawLineText(dc, TA_CENTER, colours->Day, rect->right / 2, &whole, line.Date);
 }
 
 // Reads top to bottom: the width the host calls for, the screen DC,

@@ -33,6 +33,8 @@ extern FaceSurfacesRecord FaceSurfaces;
 void ReleaseFaceSurfaces();
 
 LRESULT PaintItem(HWND window);
+// A bottom-up 32-bit DIB section; `bits` receives its words.
+HBITMAP MakeDibSection32(int w, int h, void **bits);
 // The bell polygon for DpiX with the DC's pen and brush, its origin at
 // (x, y); nothing at an unsupported resolution. FALSE when it could not be
 // drawn.

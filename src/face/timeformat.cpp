@@ -241,15 +241,11 @@ const WCHAR *HourPicture()
     return TimeFormatInfo.HourNoLeadingZero ? L"h" : L"hh";
 }
 
-BOOL FormatShortDate(const SYSTEMTIME *localTime, WCHAR *text)
-{
-    return FormatDate(localTime, DATE_SHORTDATE, NULL, text);
-}
-
 BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
 {
     texts->DaySlot[0] = 0;
     texts->Date[0] = 0;
+    texts->ShortDate[0] = 0;
     texts->Arrangement = ClockSettings.CenterDayDate;
     BOOL composed = TRUE;
     if (ClockSettings.ShowShortDate) {
@@ -269,6 +265,7 @@ BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts)
             composed &= FormatDate(localTime, 0, L"dddd", texts->DaySlot);
         }
         composed &= FormatDate(localTime, DATE_LONGDATE, NULL, texts->Date);
+        composed &= FormatDate(localTime, DATE_SHORTDATE, NULL, texts->ShortDate);
     }
     if (ClockSettings.ShowOpName)
         CopyWithin(texts->DaySlot, DAY_DATE_CHARS, OperatorText);

@@ -47,12 +47,11 @@ const WCHAR *HourPicture();
 struct DayDateTexts {
     WCHAR DaySlot[DAY_DATE_CHARS];   // day name or operator text, may be empty
     WCHAR Date[DAY_DATE_CHARS];
+    WCHAR ShortDate[DAY_DATE_CHARS]; // what a long date too wide gives way to; empty with the short date shown
     DWORD Arrangement;               // CenterDayDate, or 1 for a long date that names the day
 };
-// The texts of the day/date line. The long date picture is read each time:
-// a long date that names the day centres this line alone, without changing
-// CenterDayDate. FALSE when a text could not be read (it is then empty).
+// Every text the day/date line may show. The long date picture is read
+// each time: a long date that names the day centres this line alone,
+// without changing CenterDayDate. FALSE when a text could not be read (it
+// is then empty).
 BOOL ComposeDayDate(const SYSTEMTIME *localTime, DayDateTexts *texts);
-// The locale's short date, cut to DAY_DATE_CHARS like the composed texts;
-// FALSE (and empty) when it could not be read.
-BOOL FormatShortDate(const SYSTEMTIME *localTime, WCHAR *text);

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Takes the pictures of the day/date line in two scripts that the platform
+# shapes as it draws: Sinhala (si-LK) and Arabic (ar-SA), each with its long
+# date, at 96, 128 and 192 dpi, and an Arabic operator name too long for its
+# slot.
+#
+#   host/rtl-shaping-shots.sh BUILD_DIR OUT_DIR [NAME_PREFIX]
+#
+# DISPLAY must name a running X server (tools/with-display.sh starts one).
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$1" && pwd)
+out=$2
+prefix=${3:-}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+time=2024-03-15T09:41:00
+key='HKCU\SOFTWARE\Marrowfen\Quartzel'
+
+run() {
+    local profile=$1
+    shift
+    QZL_PREFIX="$build/devices/$profile" "$here/../tools/wine-run.sh" "$@"
+}
+shot() {
+    local profile=$1 locale=$2 name=$3
+    shift 3
+    local path="$out/$prefix$name.png"
+    QZL_LOCALE=$locale run "$profile" "$build/bin/todayemu.exe" --time "$time" \
+        --screenshot "Z:${path//\//\\}" "$@"
+    echo "$path"
+}
+
+for profile in qvga96 square128 vga192; do
+    shot "$profile" si_LK.UTF-8 "$profile-si-LK"
+    shot "$profile" ar_SA.UTF-8 "$profile-ar-SA"
+done
+# "Marrowfen Mobile of the Northern Isles", in Arabic. The command line
+# reaches Wine in the shell's character set, so the name goes into the
+# device's phone state through a UTF-16 registry file instead.
+operator='\u0645\u0627\u0631\u0648\u0641\u0646 \u0645\u0648\u0628\u0627\u064a\u0644 \u0644\u0644\u062c\u0632\u0631 \u0627\u0644\u0634\u0645\u0627\u0644\u064a\u0629'
+regfile=$(mktemp --suffix=.reg)
+trap 'rm -f "$regfile"' EXIT
+python3 -c 'import sys; open(sys.argv[1], "w", encoding="utf-16").write(
+    "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\State\\Phone]\r\n"
+    "\"Current Operator Name\"=\"%s\"\r\n" % sys.argv[2].encode().decode("unicode_escape"))' "$regfile" "$operator"
+run qvga96 regedit /s "Z:${regfile//\//\\}"
+for pair in ShowOpName=1 CenterDayDate=0 ShowShortDate=1; do
+    run qvga96 reg add "$key" /v "${pair%=*}" /t REG_DWORD /d "${pair#*=}" /f >/dev/null
+done
+shot qvga96 ar_SA.UTF-8 qvga96-ar-SA-operator --phone-status 32 --after 1600
+run qvga96 reg delete "$key" /va /f >/dev/null
+run qvga96 reg add 'HKLM\System\State\Phone' /v 'Current Operator Name' /d 'Marrowfen Mobile' /f >/dev/null
