@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Draws the ten digits of QZL.ttf at the clock's 96 and 192 dpi hour heights.
 #
 #   font/digitstrip.sh BUILD_DIR OUT.png [FONT.ttf]

@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Takes the project's Today-screen screenshots with todayemu.exe.
 #
 #   host/screenshots.sh BUILD_DIR OUT_DIR

@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Runs each test of the ctest suite that matches a pattern N times in a row
 # and counts its failures: input tests must pass whatever the machine's pace.
 # Not part of CI. The output of a failed run is kept in a temporary folder
@@ -18,12 +18,7 @@ fi
 log=$(mktemp -d)
 
 # One persistent Wine server per device, as tools/test.sh keeps them.
-servers() {
-  for device in "$build"/devices/*/; do
-    WINEPREFIX=$(readlink -f "$device") wineserver "$1" 2>/dev/null || true
-  done
-}
-servers -p
+"$root/tools/wine-servers.sh" start "$build"
 
 total=0
 for test in $tests; do
@@ -41,7 +36,7 @@ for test in $tests; do
   echo "$test: $failed of $runs runs failed ($(( $(date +%s) - start )) s)"
   total=$((total + failed))
 done
-servers -k
+"$root/tools/wine-servers.sh" stop "$build"
 if [ "$total" -eq 0 ]; then
   rm -rf "$log"
   exit 0
