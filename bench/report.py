@@ -119,8 +119,9 @@ def main():
         ("options_ratio", "options_us", "options_reference_us",
          "Options request to a usable sheet vs the same eight templates with empty page procedures", 1.2),
     ):
-        out(f"| {label} | {cell(qvga, key, item, reference, label + ' (QVGA)', target)} | "
-            f"{cell(vga, key, item, reference, label + ' (VGA)', target)} | ≤ {target}× | "
+        short = label.split(" vs ")[0]
+        out(f"| {label} | {cell(qvga, key, item, reference, short + ' (QVGA)', target)} | "
+            f"{cell(vga, key, item, reference, short + ' (VGA)', target)} | ≤ {target}× | "
             f"{spread_of(qvga_passes, key):.2f} / {spread_of(vga_passes, key):.2f} |")
     pixels = (vga["width"] * vga["height"]) / (qvga["width"] * qvga["height"])
     out(f"| Strip size (pixels) | {qvga['width']:.0f}×{qvga['height']:.0f} | "
