@@ -86,10 +86,11 @@ void PrintUsage(void)
         L"  --locale NAME          the device's locale: any name the platform knows\n"
         L"                         (en-US, fr-CA, ja-JP, kde-TZ, ...), or dots: 24-hour\n"
         L"                         H.mm.ss formats over the device's own names\n"
-        L"  --phone-status N       phone status bits (unsigned 32-bit, decimal or 0x hex);\n"
-        L"                         turns ShowOpName on for the run\n"
-        L"  --operator NAME        phone operator name (at most 255 characters);\n"
-        L"                         turns ShowOpName on for the run\n"
+        L"  --phone-status N       phone status bits (unsigned 32-bit, decimal or 0x hex),\n"
+        L"                         shown in the day slot: ShowOpName, ShowShortDate and\n"
+        L"                         a day slot (CenterDayDate 0) turned on for the run\n"
+        L"  --operator NAME        phone operator name (at most 255 characters), shown\n"
+        L"                         as the phone state is\n"
         L"  --alarm N=on|off[,days=0x1f][,time=HH:MM]  alarm N (0..2) of the system clock,\n"
         L"                         days 0..0x7f (bit 0 Monday), HH:MM 00:00 to 23:59;\n"
         L"                         an alarm on turns AlarmIconEnabled on for the run\n"
@@ -282,6 +283,9 @@ static BOOL ParseFontSizeValue(const wchar_t *value, HostOptions *options)
 
 static BOOL ParseLocaleValue(const wchar_t *value, HostOptions *options)
 {
+    // The last --locale of the line is the one that counts.
+    options->LocaleSet = -1;
+    options->LocaleName[0] = 0;
     if (_wcsicmp(value, DotsName) == 0) {
         options->LocaleSet = DotsLocaleSet;
         return TRUE;
