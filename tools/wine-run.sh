@@ -6,6 +6,8 @@
 # run.
 set -u
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  # A person at a terminal learns that windows will not show.
+  [ -t 2 ] && echo "wine-run: no X display at DISPLAY='${DISPLAY:-}'; running on a private one, where nothing shows" >&2
   exec "$(dirname "$0")/with-display.sh" "$0" "$@"
 fi
 : "${QZL_PREFIX:?QZL_PREFIX must name a device prefix (see device/make-device.sh)}"
