@@ -377,7 +377,7 @@ static const ValueFlag ValueFlags[] = {
     {L"--alarm", ParseAlarmValue,
      L"N=on|off[,days=0..0x7f][,time=HH:MM] with N 0, 1 or 2 and HH:MM 00:00 to 23:59"},
     {L"--set", ParseSetValue,
-     L"NAME=VALUE with a setting of the item and a value in its range (--help lists them)"},
+     L"NAME=VALUE with a setting of the item and a value in its range, 16 settings at most (--help lists them)"},
 };
 
 static const ValueFlag *FindValueFlag(const wchar_t *name)

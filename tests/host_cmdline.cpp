@@ -113,13 +113,23 @@ static void test_bad_values()
     CheckRefused(L"--set NoSuchSetting=1", "--set", "setting of the item");
     CheckRefused(L"--set HourMinFontSize=100", "--set", "value in its range");
     CheckRefused(L"--set ShowOpName=2", "--set", "value in its range");
-    CheckRefused(L"--set ShowOpName", "--set", "NAME=VALUE");
+    CheckRefused(L"--set ShowOpName", "--set", "16 settings at most");
     CheckRefused(L"--after 1s", "--after", "0 to 600000");
     // Decimal with a leading zero (read as octal it would be 196609).
     CheckRefused(L"--after 0600001", "--after", "0 to 600000");
     CheckRefused(L"--phone-status 0x", "--phone-status", "unsigned 32-bit");
     CheckRefused(L"--screenshot Z:\\no-such-folder-here\\x.png", "--screenshot",
                  "existing folder");
+    // The action's path holds 259 characters and its terminator; a
+    // seventeenth setting is one more than a run takes.
+    WCHAR line[600] = L"--set FileOnAction=";
+    for (int i = 0; i < 260; ++i)
+        wcscat(line, L"x");
+    CheckRefused(line, "--set", "value in its range");
+    line[0] = 0;
+    for (int i = 0; i < 17; ++i)
+        wcscat(line, L"--set ShowSeconds=1 ");
+    CheckRefused(line, "--set", "16 settings at most");
 }
 
 static void test_missing_value_and_unknown_flag()
