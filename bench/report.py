@@ -58,6 +58,18 @@ def baseline_note():
 
 
 NAN = float("nan")
+MISS = " **(misses its target)**"
+misses = []
+
+
+def missed(label, value, limit, exact=False):
+    """The mark of a figure that misses its target (nothing when it holds),
+    noted for the summary."""
+    held = value == limit if exact else value <= limit
+    if held:
+        return ""
+    misses.append(label)
+    return MISS
 
 
 def main():
@@ -89,23 +101,27 @@ def main():
     out("| Measure | QVGA 240x320@96 | VGA 480x640@192 | Target | Spread of the passes (QVGA / VGA) |")
     out("|---|---|---|---|---|")
 
-    def cell(values, key, item, reference):
-        return f"{values.get(key, NAN):.2f}× ({values.get(item, NAN):.0f} µs vs {values.get(reference, NAN):.0f} µs)"
+    def cell(values, key, item, reference, label, limit):
+        return (f"{values.get(key, NAN):.2f}× ({values.get(item, NAN):.0f} µs vs {values.get(reference, NAN):.0f} µs)"
+                + missed(label, values.get(key, NAN), limit))
 
     for key, item, reference, label, target in (
         ("ordinary_paint_floor_ratio", "ordinary_paint_us", "ordinary_paint_floor_us",
-         "Ordinary timer repaint vs floor paint (one compose DC and bitmap kept for its lifetime)", "≤ 1.15×"),
+         "Ordinary timer repaint vs floor paint (one compose DC and bitmap kept for its lifetime)", 1.15),
         ("ordinary_paint_reference_ratio", "ordinary_paint_us", "ordinary_paint_reference_us",
-         "Ordinary timer repaint vs reference paint (compose bitmap made and deleted in every paint)", "≤ 1.3×"),
+         "Ordinary timer repaint vs reference paint (compose bitmap made and deleted in every paint)", 1.3),
         ("rebuild_ratio", "rebuild_us", "rebuild_paint_reference_us",
-         "Background rebuild vs fill + 2 AlphaBlend + watermark", "≤ 1.5×"),
+         "Background rebuild vs fill + 2 AlphaBlend + watermark", 1.5),
         ("load_ratio", "load_us", "load_reference_us",
-         "Load to first picture vs a reference DLL (class, four fonts, window, its height asked and given, one "
-         "strip painted)", "≤ 1.3×"),
+         "Load to first picture vs the least work that gives the same first picture (private font, settings "
+         "key read in one query, the four fonts, the window made and sized the host's way, the cell with its "
+         "cut-outs made once, one AlphaBlend, the same texts, one BitBlt)", 1.3),
         ("options_ratio", "options_us", "options_reference_us",
-         "Options request to a usable sheet vs the same eight templates with empty page procedures", "≤ 1.2×"),
+         "Options request to a usable sheet vs the same eight templates with empty page procedures", 1.2),
     ):
-        out(f"| {label} | {cell(qvga, key, item, reference)} | {cell(vga, key, item, reference)} | {target} | "
+        short = label.split(" vs ")[0]
+        out(f"| {label} | {cell(qvga, key, item, reference, short + ' (QVGA)', target)} | "
+            f"{cell(vga, key, item, reference, short + ' (VGA)', target)} | ≤ {target}× | "
             f"{spread_of(qvga_passes, key):.2f} / {spread_of(vga_passes, key):.2f} |")
     pixels = (vga["width"] * vga["height"]) / (qvga["width"] * qvga["height"])
     out(f"| Strip size (pixels) | {qvga['width']:.0f}×{qvga['height']:.0f} | "
@@ -117,7 +133,7 @@ def main():
         growth = ratio(vga[item], qvga[item])
         reference_growth = ratio(vga[reference], qvga[reference])
         out(f"| Growth QVGA → VGA: {label} | | {growth:.2f}× (its reference {reference_growth:.2f}×; "
-            f"pixels {pixels:.2f}×) | ≤ pixel growth | |")
+            f"pixels {pixels:.2f}×){missed('Growth QVGA → VGA: ' + label, growth, pixels)} | ≤ pixel growth | |")
     # The devices run a minute apart, so the machine's drift enters the
     # growth above (its reference's growth shows how much); the ratios do
     # not carry it.
@@ -254,25 +270,33 @@ def main():
     out("")
     out("| Event | QVGA | VGA | Target |")
     out("|---|---|---|---|")
-    for key, label, target in (
-        ("quiet_tick_repaint", "Timer tick, same minute, seconds off: repaint requested", "0"),
-        ("quiet_tick_gdi_calls", "… GDI calls", "0"),
-        ("quiet_tick_registry_calls", "… registry calls", "0"),
-        ("ordinary_paint_screen_blits", "Ordinary paint: BitBlt to the screen DC", "1"),
-        ("ordinary_paint_all_blits", "… BitBlt in all", "2"),
-        ("ordinary_paint_text_calls", "… text and polygon calls", "≤ 8"),
-        ("ordinary_paint_rebuild_calls", "… CreateDIBSection + AlphaBlend", "0"),
-        ("ordinary_paint_gdi_calls", "… GDI calls in all", "24"),
-        ("quiet_query_changed", "Refresh query, nothing changed: answer", "0 (FALSE)"),
-        ("quiet_query_rebuild_calls", "… CreateDIBSection + AlphaBlend (query and next paint)", "0"),
+    for key, label, target, limit, exact in (
+        ("quiet_tick_repaint", "Timer tick, same minute, seconds off: repaint requested", "0", 0, True),
+        ("quiet_tick_gdi_calls", "… GDI calls", "0", 0, True),
+        ("quiet_tick_registry_calls", "… registry calls", "0", 0, True),
+        ("ordinary_paint_screen_blits", "Ordinary paint: BitBlt to the screen DC", "1", 1, True),
+        ("ordinary_paint_all_blits", "… BitBlt in all", "2", 2, True),
+        ("ordinary_paint_text_calls", "… text and polygon calls", "≤ 8", 8, False),
+        ("ordinary_paint_rebuild_calls", "… CreateDIBSection + AlphaBlend", "0", 0, True),
+        ("ordinary_paint_gdi_calls", "… GDI calls in all", "24", 24, True),
+        ("quiet_query_changed", "Refresh query, nothing changed: answer", "0 (FALSE)", 0, True),
+        ("quiet_query_rebuild_calls", "… CreateDIBSection + AlphaBlend (query and next paint)", "0", 0, True),
     ):
-        out(f"| {label} | {qvga.get(key, NAN):.0f} | {vga.get(key, NAN):.0f} | {target} |")
+        marks = [missed(f"{label} ({device})", values.get(key, NAN), limit, exact)
+                 for device, values in (("QVGA", qvga), ("VGA", vga))]
+        out(f"| {label} | {qvga.get(key, NAN):.0f}{marks[0]} | {vga.get(key, NAN):.0f}{marks[1]} | {target} |")
     out("")
-    out(f"DLL size, stripped: {qvga['dll_bytes'] / 1024:.1f} KiB ({qvga['dll_bytes']:.0f} bytes; target ≤ 150 KB).")
+    size = qvga['dll_bytes']
+    out(f"DLL size, stripped: {size / 1024:.1f} KiB ({size:.0f} bytes; target ≤ 150 KB)"
+        f"{missed('DLL size', size, 150 * 1000)}.")
+    out("")
+    out("Rows that miss their target: " + ("; ".join(misses) if misses else "none") + ".")
     out("")
     with open(os.path.join(HERE, "reading.md"), encoding="utf-8") as reading:
         out(reading.read().rstrip("\n"))
     print("\n".join(rows))
+    for label in misses:
+        print(f"misses its target: {label}", file=sys.stderr)
 
 
 if __name__ == "__main__":

@@ -27,14 +27,36 @@ static HFONT CreateDigitFont(int height)
     return CreateFontIndirectW(&lf);
 }
 
-// The ten digits at their private code points, one row.
+// The ten digits at their private code points.
+static const wchar_t Digits[] = {0x2FE0, 0x2FE1, 0x2FE2, 0x2FE3, 0x2FE4,
+                                 0x2FE5, 0x2FE6, 0x2FE7, 0x2FE8, 0x2FE9};
+
+// Whether the face the font maps to is QZL with all ten digits: another
+// file, or one without them, would draw another face or empty boxes.
+static BOOL FontHasDigits(void)
+{
+    HDC dc = CreateCompatibleDC(NULL);
+    HFONT font = CreateDigitFont(StripHeights[0]);
+    HGDIOBJ previous = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = L"";
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    WORD glyphs[10];
+    BOOL found = lstrcmpiW(face, L"QZL") == 0 &&
+                 GetGlyphIndicesW(dc, Digits, 10, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == 10;
+    for (int i = 0; found && i < 10; ++i)
+        found = glyphs[i] != 0xFFFF;
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return found;
+}
+
+// The ten digits, one row.
 static void DrawDigitRow(HDC dc, int top, int height)
 {
-    static const wchar_t digits[] = {0x2FE0, 0x2FE1, 0x2FE2, 0x2FE3, 0x2FE4,
-                                     0x2FE5, 0x2FE6, 0x2FE7, 0x2FE8, 0x2FE9};
     HFONT font = CreateDigitFont(height);
     HFONT previous = (HFONT)SelectObject(dc, font);
-    TextOutW(dc, StripMargin, top, digits, 10);
+    TextOutW(dc, StripMargin, top, Digits, 10);
     SelectObject(dc, previous);
     DeleteObject(font);
 }
@@ -97,6 +119,11 @@ int wmain(int argc, wchar_t **argv)
     }
     if (!AddFontResourceExW(argv[1], FR_PRIVATE, NULL)) {
         fwprintf(stderr, L"digitstrip: cannot load the font '%ls'\n", argv[1]);
+        return 2;
+    }
+    if (!FontHasDigits()) {
+        fwprintf(stderr, L"digitstrip: '%ls' is not a QZL face with the ten digits (U+2FE0 to U+2FE9)\n", argv[1]);
+        RemoveFontResourceExW(argv[1], FR_PRIVATE, NULL);
         return 2;
     }
     CoInitialize(NULL);

@@ -11,8 +11,59 @@
 #include <wchar.h>
 #include <wctype.h>
 
-// Locale set names, in the order of the locale sets (device.cpp).
-static const wchar_t *const LocaleNames[] = {L"en-US", L"de-DE", L"dots"};
+// The one format set of the device menu that names no locale: 24-hour
+// H.mm.ss formats over the device's own day and month names (device.cpp's
+// third locale set).
+static const wchar_t DotsName[] = L"dots";
+enum { DotsLocaleSet = 2 };
+
+// The item's settings a run can be given, with the values the options
+// sheet lets a user pick (0 and 1 for a check box). FileOnAction, the one
+// string, takes a path.
+struct SettingRange {
+    const wchar_t *Name;
+    DWORD Lowest;
+    DWORD Highest;
+};
+
+static const SettingRange SettingRanges[] = {
+    {L"AlarmIconEnabled", 0, 1},
+    {L"AlphaDayDate", 0, 0xFFFFFFFF},
+    {L"AlphaReserved", 0, 0xFFFFFFFF},
+    {L"AlphaTime", 0, 0xFFFFFFFF},
+    {L"AlphaTransparent", 0, 0xFFFFFFFF},
+    {L"CenterDayDate", 0, 2},
+    {L"ClearTypeDayDateEnabled", 0, 1},
+    {L"ClearTypeTimeEnabled", 0, 1},
+    {L"ColorExAlarm", 0, 0xFFFFFF},
+    {L"ColorExDate", 0, 0xFFFFFF},
+    {L"ColorExDay", 0, 0xFFFFFF},
+    {L"ColorExHour", 0, 0xFFFFFF},
+    {L"ColorExMinute", 0, 0xFFFFFF},
+    {L"ColorExSecond", 0, 0xFFFFFF},
+    {L"ColorExTMarker", 0, 0xFFFFFF},
+    {L"ColorExTSeparator", 0, 0xFFFFFF},
+    {L"FileOnAction", 0, 0},
+    {L"HideTimeInSleep", 0, 1},
+    {L"HourMinFontSize", 16, 99},
+    {L"OverrideARGB", 0, 0xFFFF},
+    {L"SecondFontSize", 16, 99},
+    {L"ShowDayDate", 0, 1},
+    {L"ShowOpName", 0, 1},
+    {L"ShowSeconds", 0, 1},
+    {L"ShowShortDate", 0, 1},
+    {L"ShowTimeMarkers", 0, 1},
+    {L"SingleTMLine", 0, 1},
+    {L"TapAndHoldEnabled", 0, 1},
+    {L"TextColorDefault", 0, 0xFFFFFF},
+    {L"TextColorEnabled", 0, 3},
+    {L"TextColorHighlight", 0, 0xFFFFFF},
+    {L"TimeMarkerFontSize", 6, 99},
+    {L"VerticalBorderHeight", 0, 500},
+};
+
+// The longest path FileOnAction holds, its terminator not counted.
+enum { ActionPathMax = 259 };
 
 // The longest operator name the command line takes.
 enum { OperatorNameMax = 255 };
@@ -22,22 +73,45 @@ void PrintUsage(void)
     ReportError(
         L"usage: todayemu.exe [options]\n"
         L"  --screenshot OUT.png   run headless: write the screen as a PNG and exit\n"
-        L"  --after MS             take the screenshot MS ms after start-up (default 600)\n"
+        L"                         (the folder must exist)\n"
+        L"  --after MS             take the screenshot MS ms after start-up (0 to 600000;\n"
+        L"                         default 600, 1600 with --operator or --phone-status)\n"
         L"  --select               give the Quartzel item the selection\n"
         L"  --suspend              suspend the device before the screenshot\n"
-        L"  --rotate               start in the other orientation (240x320 <-> 320x240)\n"
-        L"  --time YYYY-MM-DDTHH:MM:SS  set the device clock (stopped)\n"
+        L"  --rotate               start in the other orientation (240x320 and 320x240\n"
+        L"                         screens only; other screens refuse it)\n"
+        L"  --time YYYY-MM-DDTHH:MM:SS  set the device clock (stopped; year 1601 or later)\n"
         L"  --tick                 let the set device clock run on\n"
-        L"  --font-size N          UI font size in hundredths of a point (800 = 8 pt)\n"
-        L"  --locale en-US|de-DE|dots  12-hour US, 24-hour German or 24-hour H.mm formats\n"
-        L"  --phone-status N       phone status bits (decimal or 0x hex)\n"
-        L"  --operator NAME        phone operator name\n"
-        L"  --alarm N=on|off[,days=0x1f][,time=HH:MM]  alarm N (0..2) of the system clock\n"
+        L"  --font-size N          UI font size in hundredths of a point (100 to 10000)\n"
+        L"  --locale NAME          the device's locale: any name the platform knows\n"
+        L"                         (en-US, fr-CA, ja-JP, kde-TZ, ...), or dots: 24-hour\n"
+        L"                         H.mm.ss formats over the device's own names\n"
+        L"  --phone-status N       phone status bits (unsigned 32-bit, decimal or 0x hex),\n"
+        L"                         shown in the day slot: ShowOpName, ShowShortDate and\n"
+        L"                         a day slot (CenterDayDate 0) turned on for the run\n"
+        L"  --operator NAME        phone operator name (at most 255 characters), shown\n"
+        L"                         as the phone state is\n"
+        L"  --alarm N=on|off[,days=0x1f][,time=HH:MM]  alarm N (0..2) of the system clock,\n"
+        L"                         days 0..0x7f (bit 0 Monday), HH:MM 00:00 to 23:59;\n"
+        L"                         an alarm on turns AlarmIconEnabled on for the run\n"
+        L"  --set NAME=VALUE       one of the item's settings for the run (decimal or\n"
+        L"                         0x hex; FileOnAction a path); may be repeated\n"
         L"  --keep                 keep the device changes after exit\n"
-        L"  --help                 this text\n"
+        L"  --help                 this text\n");
+    ReportError(L"Settings and their values:\n");
+    for (const SettingRange &range : SettingRanges)
+        if (range.Highest >= 0xFFFF)
+            ReportError(L"  %-24ls %lu to 0x%lX\n", range.Name, range.Lowest, range.Highest);
+        else if (range.Highest)
+            ReportError(L"  %-24ls %lu to %lu\n", range.Name, range.Lowest, range.Highest);
+        else
+            ReportError(L"  %-24ls a path of at most %d characters\n", range.Name, ActionPathMax);
+    ReportError(
+        L"Exit codes: 0 done; 1 a window or the PNG could not be made; 2 a bad command\n"
+        L"line, or no Today item key, DLL or export.\n"
         L"Keys: Up/Down select, Enter action, O options, R rotate, F/Shift+F font size,\n"
-        L"      L locale, P phone state, A alarm 0, S suspend, M or right-click title: menu,\n"
-        L"      Esc quit.\n");
+        L"      L locale formats, P phone state, A alarm 0, S suspend,\n"
+        L"      M or right-click title: menu, Esc quit.\n");
 }
 
 // A decimal or 0x-hexadecimal number of at most 32 bits, no sign. Leading
@@ -185,6 +259,13 @@ static BOOL ParseAfterValue(const wchar_t *value, HostOptions *options)
     return TRUE;
 }
 
+// The screenshot's default wait: past the item's first clock tick when the
+// line sets the operator or the phone state, which the item reads there.
+static int DefaultAfterMs(const HostOptions *options)
+{
+    return options->OperatorName || options->HasPhoneStatus ? 1600 : 600;
+}
+
 static BOOL ParseTimeValue(const wchar_t *value, HostOptions *options)
 {
     options->HasTime = ParseTime(value, &options->Time);
@@ -202,12 +283,45 @@ static BOOL ParseFontSizeValue(const wchar_t *value, HostOptions *options)
 
 static BOOL ParseLocaleValue(const wchar_t *value, HostOptions *options)
 {
-    for (int i = 0; i < (int)(sizeof(LocaleNames) / sizeof(LocaleNames[0])); ++i)
-        if (_wcsicmp(value, LocaleNames[i]) == 0) {
-            options->LocaleSet = i;
-            return TRUE;
-        }
-    return FALSE;
+    // The last --locale of the line is the one that counts.
+    options->LocaleSet = -1;
+    options->LocaleName[0] = 0;
+    if (_wcsicmp(value, DotsName) == 0) {
+        options->LocaleSet = DotsLocaleSet;
+        return TRUE;
+    }
+    return FindLocaleName(value, options->LocaleName);
+}
+
+static const SettingRange *FindSetting(const wchar_t *name, size_t length)
+{
+    for (const SettingRange &range : SettingRanges)
+        if (wcslen(range.Name) == length && _wcsnicmp(name, range.Name, length) == 0)
+            return &range;
+    return NULL;
+}
+
+// "NAME=VALUE": a setting the item has, and a value the options sheet
+// could have stored for it.
+static BOOL ParseSetValue(const wchar_t *value, HostOptions *options)
+{
+    const wchar_t *equals = wcschr(value, L'=');
+    const SettingRange *range = equals ? FindSetting(value, (size_t)(equals - value)) : NULL;
+    if (!range || options->SettingCount >= MaxSettingRequests)
+        return FALSE;
+    SettingRequest *request = &options->Settings[options->SettingCount];
+    request->Name = range->Name;
+    request->Text = equals + 1;
+    if (range->Highest == 0) {
+        if (wcslen(request->Text) > ActionPathMax)
+            return FALSE;
+    } else if (!ParseNumber(request->Text, &request->Value) || request->Value < range->Lowest ||
+               request->Value > range->Highest) {
+        return FALSE;
+    }
+    request->IsText = range->Highest == 0;
+    ++options->SettingCount;
+    return TRUE;
 }
 
 static BOOL ParsePhoneStatusValue(const wchar_t *value, HostOptions *options)
@@ -256,12 +370,14 @@ static const ValueFlag ValueFlags[] = {
     {L"--time", ParseTimeValue,
      L"a real date and time as YYYY-MM-DDTHH:MM:SS, year 1601 or later"},
     {L"--font-size", ParseFontSizeValue, L"hundredths of a point, 100 to 10000 (800 = 8 pt)"},
-    {L"--locale", ParseLocaleValue, L"en-US, de-DE or dots"},
+    {L"--locale", ParseLocaleValue, L"a locale name the platform knows (such as fr-CA) or dots"},
     {L"--phone-status", ParsePhoneStatusValue,
      L"status bits as an unsigned 32-bit number, decimal or 0x hex"},
     {L"--operator", ParseOperatorValue, L"a name of at most 255 characters"},
     {L"--alarm", ParseAlarmValue,
      L"N=on|off[,days=0..0x7f][,time=HH:MM] with N 0, 1 or 2 and HH:MM 00:00 to 23:59"},
+    {L"--set", ParseSetValue,
+     L"NAME=VALUE with a setting of the item and a value in its range, 16 settings at most (--help lists them)"},
 };
 
 static const ValueFlag *FindValueFlag(const wchar_t *name)
@@ -292,10 +408,22 @@ static BOOL ParseSwitch(const wchar_t *flag, HostOptions *options)
     return TRUE;
 }
 
+// --rotate asks of the device's screen, still before anything is written.
+static BOOL CheckScreenTurns(void)
+{
+    DWORD width, height;
+    if (ScreenCanTurn(&width, &height))
+        return TRUE;
+    ReportError(L"todayemu: --rotate refused: a %lux%lu screen is not turned here (only 240x320 and "
+                L"320x240 are; the turned screens are devices of their own)\n",
+                width, height);
+    return FALSE;
+}
+
 BOOL ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
 {
     *options = HostOptions();
-    options->AfterMs = 600;
+    options->AfterMs = -1;
     options->LocaleSet = -1;
     for (int i = 1; i < argc; ++i) {
         const wchar_t *name = argv[i];
@@ -319,5 +447,7 @@ BOOL ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
         }
         ++i;
     }
-    return TRUE;
+    if (options->AfterMs < 0)
+        options->AfterMs = DefaultAfterMs(options);
+    return !options->Rotate || CheckScreenTurns();
 }

@@ -11,6 +11,7 @@
 static const wchar_t AppearanceKey[] = L"ControlPanel\\Appearance";
 static const wchar_t PhoneKey[] = L"System\\State\\Phone";
 static const wchar_t ClockKeyFormat[] = L"Software\\Microsoft\\Clock\\%d";
+static const wchar_t SettingsKey[] = L"SOFTWARE\\Marrowfen\\Quartzel";
 
 // Phone status bits of "System\State\Phone" "Status".
 enum {
@@ -90,7 +91,7 @@ struct RegistryUndo {
 };
 
 struct DeviceJournalState {
-    RegistryUndo Registry[24];
+    RegistryUndo Registry[48];
     int RegistryCount;
     BOOL LocaleSaved;
     wchar_t Locale[LocaleFieldCount][80];
@@ -349,13 +350,27 @@ static BOOL RotationEmulated(const DEVMODEW *mode)
            mode->dmPelsHeight <= 320;
 }
 
+// Whether the screen as it is now can turn; `mode` receives its mode.
+static BOOL CurrentModeTurns(DEVMODEW *mode)
+{
+    ZeroMemory(mode, sizeof(*mode));
+    mode->dmSize = sizeof(*mode);
+    return EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, mode) && RotationEmulated(mode);
+}
+
+BOOL ScreenCanTurn(DWORD *width, DWORD *height)
+{
+    DEVMODEW mode;
+    BOOL turns = CurrentModeTurns(&mode);
+    *width = mode.dmPelsWidth;
+    *height = mode.dmPelsHeight;
+    return turns;
+}
+
 static BOOL SwapDisplayOrientation(void)
 {
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    if (!EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode))
-        return FALSE;
-    if (!RotationEmulated(&mode)) {
+    DEVMODEW mode;
+    if (!CurrentModeTurns(&mode)) {
         ReportError(L"todayemu: a %lux%lu screen is not turned (only 240x320 and 320x240 are)\n",
                     mode.dmPelsWidth, mode.dmPelsHeight);
         return FALSE;
@@ -538,6 +553,61 @@ void ResumeDevice(void)
 // Start-up: settings from the command line, applied before the item loads
 // so that its first look at the device already sees them.
 
+static BOOL SettingGiven(const HostOptions *options, const wchar_t *name)
+{
+    for (int i = 0; i < options->SettingCount; ++i)
+        if (lstrcmpiW(options->Settings[i].Name, name) == 0)
+            return TRUE;
+    return FALSE;
+}
+
+static void WriteItemSetting(const wchar_t *name, DWORD value)
+{
+    WriteDeviceValue(HKEY_CURRENT_USER, SettingsKey, name, REG_DWORD, &value, sizeof(value));
+}
+
+static BOOL AnyAlarmOn(const HostOptions *options)
+{
+    for (int i = 0; i < 3; ++i)
+        if (options->Alarms[i].Given && options->Alarms[i].On)
+            return TRUE;
+    return FALSE;
+}
+
+// The operator and the phone state take the day's slot: they show only
+// with ShowOpName, an arrangement that has that slot (a centred date has
+// none, and the options sheet offers the operator only without it), and
+// the short date (a long date that names the day stands alone, centred).
+static void ShowOperatorSlot(const HostOptions *options)
+{
+    if (!SettingGiven(options, L"ShowOpName"))
+        WriteItemSetting(L"ShowOpName", 1);
+    if (!SettingGiven(options, L"ShowShortDate"))
+        WriteItemSetting(L"ShowShortDate", 1);
+    DWORD centred = 1;
+    ReadDeviceValue(HKEY_CURRENT_USER, SettingsKey, L"CenterDayDate", &centred, sizeof(centred));
+    if (centred == 1 && !SettingGiven(options, L"CenterDayDate"))
+        WriteItemSetting(L"CenterDayDate", 0);
+}
+
+// The settings of the command line, and those that let a state it sets
+// show: the operator and the phone state their slot, the bell
+// AlarmIconEnabled. A setting given by name wins.
+static void WriteStartupSettings(const HostOptions *options)
+{
+    for (int i = 0; i < options->SettingCount; ++i) {
+        const SettingRequest *request = &options->Settings[i];
+        if (request->IsText)
+            WriteDeviceString(HKEY_CURRENT_USER, SettingsKey, request->Name, request->Text);
+        else
+            WriteItemSetting(request->Name, request->Value);
+    }
+    if (options->OperatorName || options->HasPhoneStatus)
+        ShowOperatorSlot(options);
+    if (AnyAlarmOn(options) && !SettingGiven(options, L"AlarmIconEnabled"))
+        WriteItemSetting(L"AlarmIconEnabled", 1);
+}
+
 void ApplyStartupDevice(const HostOptions *options)
 {
     Host.UiMetricMessage = RegisterWindowMessageW(L"SH_UIMETRIC_CHANGE");
@@ -545,6 +615,8 @@ void ApplyStartupDevice(const HostOptions *options)
         WriteFontSize(options->FontSize);
     if (options->LocaleSet >= 0)
         WriteLocaleSet(options->LocaleSet);
+    if (options->LocaleName[0])
+        SetDeviceLocale(options->LocaleName);
     if (options->OperatorName)
         WriteOperatorName(options->OperatorName);
     if (options->HasPhoneStatus)
@@ -552,6 +624,7 @@ void ApplyStartupDevice(const HostOptions *options)
     for (int i = 0; i < 3; ++i)
         if (options->Alarms[i].Given)
             WriteAlarm(i, &options->Alarms[i]);
+    WriteStartupSettings(options);
     if (options->Rotate)
         SwapDisplayOrientation();
 }

@@ -240,8 +240,8 @@ static void TitleClockText(HDC dc, int room, wchar_t *text, int capacity)
     SYSTEMTIME now;
     DeviceLocalTime(&now);
     wchar_t date[64] = L"", time[32] = L"";
-    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, NULL, date, 64);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, NULL, time, 32);
+    GetDateFormatEx(DeviceLocaleName(), DATE_SHORTDATE, &now, NULL, date, 64, NULL);
+    GetTimeFormatEx(DeviceLocaleName(), TIME_NOSECONDS, &now, NULL, time, 32);
     _snwprintf(text, capacity, L"%ls  %ls", date, time);
     text[capacity - 1] = 0;
     if (TextWidth(dc, Host.TextFont, text) > room)

@@ -1,13 +1,17 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Takes the project's Today-screen screenshots with todayemu.exe.
 #
 #   host/screenshots.sh BUILD_DIR OUT_DIR
 #
-# BUILD_DIR holds bin/todayemu.exe and the devices (target 'devices');
-# DISPLAY must name a running X server (tools/with-display.sh starts one).
+# BUILD_DIR holds bin/todayemu.exe and the devices (target 'devices').
+# Without a running X server at DISPLAY, a private one serves all shots.
 # The device clock is fixed, so the pictures are the same on every run.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    exec "$here/../tools/with-display.sh" "$0" "$@"
+fi
+[ $# -eq 2 ] || { echo "usage: host/screenshots.sh BUILD_DIR OUT_DIR" >&2; exit 2; }
 build=$(cd "$1" && pwd)
 out=$2
 mkdir -p "$out"
@@ -28,26 +32,11 @@ winepath_of() {
     printf 'Z:%s' "${path//\//\\}"
 }
 
-# Settings for one shot: NAME=VALUE pairs written as DWORDs into the
-# item's settings key, which is emptied again afterwards.
-settings() {
-    local profile=$1 pair
-    shift
-    for pair in "$@"; do
-        QZL_PREFIX="$build/devices/$profile" "$here/../tools/wine-run.sh" reg add \
-            'HKCU\SOFTWARE\Marrowfen\Quartzel' /v "${pair%=*}" /t REG_DWORD /d "${pair#*=}" /f >/dev/null
-    done
-}
-clear_settings() {
-    QZL_PREFIX="$build/devices/$1" "$here/../tools/wine-run.sh" reg delete \
-        'HKCU\SOFTWARE\Marrowfen\Quartzel' /va /f >/dev/null
-}
-
 shot qvga96 today-qvga96
 shot qvga96 today-qvga96-selected --select
 shot qvga96 today-qvga96-alarm --alarm 0=on,days=0x1f,time=07:00
 shot qvga96 today-qvga96-landscape --rotate
-shot qvga96 today-qvga96-24h --locale de-DE
+shot qvga96 today-qvga96-24h --locale dots
 shot qvga96-de today-qvga96-de
 shot qvga96-nofont today-qvga96-nofont
 shot square128 today-square128
@@ -60,23 +49,17 @@ shot vga192 today-vga192-alarm --alarm 0=on,days=0x7f,time=07:00
 for profile in square96 wqvga96 wqvga96-landscape square192 wvga192 wvga192-landscape vga192-landscape; do
     shot "$profile" "today-$profile"
 done
-settings qvga96 ShowOpName=1 CenterDayDate=0 ShowShortDate=1
-shot qvga96 today-qvga96-operator --alarm 0=on,days=0x7f,time=07:00 --operator "Marrowfen Mobile" --phone-status 32 --after 1600
-shot qvga96 today-qvga96-searching --phone-status 0x400020 --after 1600
-clear_settings qvga96
+# The operator and the phone state turn on the settings that show them.
+shot qvga96 today-qvga96-operator --alarm 0=on,days=0x7f,time=07:00 --operator "Marrowfen Mobile" --phone-status 32
+shot qvga96 today-qvga96-searching --phone-status 0x400020
 
-# Locales as Wine's own data has them (LC_ALL for the run), on a 240-pixel
-# strip: a separator with a word in it (fr-CA), a long designator with
-# seconds (bem-ZM), Japanese and Arabic, and a long date of some fifty
-# characters (kde-TZ).
-locale_shot() {
-    local locale=$1
-    shift
-    QZL_LOCALE=$locale shot "$@"
-}
-locale_shot fr_CA.UTF-8 qvga96 today-qvga96-fr-CA
-locale_shot fr_CA.UTF-8 qvga96-nofont today-qvga96-nofont-fr-CA
-locale_shot ja_JP.UTF-8 qvga96 today-qvga96-ja-JP
-locale_shot ar_SA.UTF-8 qvga96 today-qvga96-ar-SA
-locale_shot bem_ZM.UTF-8 qvga96 today-qvga96-bem-ZM
-locale_shot kde_TZ.UTF-8 qvga96 today-qvga96-kde-TZ
+# Locales as the platform's data has them, on a 240-pixel strip: a
+# separator with a word in it (fr-CA), a long designator with seconds
+# (bem-ZM), Japanese and Arabic, and a long date of some fifty characters
+# (kde-TZ).
+shot qvga96 today-qvga96-fr-CA --locale fr-CA
+shot qvga96-nofont today-qvga96-nofont-fr-CA --locale fr-CA
+shot qvga96 today-qvga96-ja-JP --locale ja-JP
+shot qvga96 today-qvga96-ar-SA --locale ar-SA
+shot qvga96 today-qvga96-bem-ZM --locale bem-ZM
+shot qvga96 today-qvga96-kde-TZ --locale kde-TZ

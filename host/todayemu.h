@@ -32,6 +32,16 @@ struct AlarmRequest {
     WORD Minutes;     // after midnight
 };
 
+// One of the item's settings that the command line sets for the run.
+struct SettingRequest {
+    const wchar_t *Name;             // the registry value's
+    BOOL IsText;                     // REG_SZ `Text`, else REG_DWORD `Value`
+    const wchar_t *Text;
+    DWORD Value;
+};
+
+enum { MaxSettingRequests = 16 };
+
 // What the command line asked for (cmdline.cpp).
 struct HostOptions {
     const wchar_t *ScreenshotPath;   // headless: write a PNG and exit
@@ -49,6 +59,9 @@ struct HostOptions {
     const wchar_t *OperatorName;     // null: leave the operator name alone
     DWORD FontSize;                  // hundredths of a point, 0: leave
     int LocaleSet;                   // index into the locale sets, -1: leave
+    wchar_t LocaleName[LOCALE_NAME_MAX_LENGTH];  // the device's locale, empty: leave
+    SettingRequest Settings[MaxSettingRequests];
+    int SettingCount;
     AlarmRequest Alarms[3];
 };
 
@@ -143,11 +156,18 @@ void ScreenSizeChanged(void);
 void SuspendDevice(void);
 void SuspendDeviceScreenOn(void);
 void ResumeDevice(void);
+BOOL ScreenCanTurn(DWORD *width, DWORD *height);
 
 // clock.cpp
 void SetDeviceClock(const SYSTEMTIME *time, BOOL ticking);
 void DeviceLocalTime(SYSTEMTIME *time);
 BOOL InstallDeviceClock(HMODULE module);
+
+// locale.cpp
+BOOL FindLocaleName(const wchar_t *wanted, wchar_t *found);
+void SetDeviceLocale(const wchar_t *name);
+const wchar_t *DeviceLocaleName(void);   // null: the process's user locale
+BOOL InstallDeviceLocale(HMODULE module);
 
 // capture.cpp
 BOOL SaveScreenshot(HWND window, const wchar_t *path);

@@ -1,5 +1,5 @@
 # The Today-screen emulator as a program: its command line.
-qzl_add_test(dll host_cmdline SOURCES host_cmdline.cpp)
+qzl_add_test(dll host_cmdline SOURCES host_cmdline.cpp PROFILES qvga96 vga192)
 add_dependencies(host_cmdline todayemu)
 
 # The emulated devices' fonts.

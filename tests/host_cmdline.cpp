@@ -10,7 +10,7 @@ static const WCHAR AlarmKey[] = L"Software\\Microsoft\\Clock\\0";
 
 struct RunResult {
     DWORD ExitCode;
-    char Output[4096];
+    char Output[8192];
 };
 
 // todayemu.exe beside this program.
@@ -108,13 +108,28 @@ static void test_bad_values()
     CheckRefused(L"--alarm 0=on,days=0x80", "--alarm", "days=0..0x7f");
     CheckRefused(L"--alarm 0=on,time=7:60", "--alarm", "00:00 to 23:59");
     CheckRefused(L"--alarm 0=on,snooze=5", "--alarm", "N=on|off");
-    CheckRefused(L"--locale fr-FR", "--locale", "en-US, de-DE or dots");
+    CheckRefused(L"--locale xx-YY", "--locale", "locale name the platform knows");
+    CheckRefused(L"--locale \"\"", "--locale", "locale name the platform knows");
+    CheckRefused(L"--set NoSuchSetting=1", "--set", "setting of the item");
+    CheckRefused(L"--set HourMinFontSize=100", "--set", "value in its range");
+    CheckRefused(L"--set ShowOpName=2", "--set", "value in its range");
+    CheckRefused(L"--set ShowOpName", "--set", "16 settings at most");
     CheckRefused(L"--after 1s", "--after", "0 to 600000");
     // Decimal with a leading zero (read as octal it would be 196609).
     CheckRefused(L"--after 0600001", "--after", "0 to 600000");
     CheckRefused(L"--phone-status 0x", "--phone-status", "unsigned 32-bit");
     CheckRefused(L"--screenshot Z:\\no-such-folder-here\\x.png", "--screenshot",
                  "existing folder");
+    // The action's path holds 259 characters and its terminator; a
+    // seventeenth setting is one more than a run takes.
+    WCHAR line[600] = L"--set FileOnAction=";
+    for (int i = 0; i < 260; ++i)
+        wcscat(line, L"x");
+    CheckRefused(line, "--set", "value in its range");
+    line[0] = 0;
+    for (int i = 0; i < 17; ++i)
+        wcscat(line, L"--set ShowSeconds=1 ");
+    CheckRefused(line, "--set", "16 settings at most");
 }
 
 static void test_missing_value_and_unknown_flag()
@@ -130,11 +145,19 @@ static void test_good_values_pass()
     // is printed and nothing runs.
     RunResult run;
     RunEmulator(L"--time 2024-02-29T23:59:59 --font-size 1400 --phone-status 0x400020 "
-                L"--alarm 2=on,days=0x7f,time=00:00 --locale DE-de --after 0 --help",
+                L"--alarm 2=on,days=0x7f,time=00:00 --locale DE-de --after 0 --set showopname=1 "
+                L"--set FileOnAction=\\Windows\\clock.exe --set VerticalBorderHeight=500 --help",
                 &run);
     ok(run.ExitCode == 0, "valid values refused (exit %lu): %s", run.ExitCode, run.Output);
     RunEmulator(L"--time 2000-02-29T00:00:00 --help", &run);
     ok(run.ExitCode == 0, "29 February 2000 (a leap year) refused: %s", run.Output);
+    // Locale names as the platform spells them, in any case.
+    static const WCHAR *const locales[] = {L"--locale fr-CA --help", L"--locale ja-jp --help",
+                                           L"--locale kde-TZ --help", L"--locale dots --help"};
+    for (const WCHAR *line : locales) {
+        RunEmulator(line, &run);
+        ok(run.ExitCode == 0, "%ls refused (exit %lu): %s", line, run.ExitCode, run.Output);
+    }
     // Numbers with leading zeros are decimal: read as octal, 0900 and 09
     // would not be numbers and 0100 would be 64, below the font sizes.
     static const WCHAR *const leadingZeros[] = {L"--font-size 0900 --help", L"--font-size 0100 --help",
@@ -143,6 +166,129 @@ static void test_good_values_pass()
         RunEmulator(line, &run);
         ok(run.ExitCode == 0, "%ls refused (exit %lu): %s", line, run.ExitCode, run.Output);
     }
+}
+
+static const WCHAR SettingsKey[] = L"SOFTWARE\\Marrowfen\\Quartzel";
+
+// The device values that runs keeping their changes write, and what they
+// held before.
+struct KeptValue {
+    HKEY Root;
+    const WCHAR *Key;
+    const WCHAR *Name;
+};
+
+static const KeptValue KeptValues[] = {
+    {HKEY_CURRENT_USER, SettingsKey, L"ShowOpName"},
+    {HKEY_CURRENT_USER, SettingsKey, L"CenterDayDate"},
+    {HKEY_CURRENT_USER, SettingsKey, L"ShowShortDate"},
+    {HKEY_CURRENT_USER, SettingsKey, L"AlarmIconEnabled"},
+    {HKEY_CURRENT_USER, SettingsKey, L"VerticalBorderHeight"},
+    {HKEY_LOCAL_MACHINE, PhoneKey, L"Status"},
+    {HKEY_LOCAL_MACHINE, PhoneKey, L"Current Operator Name"},
+    {HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Clock\\1", L"AlarmFlags"},
+};
+
+static struct {
+    BOOL Present;
+    DWORD Type;
+    DWORD Size;
+    BYTE Data[600];
+} Saved[ARRAYSIZE(KeptValues)];
+
+static void SaveKeptValues()
+{
+    for (int i = 0; i < (int)ARRAYSIZE(KeptValues); ++i) {
+        const KeptValue &v = KeptValues[i];
+        Saved[i].Size = sizeof(Saved[i].Data);
+        Saved[i].Present = RegGetValueW(v.Root, v.Key, v.Name, RRF_RT_ANY | RRF_NOEXPAND, &Saved[i].Type,
+                                        Saved[i].Data, &Saved[i].Size) == ERROR_SUCCESS;
+    }
+}
+
+// Puts the saved values back; with `settingsOnly`, only the settings, and
+// those as absent (the next run then writes them from nothing).
+static void RestoreKeptValues(BOOL settingsOnly)
+{
+    for (int i = 0; i < (int)ARRAYSIZE(KeptValues); ++i) {
+        const KeptValue &v = KeptValues[i];
+        if (settingsOnly && v.Key != SettingsKey)
+            continue;
+        HKEY key;
+        if (RegCreateKeyExW(v.Root, v.Key, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS)
+            continue;
+        if (Saved[i].Present && !settingsOnly)
+            RegSetValueExW(key, v.Name, 0, Saved[i].Type, Saved[i].Data, Saved[i].Size);
+        else
+            RegDeleteValueW(key, v.Name);
+        RegCloseKey(key);
+    }
+}
+
+// A state that the item shows only under a setting turns that setting on
+// for the run; a setting given by name wins. --keep leaves what the run
+// wrote, to be read here.
+static void test_states_turn_their_setting_on()
+{
+    struct Row {
+        const WCHAR *Arguments;
+        const WCHAR *Setting;
+        DWORD Expected;
+    };
+    static const Row rows[] = {
+        {L"--operator \"Marrowfen Mobile\"", L"ShowOpName", 1},
+        {L"--operator \"Marrowfen Mobile\"", L"CenterDayDate", 0},
+        {L"--operator \"Marrowfen Mobile\"", L"ShowShortDate", 1},
+        {L"--phone-status 0x400020", L"ShowOpName", 1},
+        {L"--operator Fenland --set ShowOpName=0", L"ShowOpName", 0},
+        {L"--operator Fenland --set CenterDayDate=2", L"CenterDayDate", 2},
+        {L"--alarm 1=on", L"AlarmIconEnabled", 1},
+        {L"--set VerticalBorderHeight=0x1f4", L"VerticalBorderHeight", 500},
+    };
+    WCHAR folder[MAX_PATH], line[512];
+    GetTempPathW(MAX_PATH, folder);
+    SaveKeptValues();
+    for (const Row &row : rows) {
+        RestoreKeptValues(TRUE);
+        _snwprintf(line, 512, L"%ls --keep --after 0 --screenshot \"%lsqzl-cmdline.png\"", row.Arguments,
+                   folder);
+        line[511] = 0;
+        RunResult run;
+        RunEmulator(line, &run);
+        ok(run.ExitCode == 0, "%ls: exit %lu: %s", row.Arguments, run.ExitCode, run.Output);
+        DWORD value = GetRegDword(HKEY_CURRENT_USER, SettingsKey, row.Setting, 99);
+        ok(value == row.Expected, "%ls: %ls is %lu, expected %lu", row.Arguments, row.Setting, value, row.Expected);
+    }
+    RestoreKeptValues(FALSE);
+    wcscat(folder, L"qzl-cmdline.png");
+    DeleteFileW(folder);
+}
+
+// Only a 240x320 screen (and its turn) turns; any other refuses --rotate
+// before the device is touched.
+static void test_rotate_only_where_the_screen_turns()
+{
+    RunResult run;
+    RunEmulator(L"--rotate --help", &run);
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    if (width == 240 || width == 320) {
+        ok(run.ExitCode == 0, "--rotate refused on a %d-wide screen: %s", width, run.Output);
+        return;
+    }
+    ok(run.ExitCode == 2, "--rotate on a %d-wide screen: exit %lu, expected 2", width, run.ExitCode);
+    ok(CountLines(run.Output) == 1 && strstr(run.Output, "--rotate refused") != NULL, "--rotate: \"%s\"",
+       run.Output);
+}
+
+// --help lists the value ranges, the settings and the exit codes.
+static void test_help_says_it_all()
+{
+    RunResult run;
+    RunEmulator(L"--help", &run);
+    static const char *const needed[] = {"0 to 600000", "100 to 10000", "HourMinFontSize          16 to 99",
+                                         "VerticalBorderHeight     0 to 500", "Exit codes: 0", "2 a bad command"};
+    for (const char *text : needed)
+        ok(strstr(run.Output, text) != NULL, "--help does not say \"%s\"", text);
 }
 
 static void WriteKnownDevice()
@@ -191,5 +337,8 @@ int main()
     run_test(test_missing_value_and_unknown_flag);
     run_test(test_good_values_pass);
     run_test(test_refusal_leaves_device_alone);
+    run_test(test_states_turn_their_setting_on);
+    run_test(test_rotate_only_where_the_screen_turns);
+    run_test(test_help_says_it_all);
     return TestSummary();
 }

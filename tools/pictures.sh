@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Regenerates every picture in the README: the Today screenshots, the
 # options pages at 96 and 192 dpi, and the digit strip of QZL.ttf.
 #

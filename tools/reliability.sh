@@ -1,13 +1,27 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # The long runs of the fault, fuzz and soak tests (the ctest suite runs
-# short versions with the same fixed seeds), written to docs/reliability.md.
+# short versions with the same fixed seeds), written to
+# build/reliability/reliability.md; with --update-docs, to
+# docs/reliability.md too. Exit code 1 when a run failed.
 #
-#   tools/reliability.sh
+#   tools/reliability.sh [--update-docs]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
+update_docs=
+case ${1:-} in
+  --update-docs) update_docs=yes ;;
+  '') ;;
+  *) echo "usage: tools/reliability.sh [--update-docs]" >&2; exit 2 ;;
+esac
+echo "Building..."
 "$root/tools/setup.sh" >/dev/null
-log=$(mktemp -d)
+log=$build/reliability
+rm -rf "$log"
+mkdir -p "$log"
+runs=9
+done_runs=0
+failed=0
 
 run() { # name profile env... -- exe
   local name=$1 profile=$2
@@ -19,8 +33,14 @@ run() { # name profile env... -- exe
     "$root/tools/wine-run.sh" "$build/bin/$name.exe" 2>&1 | tr -d '\r' >"$log/$name-$profile.txt"
   rc=${PIPESTATUS[0]}
   set -e
-  echo "$name $profile $rc $(( $(date +%s) - start ))" >>"$log/summary.txt"
+  local secs=$(( $(date +%s) - start ))
+  echo "$name $profile $rc $secs" >>"$log/summary.txt"
+  done_runs=$((done_runs + 1))
+  [ "$rc" = 0 ] || failed=$((failed + 1))
+  echo "[$done_runs/$runs] $name on $profile: $(verdict "$rc") in $secs s: $(counts "$name" "$profile")"
 }
+verdict() { [ "$1" = 0 ] && echo "passed" || echo "FAILED ($1)"; }
+counts() { grep -h 'checks,' "$log/$1-$2.txt" | tail -1; }
 
 run test_fuzz_settings qvga96 QZL_FUZZ_CASES=10000
 run test_fuzz_locale qvga96 QZL_FUZZ_CASES=1000
@@ -41,8 +61,7 @@ run test_call_faults vga192 QZL_FAULT_POINTS=all
   echo "| Run | Device | Result | Time |"
   echo "|---|---|---|---|"
   while read -r name profile rc secs; do
-    verdict=$([ "$rc" = 0 ] && echo "passed" || echo "FAILED ($rc)")
-    echo "| $name | $profile | $verdict: $(grep -h 'checks,' "$log/$name-$profile.txt" | tail -1) | ${secs} s |"
+    echo "| $name | $profile | $(verdict "$rc"): $(counts "$name" "$profile") | ${secs} s |"
   done <"$log/summary.txt"
   for f in "$log"/*-*.txt; do
     echo
@@ -52,6 +71,10 @@ run test_call_faults vga192 QZL_FAULT_POINTS=all
     grep -v '^$' "$f" | tail -25
     echo '```'
   done
-} >"$root/docs/reliability.md"
-cat "$root/docs/reliability.md"
-rm -rf "$log"
+} >"$log/reliability.md"
+echo "Wrote $log/reliability.md ($failed of $runs runs failed)"
+if [ -n "$update_docs" ]; then
+  cp "$log/reliability.md" "$root/docs/reliability.md"
+  echo "Updated docs/reliability.md"
+fi
+[ "$failed" -eq 0 ]

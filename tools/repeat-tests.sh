@@ -1,7 +1,8 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Runs each test of the ctest suite that matches a pattern N times in a row
 # and counts its failures: input tests must pass whatever the machine's pace.
-# Not part of CI. The output of a failed run is kept under the log folder.
+# Not part of CI. The output of a failed run is kept in a temporary folder
+# (named at the end); with no failure nothing is left behind.
 #
 #   tools/repeat-tests.sh [N] [ctest name pattern]     (default: 50 tap_menu)
 set -u
@@ -9,21 +10,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 runs=${1:-50}
 pattern=${2:-tap_menu}
-log=$(mktemp -d)
-
 tests=$(cd "$build" && ctest -N -R "$pattern" | sed -n 's/^ *Test *#[0-9]*: //p')
 if [ -z "$tests" ]; then
   echo "no test matches $pattern" >&2
   exit 2
 fi
+log=$(mktemp -d)
 
 # One persistent Wine server per device, as tools/test.sh keeps them.
-servers() {
-  for device in "$build"/devices/*/; do
-    WINEPREFIX=$(readlink -f "$device") wineserver "$1" 2>/dev/null || true
-  done
-}
-servers -p
+"$root/tools/wine-servers.sh" start "$build"
 
 total=0
 for test in $tests; do
@@ -41,6 +36,10 @@ for test in $tests; do
   echo "$test: $failed of $runs runs failed ($(( $(date +%s) - start )) s)"
   total=$((total + failed))
 done
-servers -k
+"$root/tools/wine-servers.sh" stop "$build"
+if [ "$total" -eq 0 ]; then
+  rm -rf "$log"
+  exit 0
+fi
 echo "logs of failed runs: $log"
-[ "$total" -eq 0 ]
+exit 1

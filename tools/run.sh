@@ -1,24 +1,110 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 QZL_CALLER_LC_ALL=${LC_ALL} bash
 # Builds everything on a fresh machine and shows the emulated Today screen
 # with the clock. Without a display it writes a screenshot instead.
 #
 #   tools/run.sh [PROFILE] [emulator flags...]      (PROFILE: qvga96 by default)
+#   tools/run.sh --help
+#
+# The shell itself runs in C.UTF-8, so that a locale the machine lacks
+# gives no shell warnings; a caller's LC_ALL (fr_CA.UTF-8) becomes the
+# device's locale (--locale fr-CA) unless the flags name one.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
+
+# The profiles, from the table of device/make-device.sh.
+profiles() {
+  sed -n '/^profiles="/,/^"/p' "$root/device/make-device.sh" | sed '1d;$d'
+}
+
+# Rows of host/README.md's tables whose first cell starts with `$1`.
+readme_rows() {
+  awk -F' [|] ' -v first="^[|] \`$1" '$0 ~ first && NF == 2 { sub(/^[|] /, "", $1); sub(/ [|]$/, "", $2); print $1 "\t" $2 }' \
+    "$root/host/README.md" | sed 's/`//g; s/\\|/|/g' | while IFS=$'\t' read -r name text; do
+      printf '  %-28s %s\n' "$name" "$text"
+    done
+}
+
+usage() {
+  cat <<EOF
+usage: tools/run.sh [PROFILE] [emulator flags...]
+       tools/run.sh --help
+
+Builds what is missing, then shows the Today screen of device PROFILE
+(qvga96 by default). Without a display it takes a screenshot instead and
+writes it to a new file, build/today-PROFILE-N.png, or to the file that
+--screenshot names (a Unix path, or a Windows one such as Z:\\tmp\\x.png).
+
+Profiles (name, screen, dpi, locale):
+$(profiles | sed 's/^/  /')
+
+Emulator flags (host/README.md):
+$(readme_rows '--')
+
+Settings for --set NAME=VALUE:
+$(readme_rows '[A-Z]')
+
+Exit codes: 0 done; 1 a window or the PNG could not be made; 2 a bad
+command line or profile, or no Today item key, DLL or export.
+EOF
+}
+
+for arg in "$@"; do
+  case $arg in --help|-h) usage; exit 0 ;; esac
+done
+
 profile=qvga96
 if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
   profile=$1
   shift
 fi
+if ! profiles | awk -v p="$profile" '$1 == p { found = 1 } END { exit !found }'; then
+  echo "run: '$profile' is not a device profile; the profiles are: $(profiles | awk '{ printf "%s ", $1 }')" >&2
+  exit 2
+fi
+
+# Drive Z: is the Linux root in every Wine prefix.
+winpath() {
+  local path=$1
+  [ "${path#/}" != "$path" ] || path=$PWD/$path
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# The flags as the emulator takes them: a Unix screenshot path made a
+# Windows one, and the caller's LC_ALL as the locale when none is named.
+flags=()
+shot=
+locale_named=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --screenshot)
+      if [ $# -ge 2 ]; then
+        shot=$2
+        case $2 in [A-Za-z]:*|\\*) ;; *) set -- "$1" "$(winpath "$2")" "${@:3}" ;; esac
+      fi ;;
+    --locale) locale_named=yes ;;
+  esac
+  flags+=("$1")
+  shift
+done
+caller=${QZL_CALLER_LC_ALL:-}
+caller=${caller%%[.@]*}
+case $caller in ''|C|POSIX) ;; *) [ -n "$locale_named" ] || flags+=(--locale "${caller//_/-}") ;; esac
+
 "$root/tools/setup.sh"
 export QZL_PREFIX="$build/devices/$profile"
-[ -d "$QZL_PREFIX" ] || { echo "run: no device profile '$profile' (see $build/devices)" >&2; exit 2; }
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  exec "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" "$@"
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shot" ]; then
+  exec "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" ${flags[@]+"${flags[@]}"}
 fi
-shot="$build/today-$profile.png"
-# Drive Z: is the Linux root in every Wine prefix.
-winshot="Z:$(echo "$shot" | tr / '\\')"
-"$root/tools/with-display.sh" "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" --screenshot "$winshot" "$@"
-echo "No display: wrote the Today screen of device $profile to $shot"
+if [ -z "$shot" ]; then
+  n=1
+  while [ -e "$build/today-$profile-$n.png" ]; do n=$((n + 1)); done
+  shot=$build/today-$profile-$n.png
+  flags+=(--screenshot "$(winpath "$shot")")
+fi
+set +e
+"$root/tools/with-display.sh" "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" "${flags[@]}"
+rc=$?
+set -e
+[ "$rc" -eq 0 ] && echo "Wrote the Today screen of device $profile to $shot"
+exit "$rc"

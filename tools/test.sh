@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/usr/bin/env -S LC_ALL=C.UTF-8 bash
 # Builds everything on a fresh machine and runs every test under Wine.
 #
 #   tools/test.sh [ctest arguments...]
@@ -8,18 +8,12 @@ build=${QZL_BUILD:-$root/build}
 "$root/tools/setup.sh"
 start=$(date +%s)
 
-# One persistent Wine server per device for the whole run: a test program
-# then starts in a fraction of a second instead of booting the device anew.
-servers() {
-  for device in "$build"/devices/*/; do
-    WINEPREFIX=$(readlink -f "$device") wineserver "$1" 2>/dev/null || true
-  done
-}
-servers -p
+# One persistent Wine server per device for the whole run.
+"$root/tools/wine-servers.sh" start "$build"
 set +e
 (cd "$build" && "$root/tools/with-display.sh" ctest --output-on-failure "$@")
 rc=$?
 set -e
-servers -k
+"$root/tools/wine-servers.sh" stop "$build"
 echo "test wall time: $(( $(date +%s) - start )) s"
 exit $rc

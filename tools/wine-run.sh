@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the build under Wine in an emulated device.
 # QZL_PREFIX names the device (a Wine prefix made by device/make-device.sh);
-# DISPLAY must name a running X server (tools/with-display.sh starts one).
-# QZL_LOCALE overrides the device's locale for one run.
+# without a running X server at DISPLAY, a private one serves the run
+# (tools/with-display.sh). QZL_LOCALE overrides the device's locale for one
+# run.
 set -u
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  # A person at a terminal learns that windows will not show.
+  [ -t 2 ] && echo "wine-run: no X display at DISPLAY='${DISPLAY:-}'; running on a private one, where nothing shows" >&2
+  exec "$(dirname "$0")/with-display.sh" "$0" "$@"
+fi
 : "${QZL_PREFIX:?QZL_PREFIX must name a device prefix (see device/make-device.sh)}"
 prefix=$(readlink -f "$QZL_PREFIX")
 if [ ! -f "$prefix/system.reg" ]; then
