@@ -67,8 +67,9 @@ clear_settings qvga96
 
 # Locales as Wine's own data has them (LC_ALL for the run), on a 240-pixel
 # strip: a separator with a word in it (fr-CA), a long designator with
-# seconds (bem-ZM), Japanese and Arabic, and a long date of some fifty
-# characters (kde-TZ).
+# seconds (bem-ZM), Japanese and Arabic, a long date of some fifty
+# characters (kde-TZ), and Hindi, Thai and Sinhala, drawn from the faces
+# linked behind Tahoma.
 locale_shot() {
     local locale=$1
     shift
@@ -80,3 +81,6 @@ locale_shot ja_JP.UTF-8 qvga96 today-qvga96-ja-JP
 locale_shot ar_SA.UTF-8 qvga96 today-qvga96-ar-SA
 locale_shot bem_ZM.UTF-8 qvga96 today-qvga96-bem-ZM
 locale_shot kde_TZ.UTF-8 qvga96 today-qvga96-kde-TZ
+locale_shot hi_IN.UTF-8 qvga96 today-qvga96-hi-IN
+locale_shot th_TH.UTF-8 qvga96 today-qvga96-th-TH
+locale_shot si_LK.UTF-8 qvga96 today-qvga96-si-LK

@@ -22,6 +22,8 @@
 #include "textcut.h"
 #include <wchar.h>
 #include <string.h>
+#include <map>
+#include <vector>
 
 // Wednesday, 25 September 2024, 21:41:07.
 static const SYSTEMTIME Evening = {2024, 9, 3, 25, 21, 41, 7, 0};
@@ -131,6 +133,137 @@ static BOOL FaceDrawsAll(HFONT font, const WCHAR *text)
     return done != GDI_ERROR;
 }
 
+// ---- Glyphs --------------------------------------------------------------
+
+// The faces the line's texts and the markers are drawn from: bold Tahoma,
+// then the faces the device links behind it (FontLink\SystemLink), from
+// the first of which that has one the platform draws a character Tahoma
+// lacks. A character none of them has is drawn as a box. Wine keys the
+// links by the face's full name, "Tahoma Bold" (and rewrites the value for
+// "Tahoma" with its own list whenever a process's code page differs from
+// the last one's).
+static struct {
+    HFONT Faces[64];
+    int Count;
+    std::map<DWORD, BOOL> Drawn;   // code point: whether some face has it
+} Glyphs;
+
+static void AddFace(const WCHAR *name)
+{
+    LOGFONTW lf = {};
+    lf.lfHeight = -12;
+    lf.lfWeight = FW_BOLD;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, name, LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ previous = SelectObject(Walk.Dc, font);
+    WCHAR got[LF_FACESIZE] = L"";
+    GetTextFaceW(Walk.Dc, LF_FACESIZE, got);
+    SelectObject(Walk.Dc, previous);
+    ok(lstrcmpiW(got, name) == 0, "the device has no face \"%ls\" (Wine gave \"%ls\")\n", name, got);
+    Glyphs.Faces[Glyphs.Count++] = font;
+}
+
+static void OpenLinkedFaces()
+{
+    AddFace(L"Tahoma");
+    static WCHAR links[8192];
+    DWORD size = sizeof(links);
+    LSTATUS read = RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink",
+                                L"Tahoma Bold", RRF_RT_REG_MULTI_SZ, NULL, links, &size);
+    ok(read == ERROR_SUCCESS, "no faces linked behind Tahoma: %ld\n", read);
+    for (const WCHAR *entry = links; read == ERROR_SUCCESS && *entry && Glyphs.Count < (int)ARRAYSIZE(Glyphs.Faces);
+         entry += lstrlenW(entry) + 1) {
+        const WCHAR *face = wcschr(entry, L',');
+        if (face)
+            AddFace(face + 1);
+    }
+}
+
+static DWORD BigEndian(const BYTE *bytes, int count)
+{
+    DWORD value = 0;
+    for (int i = 0; i < count; i++)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+// Whether the selected face's own character map (its format-12 table)
+// has a code point beyond the BMP, which GDI's glyph calls cannot ask for.
+static BOOL SelectedFaceMapsSupplementary(DWORD c)
+{
+    const DWORD cmapTag = 'c' | 'm' << 8 | 'a' << 16 | 'p' << 24;
+    DWORD size = GetFontData(Walk.Dc, cmapTag, 0, NULL, 0);
+    if (size == GDI_ERROR || size < 4)
+        return FALSE;
+    std::vector<BYTE> cmap(size);
+    GetFontData(Walk.Dc, cmapTag, 0, cmap.data(), size);
+    for (DWORD t = 0, tables = BigEndian(&cmap[2], 2); t < tables && 12 + 8 * t <= size; t++) {
+        const BYTE *record = &cmap[4 + 8 * t];
+        DWORD offset = BigEndian(record + 4, 4);
+        if (BigEndian(record, 2) != 3 || BigEndian(record + 2, 2) != 10 || offset + 16 > size ||
+            BigEndian(&cmap[offset], 2) != 12)
+            continue;
+        for (DWORD g = 0, groups = BigEndian(&cmap[offset + 12], 4); g < groups && offset + 28 + 12 * g <= size; g++) {
+            const BYTE *group = &cmap[offset + 16 + 12 * g];
+            if (c >= BigEndian(group, 4) && c <= BigEndian(group + 4, 4))
+                return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+static BOOL SelectedFaceHas(DWORD c)
+{
+    if (c >= 0x10000)
+        return SelectedFaceMapsSupplementary(c);
+    WCHAR unit = (WCHAR)c;
+    WORD glyph = 0xFFFF;
+    return GetGlyphIndicesW(Walk.Dc, &unit, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF;
+}
+
+static BOOL Drawn(DWORD c)
+{
+    std::map<DWORD, BOOL>::iterator known = Glyphs.Drawn.find(c);
+    if (known != Glyphs.Drawn.end())
+        return known->second;
+    BOOL found = FALSE;
+    for (int i = 0; i < Glyphs.Count && !found; i++) {
+        HGDIOBJ previous = SelectObject(Walk.Dc, Glyphs.Faces[i]);
+        found = SelectedFaceHas(c);
+        SelectObject(Walk.Dc, previous);
+    }
+    return Glyphs.Drawn[c] = found;
+}
+
+// Joiners, direction marks and other format characters show no glyph.
+static BOOL Invisible(DWORD c)
+{
+    return c == 0x061C || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF;
+}
+
+// The first character of `text` that is drawn as a box, 0 when none is.
+static DWORD FirstBox(const WCHAR *text)
+{
+    for (int i = 0; text[i]; i++) {
+        DWORD c = text[i];
+        if (IS_HIGH_SURROGATE(text[i]) && IS_LOW_SURROGATE(text[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            i++;
+        }
+        if (!Invisible(c) && !Drawn(c))
+            return c;
+    }
+    return 0;
+}
+
+static void CheckGlyphs(const char *what, const WCHAR *text)
+{
+    DWORD box = FirstBox(text);
+    case_ok(box == 0, "%s \"%ls\" draws U+%04lX as a box\n", what, text, box);
+}
+
 // ---- The time group ------------------------------------------------------
 
 static void CheckInside(const char *what, int left, int right)
@@ -223,6 +356,8 @@ static void CheckDayDateLine()
     GetDateFormatEx(Walk.Locale, DATE_SHORTDATE, &Evening, NULL, shortDate, DAY_DATE_CHARS, NULL);
     CheckLineText("day", drawn.DaySlot, composed.DaySlot, NULL);
     CheckLineText("date", drawn.Date, composed.Date, shortDate);
+    CheckGlyphs("day", drawn.DaySlot);
+    CheckGlyphs("date", drawn.Date);
     int day = Width(ClockFonts.DayDateFont, drawn.DaySlot), date = Width(ClockFonts.DayDateFont, drawn.Date);
     if (drawn.Arrangement == 2)
         case_ok(day + margin + date <= right - left, "day \"%ls\" (%d px) and date \"%ls\" (%d px) overlap\n",
@@ -249,6 +384,8 @@ static void WalkLocale()
         if (wcsstr(TimeFormatInfo.TimeFormat, L"tt")) {
             CheckMarker(TimeFormatInfo.AmMarker, LOCALE_S1159);
             CheckMarker(TimeFormatInfo.PmMarker, LOCALE_S2359);
+            CheckGlyphs("AM marker", TimeFormatInfo.AmMarker);
+            CheckGlyphs("PM marker", TimeFormatInfo.PmMarker);
         }
     }
 }
@@ -297,30 +434,34 @@ static void test_separators_and_markers()
 }
 
 // What gives way, in order, on the profile's 240-pixel-equivalent strip
-// (240 at 96 dpi, 320 at 128, 480 at 192): en-US and de-DE fit as they
-// are. With the private face's wider digits, bem's "uluchelo" beside the
-// seconds needs only the seconds and markers smaller, and Tamil's
-// eight-letter designators need those at their smallest and the whole
-// group smaller too; with Tahoma's digits bem fits and Tamil needs only the
-// seconds and markers smaller.
+// (240 at 96 dpi, 320 at 128, 480 at 192) or a part of it: en-US and de-DE
+// fit as they are. With the private face's wider digits, bem's "uluchelo"
+// beside the seconds needs the seconds and markers smaller; with Tahoma's
+// digits bem fits. Kannada's designators, measured in the face linked
+// behind Tahoma, need the seconds and markers smaller with either face; on
+// four fifths of the strip they need those at their smallest and the whole
+// group smaller too.
 static void test_what_gives_way()
 {
     static const struct {
         const WCHAR *Locale;
+        int StripPercent;
         BOOL DetailsShrink[2];       // with Tahoma's digits, with the private face's
         BOOL GroupShrinks[2];
     } examples[] = {
-        {L"en-US", {FALSE, FALSE}, {FALSE, FALSE}},
-        {L"de-DE", {FALSE, FALSE}, {FALSE, FALSE}},
-        {L"bem-ZM", {FALSE, TRUE}, {FALSE, FALSE}},
-        {L"ta-IN", {TRUE, TRUE}, {FALSE, TRUE}},
+        {L"en-US", 100, {FALSE, FALSE}, {FALSE, FALSE}},
+        {L"de-DE", 100, {FALSE, FALSE}, {FALSE, FALSE}},
+        {L"bem-ZM", 100, {FALSE, TRUE}, {FALSE, FALSE}},
+        {L"kn-IN", 100, {TRUE, TRUE}, {FALSE, FALSE}},
+        {L"kn-IN", 80, {TRUE, TRUE}, {TRUE, TRUE}},
     };
-    int width = 240 * ClockLayout.DpiX / 96, face = FontProbe.FontLevel >= 2;
+    int face = FontProbe.FontLevel >= 2;
     for (const auto &example : examples) {
         struct {
             const WCHAR *Locale;
             BOOL DetailsShrink, GroupShrinks;
         } e = {example.Locale, example.DetailsShrink[face], example.GroupShrinks[face]};
+        int width = 240 * ClockLayout.DpiX / 96 * example.StripPercent / 100;
         UseLocale(e.Locale, 0, 0, 1);
         BOOL changed;
         ok(FitTimeGroup(width, &changed), "%ls: time group could not be fitted\n", e.Locale);
@@ -437,12 +578,15 @@ int main()
     Walk.Window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 240, 100, NULL, NULL, NULL, NULL);
     Walk.Dc = CreateCompatibleDC(NULL);
     ChooseWidths();
+    OpenLinkedFaces();
     ClockLayout.DigitHeight = MeasureDigitHeight(Walk.Window);
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
     run_test(test_long_dates);
     run_test(test_long_operator_name);
     run_test(test_every_locale);
+    for (int i = 0; i < Glyphs.Count; i++)
+        DeleteObject(Glyphs.Faces[i]);
     DeleteDC(Walk.Dc);
     DestroyWindow(Walk.Window);
     ReleaseTimeGroupFit();
