@@ -204,42 +204,46 @@ cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/"
 # first linked face that has it. One Noto face (fonts-noto-core,
 # fonts-noto-cjk) for each script that the platform's locales write their
 # day names, dates and designators in, so that every locale's texts have
-# glyphs; Noto Sans first, for the Latin, Greek and Cyrillic letters Tahoma
-# lacks. The files are hard links to Debian's where the disk allows.
+# glyphs. Wine opens a font's linked faces one by one, in this order, until
+# one has the character: the faces most locales need come first (Noto Sans,
+# for the Latin, Greek and Cyrillic letters Tahoma lacks, then Devanagari
+# and Arabic), the large CJK collection and the faces of characters beyond
+# the BMP (which Wine never takes from a link) last. The files are hard
+# links to Debian's where the disk allows.
 script_faces="
 truetype/noto/NotoSans-Regular.ttf,Noto Sans
-truetype/noto/NotoSansEthiopic-Regular.ttf,Noto Sans Ethiopic
 truetype/noto/NotoSansDevanagari-Regular.ttf,Noto Sans Devanagari
+truetype/noto/NotoSansArabic-Regular.ttf,Noto Sans Arabic
+truetype/noto/NotoSansEthiopic-Regular.ttf,Noto Sans Ethiopic
 truetype/noto/NotoSansBengali-Regular.ttf,Noto Sans Bengali
+truetype/noto/NotoSansTifinagh-Regular.ttf,Noto Sans Tifinagh
+truetype/noto/NotoSansTamil-Regular.ttf,Noto Sans Tamil
+truetype/noto/NotoSerifTibetan-Regular.ttf,Noto Serif Tibetan
+truetype/noto/NotoSansHebrew-Regular.ttf,Noto Sans Hebrew
 truetype/noto/NotoSansCanadianAboriginal-Regular.ttf,Noto Sans CanAborig
 truetype/noto/NotoSansVai-Regular.ttf,Noto Sans Vai
-truetype/noto/NotoSansMalayalam-Regular.ttf,Noto Sans Malayalam
 truetype/noto/NotoSansCherokee-Regular.ttf,Noto Sans Cherokee
+truetype/noto/NotoSansGurmukhi-Regular.ttf,Noto Sans Gurmukhi
+truetype/noto/NotoSansOlChiki-Regular.ttf,Noto Sans Ol Chiki
+truetype/noto/NotoSansGeorgian-Regular.ttf,Noto Sans Georgian
+truetype/noto/NotoSansMalayalam-Regular.ttf,Noto Sans Malayalam
 truetype/noto/NotoSansMyanmar-Regular.ttf,Noto Sans Myanmar
-truetype/noto/NotoSansAdlam-Regular.ttf,Noto Sans Adlam
 truetype/noto/NotoSansKhmer-Regular.ttf,Noto Sans Khmer
 truetype/noto/NotoSansThai-Regular.ttf,Noto Sans Thai
 truetype/noto/NotoSansKannada-Regular.ttf,Noto Sans Kannada
-truetype/noto/NotoSansHebrew-Regular.ttf,Noto Sans Hebrew
 truetype/noto/NotoSansTelugu-Regular.ttf,Noto Sans Telugu
 truetype/noto/NotoSansGujarati-Regular.ttf,Noto Sans Gujarati
-opentype/noto/NotoSansCJK-Regular.ttc,Noto Sans CJK JP
 truetype/noto/NotoSansOriya-Regular.ttf,Noto Sans Oriya
-truetype/noto/NotoSansTamil-Regular.ttf,Noto Sans Tamil
 truetype/noto/NotoSansLao-Regular.ttf,Noto Sans Lao
 truetype/noto/NotoSansSinhala-Regular.ttf,Noto Sans Sinhala
-truetype/noto/NotoSansGurmukhi-Regular.ttf,Noto Sans Gurmukhi
-truetype/noto/NotoSerifTibetan-Regular.ttf,Noto Serif Tibetan
-truetype/noto/NotoSansChakma-Regular.ttf,Noto Sans Chakma
-truetype/noto/NotoSansOlChiki-Regular.ttf,Noto Sans Ol Chiki
 truetype/noto/NotoSansArmenian-Regular.ttf,Noto Sans Armenian
-truetype/noto/NotoSansMongolian-Regular.ttf,Noto Sans Mongolian
 truetype/noto/NotoSansNKo-Regular.ttf,Noto Sans NKo
-truetype/noto/NotoSansTifinagh-Regular.ttf,Noto Sans Tifinagh
-truetype/noto/NotoSansGeorgian-Regular.ttf,Noto Sans Georgian
 truetype/noto/NotoSansYi-Regular.ttf,Noto Sans Yi
 truetype/noto/NotoSansSyriac-Regular.ttf,Noto Sans Syriac
-truetype/noto/NotoSansArabic-Regular.ttf,Noto Sans Arabic
+truetype/noto/NotoSansMongolian-Regular.ttf,Noto Sans Mongolian
+opentype/noto/NotoSansCJK-Regular.ttc,Noto Sans CJK JP
+truetype/noto/NotoSansAdlam-Regular.ttf,Noto Sans Adlam
+truetype/noto/NotoSansChakma-Regular.ttf,Noto Sans Chakma
 "
 link_entries=()
 while IFS=, read -r file face; do
