@@ -5,8 +5,9 @@
 // 400, 640 and 800 px turned) with two settings (short date with the day on
 // the right; long date with seconds) at a late-evening time on a long-named
 // day; nothing may stand outside the strip or its slot, no separator may
-// carry a picture quote or a character its face lacks, and no cut may split
-// a character.
+// carry a picture quote or a character its face lacks, no cut may split
+// a character, and no character of the day, the date or the markers may be
+// drawn as a box.
 // The profiles give the resolutions (96, 128, 192 dpi), the faces and the
 // screens.
 #include "testlib.h"
