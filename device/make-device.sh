@@ -199,6 +199,69 @@ mkdir -p "$fonts"
 # the device gets one that is bold at every size.
 cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/"
 /usr/bin/python3 "$here/make-bold-tahoma.py" /usr/share/wine/fonts/tahomabd.ttf "$fonts/tahomabd.ttf"
+# A device sold where other scripts are read carries a face for each,
+# linked behind the system face: a character Tahoma lacks is drawn from the
+# first linked face that has it. One Noto face (fonts-noto-core,
+# fonts-noto-cjk) for each script that the platform's locales write their
+# day names, dates and designators in, so that every locale's texts have
+# glyphs. Wine opens a font's linked faces one by one, in this order, until
+# one has the character: the faces most locales need come first (Noto Sans,
+# for the Latin, Greek and Cyrillic letters Tahoma lacks, then Devanagari
+# and Arabic), the large CJK collection and the faces of characters beyond
+# the BMP (which Wine never takes from a link) last. The files are hard
+# links to Debian's where the disk allows.
+script_faces="
+truetype/noto/NotoSans-Regular.ttf,Noto Sans
+truetype/noto/NotoSansDevanagari-Regular.ttf,Noto Sans Devanagari
+truetype/noto/NotoSansArabic-Regular.ttf,Noto Sans Arabic
+truetype/noto/NotoSansEthiopic-Regular.ttf,Noto Sans Ethiopic
+truetype/noto/NotoSansBengali-Regular.ttf,Noto Sans Bengali
+truetype/noto/NotoSansTifinagh-Regular.ttf,Noto Sans Tifinagh
+truetype/noto/NotoSansTamil-Regular.ttf,Noto Sans Tamil
+truetype/noto/NotoSerifTibetan-Regular.ttf,Noto Serif Tibetan
+truetype/noto/NotoSansHebrew-Regular.ttf,Noto Sans Hebrew
+truetype/noto/NotoSansCanadianAboriginal-Regular.ttf,Noto Sans CanAborig
+truetype/noto/NotoSansVai-Regular.ttf,Noto Sans Vai
+truetype/noto/NotoSansCherokee-Regular.ttf,Noto Sans Cherokee
+truetype/noto/NotoSansGurmukhi-Regular.ttf,Noto Sans Gurmukhi
+truetype/noto/NotoSansOlChiki-Regular.ttf,Noto Sans Ol Chiki
+truetype/noto/NotoSansGeorgian-Regular.ttf,Noto Sans Georgian
+truetype/noto/NotoSansMalayalam-Regular.ttf,Noto Sans Malayalam
+truetype/noto/NotoSansMyanmar-Regular.ttf,Noto Sans Myanmar
+truetype/noto/NotoSansKhmer-Regular.ttf,Noto Sans Khmer
+truetype/noto/NotoSansThai-Regular.ttf,Noto Sans Thai
+truetype/noto/NotoSansKannada-Regular.ttf,Noto Sans Kannada
+truetype/noto/NotoSansTelugu-Regular.ttf,Noto Sans Telugu
+truetype/noto/NotoSansGujarati-Regular.ttf,Noto Sans Gujarati
+truetype/noto/NotoSansOriya-Regular.ttf,Noto Sans Oriya
+truetype/noto/NotoSansLao-Regular.ttf,Noto Sans Lao
+truetype/noto/NotoSansSinhala-Regular.ttf,Noto Sans Sinhala
+truetype/noto/NotoSansArmenian-Regular.ttf,Noto Sans Armenian
+truetype/noto/NotoSansNKo-Regular.ttf,Noto Sans NKo
+truetype/noto/NotoSansYi-Regular.ttf,Noto Sans Yi
+truetype/noto/NotoSansSyriac-Regular.ttf,Noto Sans Syriac
+truetype/noto/NotoSansMongolian-Regular.ttf,Noto Sans Mongolian
+opentype/noto/NotoSansCJK-Regular.ttc,Noto Sans CJK JP
+truetype/noto/NotoSansAdlam-Regular.ttf,Noto Sans Adlam
+truetype/noto/NotoSansChakma-Regular.ttf,Noto Sans Chakma
+"
+link_entries=()
+while IFS=, read -r file face; do
+  [ -n "$file" ] || continue
+  source_file=/usr/share/fonts/$file
+  [ -f "$source_file" ] || { echo "make-device: $profile: $source_file is missing (tools/setup.sh installs it)" >&2; exit 1; }
+  ln -f "$source_file" "$fonts/" 2>/dev/null || cp "$source_file" "$fonts/"
+  link_entries+=("${file##*/},$face")
+done <<<"$script_faces"
+# The link list as a .reg REG_MULTI_SZ: each entry's bytes and a NUL, and
+# a NUL after the last. The platform links by family; Wine finds a face's
+# links by its full name, so the list is written for "Tahoma" and for the
+# bold face, "Tahoma Bold".
+multi_sz() {
+  { printf '%s\0' "$@"; printf '\0'; } | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//'
+}
+system_link=$(multi_sz "${link_entries[@]}")
+
 qzldir="$prefix/drive_c/Program Files/Quartzel"
 mkdir -p "$qzldir"
 if [ -n "$font" ]; then cp "$font" "$qzldir/QZL.ttf"; else rm -f "$qzldir/QZL.ttf"; fi
@@ -234,6 +297,10 @@ Windows Registry Editor Version 5.00
 "Options"=dword:00000001
 "Selectability"=dword:00000002
 "Order"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]
+"Tahoma"=hex(7):$system_link
+"Tahoma Bold"=hex(7):$system_link
 
 [HKEY_LOCAL_MACHINE\\System\\State\\Phone]
 "Status"=dword:00000020

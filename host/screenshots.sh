@@ -56,10 +56,14 @@ shot qvga96 today-qvga96-searching --phone-status 0x400020
 # Locales as the platform's data has them, on a 240-pixel strip: a
 # separator with a word in it (fr-CA), a long designator with seconds
 # (bem-ZM), Japanese and Arabic, and a long date of some fifty characters
-# (kde-TZ).
+# (kde-TZ), and Hindi, Thai and Sinhala, drawn from the faces linked
+# behind Tahoma.
 shot qvga96 today-qvga96-fr-CA --locale fr-CA
 shot qvga96-nofont today-qvga96-nofont-fr-CA --locale fr-CA
 shot qvga96 today-qvga96-ja-JP --locale ja-JP
 shot qvga96 today-qvga96-ar-SA --locale ar-SA
 shot qvga96 today-qvga96-bem-ZM --locale bem-ZM
 shot qvga96 today-qvga96-kde-TZ --locale kde-TZ
+shot qvga96 today-qvga96-hi-IN --locale hi-IN
+shot qvga96 today-qvga96-th-TH --locale th-TH
+shot qvga96 today-qvga96-si-LK --locale si-LK

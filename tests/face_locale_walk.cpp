@@ -5,8 +5,9 @@
 // 400, 640 and 800 px turned) with two settings (short date with the day on
 // the right; long date with seconds) at a late-evening time on a long-named
 // day; nothing may stand outside the strip or its slot, no separator may
-// carry a picture quote or a character its face lacks, and no cut may split
-// a character.
+// carry a picture quote or a character its face lacks, no cut may split
+// a character, and no character of the day, the date or the markers may be
+// drawn as a box.
 // The profiles give the resolutions (96, 128, 192 dpi), the faces and the
 // screens.
 #include "testlib.h"
@@ -19,9 +20,12 @@
 #include "fitline.h"
 #include "timeformat.h"
 #include "phone.h"
+#include "textcut.h"
 #include <wchar.h>
 #include <string.h>
 #include <algorithm>
+#include <map>
+#include <vector>
 
 // Wednesday, 25 September 2024, 21:41:07.
 static const SYSTEMTIME Evening = {2024, 9, 3, 25, 21, 41, 7, 0};
@@ -103,22 +107,14 @@ static const char *Describe(const char *format, ...)
            held_ ? "" : Describe(__VA_ARGS__));                                                        \
     } while (0)
 
-// ---- Characters, judged by the platform's types and Unicode's viramas ----
-
-static const WCHAR Viramas[] = {0x094D, 0x09CD, 0x0A4D, 0x0ACD, 0x0B4D, 0x0BCD, 0x0C4D,
-                                0x0CCD, 0x0D4D, 0x0DCA, 0x1039, 0x17D2, 0x200D, 0};
+// ---- Characters ------------------------------------------------------------
 
 // A cut of `whole` after `kept` characters splits what a reader sees as one
-// character.
+// character (the cut's boundaries are checked against Unicode's own test
+// in text_cut.cpp).
 static BOOL CutSplitsCharacter(const WCHAR *whole, int kept)
 {
-    if (kept <= 0 || kept >= lstrlenW(whole))
-        return FALSE;
-    WORD types = 0;
-    GetStringTypeW(CT_CTYPE3, whole + kept, 1, &types);
-    WCHAR last = whole[kept - 1];
-    return IS_HIGH_SURROGATE(last) || wcschr(Viramas, last) != NULL ||
-           (types & (C3_NONSPACING | C3_DIACRITIC | C3_VOWELMARK | C3_LOWSURROGATE)) != 0;
+    return !CharacterBoundaryAt(whole, lstrlenW(whole), kept);
 }
 
 static int Width(HFONT font, const WCHAR *text)
@@ -141,6 +137,137 @@ static BOOL FaceDrawsAll(HFONT font, const WCHAR *text)
         if (glyphs[i] == 0xFFFF)
             return FALSE;
     return done != GDI_ERROR;
+}
+
+// ---- Glyphs --------------------------------------------------------------
+
+// The faces the line's texts and the markers are drawn from: bold Tahoma,
+// then the faces the device links behind it (FontLink\SystemLink), from
+// the first of which that has one the platform draws a character Tahoma
+// lacks. A character none of them has is drawn as a box. Wine keys the
+// links by the face's full name, "Tahoma Bold" (and rewrites the value for
+// "Tahoma" with its own list whenever a process's code page differs from
+// the last one's).
+static struct {
+    HFONT Faces[64];
+    int Count;
+    std::map<DWORD, BOOL> Drawn;   // code point: whether some face has it
+} Glyphs;
+
+static void AddFace(const WCHAR *name)
+{
+    LOGFONTW lf = {};
+    lf.lfHeight = -12;
+    lf.lfWeight = FW_BOLD;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, name, LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ previous = SelectObject(Walk.Dc, font);
+    WCHAR got[LF_FACESIZE] = L"";
+    GetTextFaceW(Walk.Dc, LF_FACESIZE, got);
+    SelectObject(Walk.Dc, previous);
+    ok(lstrcmpiW(got, name) == 0, "the device has no face \"%ls\" (Wine gave \"%ls\")\n", name, got);
+    Glyphs.Faces[Glyphs.Count++] = font;
+}
+
+static void OpenLinkedFaces()
+{
+    AddFace(L"Tahoma");
+    static WCHAR links[8192];
+    DWORD size = sizeof(links);
+    LSTATUS read = RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink",
+                                L"Tahoma Bold", RRF_RT_REG_MULTI_SZ, NULL, links, &size);
+    ok(read == ERROR_SUCCESS, "no faces linked behind Tahoma: %ld\n", read);
+    for (const WCHAR *entry = links; read == ERROR_SUCCESS && *entry && Glyphs.Count < (int)ARRAYSIZE(Glyphs.Faces);
+         entry += lstrlenW(entry) + 1) {
+        const WCHAR *face = wcschr(entry, L',');
+        if (face)
+            AddFace(face + 1);
+    }
+}
+
+static DWORD BigEndian(const BYTE *bytes, int count)
+{
+    DWORD value = 0;
+    for (int i = 0; i < count; i++)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+// Whether the selected face's own character map (its format-12 table)
+// has a code point beyond the BMP, which GDI's glyph calls cannot ask for.
+static BOOL SelectedFaceMapsSupplementary(DWORD c)
+{
+    const DWORD cmapTag = 'c' | 'm' << 8 | 'a' << 16 | 'p' << 24;
+    DWORD size = GetFontData(Walk.Dc, cmapTag, 0, NULL, 0);
+    if (size == GDI_ERROR || size < 4)
+        return FALSE;
+    std::vector<BYTE> cmap(size);
+    GetFontData(Walk.Dc, cmapTag, 0, cmap.data(), size);
+    for (DWORD t = 0, tables = BigEndian(&cmap[2], 2); t < tables && 12 + 8 * t <= size; t++) {
+        const BYTE *record = &cmap[4 + 8 * t];
+        DWORD offset = BigEndian(record + 4, 4);
+        if (BigEndian(record, 2) != 3 || BigEndian(record + 2, 2) != 10 || offset + 16 > size ||
+            BigEndian(&cmap[offset], 2) != 12)
+            continue;
+        for (DWORD g = 0, groups = BigEndian(&cmap[offset + 12], 4); g < groups && offset + 28 + 12 * g <= size; g++) {
+            const BYTE *group = &cmap[offset + 16 + 12 * g];
+            if (c >= BigEndian(group, 4) && c <= BigEndian(group + 4, 4))
+                return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+static BOOL SelectedFaceHas(DWORD c)
+{
+    if (c >= 0x10000)
+        return SelectedFaceMapsSupplementary(c);
+    WCHAR unit = (WCHAR)c;
+    WORD glyph = 0xFFFF;
+    return GetGlyphIndicesW(Walk.Dc, &unit, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF;
+}
+
+static BOOL Drawn(DWORD c)
+{
+    std::map<DWORD, BOOL>::iterator known = Glyphs.Drawn.find(c);
+    if (known != Glyphs.Drawn.end())
+        return known->second;
+    BOOL found = FALSE;
+    for (int i = 0; i < Glyphs.Count && !found; i++) {
+        HGDIOBJ previous = SelectObject(Walk.Dc, Glyphs.Faces[i]);
+        found = SelectedFaceHas(c);
+        SelectObject(Walk.Dc, previous);
+    }
+    return Glyphs.Drawn[c] = found;
+}
+
+// Joiners, direction marks and other format characters show no glyph.
+static BOOL Invisible(DWORD c)
+{
+    return c == 0x061C || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF;
+}
+
+// The first character of `text` that is drawn as a box, 0 when none is.
+static DWORD FirstBox(const WCHAR *text)
+{
+    for (int i = 0; text[i]; i++) {
+        DWORD c = text[i];
+        if (IS_HIGH_SURROGATE(text[i]) && IS_LOW_SURROGATE(text[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            i++;
+        }
+        if (!Invisible(c) && !Drawn(c))
+            return c;
+    }
+    return 0;
+}
+
+static void CheckGlyphs(const char *what, const WCHAR *text)
+{
+    DWORD box = FirstBox(text);
+    case_ok(box == 0, "%s \"%ls\" draws U+%04lX as a box\n", what, text, box);
 }
 
 // ---- The time group ------------------------------------------------------
@@ -323,6 +450,8 @@ static void CheckDayDateLine()
     FitLine(box, composed, &line);
     CheckLineText("day", line.DaySlot, composed.DaySlot, NULL);
     CheckLineText("date", line.Date, composed.Date, composed.ShortDate);
+    CheckGlyphs("day", line.DaySlot);
+    CheckGlyphs("date", line.Date);
     CheckLineInk(box, line);
 }
 
@@ -344,6 +473,8 @@ static void WalkLocale()
         if (wcsstr(TimeFormatInfo.TimeFormat, L"tt")) {
             CheckMarker(TimeFormatInfo.AmMarker, LOCALE_S1159);
             CheckMarker(TimeFormatInfo.PmMarker, LOCALE_S2359);
+            CheckGlyphs("AM marker", TimeFormatInfo.AmMarker);
+            CheckGlyphs("PM marker", TimeFormatInfo.PmMarker);
         }
     }
 }
@@ -363,8 +494,8 @@ static void UseLocale(const WCHAR *name, DWORD shortDate, DWORD arrangement, DWO
 
 // Separators and markers as the locales' data gives them: unquoted, and
 // cut to 8 characters only where a character ends (the AM designators of
-// as, kn and ne are 9 long: the cut takes the dangling virama back with its
-// letter; their PM designators fit whole).
+// as, kn and ne are 9 long: the cut keeps the virama with its letter and
+// leaves the last letter out; their PM designators fit whole).
 static void test_separators_and_markers()
 {
     static const struct {
@@ -377,9 +508,9 @@ static void test_separators_and_markers()
         {L"oc", L"h", L"", L""},
         {L"en-US", L":", L"AM", L"PM"},
         {L"bem-ZM", L":", L"uluchelo", L"akasuba"},
-        {L"as-IN", L".", L"\x09AA\x09C2\x09F0\x09CD\x09AC\x09BE", L"\x0985\x09AA\x09F0\x09BE\x09B9\x09CD\x09A8"},
-        {L"kn-IN", L":", L"\x0CAA\x0CC2\x0CB0\x0CCD\x0CB5\x0CBE", L"\x0C85\x0CAA\x0CB0\x0CBE\x0CB9\x0CCD\x0CA8"},
-        {L"ne-IN", L":", L"\x092A\x0942\x0930\x094D\x0935\x093E", L"\x0905\x092A\x0930\x093E\x0939\x094D\x0928"},
+        {L"as-IN", L".", L"\x09AA\x09C2\x09F0\x09CD\x09AC\x09BE\x09B9\x09CD", L"\x0985\x09AA\x09F0\x09BE\x09B9\x09CD\x09A8"},
+        {L"kn-IN", L":", L"\x0CAA\x0CC2\x0CB0\x0CCD\x0CB5\x0CBE\x0CB9\x0CCD", L"\x0C85\x0CAA\x0CB0\x0CBE\x0CB9\x0CCD\x0CA8"},
+        {L"ne-IN", L":", L"\x092A\x0942\x0930\x094D\x0935\x093E\x0939\x094D", L"\x0905\x092A\x0930\x093E\x0939\x094D\x0928"},
     };
     for (const auto &e : examples) {
         UseLocale(e.Locale, 1, 2, 0);
@@ -392,30 +523,34 @@ static void test_separators_and_markers()
 }
 
 // What gives way, in order, on the profile's 240-pixel-equivalent strip
-// (240 at 96 dpi, 320 at 128, 480 at 192): en-US and de-DE fit as they
-// are. With the private face's wider digits, bem's "uluchelo" beside the
-// seconds needs only the seconds and markers smaller, and Tamil's
-// eight-letter designators need those at their smallest and the whole
-// group smaller too; with Tahoma's digits bem fits and Tamil needs only the
-// seconds and markers smaller.
+// (240 at 96 dpi, 320 at 128, 480 at 192) or a part of it: en-US and de-DE
+// fit as they are. With the private face's wider digits, bem's "uluchelo"
+// beside the seconds needs the seconds and markers smaller; with Tahoma's
+// digits bem fits. Kannada's designators, measured in the face linked
+// behind Tahoma, need the seconds and markers smaller with either face; on
+// four fifths of the strip they need those at their smallest and the whole
+// group smaller too.
 static void test_what_gives_way()
 {
     static const struct {
         const WCHAR *Locale;
+        int StripPercent;
         BOOL DetailsShrink[2];       // with Tahoma's digits, with the private face's
         BOOL GroupShrinks[2];
     } examples[] = {
-        {L"en-US", {FALSE, FALSE}, {FALSE, FALSE}},
-        {L"de-DE", {FALSE, FALSE}, {FALSE, FALSE}},
-        {L"bem-ZM", {FALSE, TRUE}, {FALSE, FALSE}},
-        {L"ta-IN", {TRUE, TRUE}, {FALSE, TRUE}},
+        {L"en-US", 100, {FALSE, FALSE}, {FALSE, FALSE}},
+        {L"de-DE", 100, {FALSE, FALSE}, {FALSE, FALSE}},
+        {L"bem-ZM", 100, {FALSE, TRUE}, {FALSE, FALSE}},
+        {L"kn-IN", 100, {TRUE, TRUE}, {FALSE, FALSE}},
+        {L"kn-IN", 80, {TRUE, TRUE}, {TRUE, TRUE}},
     };
-    int width = 240 * ClockLayout.DpiX / 96, face = FontProbe.FontLevel >= 2;
+    int face = FontProbe.FontLevel >= 2;
     for (const auto &example : examples) {
         struct {
             const WCHAR *Locale;
             BOOL DetailsShrink, GroupShrinks;
         } e = {example.Locale, example.DetailsShrink[face], example.GroupShrinks[face]};
+        int width = 240 * ClockLayout.DpiX / 96 * example.StripPercent / 100;
         UseLocale(e.Locale, 0, 0, 1);
         BOOL changed;
         ok(FitTimeGroup(width, &changed), "%ls: time group could not be fitted\n", e.Locale);
@@ -650,6 +785,7 @@ int main()
     Walk.Setting = &WorkedExample;
     MakeInkSurface();
     ChooseWidths();
+    OpenLinkedFaces();
     ClockLayout.DigitHeight = MeasureDigitHeight(Walk.Window);
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
@@ -659,6 +795,8 @@ int main()
     run_test(test_right_to_left_cuts);
     run_test(test_shaped_date);
     run_test(test_every_locale);
+    for (int i = 0; i < Glyphs.Count; i++)
+        DeleteObject(Glyphs.Faces[i]);
     DeleteDC(Walk.Dc);
     DeleteDC(Walk.InkDc);
     DestroyWindow(Walk.Window);

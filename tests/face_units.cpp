@@ -8,7 +8,6 @@
 #include "paint.h"
 #include "itemstate.h"
 #include "iat.h"
-#include "textcut.h"
 
 static int Dpi;
 
@@ -849,45 +848,8 @@ static void test_cell_corner()
     ClosePaintingFace(parent);
 }
 
-// Cuts to a buffer end where a reader sees a character end: never inside
-// a surrogate pair, never before a combining mark, vowel sign or variation
-// selector, never right after a virama or a zero-width joiner.
-static void test_character_cuts()
-{
-    static const struct {
-        const WCHAR *Text;
-        int Chars;
-        const WCHAR *Kept;
-    } cuts[] = {
-        {L"abc", 4, L"abc"},
-        {L"abcd", 3, L"ab"},
-        {L"ab\xD83D\xDE00", 4, L"ab"},
-        {L"ab\xD83D\xDE00", 5, L"ab\xD83D\xDE00"},
-        {L"ae\x0301x", 3, L"a"},
-        {L"ae\x0301x", 4, L"ae\x0301"},
-        {L"\x0915\x094D\x0937" L"a", 3, L""},
-        {L"\x0915\x094D\x0937" L"a", 4, L"\x0915\x094D\x0937"},
-        {L"\x0915\x093E\x0916", 2, L""},
-        {L"a\x2764\xFE0F" L"b", 3, L"a"},
-        {L"a\x200D\x2764" L"b", 3, L""},
-        {L"a\x200D\x2764" L"b", 4, L"a\x200D\x2764"},
-        {L"\x09AA\x09C2\x09F0\x09CD\x09AC\x09BE\x09B9\x09CD\x09A8", 9,
-         L"\x09AA\x09C2\x09F0\x09CD\x09AC\x09BE"},
-        {L"", 1, L""},
-    };
-    for (const auto &cut : cuts) {
-        WCHAR text[16];
-        for (WCHAR &c : text)
-            c = L'~';
-        CopyWithin(text, cut.Chars, cut.Text);
-        ok(lstrcmpW(text, cut.Kept) == 0 && text[cut.Chars] == L'~', "\"%ls\" in %d: \"%ls\"\n", cut.Text, cut.Chars,
-           text);
-    }
-}
-
 int main()
 {
-    run_test(test_character_cuts);
     run_test(test_resolution);
     run_test(test_probe);
     run_test(test_probe_rules);

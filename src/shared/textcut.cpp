@@ -1,41 +1,110 @@
-// Cuts at the characters a reader sees. The platform's character types
-// (CT_CTYPE3) tell the marks that lean on the character before them:
-// combining marks, viramas and variation selectors are C3_NONSPACING,
-// spacing vowel signs C3_VOWELMARK, surrogates C3_LOWSURROGATE. A virama
-// also binds the letter after it into one conjunct; the types cannot tell a
-// virama from an accent, so the joiners are named here.
+// Cuts at the characters a reader sees: the boundaries of Unicode's
+// extended grapheme clusters, found with the rules of its text segmentation
+// annex from each code point's property. The properties come from the
+// Unicode Character Database (graphemetable.inc, made by
+// tools/grapheme-table.py), never from the platform's character types,
+// which differ between the handheld and the desktop and know nothing of
+// code points outside the BMP.
 #include "textcut.h"
 
 namespace {
 
-const WORD LeaningTypes = C3_NONSPACING | C3_DIACRITIC | C3_VOWELMARK | C3_LOWSURROGATE;
+#include "graphemetable.inc"
 
-const WCHAR ZeroWidthNonJoiner = 0x200C;
-const WCHAR ZeroWidthJoiner = 0x200D;
+const int RunCount = sizeof(GraphemeRuns) / sizeof(GraphemeRuns[0]);
 
-WORD CharacterTypes(WCHAR c)
+// The property of a code point: that of the last run starting at or before
+// it (the first run starts at U+0000).
+int PropertyOf(DWORD c)
 {
-    WORD types = 0;
-    if (!GetStringTypeW(CT_CTYPE3, &c, 1, &types))
-        return 0;
-    return types;
+    int low = 0, high = RunCount - 1;
+    while (low < high) {
+        int middle = (low + high + 1) / 2;
+        if ((GraphemeRuns[middle] >> GraphemePropertyBits) <= c)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return (int)(GraphemeRuns[low] & ((1 << GraphemePropertyBits) - 1));
 }
 
-// The Brahmic scripts from Devanagari to Malayalam share one layout, with
-// the virama at 0x4D of each 128-character block; Sinhala, Myanmar and
-// Khmer have theirs elsewhere.
-BOOL JoinsNextLetter(WCHAR c)
+DWORD JoinSurrogates(WCHAR high, WCHAR low)
 {
-    if (c >= 0x0900 && c < 0x0D80 && (c & 0x7F) == 0x4D)
-        return TRUE;
-    return c == 0x0DCA || c == 0x1039 || c == 0x17D2 || c == ZeroWidthJoiner;
+    return 0x10000 + (((DWORD)high - 0xD800) << 10) + ((DWORD)low - 0xDC00);
 }
 
-BOOL LeansOnPrevious(WCHAR c)
+// The property of the code point that ends before text[*at]; *at moves to
+// where it starts. A surrogate without its partner stands for itself.
+int PropertyBefore(const WCHAR *text, int *at)
 {
-    if (IS_LOW_SURROGATE(c) || c == ZeroWidthJoiner || c == ZeroWidthNonJoiner)
+    int end = *at;
+    if (end >= 2 && IS_LOW_SURROGATE(text[end - 1]) && IS_HIGH_SURROGATE(text[end - 2])) {
+        *at = end - 2;
+        return PropertyOf(JoinSurrogates(text[end - 2], text[end - 1]));
+    }
+    *at = end - 1;
+    return PropertyOf(text[end - 1]);
+}
+
+int PropertyAt(const WCHAR *text, int length, int index)
+{
+    if (index + 1 < length && IS_HIGH_SURROGATE(text[index]) && IS_LOW_SURROGATE(text[index + 1]))
+        return PropertyOf(JoinSurrogates(text[index], text[index + 1]));
+    return PropertyOf(text[index]);
+}
+
+BOOL IsControl(int property)
+{
+    return property == BreakControl || property == BreakCR || property == BreakLF;
+}
+
+BOOL StartsHangulSyllable(int property)
+{
+    return property == BreakL || property == BreakV || property == BreakLV || property == BreakLVT;
+}
+
+// The rules that look at the two code points beside the cut only: a line
+// end stays whole and stands alone; Hangul jamo make one syllable; marks,
+// joiners and spacing marks lean on what comes before them, and a
+// prepended mark on what follows it.
+BOOL PairAllowsCut(int before, int after)
+{
+    if (before == BreakCR && after == BreakLF)
+        return FALSE;
+    if (IsControl(before) || IsControl(after))
         return TRUE;
-    return (CharacterTypes(c) & LeaningTypes) != 0;
+    if (before == BreakL && StartsHangulSyllable(after))
+        return FALSE;
+    if ((before == BreakLV || before == BreakV) && (after == BreakV || after == BreakT))
+        return FALSE;
+    if ((before == BreakLVT || before == BreakT) && after == BreakT)
+        return FALSE;
+    if (after == BreakExtend || after == BreakZWJ || after == BreakSpacingMark)
+        return FALSE;
+    return before != BreakPrepend;
+}
+
+// TRUE when the text before `index` ends with a pictograph, any marks, and
+// a zero-width joiner: the pictograph after it joins the sequence.
+BOOL EndsWithJoinedPictograph(const WCHAR *text, int index)
+{
+    int at = index;
+    if (PropertyBefore(text, &at) != BreakZWJ)
+        return FALSE;
+    int property = BreakExtend;
+    while (at > 0 && property == BreakExtend)
+        property = PropertyBefore(text, &at);
+    return property == BreakPictographic;
+}
+
+// Regional indicators pair up into flags from the first of a row: a cut
+// before one is inside a flag after an odd number of them.
+BOOL EndsInsideFlag(const WCHAR *text, int index)
+{
+    int at = index, count = 0;
+    while (at > 0 && PropertyBefore(text, &at) == BreakRegionalIndicator)
+        count++;
+    return count % 2 == 1;
 }
 
 } // namespace
@@ -44,10 +113,15 @@ BOOL CharacterBoundaryAt(const WCHAR *text, int length, int index)
 {
     if (index <= 0 || index >= length)
         return TRUE;
-    WCHAR before = text[index - 1];
-    if (IS_HIGH_SURROGATE(before) || JoinsNextLetter(before))
+    if (IS_HIGH_SURROGATE(text[index - 1]) && IS_LOW_SURROGATE(text[index]))
         return FALSE;
-    return !LeansOnPrevious(text[index]);
+    int at = index;
+    int before = PropertyBefore(text, &at), after = PropertyAt(text, length, index);
+    if (!PairAllowsCut(before, after))
+        return FALSE;
+    if (after == BreakPictographic && EndsWithJoinedPictograph(text, index))
+        return FALSE;
+    return !(after == BreakRegionalIndicator && EndsInsideFlag(text, index));
 }
 
 int CharacterBoundaryAtOrBefore(const WCHAR *text, int length, int index)

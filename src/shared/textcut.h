@@ -1,8 +1,9 @@
 // Text cut to a fixed buffer or a width. A cut ends only where a reader
-// sees one character end: never inside a surrogate pair, never between a
-// base and the combining marks, vowel signs or variation selectors that
-// follow it, never right after a virama or a zero-width joiner (which bind
-// the next letter into the same character).
+// sees one character end: at a boundary of Unicode's extended grapheme
+// clusters, so never inside a surrogate pair, between a base and its marks,
+// vowel signs, skin tone or variation selector, inside a flag, a Hangul
+// syllable spelt in jamo or an emoji sequence joined by a zero-width joiner,
+// or after a prepended mark.
 #pragma once
 #include <windows.h>
 
