@@ -6,7 +6,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 
-packages="cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils fonts-wine python3-fonttools"
+packages="cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils fonts-wine python3-fonttools python3-unicorn"
 missing=
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"

@@ -1,0 +1,157 @@
+"""The handheld around the item's ARM DLL: heap, C runtime, registry,
+handles, windows and their messages, and GDI. Calls that draw or write are
+logged as effect lines, in the form the desktop recorder writes them; calls
+whose answer depends on fonts or the locale are answered from the desktop
+build's own recorded answers, so both builds measure the same."""
+import struct
+from arm import Fault, HEAP, HEAP_SIZE
+
+WM_CREATE, WM_DESTROY, WM_PAINT, WM_TIMER = 0x0001, 0x0002, 0x000F, 0x0113
+WM_WINDOWPOSCHANGED, WM_USER = 0x0047, 0x0400
+TODAYM_GETCOLOR, TODAYM_DRAWWATERMARK = WM_USER + 100, WM_USER + 101
+HOST_COLORS = {0x10000004: 0x000000, 0x10000022: 0x6A240A, 0x10000023: 0xFFFFFF}
+STOCK = {0: 'WHITE_BRUSH', 4: 'BLACK_BRUSH', 5: 'NULL_BRUSH', 7: 'BLACK_PEN', 8: 'NULL_PEN', 13: 'SYSTEM_FONT'}
+STOCK_BASE = 0x0F000000
+OBJ_PEN, OBJ_BRUSH, OBJ_FONT, OBJ_BITMAP = 1, 2, 6, 7
+HKCU, HKLM = 0x80000001, 0x80000002
+REG_SZ, REG_DWORD = 1, 4
+
+
+def signed(v):
+    return v - (1 << 32) if v & 0x80000000 else v
+
+
+class Heap:
+    """First-fit blocks in the heap region; a block freed twice or never
+    allocated is a fault."""
+
+    def __init__(self):
+        self.blocks, self.next = {}, HEAP + 16
+
+    def alloc(self, size):
+        at = self.next
+        self.next = (self.next + max(size, 1) + 15) & ~7
+        if self.next > HEAP + HEAP_SIZE:
+            raise Fault('heap exhausted')
+        self.blocks[at] = size
+        return at
+
+    def free(self, at):
+        if at and self.blocks.pop(at, None) is None:
+            raise Fault('free of 0x%08x, which is no block' % at)
+
+
+class Handles:
+    """Every handle the system gave out, by kind, until it is given back."""
+
+    def __init__(self):
+        self.live, self.next = {}, 0x1000
+
+    def new(self, kind, record):
+        self.next += 4
+        self.live[self.next] = (kind, record)
+        return self.next
+
+    def get(self, handle, kind):
+        entry = self.live.get(handle)
+        if entry is None or entry[0] != kind:
+            return None
+        return entry[1]
+
+    def close(self, handle, kind):
+        if self.get(handle, kind) is None:
+            raise Fault('%s 0x%x closed but never given out' % (kind, handle))
+        del self.live[handle]
+
+
+class Dc:
+    def __init__(self, name, stock):
+        self.name = name
+        self.selected = dict(stock)
+        self.original = dict(stock)
+
+
+class Window:
+    def __init__(self, proc, parent, rect, style):
+        self.proc, self.parent, self.rect, self.style = proc, parent, rect, style
+        self.invalid, self.timers, self.longs = False, {}, {}
+
+
+class Device:
+    """The system's state and its answers to the DLL's imports."""
+
+    def __init__(self, cpu, answers, registry, clock):
+        self.cpu, self.recorded, self.registry = cpu, answers, registry
+        self.clock = clock
+        self.heap, self.handles = Heap(), Handles()
+        self.classes, self.posted, self.effects = {}, [], []
+        self.host = self.handles.new('window', Window(None, 0, (0, 0, 240, 320), 0))
+        self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
+
+    def string_resource(self, ident):
+        """(address, length) of string `ident` in the DLL's own table."""
+        cpu = self.cpu
+        root = cpu.base + cpu.image.directory[2][0]
+
+        def entry(directory, ident):
+            named, numbered = struct.unpack('<HH', cpu.uc.mem_read(directory + 12, 4))
+            for i in range(named + numbered):
+                key, at = struct.unpack('<II', cpu.uc.mem_read(directory + 16 + 8 * i, 8))
+                if ident is None or key == ident:
+                    return at
+            raise Fault('no resource %s' % ident)
+        block = root + (entry(root + (entry(root, 6) & 0x7FFFFFFF), ident // 16 + 1) & 0x7FFFFFFF)
+        data = cpu.base + cpu.read32(root + entry(block, None))
+        for _ in range(ident % 16):
+            data += 2 + 2 * struct.unpack('<H', cpu.uc.mem_read(data, 2))[0]
+        return data + 2, struct.unpack('<H', cpu.uc.mem_read(data, 2))[0]
+
+    def effect(self, *words):
+        self.effects.append(' '.join(str(w) for w in words))
+
+    def answer(self, *key):
+        key = ' '.join(str(k) for k in key)
+        if key not in self.recorded:
+            raise Fault('no recorded answer for "%s"' % key)
+        return self.recorded[key]
+
+    # ---- windows and messages -------------------------------------------
+    def window(self, hwnd):
+        w = self.handles.get(hwnd, 'window')
+        if w is None:
+            raise Fault('0x%x is no window' % hwnd)
+        return w
+
+    def send(self, hwnd, msg, wp, lp):
+        """A generator: delivers one message to a window's procedure."""
+        w = self.window(hwnd)
+        if w.proc is None:
+            return self.host_message(msg, wp, lp)
+        result = yield (w.proc, (hwnd, msg, wp, lp))
+        return result
+
+    def host_message(self, msg, wp, lp):
+        if msg == TODAYM_GETCOLOR:
+            return HOST_COLORS[wp]
+        if msg == TODAYM_DRAWWATERMARK:
+            hdc, l, t, r, b = struct.unpack('<I4i', self.cpu.uc.mem_read(lp, 20))
+            self.effect('Watermark', self.dc(hdc).name, l, t, r, b)
+            return 1
+        return 0
+
+    def dc(self, hdc):
+        d = self.handles.get(hdc, 'dc')
+        if d is None:
+            raise Fault('0x%x is no DC' % hdc)
+        return d
+
+    def new_dc(self, name):
+        stock = {OBJ_FONT: STOCK_BASE + 13, OBJ_BRUSH: STOCK_BASE + 0, OBJ_PEN: STOCK_BASE + 7,
+                 OBJ_BITMAP: STOCK_BASE + 21}
+        return self.handles.new('dc', Dc(name, stock))
+
+    def free_dc(self, hdc):
+        d = self.dc(hdc)
+        if d.selected != d.original:
+            raise Fault('DC %s released with objects still selected' % d.name)
+        self.handles.close(hdc, 'dc')

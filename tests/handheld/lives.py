@@ -1,0 +1,176 @@
+#!/usr/bin/python3
+"""Scripted lives of the item, each run through the handheld's ARM DLL on
+an emulated CPU and through the desktop DLL under Wine: both must draw the
+same texts at the same places, the same shapes and blends, and write the
+same registry values; the ARM DLL must make no unaligned access and give
+back every handle it was given.
+
+  lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
+import json
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from arm import Cpu, Fault, Symbols  # noqa: E402
+from calls import table  # noqa: E402
+from device import WM_PAINT, WM_WINDOWPOSCHANGED, WM_DESTROY, Device  # noqa: E402
+
+# Where the handheld maps the DLL: not its preferred base, so every
+# relocation must be applied for it to run.
+LOAD_BASE = 0x01C10000
+SETTINGS_KEY = 'HKCU\\software\\marrowfen\\quartzel'
+# Friday 15 March 2024, 09:41:00 (SYSTEMTIME order: year, month, weekday, day, ...).
+CLOCK = (2024, 3, 5, 15, 9, 41, 0, 0)
+WM_TODAYCUSTOM_QUERYREFRESHCACHE = 0x0400 + 243
+
+# name, registry values the life starts with, steps
+LIVES = [
+    ('first paint', {}, ['load', 'create', 'height', 'paint', 'destroy', 'unload']),
+]
+
+
+class Clock:
+    ticks = 1000
+    time = CLOCK
+
+
+def desktop_life(args, steps):
+    """Effects and answers of the desktop DLL, from the recorder under Wine."""
+    out = tempfile.NamedTemporaryFile(suffix='.txt', delete=False).name
+    run = subprocess.run([args.wine_run, args.recorder, 'Z:' + args.desktop_dll.replace('/', '\\'),
+                          'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True)
+    lines = open(out, encoding='utf-8').read().splitlines()
+    os.unlink(out)
+    if run.returncode:
+        raise Fault('the recorder failed (%d): %s' % (run.returncode, run.stderr.strip()))
+    answers, effects = {}, {}
+    step = None
+    for line in lines:
+        kind, rest = line[0], line[2:]
+        if kind == 'A':
+            key, value = rest.split(' = ', 1)
+            answers[key] = json.loads(value)
+        elif kind == 'S':
+            step = rest
+            effects[step] = []
+        else:
+            effects[step].append(rest if kind == 'E' else line)
+    return answers, effects
+
+
+class Handheld:
+    """The Today host on the handheld, playing the steps of a life."""
+
+    def __init__(self, args, answers, registry):
+        dll = args.arm_dll
+        self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, dll, 0x10000000))
+        self.dev = Device(self.cpu, answers, registry, Clock())
+        self.cpu.bind(table(self.dev))
+        self.item = 0
+        self.listing = 0
+        self.effects = {}
+
+    def drive(self, generator):
+        """Runs an answer that calls the DLL back, from the host's side."""
+        value = None
+        try:
+            while True:
+                address, args = generator.send(value)
+                value = self.cpu.call(address, *args)
+        except StopIteration as done:
+            return done.value
+
+    def send(self, msg, wp=0, lp=0):
+        return self.drive(self.dev.send(self.item, msg, wp, lp))
+
+    def step(self, name):
+        self.dev.effects = self.effects.setdefault(name, [])
+        getattr(self, name)()
+
+    def load(self):
+        if self.cpu.call(self.cpu.base + self.cpu.image.entry, self.cpu.base, 1, 0) != 1:
+            raise Fault('the entry point refused the load')
+
+    def create(self):
+        self.listing = self.dev.heap.alloc(628)
+        self.cpu.uc.mem_write(self.listing, bytes(628))
+        self.item = self.cpu.call(self.cpu.export(240), self.listing, self.dev.host)
+        if not self.item:
+            raise Fault('no item window was made')
+
+    def height(self):
+        changed = self.send(WM_TODAYCUSTOM_QUERYREFRESHCACHE, self.listing)
+        cyp = self.cpu.read32(self.listing + 72)
+        self.dev.effects.append('R %d %d' % (changed, cyp))
+        win = self.dev.window(self.item)
+        win.rect = (win.rect[0], win.rect[1], win.rect[2], cyp)
+        pos = self.dev.heap.alloc(28)
+        self.cpu.uc.mem_write(pos, struct.pack('<2I5i', self.item, 0, win.rect[0], win.rect[1], win.rect[2], cyp, 0x6))
+        self.send(WM_WINDOWPOSCHANGED, 0, pos)
+        self.dev.heap.free(pos)
+
+    def paint(self):
+        self.send(WM_PAINT)
+
+    def destroy(self):
+        self.send(WM_DESTROY)
+        self.dev.handles.close(self.item, 'window')
+        self.dev.heap.free(self.listing)
+
+    def unload(self):
+        self.cpu.call(self.cpu.base + self.cpu.image.entry, self.cpu.base, 0, 0)
+        left = [(h, kind) for h, (kind, _) in self.dev.handles.live.items() if h != self.dev.host]
+        if left:
+            raise Fault('handles not given back at unload: ' + ', '.join('%s 0x%x' % (k, h) for h, k in left))
+
+
+def compare(name, steps, desktop, handheld):
+    failures = 0
+    for step in steps:
+        want, got = desktop.get(step, []), handheld.get(step, [])
+        if want == got:
+            continue
+        failures += 1
+        print('FAIL %s, %s: the builds differ' % (name, step))
+        for i in range(max(len(want), len(got))):
+            w = want[i] if i < len(want) else '(none)'
+            g = got[i] if i < len(got) else '(none)'
+            if w != g:
+                print('  desktop:  %s\n  handheld: %s' % (w, g))
+    return failures
+
+
+class Args:
+    def __init__(self, argv):
+        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run = argv
+
+
+def main(argv):
+    args = Args(argv)
+    failures = 0
+    for name, values, steps in LIVES:
+        answers, desktop = desktop_life(args, steps)
+        registry = {SETTINGS_KEY: dict(values)}
+        device = Handheld(args, answers, registry)
+        start = time.time()
+        try:
+            for step in steps:
+                device.step(step)
+        except Fault as e:
+            print('FAIL %s: %s' % (name, e))
+            failures += 1
+            continue
+        failures += compare(name, steps, desktop, device.effects)
+        print('%s: %d instructions, %.1f s on the emulated CPU%s' % (
+            name, device.cpu.instructions, time.time() - start,
+            ''.join('; skipped %s' % s for s in sorted(device.dev.skipped))))
+    print('%d lives, %d failures' % (len(LIVES), failures))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,549 @@
+// Runs scripted lives of the desktop DLL and writes what it drew and wrote
+// (effect lines, "E ...") and what it asked that depends on fonts, the
+// locale or the device (answer lines, "A key = value"), in the words the
+// ARM model of the handheld uses, so that both builds can be compared.
+//
+//   handheld_recorder.exe DLL OUT STEP...
+//
+// The DLL is mapped without its imports resolved; the recorder binds them
+// itself, through its wrappers where it has one, and calls the entry point,
+// so that the load is recorded too.
+#include <windows.h>
+#include <shlobj.h>
+#include <stdio.h>
+#include <string.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "todaycmn.h"
+
+namespace {
+
+struct RecorderState {
+    FILE *Out;
+    std::map<HFONT, std::string> Fonts;
+    std::map<HDC, std::string> DcNames;
+    std::map<std::string, bool> Answered;
+    SYSTEMTIME Clock;
+    HWND Host;
+    HWND Item;
+    HMODULE Dll;
+};
+RecorderState Rec;
+
+std::string Hex(const void *data, size_t size)
+{
+    std::string out;
+    char two[3];
+    for (size_t i = 0; i < size; i++) {
+        snprintf(two, sizeof(two), "%02x", ((const BYTE *)data)[i]);
+        out += two;
+    }
+    return out;
+}
+
+std::string Text(const WCHAR *text, int count)
+{
+    if (count < 0)
+        count = lstrlenW(text);
+    return Hex(text, count * sizeof(WCHAR));
+}
+
+std::string Key(const WCHAR *text)
+{
+    std::string out;
+    for (; *text; text++)
+        out += *text == ' ' ? '_' : (char)*text;
+    return out;
+}
+
+std::string Json(const WCHAR *text)
+{
+    std::string out = "\"";
+    char buf[8];
+    for (; *text; text++) {
+        if (*text < 0x20 || *text >= 0x7F || *text == '"' || *text == '\\') {
+            snprintf(buf, sizeof(buf), "\\u%04x", *text);
+            out += buf;
+        } else {
+            out += (char)*text;
+        }
+    }
+    return out + "\"";
+}
+
+void Answer(const std::string &key, const std::string &value)
+{
+    if (Rec.Answered[key])
+        return;
+    Rec.Answered[key] = true;
+    fprintf(Rec.Out, "A %s = %s\n", key.c_str(), value.c_str());
+}
+
+void Effect(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    fputs("E ", Rec.Out);
+    vfprintf(Rec.Out, format, args);
+    fputc('\n', Rec.Out);
+    va_end(args);
+}
+
+std::string DcName(HDC dc)
+{
+    std::map<HDC, std::string>::iterator found = Rec.DcNames.find(dc);
+    return found == Rec.DcNames.end() ? "window" : found->second;
+}
+
+std::string FontOf(HDC dc)
+{
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (font == GetStockObject(SYSTEM_FONT))
+        return "SYSTEM_FONT";
+    return Rec.Fonts[(HFONT)font];
+}
+
+std::string Number(long long n)
+{
+    return std::to_string(n);
+}
+
+// ---- wrappers: answers ------------------------------------------------
+int WINAPI RecGetSystemMetrics(int index)
+{
+    int value = GetSystemMetrics(index);
+    Answer("GetSystemMetrics " + Number(index), Number(value));
+    return value;
+}
+
+DWORD WINAPI RecGetSysColor(int index)
+{
+    DWORD value = GetSysColor(index);
+    Answer("GetSysColor " + Number(index), Number(value));
+    return value;
+}
+
+int WINAPI RecGetDeviceCaps(HDC dc, int index)
+{
+    int value = GetDeviceCaps(dc, index);
+    Answer("GetDeviceCaps " + Number(index), Number(value));
+    return value;
+}
+
+BOOL WINAPI RecSHGetSpecialFolderPathW(HWND window, LPWSTR path, int folder, BOOL create)
+{
+    BOOL ok = SHGetSpecialFolderPathW(window, path, folder, create);
+    Answer("SHGetSpecialFolderPath " + Number(folder), Json(path));
+    return ok;
+}
+
+DWORD WINAPI RecGetFileAttributesW(LPCWSTR path)
+{
+    DWORD value = GetFileAttributesW(path);
+    Answer("GetFileAttributesW " + Key(path), Number(value));
+    return value;
+}
+
+int WINAPI RecAddFontResourceW(LPCWSTR path)
+{
+    int value = AddFontResourceW(path);
+    Answer("AddFontResourceW " + Key(path), Number(value));
+    return value;
+}
+
+BOOL WINAPI RecRemoveFontResourceW(LPCWSTR path)
+{
+    BOOL value = RemoveFontResourceW(path);
+    Answer("RemoveFontResourceW " + Key(path), Number(value));
+    return value;
+}
+
+struct FamilyWalk {
+    FONTENUMPROCW Proc;
+    LPARAM Param;
+    std::string Names;
+};
+
+int CALLBACK RecFamily(const LOGFONTW *font, const TEXTMETRICW *metric, DWORD type, LPARAM param)
+{
+    FamilyWalk *walk = (FamilyWalk *)param;
+    if (!walk->Names.empty())
+        walk->Names += ",";
+    walk->Names += Key(font->lfFaceName);
+    return walk->Proc(font, metric, type, walk->Param);
+}
+
+int WINAPI RecEnumFontFamiliesW(HDC dc, LPCWSTR face, FONTENUMPROCW proc, LPARAM param)
+{
+    FamilyWalk walk = {proc, param, ""};
+    int value = EnumFontFamiliesW(dc, face, RecFamily, (LPARAM)&walk);
+    Answer("EnumFontFamiliesW " + Key(face), "\"" + walk.Names + "\"");
+    return value;
+}
+
+int WINAPI RecGetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int chars)
+{
+    WCHAR text[256];
+    int length = GetLocaleInfoW(locale, type, text, ARRAYSIZE(text));
+    char key[64];
+    snprintf(key, sizeof(key), "GetLocaleInfoW 0x%lx", (unsigned long)type);
+    Answer(key, length ? Json(text) : "null");
+    return GetLocaleInfoW(locale, type, data, chars);
+}
+
+std::string DateKey(const char *name, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture)
+{
+    const SYSTEMTIME *t = when ? when : &Rec.Clock;
+    char key[96];
+    snprintf(key, sizeof(key), "%s 0x%lx %d-%d-%d-%d-%d-%d-%d ", name, (unsigned long)flags, t->wYear, t->wMonth,
+             t->wDayOfWeek, t->wDay, t->wHour, t->wMinute, t->wSecond);
+    return key + (picture ? Key(picture) : std::string("-"));
+}
+
+int WINAPI RecGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
+{
+    WCHAR text[256];
+    int length = GetDateFormatW(locale, flags, when, picture, text, ARRAYSIZE(text));
+    Answer(DateKey("GetDateFormatW", flags, when, picture), length ? Json(text) : "null");
+    return GetDateFormatW(locale, flags, when, picture, out, chars);
+}
+
+int WINAPI RecGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
+{
+    WCHAR text[256];
+    int length = GetTimeFormatW(locale, flags, when, picture, text, ARRAYSIZE(text));
+    Answer(DateKey("GetTimeFormatW", flags, when, picture), length ? Json(text) : "null");
+    return GetTimeFormatW(locale, flags, when, picture, out, chars);
+}
+
+BOOL WINAPI RecGetStringTypeW(DWORD type, LPCWSTR text, int count, LPWORD types)
+{
+    BOOL ok = GetStringTypeW(type, text, count, types);
+    int n = count < 0 ? lstrlenW(text) + 1 : count;
+    std::string list = "[";
+    for (int i = 0; i < n; i++)
+        list += (i ? "," : "") + Number(types[i]);
+    Answer("GetStringTypeW " + Number(type) + " " + Text(text, n), list + "]");
+    return ok;
+}
+
+int WINAPI RecGetObjectW(HGDIOBJ object, int size, LPVOID data)
+{
+    int value = GetObjectW(object, size, data);
+    if (object == GetStockObject(SYSTEM_FONT))
+        Answer("GetObjectW SYSTEM_FONT", "\"" + Hex(data, value) + "\"");
+    return value;
+}
+
+BOOL WINAPI RecGetTextMetricsW(HDC dc, LPTEXTMETRICW metric)
+{
+    BOOL ok = GetTextMetricsW(dc, metric);
+    Answer("GetTextMetricsW " + FontOf(dc), "\"" + Hex(metric, sizeof(*metric)) + "\"");
+    return ok;
+}
+
+BOOL WINAPI RecGetCharWidth32W(HDC dc, UINT first, UINT last, LPINT widths)
+{
+    BOOL ok = GetCharWidth32W(dc, first, last, widths);
+    std::string list = "[";
+    for (UINT i = 0; i <= last - first; i++)
+        list += (i ? "," : "") + Number(widths[i]);
+    Answer("GetCharWidth32 " + FontOf(dc) + " " + Number(first) + " " + Number(last), list + "]");
+    return ok;
+}
+
+BOOL WINAPI RecGetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int limit, LPINT fit, LPINT dx, LPSIZE size)
+{
+    std::vector<int> widths(count + 1);
+    int fitted = 0;
+    BOOL ok = GetTextExtentExPointW(dc, text, count, limit, &fitted, widths.data(), size);
+    std::string list = "[";
+    for (int i = 0; i < count; i++)
+        list += (i ? "," : "") + Number(widths[i]);
+    Answer("GetTextExtentExPointW " + FontOf(dc) + " " + (fit ? Number(limit) : "-") + " " + Text(text, count),
+           "[" + Number(fitted) + "," + Number(size->cx) + "," + Number(size->cy) + "," + list + "]]");
+    if (fit)
+        *fit = fitted;
+    if (dx)
+        memcpy(dx, widths.data(), count * sizeof(int));
+    return ok;
+}
+
+// ---- wrappers: effects and the state they are named by ------------------
+HFONT WINAPI RecCreateFontIndirectW(const LOGFONTW *font)
+{
+    char key[128];
+    std::string face = Key(font->lfFaceName);
+    snprintf(key, sizeof(key), "%ld/%ld/%ld/%d/%d/%s", font->lfHeight, font->lfWidth, font->lfWeight,
+             font->lfItalic, font->lfQuality, face.c_str());
+    Effect("CreateFontIndirectW %s", key);
+    HFONT made = CreateFontIndirectW(font);
+    Rec.Fonts[made] = key;
+    return made;
+}
+
+HDC WINAPI RecGetDC(HWND window)
+{
+    HDC dc = GetDC(window);
+    Rec.DcNames[dc] = window ? "window" : "screen";
+    return dc;
+}
+
+HDC WINAPI RecCreateCompatibleDC(HDC dc)
+{
+    HDC made = CreateCompatibleDC(dc);
+    Rec.DcNames[made] = "memory";
+    return made;
+}
+
+HGDIOBJ WINAPI RecSelectObject(HDC dc, HGDIOBJ object)
+{
+    if (GetObjectType(object) == OBJ_BITMAP) {
+        BITMAP bitmap = {};
+        GetObjectW(object, sizeof(bitmap), &bitmap);
+        char name[32];
+        snprintf(name, sizeof(name), "bitmap%ldx%ld", bitmap.bmWidth, bitmap.bmHeight);
+        Rec.DcNames[dc] = bitmap.bmWidth == 1 && bitmap.bmHeight == 1 ? "memory" : name;
+    }
+    return SelectObject(dc, object);
+}
+
+HBITMAP WINAPI RecCreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section, DWORD offset)
+{
+    Effect("CreateDIBSection %ld %ld %d", info->bmiHeader.biWidth, info->bmiHeader.biHeight, info->bmiHeader.biBitCount);
+    return CreateDIBSection(dc, info, usage, bits, section, offset);
+}
+
+HBITMAP WINAPI RecCreateCompatibleBitmap(HDC dc, int w, int h)
+{
+    Effect("CreateCompatibleBitmap %d %d", w, h);
+    return CreateCompatibleBitmap(dc, w, h);
+}
+
+BOOL WINAPI RecExtTextOutW(HDC dc, int x, int y, UINT options, const RECT *box, LPCWSTR text, UINT count, const INT *dx)
+{
+    char where[96] = "";
+    if (box)
+        snprintf(where, sizeof(where), " %ld %ld %ld %ld", box->left, box->top, box->right, box->bottom);
+    Effect("ExtTextOutW %s %d %d %u%s %s %06lx %s", DcName(dc).c_str(), x, y, options, where, FontOf(dc).c_str(),
+           (unsigned long)GetTextColor(dc), Text(text, count).c_str());
+    return ExtTextOutW(dc, x, y, options, box, text, count, dx);
+}
+
+BOOL WINAPI RecAlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, BLENDFUNCTION blend)
+{
+    DWORD word;
+    memcpy(&word, &blend, sizeof(word));
+    Effect("AlphaBlend %s %d %d %d %d %s %d %d %d %d %08lx", DcName(dst).c_str(), x, y, w, h, DcName(src).c_str(), sx, sy,
+           sw, sh, (unsigned long)word);
+    return AlphaBlend(dst, x, y, w, h, src, sx, sy, sw, sh, blend);
+}
+
+BOOL WINAPI RecBitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop)
+{
+    Effect("BitBlt %s %d %d %d %d %s %d %d %08lx", DcName(dst).c_str(), x, y, w, h, src ? DcName(src).c_str() : "-", sx,
+           sy, (unsigned long)rop);
+    return BitBlt(dst, x, y, w, h, src, sx, sy, rop);
+}
+
+int WINAPI RecFillRect(HDC dc, const RECT *box, HBRUSH brush)
+{
+    Effect("FillRect %s %ld %ld %ld %ld", DcName(dc).c_str(), box->left, box->top, box->right, box->bottom);
+    return FillRect(dc, box, brush);
+}
+
+BOOL WINAPI RecRoundRect(HDC dc, int l, int t, int r, int b, int w, int h)
+{
+    Effect("RoundRect %s %d %d %d %d %d %d", DcName(dc).c_str(), l, t, r, b, w, h);
+    return RoundRect(dc, l, t, r, b, w, h);
+}
+
+BOOL WINAPI RecPolygon(HDC dc, const POINT *points, int count)
+{
+    std::string xy;
+    for (int i = 0; i < count; i++)
+        xy += " " + Number(points[i].x) + " " + Number(points[i].y);
+    Effect("Polygon %s%s", DcName(dc).c_str(), xy.c_str());
+    return Polygon(dc, points, count);
+}
+
+LSTATUS WINAPI RecRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
+{
+    Effect("RegSetValueExW %s %lu %s", name ? Key(name).c_str() : "",
+           (unsigned long)type, Hex(data, size).c_str());
+    return RegSetValueExW(key, name, reserved, type, data, size);
+}
+
+void WINAPI RecGetLocalTime(LPSYSTEMTIME time)
+{
+    *time = Rec.Clock;
+}
+
+DWORD WINAPI RecGetTickCount()
+{
+    return 1000;
+}
+
+struct Wrapper {
+    const char *Name;
+    void *Function;
+};
+const Wrapper Wrappers[] = {
+    {"GetSystemMetrics", (void *)RecGetSystemMetrics},
+    {"GetSysColor", (void *)RecGetSysColor},
+    {"GetDeviceCaps", (void *)RecGetDeviceCaps},
+    {"SHGetSpecialFolderPathW", (void *)RecSHGetSpecialFolderPathW},
+    {"GetFileAttributesW", (void *)RecGetFileAttributesW},
+    {"AddFontResourceW", (void *)RecAddFontResourceW},
+    {"RemoveFontResourceW", (void *)RecRemoveFontResourceW},
+    {"EnumFontFamiliesW", (void *)RecEnumFontFamiliesW},
+    {"GetLocaleInfoW", (void *)RecGetLocaleInfoW},
+    {"GetDateFormatW", (void *)RecGetDateFormatW},
+    {"GetTimeFormatW", (void *)RecGetTimeFormatW},
+    {"GetStringTypeW", (void *)RecGetStringTypeW},
+    {"GetObjectW", (void *)RecGetObjectW},
+    {"GetTextMetricsW", (void *)RecGetTextMetricsW},
+    {"GetCharWidth32W", (void *)RecGetCharWidth32W},
+    {"GetTextExtentExPointW", (void *)RecGetTextExtentExPointW},
+    {"CreateFontIndirectW", (void *)RecCreateFontIndirectW},
+    {"GetDC", (void *)RecGetDC},
+    {"CreateCompatibleDC", (void *)RecCreateCompatibleDC},
+    {"SelectObject", (void *)RecSelectObject},
+    {"CreateDIBSection", (void *)RecCreateDIBSection},
+    {"CreateCompatibleBitmap", (void *)RecCreateCompatibleBitmap},
+    {"ExtTextOutW", (void *)RecExtTextOutW},
+    {"AlphaBlend", (void *)RecAlphaBlend},
+    {"BitBlt", (void *)RecBitBlt},
+    {"FillRect", (void *)RecFillRect},
+    {"RoundRect", (void *)RecRoundRect},
+    {"Polygon", (void *)RecPolygon},
+    {"RegSetValueExW", (void *)RecRegSetValueExW},
+    {"GetLocalTime", (void *)RecGetLocalTime},
+    {"GetTickCount", (void *)RecGetTickCount},
+};
+
+void *Bound(const char *dll, const char *name)
+{
+    for (const Wrapper &w : Wrappers)
+        if (strcmp(w.Name, name) == 0)
+            return w.Function;
+    return (void *)GetProcAddress(LoadLibraryA(dll), name);
+}
+
+// Binds every import of the image, as the loader would, through the
+// wrappers above where one is given. FALSE when one cannot be bound.
+BOOL BindImports(HMODULE module)
+{
+    BYTE *base = (BYTE *)module;
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; d++) {
+        IMAGE_THUNK_DATA *lookup = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *address = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+        for (; lookup->u1.AddressOfData; lookup++, address++) {
+            const char *name = (const char *)((IMAGE_IMPORT_BY_NAME *)(base + lookup->u1.AddressOfData))->Name;
+            void *target = Bound((const char *)base + d->Name, name);
+            DWORD old;
+            if (!target || !VirtualProtect(address, sizeof(*address), PAGE_READWRITE, &old)) {
+                fprintf(stderr, "cannot bind %s\n", name);
+                return FALSE;
+            }
+            address->u1.Function = (ULONG_PTR)target;
+        }
+    }
+    return TRUE;
+}
+
+BOOL CallEntry(DWORD reason)
+{
+    BYTE *base = (BYTE *)Rec.Dll;
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    typedef BOOL(WINAPI * Entry)(HINSTANCE, DWORD, LPVOID);
+    Entry entry = (Entry)(void *)(base + nt->OptionalHeader.AddressOfEntryPoint);
+    return entry((HINSTANCE)Rec.Dll, reason, NULL);
+}
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TODAYM_GETCOLOR)
+        return wParam == TODAYCOLOR_TEXT ? 0x000000 : wParam == TODAYCOLOR_HIGHLIGHT ? 0x6A240A : 0xFFFFFF;
+    if (message == TODAYM_DRAWWATERMARK) {
+        const TODAYDRAWWATERMARKINFO *info = (const TODAYDRAWWATERMARKINFO *)lParam;
+        Effect("Watermark %s %ld %ld %ld %ld", DcName(info->hdc).c_str(), info->rc.left, info->rc.top, info->rc.right,
+               info->rc.bottom);
+        return 1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// ---- the steps of a life --------------------------------------------------
+TODAYLISTITEM Item;
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+}
+
+BOOL Step(const char *step)
+{
+    fprintf(Rec.Out, "S %s\n", step);
+    if (strcmp(step, "load") == 0) {
+        return CallEntry(DLL_PROCESS_ATTACH);
+    } else if (strcmp(step, "create") == 0) {
+        PFNCUSTOMINITIALIZEITEM init =
+            (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Rec.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
+        Rec.Item = init(&Item, Rec.Host);
+        return Rec.Item != NULL;
+    } else if (strcmp(step, "height") == 0) {
+        LRESULT changed = SendMessageW(Rec.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Item, 0);
+        fprintf(Rec.Out, "R %d %lu\n", (int)changed, (unsigned long)Item.cyp);
+        SetWindowPos(Rec.Item, NULL, 0, 0, GetSystemMetrics(SM_CXSCREEN), Item.cyp, SWP_NOZORDER | SWP_NOMOVE);
+        return TRUE;
+    } else if (strcmp(step, "paint") == 0) {
+        InvalidateRect(Rec.Item, NULL, FALSE);
+        UpdateWindow(Rec.Item);
+        return TRUE;
+    } else if (strcmp(step, "destroy") == 0) {
+        DestroyWindow(Rec.Item);
+        Pump();
+        return TRUE;
+    } else if (strcmp(step, "unload") == 0) {
+        return CallEntry(DLL_PROCESS_DETACH);
+    }
+    fprintf(stderr, "unknown step %s\n", step);
+    return FALSE;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 4) {
+        fprintf(stderr, "usage: handheld_recorder DLL OUT STEP...\n");
+        return 2;
+    }
+    Rec.Out = fopen(argv[2], "w");
+    SYSTEMTIME clock = {2024, 3, 5, 15, 9, 41, 0, 0};
+    Rec.Clock = clock;
+    WNDCLASSW host = {};
+    host.lpfnWndProc = HostProc;
+    host.lpszClassName = L"RecorderHost";
+    RegisterClassW(&host);
+    Rec.Host = CreateWindowExW(0, L"RecorderHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                               GetSystemMetrics(SM_CYSCREEN), NULL, NULL, NULL, NULL);
+    Rec.Dll = LoadLibraryExA(argv[1], NULL, DONT_RESOLVE_DLL_REFERENCES);
+    if (!Rec.Out || !Rec.Dll || !BindImports(Rec.Dll))
+        return 1;
+    for (int i = 3; i < argc; i++) {
+        if (!Step(argv[i])) {
+            fprintf(stderr, "step %s failed\n", argv[i]);
+            return 1;
+        }
+        fflush(Rec.Out);
+    }
+    fclose(Rec.Out);
+    return 0;
+}
