@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "testlib.h"
 #include "itemdll.h"

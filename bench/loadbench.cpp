@@ -1,6 +1,6 @@
 #include "loadbench.h"
 #include <stdio.h>
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "itemdll.h"
 #include "iat.h"
 #include "module.h"

@@ -4,7 +4,7 @@
 #include "options.h"
 #include "pages.h"
 #include "propsheet.h"
-#include "aygshell.h"
+#include "shell-standins.h"
 #include "resstr.h"
 #include "resource.h"
 #include "program.h"

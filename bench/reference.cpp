@@ -1,5 +1,5 @@
 #include "reference.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 
 ReferencePaintRecord ReferencePaint;
 ReferenceRebuildRecord ReferenceRebuild;

@@ -6,7 +6,7 @@
 // composed off-screen over the host's watermark and copied to the screen
 // in one BitBlt. No font probe, no private font, no settings, no layout.
 #include <windows.h>
-#include "todaycmn.h"
+#include "today-standins.h"
 
 namespace {
 

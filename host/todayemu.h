@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "todaycmn.h"
+#include "desktop/today-standins.h"
 
 // Exit codes of todayemu.exe.
 enum {

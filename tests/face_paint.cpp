@@ -7,7 +7,7 @@
 #include "itemdll.h"
 #include "iat.h"
 #include "usage.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include <initializer_list>
 #include <stdlib.h>
 #include <climits>

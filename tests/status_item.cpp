@@ -6,7 +6,7 @@
 #include "itemdll.h"
 #include "fakehost.h"
 #include "phonestate.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "phone.h"
 #include "options/sheetdriver.h"

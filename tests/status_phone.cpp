@@ -10,7 +10,7 @@
 #include "fakehost.h"
 #include "phonestate.h"
 #include "usage.h"
-#include "aygshell.h"
+#include "shell-standins.h"
 
 // ---- Arranging the phone state ------------------------------------------------
 

@@ -12,7 +12,7 @@
 #include "usage.h"
 #include "itemdll.h"
 #include "iat.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include <string.h>
 #include <stdlib.h>

@@ -2,7 +2,7 @@
 // item key, entry points by ordinal only, resources used in place.
 #include "testlib.h"
 #include "itemdll.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "resource.h"
 

@@ -10,7 +10,7 @@
 #include "testlib.h"
 #include "fakehost.h"
 #include "iat.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "module.h"
 #include "itemwindow.h"

@@ -7,7 +7,7 @@
 #include "testlib.h"
 #include "fakehost.h"
 #include "usage.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "module.h"
 #include "itemwindow.h"

@@ -5,7 +5,7 @@
 #include "itemdll.h"
 #include "fakehost.h"
 #include "usage.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 
 static HMODULE Dll;

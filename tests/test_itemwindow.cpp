@@ -2,7 +2,7 @@
 // linked into this program and the clock fixed through its import table.
 #include "testlib.h"
 #include "iat.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "module.h"
 #include "itemwindow.h"

@@ -6,7 +6,7 @@
 #include "itemdll.h"
 #include "fakehost.h"
 #include "usage.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include <commctrl.h>
 #include <stdlib.h>

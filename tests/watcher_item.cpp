@@ -6,7 +6,7 @@
 #include "itemdll.h"
 #include "fakehost.h"
 #include "iat.h"
-#include "todaycmn.h"
+#include "today-standins.h"
 #include "settings.h"
 #include "usage.h"
 

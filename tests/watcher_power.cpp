@@ -5,7 +5,7 @@
 // WM_USER and each paint, whether the time was visible.
 #include "testlib.h"
 #include "powerevents.h"
-#include "msgqueue.h"
+#include "queue-standins.h"
 #include "queueaccess.h"
 #include "itemwindow.h"
 #include "watcher.h"

@@ -15,6 +15,8 @@ src=${1:-$(cd "$(dirname "$0")/../src" && pwd)}
 # The layers, top to bottom: a folder may include only from its own layer
 # and the layers after it.
 layers=(plugin options face status settings shared resources platform)
+# Files the build generates into its own folder: included, never placed.
+generated=" stringblocks.rc "
 
 rank() {
   local i
@@ -49,7 +51,7 @@ for dir in "$src"/*/; do
   for file in "$dir"*; do
     [ -f "$file" ] || continue
     while IFS=: read -r line header; do
-      if [ -f "$dir$header" ]; then
+      if [ -f "$dir$header" ] || [[ $generated == *" $header "* ]]; then
         to=$from
       elif [ -n "${home[$header]:-}" ]; then
         to=${home[$header]}

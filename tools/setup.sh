@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
 # Brings a fresh Debian 12 machine to a built tree: installs the packages
 # the build and the emulated devices need, then configures and builds
-# everything (the DLL, the font, the emulator, the tests, the devices).
+# everything (the DLL, the font, the emulator, the tests, the devices), and
+# the handheld's DLL with the toolchain from ../shared/toolchains (unpacked
+# into the build folder once).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 
-packages="cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils fonts-wine python3-fonttools python3-unicorn"
+shared=${QZL_SHARED:-$root/../shared}
+archive=$shared/toolchains/arm-mingw32ce-gcc4.4.0.tar.xz
+if [ ! -f "$archive" ]; then
+  echo "error: the handheld's toolchain is missing: no $archive" >&2
+  echo "  (the repository expects shared/ beside it, at ../shared, or its path in QZL_SHARED)" >&2
+  exit 1
+fi
+
+# The toolchain's programs need libgmp10, libmpfr6 and zlib1g.
+packages="cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils fonts-wine python3-fonttools
+  python3-unicorn libgmp10 libmpfr6 zlib1g"
 missing=
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
@@ -19,5 +31,19 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+# The toolchain, unpacked again only when the archive changes.
+toolchain=$build/toolchain
+stamp=$(sha256sum "$archive" | cut -d' ' -f1)
+if [ "$(cat "$toolchain/.unpacked" 2>/dev/null)" != "$stamp" ]; then
+  rm -rf "$toolchain"
+  mkdir -p "$toolchain"
+  tar -xJf "$archive" -C "$toolchain"
+  echo "$stamp" > "$toolchain/.unpacked"
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DQZL_SHARED_DIR="$shared" >/dev/null
 cmake --build "$build" -j"$(nproc)"
+cmake -S "$root/handheld" -B "$build/handheld" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-mingw32ce.cmake" \
+  -DQZL_ARM_TOOLCHAIN="$toolchain/arm-mingw32ce" >/dev/null
+cmake --build "$build/handheld" -j"$(nproc)"

@@ -5,6 +5,7 @@
 // runs for a group that fits, and an ordinary paint finds the fit made.
 #include "fitgroup.h"
 #include "fonts.h"
+#include "portable.h"
 #include <string.h>
 
 TimeGroupFitRecord TimeGroupFit;
@@ -36,7 +37,7 @@ HFONT ScaledFont(HFONT font, int percent)
     LOGFONTW logfont;
     if (percent >= 100 || font == NULL || GetObjectW(font, sizeof(logfont), &logfont) != sizeof(logfont))
         return NULL;
-    int height = MulDiv(logfont.lfHeight, percent, 100);
+    int height = ScaleRounded(logfont.lfHeight, percent, 100);
     logfont.lfHeight = height != 0 ? height : (logfont.lfHeight < 0 ? -1 : 1);
     return CreateFontIndirectW(&logfont);
 }
@@ -100,12 +101,12 @@ BOOL ShrinkUntilFits(int width)
     if (dc == NULL)
         return FALSE;
     StepResult result = StepTooWide;
-    for (int detail : DetailSteps)
+    for (size_t i = 0; i < ARRAYSIZE(DetailSteps); i++)
         if (result == StepTooWide)
-            result = TryStep(dc, detail, 100, width);
-    for (int group : GroupSteps)
+            result = TryStep(dc, DetailSteps[i], 100, width);
+    for (size_t i = 0; i < ARRAYSIZE(GroupSteps); i++)
         if (result == StepTooWide)
-            result = TryStep(dc, DetailSteps[ARRAYSIZE(DetailSteps) - 1], group, width);
+            result = TryStep(dc, DetailSteps[ARRAYSIZE(DetailSteps) - 1], GroupSteps[i], width);
     ReleaseDC(NULL, dc);
     return result == StepKept;
 }

@@ -2,7 +2,8 @@
 // caches.
 #include "fonts.h"
 #include "settings.h"
-#include "aygshell.h"
+#include "handheld.h"
+#include "portable.h"
 #include <shlobj.h>
 #include <wchar.h>
 
@@ -53,7 +54,7 @@ int BoundedPoints(DWORD points)
 // fall-back scaled to the screen when the size is 0.
 int FontHeight(DWORD points, int fallbackPixels)
 {
-    int height = -MulDiv(BoundedPoints(points), ScreenLogPixelsY(), 72);
+    int height = -ScaleRounded(BoundedPoints(points), ScreenLogPixelsY(), 72);
     if (height == 0)
         height = -DeviceY(fallbackPixels);
     return height;
@@ -149,7 +150,7 @@ void NoteFaceName(const WCHAR *faceName)
     // Compared in lower case on a copy: the enumerator's record is not ours
     // to change.
     WCHAR lower[LF_FACESIZE];
-    lstrcpynW(lower, faceName, LF_FACESIZE);
+    CopyText(lower, faceName, LF_FACESIZE);
     CharLowerW(lower);
     if (wcscmp(lower, L"tahoma") == 0)
         FontProbe.TahomaFound = 1;
@@ -297,13 +298,13 @@ ClockFontHeights ClockFontHeightsFor(int uiPoints)
         heights.Seconds = heights.Hour;
     if (heights.Marker < heights.Hour)
         heights.Marker = heights.Hour;
-    heights.DayDate = -MulDiv(BoundedPoints((DWORD)uiPoints), ScreenLogPixelsY(), 72);
+    heights.DayDate = -ScaleRounded(BoundedPoints((DWORD)uiPoints), ScreenLogPixelsY(), 72);
     return heights;
 }
 
 BOOL MarkersTooTallToStack(int markerHeight, int hourHeight)
 {
-    return markerHeight < MulDiv(hourHeight, 40, 100);
+    return markerHeight < ScaleRounded(hourHeight, 40, 100);
 }
 
 BOOL BuildClockFonts()
@@ -330,12 +331,12 @@ BOOL BuildClockFonts()
     font.lfWeight = FW_BOLD;
     font.lfCharSet = DEFAULT_CHARSET;
     if (FontProbe.TahomaFound)
-        lstrcpynW(font.lfFaceName, L"Tahoma", LF_FACESIZE);
+        CopyText(font.lfFaceName, L"Tahoma", LF_FACESIZE);
     ClockFonts.DayDateFont = CreateFontWith(&font, heights.DayDate, QualityFor(ClockSettings.ClearTypeDayDateEnabled));
     BYTE timeQuality = QualityFor(ClockSettings.ClearTypeTimeEnabled);
     ClockFonts.TimeMarkerFont = CreateFontWith(&font, heights.Marker, timeQuality);
     if (FontProbe.FontLevel >= 2) {
-        lstrcpynW(font.lfFaceName, PRIVATE_FACE, LF_FACESIZE);
+        CopyText(font.lfFaceName, PRIVATE_FACE, LF_FACESIZE);
         font.lfWeight = FW_MEDIUM;
     } else {
         font.lfWeight = FW_NORMAL;

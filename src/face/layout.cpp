@@ -3,6 +3,7 @@
 #include "fonts.h"
 #include "settings.h"
 #include "timeformat.h"
+#include "portable.h"
 
 ClockLayoutRecord ClockLayout;
 
@@ -44,7 +45,7 @@ int TwoDigitWidth(HDC dc)
     lstrcpyW(sample, DigitSample);
     if (FontProbe.FontLevel >= 2)
         MapToPrivateDigits(sample);
-    return MulDiv(MeasureText(dc, sample).cx, 2, lstrlenW(sample));
+    return ScaleRounded(MeasureText(dc, sample).cx, 2, lstrlenW(sample));
 }
 
 void RestoreFont(HDC dc, HGDIOBJ previous)
@@ -53,19 +54,22 @@ void RestoreFont(HDC dc, HGDIOBJ previous)
         SelectObject(dc, previous);
 }
 
-// TRUE when the DC's font has a glyph of its own for every character.
-BOOL FontDrawsAll(HDC dc, const WCHAR *text)
+// TRUE when the private face has a glyph for the character: space, ':',
+// '.', the digits, and its own copies of them.
+BOOL PrivateFaceDraws(WCHAR c)
 {
-    WORD glyphs[SeparatorChars];
-    int length = lstrlenW(text);
-    if (length > SeparatorChars)
-        return FALSE;
-    if (GetGlyphIndicesW(dc, text, length, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) {
-        FailedMeasures++;
-        return FALSE;
-    }
-    for (int i = 0; i < length; i++)
-        if (glyphs[i] == 0xFFFF)
+    return c == L' ' || c == L':' || c == L'.' || (c >= L'0' && c <= L'9') ||
+           (c >= PRIVATE_DIGIT_ZERO && c <= PRIVATE_CELL_GLYPH);
+}
+
+// TRUE when the hour's face draws every character of `text`. The system
+// face draws any separator a locale has; the private face only its own.
+BOOL HourFaceDrawsAll(const WCHAR *text)
+{
+    if (FontProbe.FontLevel < 2)
+        return TRUE;
+    for (int i = 0; text[i] != 0; i++)
+        if (!PrivateFaceDraws(text[i]))
             return FALSE;
     return TRUE;
 }
@@ -81,7 +85,7 @@ int SeparatorWidth(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layou
         FailedMeasures++;
     if (FontProbe.FontLevel >= 2)
         MapToPrivateDigits(separator);
-    layout->SeparatorInMarkerFace = !FontDrawsAll(dc, separator);
+    layout->SeparatorInMarkerFace = !HourFaceDrawsAll(separator);
     if (!layout->SeparatorInMarkerFace)
         return MeasureText(dc, separator).cx;
     HGDIOBJ previous = SelectFontIfAny(dc, fonts->Marker);
@@ -212,9 +216,9 @@ int PlaceSeconds(HDC dc, int digitWidth)
 
 const BellShape *BellShapeFor(int dpi)
 {
-    for (const BellShape &shape : BellShapes)
-        if (shape.Dpi == dpi)
-            return &shape;
+    for (size_t i = 0; i < ARRAYSIZE(BellShapes); i++)
+        if (BellShapes[i].Dpi == dpi)
+            return &BellShapes[i];
     return NULL;
 }
 

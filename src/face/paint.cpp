@@ -13,7 +13,7 @@
 #include "fitline.h"
 #include "settings.h"
 #include "itemstate.h"
-#include "todaycmn.h"
+#include "handheld.h"
 
 FaceSurfacesRecord FaceSurfaces;
 
@@ -236,7 +236,7 @@ BOOL RebuildCells(int w, int h)
     HDC dc = FaceSurfaces.Cells.DC;
     if (bits == NULL || dc == NULL)
         return FALSE;
-    GdiFlush();
+    FinishBatchedDrawing();
     ZeroMemory(bits, (SIZE_T)w * (SIZE_T)h * 4);
     HGDIOBJ originalFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ originalBrush = GetCurrentObject(dc, OBJ_BRUSH);
@@ -245,7 +245,7 @@ BOOL RebuildCells(int w, int h)
     FaceSurfaces.DrawFailed = !DrawKeyCell(dc, w);
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     DrawCellHoles(dc);
-    GdiFlush();
+    FinishBatchedDrawing();
     ApplyCellAlpha(bits, w, h, DayDateBandLimit());
     SelectObject(dc, originalFont);
     SelectObject(dc, originalBrush);

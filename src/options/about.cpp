@@ -3,6 +3,7 @@
 #include "pages.h"
 #include "launch.h"
 #include "program.h"
+#include "portable.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ INT_PTR OnCommand(WPARAM wParam)
 {
     if (LOWORD(wParam) == IDC_ABOUT_WEB) {
         WCHAR address[WebAddressChars];
-        lstrcpynW(address, ProductWebAddress, ARRAYSIZE(address));
+        CopyText(address, ProductWebAddress, ARRAYSIZE(address));
         LaunchAction(address);
     }
     return 0;

@@ -3,6 +3,7 @@
 // left unchecked keeps whatever the cell colour holds.
 #include "pages.h"
 #include "settings.h"
+#include "portable.h"
 #include <commctrl.h>
 
 namespace {
@@ -34,7 +35,7 @@ const int LevelHighest = 255;
 // The mean of the three colour bytes, to the nearest whole number.
 int GreyLevel(DWORD cell)
 {
-    return MulDiv((int)(cell & 0xFF) + (int)((cell >> 8) & 0xFF) + (int)((cell >> 16) & 0xFF), 1, 3);
+    return ScaleRounded((int)(cell & 0xFF) + (int)((cell >> 8) & 0xFF) + (int)((cell >> 16) & 0xFF), 1, 3);
 }
 
 int PartLevel(DWORD cell, CellPart part)
@@ -45,7 +46,7 @@ int PartLevel(DWORD cell, CellPart part)
 void ShowPercent(HWND page, int label, int level)
 {
     WCHAR text[16];
-    wsprintfW(text, L"%d%%", MulDiv(level, 100, LevelHighest));
+    wsprintfW(text, L"%d%%", ScaleRounded(level, 100, LevelHighest));
     SetDlgItemTextW(page, label, text);
 }
 
@@ -57,35 +58,37 @@ void EnablePart(HWND page, const PartRow &row, BOOL enable)
 
 const PartRow *RowOfBar(int bar)
 {
-    for (const PartRow &row : PartRows)
-        if (row.Bar == bar)
-            return &row;
+    for (size_t i = 0; i < ARRAYSIZE(PartRows); i++)
+        if (PartRows[i].Bar == bar)
+            return &PartRows[i];
     return NULL;
 }
 
 const PartRow *RowOfBox(int box)
 {
-    for (const PartRow &row : PartRows)
-        if (row.Box == box)
-            return &row;
+    for (size_t i = 0; i < ARRAYSIZE(PartRows); i++)
+        if (PartRows[i].Box == box)
+            return &PartRows[i];
     return NULL;
 }
 
 INT_PTR OnInitDialog(HWND page)
 {
     OptionsSheet.PageWindows[BackgroundPage] = page;
-    for (const PartRow &row : PartRows) {
+    for (size_t i = 0; i < ARRAYSIZE(PartRows); i++) {
+        const PartRow &row = PartRows[i];
         if (ClockSettings.OverrideARGB & row.Nibble) {
             SetBoxChecked(page, row.Box, TRUE);
             EnablePart(page, row, TRUE);
         }
     }
-    for (const PartRow &row : PartRows) {
+    for (size_t i = 0; i < ARRAYSIZE(PartRows); i++) {
+        const PartRow &row = PartRows[i];
         SendDlgItemMessageW(page, row.Bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, LevelHighest));
         SendDlgItemMessageW(page, row.Bar, TBM_SETPOS, TRUE, PartLevel(*row.Cell, row.Part));
     }
-    for (const PartRow &row : PartRows)
-        ShowPercent(page, row.Label, (int)SendDlgItemMessageW(page, row.Bar, TBM_GETPOS, 0, 0));
+    for (size_t i = 0; i < ARRAYSIZE(PartRows); i++)
+        ShowPercent(page, PartRows[i].Label, (int)SendDlgItemMessageW(page, PartRows[i].Bar, TBM_GETPOS, 0, 0));
     FitPageTexts(page);
     return 0;
 }
@@ -126,7 +129,8 @@ void TakeCellParts(HWND page, const PartRow &alpha, const PartRow &grey)
 
 void TakeOverrides(HWND page)
 {
-    for (const PartRow &row : PartRows) {
+    for (size_t i = 0; i < ARRAYSIZE(PartRows); i++) {
+        const PartRow &row = PartRows[i];
         if (IsBoxChecked(page, row.Box))
             ClockSettings.OverrideARGB |= row.Nibble;
         else

@@ -73,13 +73,13 @@ INT_PTR OnInitDialog(HWND page)
 {
     OptionsSheet.PageWindows[ColorPage] = page;
     ColorPageState.Scheme = ClockSettings.TextColorEnabled;
-    for (int spin : Spins)
-        SetUpDownVersion(page, spin);
+    for (size_t i = 0; i < ARRAYSIZE(Spins); i++)
+        SetUpDownVersion(page, Spins[i]);
     EnableForScheme(page, ColorPageState.Scheme);
-    for (int edit : Edits)
-        SendDlgItemMessageW(page, edit, EM_LIMITTEXT, ColorChars - 1, 0);
-    for (int spin : Spins)
-        SetUpDownRange(page, spin, 0, ColorHighest);
+    for (size_t i = 0; i < ARRAYSIZE(Edits); i++)
+        SendDlgItemMessageW(page, Edits[i], EM_LIMITTEXT, ColorChars - 1, 0);
+    for (size_t i = 0; i < ARRAYSIZE(Spins); i++)
+        SetUpDownRange(page, Spins[i], 0, ColorHighest);
     // The edits' change notices bring the swatches along.
     SetColorSpins(page, IDC_DEFAULT_RED_SPIN, ClockSettings.TextColorDefault);
     SetColorSpins(page, IDC_HIGHLIGHT_RED_SPIN, ClockSettings.TextColorHighlight);

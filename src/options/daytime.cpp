@@ -1,10 +1,11 @@
 // The Day/Date and Time pages, and the marker-height test that the Time
 // page shares with the Font Size page.
 #include "pages.h"
-#include "aygshell.h"
+#include "handheld.h"
 #include "settings.h"
 #include "phone.h"
 #include "fonts.h"
+#include "portable.h"
 #include <wchar.h>
 
 DWORD PagePhoneStatus;
@@ -160,8 +161,8 @@ BOOL MarkerTooTallFor(DWORD hourMinuteSize, DWORD markerSize)
 {
     // Read afresh each time: the pages keep no resolution cache for this.
     int dpi = ReadDeviceCapability(LOGPIXELSY);
-    int h = MulDiv((int)hourMinuteSize, dpi, 72);
-    int m = MulDiv((int)markerSize, dpi, 72);
+    int h = ScaleRounded((int)hourMinuteSize, dpi, 72);
+    int m = ScaleRounded((int)markerSize, dpi, 72);
     return MarkersTooTallToStack(-m, -h);
 }
 

@@ -18,6 +18,7 @@
 // their fonts: the dialog manager gave each the page's font, and the
 // header knows which it gave a heading font.
 #include "pages.h"
+#include "portable.h"
 #include <commctrl.h>
 #include <algorithm>
 #include <limits.h>
@@ -126,23 +127,18 @@ void FindGroups(PageLayoutRecord *layout)
     }
 }
 
-struct ReadingRecord {
-    HWND Page;
-    PageLayoutRecord *Layout;
-};
-
-BOOL CALLBACK ReadControl(HWND child, LPARAM parameter)
+// Adds the control to the layout if it is shown; FALSE when the layout is
+// full.
+BOOL ReadControl(HWND page, HWND child, PageLayoutRecord *layout)
 {
-    const ReadingRecord *reading = (const ReadingRecord *)parameter;
-    PageLayoutRecord *layout = reading->Layout;
     if (layout->Count == MaxPageControls)
         return FALSE;
-    if (GetParent(child) != reading->Page || !(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+    if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
         return TRUE;
     int i = layout->Count++;
     layout->Controls[i] = child;
     GetWindowRect(child, &layout->Boxes[i]);
-    MapWindowPoints(NULL, reading->Page, (POINT *)&layout->Boxes[i], 2);
+    MapWindowPoints(NULL, page, (POINT *)&layout->Boxes[i], 2);
     RECT client;
     GetClientRect(child, &client);
     layout->Frames[i].cx = (layout->Boxes[i].right - layout->Boxes[i].left) - client.right;
@@ -152,8 +148,7 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM parameter)
     return TRUE;
 }
 
-// The page's controls in one enumeration: under Wine, stepping from one
-// window to the next asks the server each time.
+// The page's own controls, in their order.
 void ReadLayout(HWND page, PageLayoutRecord *layout)
 {
     layout->Count = 0;
@@ -161,8 +156,9 @@ void ReadLayout(HWND page, PageLayoutRecord *layout)
     RECT margin = {0, 0, PageRightMargin, 0};
     MapDialogRect(page, &margin);
     layout->Room.right -= margin.right;
-    ReadingRecord reading = {page, layout};
-    EnumChildWindows(page, ReadControl, (LPARAM)&reading);
+    for (HWND child = GetWindow(page, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT))
+        if (!ReadControl(page, child, layout))
+            break;
     FindGroups(layout);
 }
 
@@ -415,7 +411,7 @@ int CaptionIndent(PageLayoutRecord *layout, int index)
     int digit = 0;
     GetCharWidth32W(layout->DC, L'0', L'0', &digit);
     int dpi = GetDeviceCaps(layout->DC, LOGPIXELSX);
-    return MulDiv(12, dpi, 96) + 1 + digit / 2;
+    return ScaleRounded(12, dpi, 96) + 1 + digit / 2;
 }
 
 // Wine draws a caption up to 4.5 % wider than it measures it at 128 dpi
@@ -459,8 +455,8 @@ int WidestNumberWidth(PageLayoutRecord *layout, int index)
     int widths[10] = {};
     GetCharWidth32W(layout->DC, L'0', L'9', widths);
     int widest = 0;
-    for (int width : widths)
-        widest = max(widest, width);
+    for (size_t i = 0; i < ARRAYSIZE(widths); i++)
+        widest = max(widest, widths[i]);
     return limit * widest;
 }
 

@@ -1,11 +1,12 @@
 // The General page: suspend, the tap action and its file, tap-and-hold,
 // and the vertical border.
 #include "pages.h"
-#include "aygshell.h"
+#include "handheld.h"
 #include "program.h"
 #include "resource.h"
 #include "resstr.h"
 #include "settings.h"
+#include "portable.h"
 #include <commdlg.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -37,8 +38,8 @@ BOOL IsClockPath(const WCHAR *path)
     WCHAR clock[ClockPathChars], lowered[ClockPathChars];
     if (lstrlenW(path) >= ClockPathChars)
         return FALSE;
-    lstrcpynW(clock, CLOCK_PROGRAM, ARRAYSIZE(clock));
-    lstrcpynW(lowered, path, ARRAYSIZE(lowered));
+    CopyText(clock, CLOCK_PROGRAM, ARRAYSIZE(clock));
+    CopyText(lowered, path, ARRAYSIZE(lowered));
     CharLowerW(clock);
     CharLowerW(lowered);
     return wcscmp(clock, lowered) == 0;

@@ -5,6 +5,7 @@
 #include "resstr.h"
 #include "resource.h"
 #include "fonts.h"
+#include "portable.h"
 
 HeaderDpiRecord HeaderDpi;
 
@@ -50,7 +51,7 @@ void HeadingLogFont(LOGFONTW *font)
 {
     ZeroMemory(font, sizeof(*font));
     GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(*font), font);
-    font->lfHeight = -MulDiv(8, HeaderDpiY(), 72);
+    font->lfHeight = -ScaleRounded(8, HeaderDpiY(), 72);
     font->lfWidth = 0;
     font->lfWeight = FW_BOLD;
 }
@@ -126,7 +127,8 @@ HFONT FontOfRow(const HeadingRow &row)
 
 void GiveHeadingFonts(HWND page, int index)
 {
-    for (const HeadingRow &row : HeadingRows) {
+    for (size_t i = 0; i < ARRAYSIZE(HeadingRows); i++) {
+        const HeadingRow &row = HeadingRows[i];
         HFONT font = FontOfRow(row);
         if (row.Page == index && font != NULL)
             SendDlgItemMessageW(page, row.Control, WM_SETFONT, (WPARAM)font, 0);
@@ -167,9 +169,9 @@ void GivePageFonts(HWND page, int index)
 
 HFONT GivenHeadingFont(int index, int id)
 {
-    for (const HeadingRow &row : HeadingRows)
-        if (row.Page == index && row.Control == id)
-            return FontOfRow(row);
+    for (size_t i = 0; i < ARRAYSIZE(HeadingRows); i++)
+        if (HeadingRows[i].Page == index && HeadingRows[i].Control == id)
+            return FontOfRow(HeadingRows[i]);
     return NULL;
 }
 

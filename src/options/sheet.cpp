@@ -8,9 +8,7 @@
 // release.
 #include "options.h"
 #include "pages.h"
-#include "propsheet.h"
-#include "postmessage.h"
-#include "aygshell.h"
+#include "handheld.h"
 #include "resstr.h"
 #include "resource.h"
 #include "settings.h"
@@ -127,7 +125,7 @@ void AdoptSheetWindow(HWND sheet)
 void RequestItemReload()
 {
     if (ItemState.Window != NULL)
-        HandheldPostMessageW(ItemState.Window, WM_CREATE, 0, 0);
+        PostMessageW(ItemState.Window, WM_CREATE, 0, 0);
 }
 
 UINT OnPageReleased()
@@ -197,7 +195,7 @@ int ShowOptionsSheet(HWND host)
         FillPageRecord(&pages[i], i);
     PROPSHEETHEADERW header;
     FillSheetHeader(&header, host, pages);
-    HandheldPropertySheetW(&header);
+    PropertySheetW(&header);
     OptionsSheet.Open = FALSE;
     return 0;
 }

@@ -3,9 +3,15 @@
 
 namespace {
 
-REGSAM DesktopAccess(RegistryAccess access)
+// The handheld's registry takes 0; the desktop's grants only what is asked.
+REGSAM AccessMask(RegistryAccess access)
 {
+#ifdef _WIN32_WCE
+    (void)access;
+    return 0;
+#else
     return access == RegistryWrite ? KEY_WRITE : KEY_READ;
+#endif
 }
 
 } // namespace
@@ -13,7 +19,7 @@ REGSAM DesktopAccess(RegistryAccess access)
 HKEY OpenRegistryKey(HKEY root, const WCHAR *path, RegistryAccess access, LONG *error)
 {
     HKEY key = NULL;
-    LONG rc = RegOpenKeyExW(root, path, 0, DesktopAccess(access), &key);
+    LONG rc = RegOpenKeyExW(root, path, 0, AccessMask(access), &key);
     if (error)
         *error = rc;
     return rc == ERROR_SUCCESS ? key : NULL;
@@ -22,7 +28,7 @@ HKEY OpenRegistryKey(HKEY root, const WCHAR *path, RegistryAccess access, LONG *
 HKEY OpenOrCreateRegistryKey(HKEY root, const WCHAR *path, RegistryAccess access)
 {
     HKEY key = NULL;
-    if (RegCreateKeyExW(root, path, 0, NULL, 0, DesktopAccess(access), NULL, &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, path, 0, NULL, 0, AccessMask(access), NULL, &key, NULL) != ERROR_SUCCESS)
         return NULL;
     return key;
 }

@@ -1,7 +1,7 @@
 // The item window procedure and the state it keeps for painting.
 #include "itemwindow.h"
 #include "module.h"
-#include "todaycmn.h"
+#include "handheld.h"
 #include "settings.h"
 #include "fonts.h"
 #include "layout.h"

@@ -1,7 +1,7 @@
 // Load and unload of the library, the window class and item creation.
 #include "module.h"
 #include "itemwindow.h"
-#include "todaycmn.h"
+#include "handheld.h"
 #include "settings.h"
 #include "fonts.h"
 #include "layout.h"

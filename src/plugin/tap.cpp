@@ -3,8 +3,7 @@
 // until the next alarm), and either takes the Today selection when the item
 // manages its own.
 #include "tap.h"
-#include "aygshell.h"
-#include "todaycmn.h"
+#include "handheld.h"
 #include "itemwindow.h"
 #include "module.h"
 #include "settings.h"
@@ -23,8 +22,6 @@ namespace {
 // The item takes the selection itself after each press.
 const DWORD ItemManagedSelection = 2;
 const int AlarmLineChars = 100;
-// Room for FileOnAction with its environment variables expanded.
-const int ExpandedPathChars = 1024;
 
 // Other resolutions give the item no height, so no tap reaches it; the
 // 96 dpi box stands in there.
@@ -97,19 +94,11 @@ void RunOptionsDialog()
     DialogBoxIndirectParamW(ModuleInstance, dialog, NULL, CustomItemOptionsDlgProc, 0);
 }
 
-// The user's action. A path stored as REG_EXPAND_SZ may name environment
-// variables, which the shell does not expand by itself; one too long to
-// expand is launched as stored (and fails, silently).
+// The user's action, launched as stored: the handheld has no environment,
+// so a path stored as REG_EXPAND_SZ names no variables to expand.
 void LaunchFileOnAction()
 {
-    const WCHAR *path = ClockSettings.FileOnAction;
-    WCHAR expanded[ExpandedPathChars];
-    if (ClockSettings.FileOnActionExpands) {
-        DWORD chars = ExpandEnvironmentStringsW(path, expanded, ARRAYSIZE(expanded));
-        if (chars > 0 && chars <= ARRAYSIZE(expanded))
-            path = expanded;
-    }
-    LaunchAction(path);
+    LaunchAction(ClockSettings.FileOnAction);
 }
 
 void RunMenuCommand(UINT command)

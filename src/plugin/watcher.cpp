@@ -17,7 +17,7 @@
 // event. The event is set again after each slice of that wait.
 #include "watcher.h"
 #include "itemwindow.h"
-#include "msgqueue.h"
+#include "handheld.h"
 
 namespace {
 
@@ -52,8 +52,9 @@ PowerRead ReadPowerMessage(HANDLE queue)
         return QueueEmpty;
     if (bytes < FIELD_OFFSET(POWER_BROADCAST, Length))
         return StaysOn;
-    const POWER_BROADCAST *broadcast = (const POWER_BROADCAST *)buffer;
-    return broadcast->Message == PBT_TRANSITION && !(broadcast->Flags & POWER_STATE_ON) ? LeavesOn : StaysOn;
+    POWER_BROADCAST broadcast;
+    CopyMemory(&broadcast, buffer, FIELD_OFFSET(POWER_BROADCAST, Length));
+    return broadcast.Message == PBT_TRANSITION && !(broadcast.Flags & POWER_STATE_ON) ? LeavesOn : StaysOn;
 }
 
 BOOL StopRequested(HANDLE stopEvent)
@@ -119,7 +120,7 @@ BOOL WaitForWatcherServingSends(HANDLE thread, DWORD ms)
     DWORD start = GetTickCount();
     for (;;) {
         MSG msg;
-        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE);
         DWORD spent = GetTickCount() - start;
         DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, spent < ms ? ms - spent : 0, QS_SENDMESSAGE);
         if (wait != WAIT_OBJECT_0 + 1)

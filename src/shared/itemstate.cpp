@@ -1,3 +1,12 @@
 #include "itemstate.h"
 
-ItemStateRecord ItemState;
+// Both surfaces are to be drawn, and the time shown, until told otherwise;
+// every other field starts at 0. A static image: the DLL runs no
+// constructor at load.
+ItemStateRecord ItemState = {
+    NULL, 1, 1, 1,          // Window, BackgroundDirty, WatermarkDirty, TimeVisible
+    0, 0, 0, 0,             // Selected, LastMinute, LastHour, LastDate
+    0, 0, 0, 0, 0, 0,       // LastWidth, LastHeight, LastTop, AlarmSet, Landscape, LastUiFontSize
+    0, 0, 0,                // OperatorCountdown, SettingsUnread, ClockTimerSet
+    NULL, NULL, NULL,       // PhoneStatusNotification, WatcherStopEvent, WatcherThread
+};

@@ -4,13 +4,13 @@
 // window procedure's header to reach it.
 #pragma once
 #include <windows.h>
-#include "aygshell.h"
+#include "handheld.h"
 
 struct ItemStateRecord {
     HWND Window;
-    volatile LONG BackgroundDirty = 1;
-    volatile LONG WatermarkDirty = 1;
-    volatile LONG TimeVisible = 1;    // written by the suspend watcher
+    volatile LONG BackgroundDirty;    // 1 at load
+    volatile LONG WatermarkDirty;     // 1 at load
+    volatile LONG TimeVisible;        // 1 at load; written by the suspend watcher
     LONG Selected;
     // The time that the last repaint request showed: minute, hour and
     // date (year << 16 | month << 8 | day).

@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "resstr.h"
 #include "regkey.h"
+#include "portable.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ void AppendBounded(WCHAR *text, int capacity, const WCHAR *piece)
     int used = lstrlenW(text);
     if (used >= capacity - 1)
         return;
-    lstrcpynW(text + used, piece, capacity - used);
+    CopyText(text + used, piece, capacity - used);
 }
 
 // Parts of 0 are left out, unless `evenZero`.

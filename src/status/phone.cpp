@@ -1,12 +1,13 @@
 // The phone's operator name or, without a usable network, a word for the
 // phone's state, as published by the phone stack under System\State\Phone.
 #include "phone.h"
-#include "aygshell.h"
+#include "handheld.h"
 #include "program.h"
 #include "textcut.h"
 #include "resource.h"
 #include "resstr.h"
 #include "regkey.h"
+#include "portable.h"
 
 HKEY PhoneKey;
 WCHAR OperatorText[OPERATOR_TEXT_CHARS];
@@ -35,7 +36,7 @@ const UINT LongestOperatorName = 256;
 
 void SetOperatorText(UINT stringId)
 {
-    lstrcpynW(OperatorText, LoadStringInPlace(ModuleInstance, stringId), OPERATOR_TEXT_CHARS);
+    CopyText(OperatorText, LoadStringInPlace(ModuleInstance, stringId), OPERATOR_TEXT_CHARS);
 }
 
 // Copies as much of `name` as OperatorText holds, never ending on the first
@@ -114,8 +115,8 @@ BOOL RefreshOperatorText()
     DWORD status = PhoneKey != NULL ? ReadPhoneStatus() : 0;
     if (OperatorText[0] == 0)
         SetOperatorText(status == 0 ? IDS_PHONE_NONE : IDS_PHONE_CONNECTED);
-    for (const StatusWord &word : StatusWords)
-        if (status & word.Bit)
-            SetOperatorText(word.Text);
+    for (size_t i = 0; i < ARRAYSIZE(StatusWords); i++)
+        if (status & StatusWords[i].Bit)
+            SetOperatorText(StatusWords[i].Text);
     return opened && PhoneKey != NULL;
 }

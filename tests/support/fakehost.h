@@ -2,7 +2,7 @@
 // item's colour and watermark requests and records what it was asked.
 #pragma once
 #include <windows.h>
-#include "todaycmn.h"
+#include "today-standins.h"
 
 struct FakeHostRecord {
     HWND Window;

@@ -2,7 +2,7 @@
 // Today item key names, its entry points by ordinal.
 #pragma once
 #include <windows.h>
-#include "todaycmn.h"
+#include "today-standins.h"
 
 // Loads the DLL named by the Today item key; NULL when the key, the value or
 // the file is missing. `path` (MAX_PATH characters), if given, receives it.

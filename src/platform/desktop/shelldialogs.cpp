@@ -1,5 +1,5 @@
 // Dialog helpers of the shell library.
-#include "aygshell.h"
+#include "shell-standins.h"
 
 namespace {
 

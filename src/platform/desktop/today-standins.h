@@ -1,6 +1,6 @@
 // The Today screen's item interface: what a Today item and its host
-// exchange. On a device build this comes from the platform SDK; these are
-// the same names, numbers and record layouts.
+// exchange. On the handheld build this comes from the SDK; for the desktop
+// build and the host these are the same names, numbers and record layouts.
 #pragma once
 #include <windows.h>
 

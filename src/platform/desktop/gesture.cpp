@@ -4,7 +4,7 @@
 // is a tap-and-hold (GN_CONTEXTMENU); a release, another button or a larger
 // move first is not (0). A release stays queued for the window, so a plain
 // tap still reaches its WM_LBUTTONUP.
-#include "aygshell.h"
+#include "shell-standins.h"
 
 #include <stdlib.h>
 

@@ -1,5 +1,5 @@
-// The handheld shell library (aygshell) as the item uses it. On a device
-// build these come from the platform SDK; here src/platform provides them
+// The handheld shell library (aygshell) as the item uses it. On the handheld
+// build these come from the SDK; on the desktop these stand-ins provide them
 // on top of desktop Win32 with the same names and signatures.
 #pragma once
 #include <windows.h>

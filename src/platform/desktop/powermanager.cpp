@@ -20,7 +20,7 @@
 // message, so that stopping needs nothing that can be refused; the stop
 // gives the signal again after each slice of its wait, and serves sends
 // meanwhile.
-#include "msgqueue.h"
+#include "queue-standins.h"
 #include "queueaccess.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;

@@ -1,5 +1,5 @@
 // SHGetUIMetrics: the device's user-interface font size.
-#include "aygshell.h"
+#include "shell-standins.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // RegNotifyChangeKeyValue on the key, and whenever the watched value's data
 // changes and the caller's condition holds for the new value it posts the
 // caller's message (wParam: the new DWORD value, lParam: the user data).
-#include "aygshell.h"
+#include "shell-standins.h"
 #include "regkey.h"
 
 HRESULT RegistryGetDWORD(HKEY hKey, LPCTSTR pszSubKey, LPCTSTR pszValueName, DWORD *pdwData)

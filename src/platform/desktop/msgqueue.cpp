@@ -14,7 +14,7 @@
 // (its next read, even one that finds the queue empty, or the close of its
 // handle). Only then is the message consumed. The reader is never looked at
 // from outside; what the queue sees is exact on any Win32.
-#include "msgqueue.h"
+#include "queue-standins.h"
 #include "queueaccess.h"
 
 namespace {

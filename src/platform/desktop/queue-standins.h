@@ -1,7 +1,7 @@
 // Point-to-point message queues, power notifications and EventModify of the
-// handheld's core library. On a device build these come from the platform
-// SDK; here src/platform provides them on top of desktop Win32 with the same
-// names, numbers and record layouts.
+// handheld's core library. On the handheld build these come from the SDK;
+// on the desktop these stand-ins provide them on top of desktop Win32 with
+// the same names, numbers and record layouts.
 #pragma once
 #include <windows.h>
 
