@@ -15,7 +15,7 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "todaycmn.h"
+#include "today-standins.h"
 
 namespace {
 
