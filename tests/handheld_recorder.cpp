@@ -28,6 +28,7 @@ struct RecorderState {
     HWND Host;
     HWND Item;
     HMODULE Dll;
+    UINT_PTR Timer;
 };
 RecorderState Rec;
 
@@ -385,6 +386,20 @@ DWORD WINAPI RecGetTickCount()
     return 1000;
 }
 
+// The item's timers fire only when a step says so, as on the handheld
+// model, so no tick arrives between the steps.
+UINT_PTR WINAPI RecSetTimer(HWND, UINT_PTR id, UINT, TIMERPROC)
+{
+    Rec.Timer = id;
+    return id;
+}
+
+BOOL WINAPI RecKillTimer(HWND, UINT_PTR)
+{
+    Rec.Timer = 0;
+    return TRUE;
+}
+
 struct Wrapper {
     const char *Name;
     void *Function;
@@ -421,6 +436,8 @@ const Wrapper Wrappers[] = {
     {"RegSetValueExW", (void *)RecRegSetValueExW},
     {"GetLocalTime", (void *)RecGetLocalTime},
     {"GetTickCount", (void *)RecGetTickCount},
+    {"SetTimer", (void *)RecSetTimer},
+    {"KillTimer", (void *)RecKillTimer},
 };
 
 void *Bound(const char *dll, const char *name)
@@ -485,36 +502,94 @@ void Pump()
     MSG msg;
     while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
         DispatchMessageW(&msg);
+    if (IsWindow(Rec.Item))
+        UpdateWindow(Rec.Item);
 }
 
-BOOL Step(const char *step)
+// The settings key as the device's installation leaves it: empty.
+void EmptySettings()
 {
-    fprintf(Rec.Out, "S %s\n", step);
-    if (strcmp(step, "load") == 0) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowfen\\Quartzel");
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowfen\\Quartzel", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                        NULL) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+// "Name=number": a DWORD stored in the settings key before the load.
+BOOL StoreSetting(const char *assignment)
+{
+    WCHAR name[64];
+    const char *equals = strchr(assignment, '=');
+    if (!equals || equals - assignment >= 64)
+        return FALSE;
+    MultiByteToWideChar(CP_ACP, 0, assignment, (int)(equals - assignment), name, 64);
+    name[equals - assignment] = 0;
+    DWORD value = strtoul(equals + 1, NULL, 0);
+    return RegSetKeyValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowfen\\Quartzel", name, REG_DWORD, &value,
+                           sizeof(value)) == ERROR_SUCCESS;
+}
+
+BOOL RunStep(const char *step)
+{
+    if (strcmp(step, "load") == 0)
         return CallEntry(DLL_PROCESS_ATTACH);
-    } else if (strcmp(step, "create") == 0) {
+    if (strcmp(step, "create") == 0) {
         PFNCUSTOMINITIALIZEITEM init =
             (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Rec.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
         Rec.Item = init(&Item, Rec.Host);
         return Rec.Item != NULL;
-    } else if (strcmp(step, "height") == 0) {
+    }
+    if (strcmp(step, "height") == 0) {
         LRESULT changed = SendMessageW(Rec.Item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&Item, 0);
         fprintf(Rec.Out, "R %d %lu\n", (int)changed, (unsigned long)Item.cyp);
         SetWindowPos(Rec.Item, NULL, 0, 0, GetSystemMetrics(SM_CXSCREEN), Item.cyp, SWP_NOZORDER | SWP_NOMOVE);
         return TRUE;
-    } else if (strcmp(step, "paint") == 0) {
-        InvalidateRect(Rec.Item, NULL, FALSE);
-        UpdateWindow(Rec.Item);
-        return TRUE;
-    } else if (strcmp(step, "destroy") == 0) {
-        DestroyWindow(Rec.Item);
-        Pump();
-        return TRUE;
-    } else if (strcmp(step, "unload") == 0) {
-        return CallEntry(DLL_PROCESS_DETACH);
     }
+    if (strcmp(step, "paint") == 0)
+        return InvalidateRect(Rec.Item, NULL, FALSE);
+    if (strncmp(step, "clock=", 6) == 0) {
+        int h, m, sec;
+        if (sscanf(step + 6, "%d:%d:%d", &h, &m, &sec) != 3)
+            return FALSE;
+        Rec.Clock.wHour = (WORD)h;
+        Rec.Clock.wMinute = (WORD)m;
+        Rec.Clock.wSecond = (WORD)sec;
+        return TRUE;
+    }
+    if (strcmp(step, "timer") == 0) {
+        if (Rec.Timer == 0)
+            return FALSE;
+        SendMessageW(Rec.Item, WM_TIMER, Rec.Timer, 0);
+        return TRUE;
+    }
+    if (strcmp(step, "select") == 0) {
+        fprintf(Rec.Out, "R %d\n", (int)SendMessageW(Rec.Item, WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN, 0));
+        return TRUE;
+    }
+    if (strcmp(step, "unselect") == 0) {
+        SendMessageW(Rec.Item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+        return TRUE;
+    }
+    if (strcmp(step, "destroy") == 0)
+        return DestroyWindow(Rec.Item);
+    if (strcmp(step, "unload") == 0)
+        return CallEntry(DLL_PROCESS_DETACH);
+    if (strncmp(step, "set:", 4) == 0)
+        return StoreSetting(step + 4);
     fprintf(stderr, "unknown step %s\n", step);
     return FALSE;
+}
+
+// One step, then what it left queued: posted messages and the paint of an
+// invalidated item.
+BOOL Step(const char *step)
+{
+    fprintf(Rec.Out, "S %s\n", step);
+    if (!RunStep(step))
+        return FALSE;
+    Pump();
+    return TRUE;
 }
 
 } // namespace
@@ -534,16 +609,18 @@ int main(int argc, char **argv)
     RegisterClassW(&host);
     Rec.Host = CreateWindowExW(0, L"RecorderHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                GetSystemMetrics(SM_CYSCREEN), NULL, NULL, NULL, NULL);
+    EmptySettings();
     Rec.Dll = LoadLibraryExA(argv[1], NULL, DONT_RESOLVE_DLL_REFERENCES);
     if (!Rec.Out || !Rec.Dll || !BindImports(Rec.Dll))
         return 1;
-    for (int i = 3; i < argc; i++) {
+    int failed = 0;
+    for (int i = 3; i < argc && !failed; i++) {
         if (!Step(argv[i])) {
             fprintf(stderr, "step %s failed\n", argv[i]);
-            return 1;
+            failed = 1;
         }
-        fflush(Rec.Out);
     }
     fclose(Rec.Out);
-    return 0;
+    EmptySettings();
+    return failed;
 }

@@ -8,6 +8,7 @@ the DLL's own code (a window procedure, an enumeration callback) is a
 generator: each `yield (address, args)` calls that code, and the value sent
 back is its r0. The callee returns to a trap slot that resumes the
 generator, so the CPU is never started from inside one of its own hooks."""
+import os
 import struct
 import subprocess
 from unicorn import (Uc, UcError, UC_ARCH_ARM, UC_MODE_ARM, UC_HOOK_BLOCK, UC_HOOK_CODE, UC_HOOK_MEM_READ,
@@ -250,8 +251,10 @@ class Cpu:
         if not self.base <= pc < self.base + self.image.size:
             return '0x%08x' % pc
         rva = pc - self.base
-        before = [s for s in self.symbols if s[0] <= rva]
-        name = '%s+0x%x' % (before[-1][1], rva - before[-1][0]) if before else '?'
+        before = [name for at, name in self.symbols if at <= rva]
+        files = [name for name in before if name.endswith(('.obj', '.o'))]
+        functions = before[before.index(files[-1]) + 1:] if files else before
+        name = '%s in %s' % (functions[-1] if functions else 'a function of its own', files[-1] if files else '?')
         return '%s (0x%08x: %s)' % (name, pc, self.disassemble(rva))
 
     def disassemble(self, rva):
@@ -264,14 +267,23 @@ class Cpu:
 
 
 class Symbols(list):
-    """(rva, name) of the DLL's functions, sorted, from the toolchain's nm."""
+    """(rva, name) of the DLL's code, sorted, from the linker's map: each
+    object file's code where it starts, each global function of it where
+    that starts, demangled by the toolchain's c++filt."""
 
-    def __init__(self, tools, path, preferred):
+    def __init__(self, tools, map_path, preferred):
         super().__init__()
         self.objdump = tools + 'objdump'
-        out = subprocess.run([tools + 'nm', '-C', path], capture_output=True, text=True).stdout
-        for line in out.splitlines():
-            parts = line.split(None, 2)
-            if len(parts) == 3 and parts[1] in 'tT':
-                self.append((int(parts[0], 16) - preferred, parts[2]))
-        self.sort()
+        text = False
+        for line in open(map_path, encoding='latin-1'):
+            words = line.split()
+            if line.startswith(' .text') and len(words) == 4:
+                text = True
+                self.append((int(words[1], 16) - preferred, os.path.basename(words[3]).split('(')[-1].rstrip(')')))
+            elif line.startswith(' .') or not line.startswith(' '):
+                text = False
+            elif text and len(words) == 2 and words[0].startswith('0x'):
+                self.append((int(words[0], 16) - preferred, words[1]))
+        names = subprocess.run([tools + 'c++filt'], input='\n'.join(n for _, n in self), capture_output=True,
+                               text=True).stdout.splitlines()
+        self[:] = sorted((rva, name) for (rva, _), name in zip(self, names))

@@ -7,7 +7,7 @@ from arm import Fault
 from device import (HKCU, HKLM, REG_DWORD, STOCK, STOCK_BASE, OBJ_BITMAP, OBJ_BRUSH, OBJ_FONT, OBJ_PEN,
                     WM_CREATE, WM_DESTROY, WM_PAINT, WM_WINDOWPOSCHANGED, Window, signed)
 
-UNPLAYED = '''AppendMenuW BringWindowToTop CallWindowProcW ClientToScreen CloseMsgQueue CompareFileTime
+UNPLAYED = '''AppendMenuW BringWindowToTop CallWindowProcW ClientToScreen CloseMsgQueue
 CreatePopupMenu CreateMsgQueue DestroyMenu DialogBoxIndirectParamW DrawTextW EnableWindow EndDialog
 EqualRect EventModify FindResourceW GetClassNameW GetDlgCtrlID GetDlgItem GetOpenFileNameW
 GetWindowTextW InsertMenuW IntersectRect IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
@@ -108,6 +108,11 @@ def table(dev):
         s, ch = a(c, 2)
         i = (c.wstring(s) + '\0').find(chr(ch))
         return s + 2 * i if i >= 0 else 0
+
+    @answer
+    def CompareFileTime(c):
+        x, y = (struct.unpack('<Q', c.uc.mem_read(at, 8))[0] for at in a(c, 2))
+        return (x > y) - (x < y)
 
     @answer
     def wcsstr(c):
@@ -371,11 +376,11 @@ def table(dev):
     # ---- windows -------------------------------------------------------
     @answer
     def RegisterClassW(c):
-        proc, name = struct.unpack_from('<4xI28xI', c.uc.mem_read(c.arg(0), 40))
+        style, proc, name = struct.unpack_from('<II28xI', c.uc.mem_read(c.arg(0), 40))
         name = c.wstring(name)
         if name in dev.classes:
             return 0
-        dev.classes[name] = proc
+        dev.classes[name] = (proc, style)
         return 0xC100 + len(dev.classes)
 
     @answer
@@ -385,11 +390,11 @@ def table(dev):
     @answer
     def CreateWindowExW(c):
         ex, cls, title, style, x, y, w, h, parent, menu, inst, param = a(c, 12)
-        proc = dev.classes.get(c.wstring(cls))
-        if proc is None:
+        if c.wstring(cls) not in dev.classes:
             return 0
+        proc, redraw = dev.classes[c.wstring(cls)]
         x, y = (0 if signed(v) == signed(0x80000000) else signed(v) for v in (x, y))
-        hwnd = dev.handles.new('window', Window(proc, parent, (x, y, signed(w), signed(h)), style))
+        hwnd = dev.handles.new('window', Window(proc, parent, (x, y, signed(w), signed(h)), style, redraw & 3))
         cs = dev.heap.alloc(48)
         put(c, cs, '<4I4i4I', param, inst, menu, parent, signed(h), signed(w), y, x, style, title, cls, ex)
         created = yield from dev.send(hwnd, WM_CREATE, 0, cs)
@@ -418,8 +423,7 @@ def table(dev):
         return (yield from moved(hwnd, (signed(x), signed(y), signed(w), signed(h), flags)))
 
     def moved(hwnd, change):
-        win = dev.window(hwnd)
-        x, y, w, h = win.rect
+        x, y, w, h = dev.window(hwnd).rect
         flags = 0x40
         if change:
             nx, ny, nw, nh, flags = change
@@ -427,11 +431,7 @@ def table(dev):
                 x, y = nx, ny
             if not flags & 1:
                 w, h = nw, nh
-        win.rect = (x, y, w, h)
-        pos = dev.heap.alloc(28)
-        put(cpu, pos, '<2I5i', hwnd, 0, x, y, w, h, flags)
-        yield from dev.send(hwnd, WM_WINDOWPOSCHANGED, 0, pos)
-        dev.heap.free(pos)
+        yield from dev.resize(hwnd, (x, y, w, h), flags)
         return 1
 
     @answer

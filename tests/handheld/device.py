@@ -72,8 +72,9 @@ class Dc:
 
 
 class Window:
-    def __init__(self, proc, parent, rect, style):
+    def __init__(self, proc, parent, rect, style, redraw=0):
         self.proc, self.parent, self.rect, self.style = proc, parent, rect, style
+        self.redraw = redraw      # the class redraws the window when its size changes
         self.invalid, self.timers, self.longs = False, {}, {}
 
 
@@ -138,6 +139,17 @@ class Device:
             self.effect('Watermark', self.dc(hdc).name, l, t, r, b)
             return 1
         return 0
+
+    def resize(self, hwnd, rect, flags):
+        """A generator: moves a window and tells it so."""
+        win = self.window(hwnd)
+        if rect[2:] != win.rect[2:] and win.redraw:
+            win.invalid = True
+        win.rect = rect
+        pos = self.heap.alloc(28)
+        self.cpu.uc.mem_write(pos, struct.pack('<2I5i', hwnd, 0, *rect, flags))
+        yield from self.send(hwnd, WM_WINDOWPOSCHANGED, 0, pos)
+        self.heap.free(pos)
 
     def dc(self, hdc):
         d = self.handles.get(hdc, 'dc')

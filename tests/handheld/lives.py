@@ -7,6 +7,7 @@ back every handle it was given.
 
   lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
 import json
+import re
 import os
 import struct
 import subprocess
@@ -17,25 +18,37 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
-from device import WM_PAINT, WM_WINDOWPOSCHANGED, WM_DESTROY, Device  # noqa: E402
+from device import REG_DWORD, WM_PAINT, WM_TIMER, WM_WINDOWPOSCHANGED, WM_DESTROY, Device  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
 LOAD_BASE = 0x01C10000
+PREFERRED_BASE = 0x10000000
 SETTINGS_KEY = 'HKCU\\software\\marrowfen\\quartzel'
 # Friday 15 March 2024, 09:41:00 (SYSTEMTIME order: year, month, weekday, day, ...).
 CLOCK = (2024, 3, 5, 15, 9, 41, 0, 0)
 WM_TODAYCUSTOM_QUERYREFRESHCACHE = 0x0400 + 243
+WM_TODAYCUSTOM_RECEIVEDSELECTION, WM_TODAYCUSTOM_LOSTSELECTION = 0x0400 + 244, 0x0400 + 245
+VK_DOWN = 0x28
 
 # name, registry values the life starts with, steps
+LIFE = ['load', 'create', 'height', 'paint']
+END = ['destroy', 'unload']
 LIVES = [
-    ('first paint', {}, ['load', 'create', 'height', 'paint', 'destroy', 'unload']),
+    ('first paint', LIFE + END),
+    ('stored settings', ['set:ShowSeconds=0', 'set:TextColorEnabled=1', 'set:ColorExHour=0x0000FF',
+                         'set:HourMinFontSize=30', 'set:CenterDayDate=0'] + LIFE + END),
+    ('a minute passes', LIFE + ['clock=9:41:59', 'timer', 'clock=9:42:00', 'timer'] + END),
+    ('selection', LIFE + ['select', 'paint', 'unselect', 'paint'] + END),
 ]
 
 
 class Clock:
     ticks = 1000
     time = CLOCK
+
+    def __init__(self):
+        Clock.time = CLOCK
 
 
 def desktop_life(args, steps):
@@ -46,19 +59,17 @@ def desktop_life(args, steps):
     lines = open(out, encoding='utf-8').read().splitlines()
     os.unlink(out)
     if run.returncode:
-        raise Fault('the recorder failed (%d): %s' % (run.returncode, run.stderr.strip()))
-    answers, effects = {}, {}
-    step = None
+        raise Fault('the recorder failed (%d): %s' % (run.returncode, (run.stdout + run.stderr).strip()))
+    answers, effects = {}, []
     for line in lines:
         kind, rest = line[0], line[2:]
         if kind == 'A':
             key, value = rest.split(' = ', 1)
             answers[key] = json.loads(value)
         elif kind == 'S':
-            step = rest
-            effects[step] = []
+            effects.append([])
         else:
-            effects[step].append(rest if kind == 'E' else line)
+            effects[-1].append(rest if kind == 'E' else line)
     return answers, effects
 
 
@@ -67,12 +78,12 @@ class Handheld:
 
     def __init__(self, args, answers, registry):
         dll = args.arm_dll
-        self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, dll, 0x10000000))
+        self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE))
         self.dev = Device(self.cpu, answers, registry, Clock())
         self.cpu.bind(table(self.dev))
         self.item = 0
         self.listing = 0
-        self.effects = {}
+        self.effects = []
 
     def drive(self, generator):
         """Runs an answer that calls the DLL back, from the host's side."""
@@ -87,9 +98,39 @@ class Handheld:
     def send(self, msg, wp=0, lp=0):
         return self.drive(self.dev.send(self.item, msg, wp, lp))
 
-    def step(self, name):
-        self.dev.effects = self.effects.setdefault(name, [])
-        getattr(self, name)()
+    def step(self, step):
+        self.dev.effects = []
+        self.effects.append(self.dev.effects)
+        name, value = re.match(r'(\w+)[:=]?(.*)', step).groups()
+        getattr(self, name)(*([value] if value else []))
+        self.settle()
+
+    def settle(self):
+        """Delivers what the step left queued: posted messages, then the
+        paint of an invalidated item."""
+        while self.dev.posted:
+            hwnd, msg, wp, lp = self.dev.posted.pop(0)
+            self.drive(self.dev.send(hwnd, msg, wp, lp))
+        if self.item in self.dev.handles.live and self.dev.window(self.item).invalid:
+            self.send(WM_PAINT)
+
+    def set(self, assignment):
+        name, value = assignment.split('=')
+        self.dev.registry[SETTINGS_KEY][name] = (REG_DWORD, struct.pack('<I', int(value, 0)))
+
+    def clock(self, when):
+        h, m, sec = map(int, when.split(':'))
+        Clock.time = CLOCK[:4] + (h, m, sec, 0)
+
+    def timer(self):
+        (ident,) = self.dev.window(self.item).timers
+        self.send(WM_TIMER, ident)
+
+    def select(self):
+        self.dev.effects.append('R %d' % self.send(WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN))
+
+    def unselect(self):
+        self.send(WM_TODAYCUSTOM_LOSTSELECTION)
 
     def load(self):
         if self.cpu.call(self.cpu.base + self.cpu.image.entry, self.cpu.base, 1, 0) != 1:
@@ -106,15 +147,11 @@ class Handheld:
         changed = self.send(WM_TODAYCUSTOM_QUERYREFRESHCACHE, self.listing)
         cyp = self.cpu.read32(self.listing + 72)
         self.dev.effects.append('R %d %d' % (changed, cyp))
-        win = self.dev.window(self.item)
-        win.rect = (win.rect[0], win.rect[1], win.rect[2], cyp)
-        pos = self.dev.heap.alloc(28)
-        self.cpu.uc.mem_write(pos, struct.pack('<2I5i', self.item, 0, win.rect[0], win.rect[1], win.rect[2], cyp, 0x6))
-        self.send(WM_WINDOWPOSCHANGED, 0, pos)
-        self.dev.heap.free(pos)
+        x, y, w, _ = self.dev.window(self.item).rect
+        self.drive(self.dev.resize(self.item, (x, y, w, cyp), 0x16))
 
     def paint(self):
-        self.send(WM_PAINT)
+        self.dev.window(self.item).invalid = True
 
     def destroy(self):
         self.send(WM_DESTROY)
@@ -130,8 +167,7 @@ class Handheld:
 
 def compare(name, steps, desktop, handheld):
     failures = 0
-    for step in steps:
-        want, got = desktop.get(step, []), handheld.get(step, [])
+    for step, want, got in zip(steps, desktop, handheld):
         if want == got:
             continue
         failures += 1
@@ -152,9 +188,9 @@ class Args:
 def main(argv):
     args = Args(argv)
     failures = 0
-    for name, values, steps in LIVES:
+    for name, steps in LIVES:
         answers, desktop = desktop_life(args, steps)
-        registry = {SETTINGS_KEY: dict(values)}
+        registry = {SETTINGS_KEY: {}}
         device = Handheld(args, answers, registry)
         start = time.time()
         try:
