@@ -26,7 +26,13 @@ RELOC_HIGHLOW, RELOC_ABSOLUTE = 3, 0
 
 
 class Fault(Exception):
-    """The DLL did something a handheld would not forgive."""
+    """The DLL did something a handheld would not forgive. `block` is the
+    code block of an unaligned access, for a second run to name its
+    instruction."""
+
+    def __init__(self, message, block=None):
+        super().__init__(message)
+        self.block = block
 
 
 class Image:
@@ -56,7 +62,7 @@ class Cpu:
     """The unicorn CPU with the device's memory map, the DLL's image, and
     calls into the DLL's code from the host's side."""
 
-    def __init__(self, path, base, symbols):
+    def __init__(self, path, base, symbols, watch=None):
         self.image = Image(open(path, 'rb').read())
         if self.image.machine != MACHINE_ARM:
             raise Fault('machine 0x%04x is not ARM' % self.image.machine)
@@ -74,6 +80,11 @@ class Cpu:
         self.pending = []        # generators waiting for a callback's return, innermost last
         self.instructions = 0
         self.fault = None
+        self.block = self.exact = None
+        # The memory hook sees only the start of the running block: a block
+        # with a fault found before is stepped one instruction at a time.
+        if watch:
+            self.uc.hook_add(UC_HOOK_CODE, self.on_step, begin=watch[0], end=watch[1])
         self.uc.hook_add(UC_HOOK_CODE, self.on_slot, begin=STUBS, end=STUBS + 0xFFFF)
         self.uc.hook_add(UC_HOOK_BLOCK, self.on_block, begin=base, end=base + self.image.size)
         self.uc.hook_add(UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, self.on_access,
@@ -191,7 +202,7 @@ class Cpu:
             raise Fault('%s at %s' % (e, self.where(self.uc.reg_read(UC_ARM_REG_PC))))
         if self.fault:
             fault, self.fault = self.fault, None
-            raise Fault(fault)
+            raise Fault(*fault)
         del start
         return self.uc.reg_read(UC_ARM_REG_R0)
 
@@ -235,26 +246,32 @@ class Cpu:
         # ARM instructions are four bytes; a block runs whole unless a
         # fault stops it, which ends the run anyway.
         self.instructions += size // 4
+        self.block = (address, address + size - 1)
 
-    def stop(self, message):
-        self.fault = message
+    def on_step(self, uc, address, size, _):
+        self.exact = address
+
+    def stop(self, message, block=None):
+        self.fault = (message, block)
         self.uc.emu_stop()
 
     def on_access(self, uc, access, address, size, value, _):
         if size > 1 and address % size and not self.fault:
-            pc = uc.reg_read(UC_ARM_REG_PC)
-            self.stop('unaligned %d-byte %s at 0x%08x by %s' % (
-                size, 'write' if access == UC_HOOK_MEM_WRITE else 'read', address, self.where(pc)))
+            exact = self.exact is not None and self.block[0] <= self.exact <= self.block[1]
+            pc = self.exact if exact else uc.reg_read(UC_ARM_REG_PC)
+            self.stop('unaligned %d-byte %s at 0x%08x by %s%s' % (
+                size, 'write' if access == UC_HOOK_MEM_WRITE else 'read', address, self.where(pc),
+                '' if exact else ' (the start of its block)'), None if exact else self.block)
 
     def where(self, pc):
         """The function and instruction at `pc`, from the toolchain's tools."""
         if not self.base <= pc < self.base + self.image.size:
             return '0x%08x' % pc
         rva = pc - self.base
-        before = [name for at, name in self.symbols if at <= rva]
-        files = [name for name in before if name.endswith(('.obj', '.o'))]
-        functions = before[before.index(files[-1]) + 1:] if files else before
-        name = '%s in %s' % (functions[-1] if functions else 'a function of its own', files[-1] if files else '?')
+        before = [(at, name) for at, name in self.symbols if at <= rva]
+        files = [i for i, (_, name) in enumerate(before) if name.endswith(('.obj', '.o'))]
+        start, function = before[-1] if before and (not files or files[-1] < len(before) - 1) else (rva, '?')
+        name = '%s+0x%x in %s' % (function, rva - start, before[files[-1]][1] if files else '?')
         return '%s (0x%08x: %s)' % (name, pc, self.disassemble(rva))
 
     def disassemble(self, rva):

@@ -76,9 +76,9 @@ def desktop_life(args, steps):
 class Handheld:
     """The Today host on the handheld, playing the steps of a life."""
 
-    def __init__(self, args, answers, registry):
+    def __init__(self, args, answers, registry, watch=None):
         dll = args.arm_dll
-        self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE))
+        self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE), watch)
         self.dev = Device(self.cpu, answers, registry, Clock())
         self.cpu.bind(table(self.dev))
         self.item = 0
@@ -185,17 +185,28 @@ class Args:
         self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run = argv
 
 
+def handheld_life(args, answers, steps, watch=None):
+    """Plays the steps on the handheld; a fault in a block is played again
+    with that block stepped, so that it names its instruction."""
+    device = Handheld(args, answers, {SETTINGS_KEY: {}}, watch)
+    try:
+        for step in steps:
+            device.step(step)
+    except Fault as e:
+        if e.block and not watch:
+            return handheld_life(args, answers, steps, e.block)
+        raise
+    return device
+
+
 def main(argv):
     args = Args(argv)
     failures = 0
     for name, steps in LIVES:
         answers, desktop = desktop_life(args, steps)
-        registry = {SETTINGS_KEY: {}}
-        device = Handheld(args, answers, registry)
         start = time.time()
         try:
-            for step in steps:
-                device.step(step)
+            device = handheld_life(args, answers, steps)
         except Fault as e:
             print('FAIL %s: %s' % (name, e))
             failures += 1
