@@ -29,6 +29,8 @@ struct RecorderState {
     HWND Item;
     HMODULE Dll;
     UINT_PTR Timer;
+    BOOL Holding;        // a "hold" step: the stylus stays down while time runs
+    DWORD Ticks;
 };
 RecorderState Rec;
 
@@ -383,7 +385,32 @@ void WINAPI RecGetLocalTime(LPSYSTEMTIME time)
 
 DWORD WINAPI RecGetTickCount()
 {
-    return 1000;
+    if (Rec.Holding)
+        Rec.Ticks += 600;
+    return Rec.Ticks;
+}
+
+SHORT WINAPI RecGetKeyState(int key)
+{
+    return Rec.Holding && key == VK_LBUTTON ? (SHORT)0x8000 : GetKeyState(key);
+}
+
+DWORD WINAPI RecMsgWaitForMultipleObjectsEx(DWORD count, const HANDLE *handles, DWORD ms, DWORD wake, DWORD flags)
+{
+    return Rec.Holding ? WAIT_TIMEOUT : MsgWaitForMultipleObjectsEx(count, handles, ms, wake, flags);
+}
+
+// The menu as the user would see it; dismissed without a choice.
+BOOL WINAPI RecTrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND, LPTPMPARAMS)
+{
+    std::string items;
+    for (int i = 0; i < GetMenuItemCount(menu); i++) {
+        WCHAR text[100] = L"-";
+        GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
+        items += " " + Number(GetMenuItemID(menu, i)) + ":" + Key(text[0] ? text : L"-");
+    }
+    Effect("TrackPopupMenuEx %d %d %u%s", x, y, flags, items.c_str());
+    return 0;
 }
 
 // The item's timers fire only when a step says so, as on the handheld
@@ -436,6 +463,9 @@ const Wrapper Wrappers[] = {
     {"RegSetValueExW", (void *)RecRegSetValueExW},
     {"GetLocalTime", (void *)RecGetLocalTime},
     {"GetTickCount", (void *)RecGetTickCount},
+    {"GetKeyState", (void *)RecGetKeyState},
+    {"MsgWaitForMultipleObjectsEx", (void *)RecMsgWaitForMultipleObjectsEx},
+    {"TrackPopupMenuEx", (void *)RecTrackPopupMenuEx},
     {"SetTimer", (void *)RecSetTimer},
     {"KillTimer", (void *)RecKillTimer},
 };
@@ -491,6 +521,8 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
                info->rc.bottom);
         return 1;
     }
+    if (message == TODAYM_TOOKSELECTION)
+        Effect("TookSelection");
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -571,6 +603,16 @@ BOOL RunStep(const char *step)
         SendMessageW(Rec.Item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
         return TRUE;
     }
+    if (strncmp(step, "hold:", 5) == 0) {
+        int x, y;
+        if (sscanf(step + 5, "%d,%d", &x, &y) != 2)
+            return FALSE;
+        Rec.Holding = TRUE;
+        SendMessageW(Rec.Item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        Rec.Holding = FALSE;
+        SendMessageW(Rec.Item, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        return TRUE;
+    }
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);
     if (strcmp(step, "unload") == 0)
@@ -603,6 +645,11 @@ int main(int argc, char **argv)
     Rec.Out = fopen(argv[2], "w");
     SYSTEMTIME clock = {2024, 3, 5, 15, 9, 41, 0, 0};
     Rec.Clock = clock;
+    Rec.Ticks = 1000;
+    DWORD selectability = 0, size = sizeof(selectability);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel", L"Selectability",
+                     RRF_RT_REG_DWORD, NULL, &selectability, &size) == ERROR_SUCCESS)
+        fprintf(Rec.Out, "A Selectability = %lu\n", (unsigned long)selectability);
     WNDCLASSW host = {};
     host.lpfnWndProc = HostProc;
     host.lpszClassName = L"RecorderHost";

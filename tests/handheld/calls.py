@@ -7,14 +7,14 @@ from arm import Fault
 from device import (HKCU, HKLM, REG_DWORD, STOCK, STOCK_BASE, OBJ_BITMAP, OBJ_BRUSH, OBJ_FONT, OBJ_PEN,
                     WM_CREATE, WM_DESTROY, WM_PAINT, WM_WINDOWPOSCHANGED, Window, signed)
 
-UNPLAYED = '''AppendMenuW BringWindowToTop CallWindowProcW ClientToScreen CloseMsgQueue
-CreatePopupMenu CreateMsgQueue DestroyMenu DialogBoxIndirectParamW DrawTextW EnableWindow EndDialog
+UNPLAYED = '''BringWindowToTop CallWindowProcW CloseMsgQueue
+CreateMsgQueue DialogBoxIndirectParamW DrawTextW EnableWindow EndDialog
 EqualRect EventModify FindResourceW GetClassNameW GetDlgCtrlID GetDlgItem GetOpenFileNameW
-GetWindowTextW InsertMenuW IntersectRect IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
+GetWindowTextW IntersectRect IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
 MsgWaitForMultipleObjectsEx OffsetRect OutputDebugStringW PeekMessageW PropertySheetW ReadMsgQueue
 RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
-SHInitDialog SHInitExtraControls SHRecognizeGesture SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
-ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess TrackPopupMenuEx ValidateRect
+SHInitDialog SHInitExtraControls SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
+ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
 VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
 RegDeleteValueW Rectangle CreatePen'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
@@ -462,6 +462,41 @@ def table(dev):
         old = longs.get(signed(c.arg(1)), 0)
         longs[signed(c.arg(1))] = c.arg(2)
         return old
+
+    # ---- the stylus and the menu ----------------------------------------
+    out['SHRecognizeGesture'] = lambda c: 1000 if dev.holding else 0
+
+    @answer
+    def ClientToScreen(c):
+        x, y = struct.unpack('<2i', c.uc.mem_read(c.arg(1), 8))
+        left, top = dev.window(c.arg(0)).rect[:2]
+        put(c, c.arg(1), '<2i', x + left, y + top)
+        return 1
+    out['CreatePopupMenu'] = lambda c: dev.handles.new('menu', [])
+    out['DestroyMenu'] = lambda c: dev.handles.close(c.arg(0), 'menu') or 1
+
+    def menu_item(c, flags, ident, text):
+        return '%d:%s' % (0 if flags & 0x800 else ident, '-' if flags & 0x800 else c.wstring(text).replace(' ', '_'))
+
+    @answer
+    def AppendMenuW(c):
+        menu, flags, ident, text = a(c, 4)
+        dev.handles.get(menu, 'menu').append(menu_item(c, flags, ident, text))
+        return 1
+
+    @answer
+    def InsertMenuW(c):
+        menu, where, flags, ident, text = a(c, 5)
+        if not flags & 0x400:
+            raise Fault('only insertion by position is played')
+        dev.handles.get(menu, 'menu').insert(where, menu_item(c, flags, ident, text))
+        return 1
+
+    @answer
+    def TrackPopupMenuEx(c):
+        menu, flags, x, y = a(c, 4)
+        dev.effect('TrackPopupMenuEx', signed(x), signed(y), flags, *dev.handles.get(menu, 'menu'))
+        return 0
 
     @answer
     def GetWindowRect(c):

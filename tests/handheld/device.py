@@ -8,7 +8,7 @@ from arm import Fault, HEAP, HEAP_SIZE
 
 WM_CREATE, WM_DESTROY, WM_PAINT, WM_TIMER = 0x0001, 0x0002, 0x000F, 0x0113
 WM_WINDOWPOSCHANGED, WM_USER = 0x0047, 0x0400
-TODAYM_GETCOLOR, TODAYM_DRAWWATERMARK = WM_USER + 100, WM_USER + 101
+TODAYM_GETCOLOR, TODAYM_DRAWWATERMARK, TODAYM_TOOKSELECTION = WM_USER + 100, WM_USER + 101, WM_USER + 102
 HOST_COLORS = {0x10000004: 0x000000, 0x10000022: 0x6A240A, 0x10000023: 0xFFFFFF}
 STOCK = {0: 'WHITE_BRUSH', 4: 'BLACK_BRUSH', 5: 'NULL_BRUSH', 7: 'BLACK_PEN', 8: 'NULL_PEN', 13: 'SYSTEM_FONT'}
 STOCK_BASE = 0x0F000000
@@ -88,6 +88,7 @@ class Device:
         self.classes, self.posted, self.effects = {}, [], []
         self.host = self.handles.new('window', Window(None, 0, (0, 0, 240, 320), 0))
         self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
+        self.holding = False
 
     def string_resource(self, ident):
         """(address, length) of string `ident` in the DLL's own table."""
@@ -134,6 +135,9 @@ class Device:
     def host_message(self, msg, wp, lp):
         if msg == TODAYM_GETCOLOR:
             return HOST_COLORS[wp]
+        if msg == TODAYM_TOOKSELECTION:
+            self.effect('TookSelection')
+            return 0
         if msg == TODAYM_DRAWWATERMARK:
             hdc, l, t, r, b = struct.unpack('<I4i', self.cpu.uc.mem_read(lp, 20))
             self.effect('Watermark', self.dc(hdc).name, l, t, r, b)

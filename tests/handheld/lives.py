@@ -30,6 +30,8 @@ CLOCK = (2024, 3, 5, 15, 9, 41, 0, 0)
 WM_TODAYCUSTOM_QUERYREFRESHCACHE = 0x0400 + 243
 WM_TODAYCUSTOM_RECEIVEDSELECTION, WM_TODAYCUSTOM_LOSTSELECTION = 0x0400 + 244, 0x0400 + 245
 VK_DOWN = 0x28
+WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x0201, 0x0202, 0x0001
+TODAY_KEY = 'HKLM\\software\\microsoft\\today\\items\\quartzel'
 
 # name, registry values the life starts with, steps
 LIFE = ['load', 'create', 'height', 'paint']
@@ -40,6 +42,7 @@ LIVES = [
                          'set:HourMinFontSize=30', 'set:CenterDayDate=0'] + LIFE + END),
     ('a minute passes', LIFE + ['clock=9:41:59', 'timer', 'clock=9:42:00', 'timer'] + END),
     ('selection', LIFE + ['select', 'paint', 'unselect', 'paint'] + END),
+    ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
 ]
 
 
@@ -129,6 +132,13 @@ class Handheld:
     def select(self):
         self.dev.effects.append('R %d' % self.send(WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN))
 
+    def hold(self, where):
+        x, y = map(int, where.split(','))
+        self.dev.holding = True
+        self.send(WM_LBUTTONDOWN, MK_LBUTTON, y << 16 | x)
+        self.dev.holding = False
+        self.send(WM_LBUTTONUP, 0, y << 16 | x)
+
     def unselect(self):
         self.send(WM_TODAYCUSTOM_LOSTSELECTION)
 
@@ -188,7 +198,9 @@ class Args:
 def handheld_life(args, answers, steps, watch=None):
     """Plays the steps on the handheld; a fault in a block is played again
     with that block stepped, so that it names its instruction."""
-    device = Handheld(args, answers, {SETTINGS_KEY: {}}, watch)
+    # The Today item key as the device's installation wrote it.
+    today = {'Selectability': (REG_DWORD, struct.pack('<I', answers['Selectability']))}
+    device = Handheld(args, answers, {SETTINGS_KEY: {}, TODAY_KEY: today}, watch)
     try:
         for step in steps:
             device.step(step)
