@@ -23,6 +23,7 @@ struct RecorderState {
     FILE *Out;
     std::map<HFONT, std::string> Fonts;
     std::map<HDC, std::string> DcNames;
+    std::map<HBITMAP, std::string> Bitmaps;   // "bitmapN": the Nth the item made
     std::map<std::string, bool> Answered;
     SYSTEMTIME Clock;
     HWND Host;
@@ -303,25 +304,28 @@ HDC WINAPI RecCreateCompatibleDC(HDC dc)
 HGDIOBJ WINAPI RecSelectObject(HDC dc, HGDIOBJ object)
 {
     if (GetObjectType(object) == OBJ_BITMAP) {
-        BITMAP bitmap = {};
-        GetObjectW(object, sizeof(bitmap), &bitmap);
-        char name[32];
-        snprintf(name, sizeof(name), "bitmap%ldx%ld", bitmap.bmWidth, bitmap.bmHeight);
-        Rec.DcNames[dc] = bitmap.bmWidth == 1 && bitmap.bmHeight == 1 ? "memory" : name;
+        std::map<HBITMAP, std::string>::iterator found = Rec.Bitmaps.find((HBITMAP)object);
+        Rec.DcNames[dc] = found == Rec.Bitmaps.end() ? "memory" : found->second;
     }
     return SelectObject(dc, object);
+}
+
+HBITMAP NameBitmap(HBITMAP bitmap)
+{
+    Rec.Bitmaps[bitmap] = "bitmap" + Number(Rec.Bitmaps.size() + 1);
+    return bitmap;
 }
 
 HBITMAP WINAPI RecCreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section, DWORD offset)
 {
     Effect("CreateDIBSection %ld %ld %d", info->bmiHeader.biWidth, info->bmiHeader.biHeight, info->bmiHeader.biBitCount);
-    return CreateDIBSection(dc, info, usage, bits, section, offset);
+    return NameBitmap(CreateDIBSection(dc, info, usage, bits, section, offset));
 }
 
 HBITMAP WINAPI RecCreateCompatibleBitmap(HDC dc, int w, int h)
 {
     Effect("CreateCompatibleBitmap %d %d", w, h);
-    return CreateCompatibleBitmap(dc, w, h);
+    return NameBitmap(CreateCompatibleBitmap(dc, w, h));
 }
 
 BOOL WINAPI RecExtTextOutW(HDC dc, int x, int y, UINT options, const RECT *box, LPCWSTR text, UINT count, const INT *dx)

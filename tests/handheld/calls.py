@@ -596,13 +596,17 @@ def table(dev):
         at = dev.heap.alloc(abs(w * h) * bpp // 8)
         c.write32(bits, at)
         dev.effect('CreateDIBSection', w, h, bpp)
-        return gdi_object(OBJ_BITMAP, (w, h, bpp, at))
+        return gdi_object(OBJ_BITMAP, (w, h, bpp, at, next_bitmap()))
 
     @answer
     def CreateCompatibleBitmap(c):
         hdc, w, h = a(c, 3)
         dev.effect('CreateCompatibleBitmap', w, h)
-        return gdi_object(OBJ_BITMAP, (w, h, 16, 0))
+        return gdi_object(OBJ_BITMAP, (w, h, 16, 0, next_bitmap()))
+
+    def next_bitmap():
+        dev.bitmaps += 1
+        return 'bitmap%d' % dev.bitmaps
 
     @answer
     def DeleteObject(c):
@@ -626,7 +630,7 @@ def table(dev):
         old = d.selected[kind]
         d.selected[kind] = h
         if kind == OBJ_BITMAP:
-            d.name = 'memory' if h >= STOCK_BASE else 'bitmap%dx%d' % dev.handles.get(h, 'gdi')[1][:2]
+            d.name = 'memory' if h >= STOCK_BASE else dev.handles.get(h, 'gdi')[1][4]
         return old
 
     @answer
@@ -644,7 +648,7 @@ def table(dev):
         if kind == OBJ_FONT:
             c.uc.mem_write(buf, record[1][:size])
             return min(size, 92)
-        w, hgt, bpp, bits = record
+        w, hgt, bpp, bits, _ = record
         put(c, buf, '<iiiHHI', 0, w, abs(hgt), w * bpp // 8, 1, bpp, bits)
         return 24
 

@@ -88,7 +88,7 @@ class Device:
         self.classes, self.posted, self.effects = {}, [], []
         self.host = self.handles.new('window', Window(None, 0, (0, 0, 240, 320), 0))
         self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
-        self.holding = False
+        self.holding, self.bitmaps = False, 0
 
     def string_resource(self, ident):
         """(address, length) of string `ident` in the DLL's own table."""
