@@ -87,6 +87,7 @@ class Handheld:
         self.item = 0
         self.listing = 0
         self.effects = []
+        self.counts = []     # instructions the DLL ran in each step
 
     def drive(self, generator):
         """Runs an answer that calls the DLL back, from the host's side."""
@@ -104,9 +105,11 @@ class Handheld:
     def step(self, step):
         self.dev.effects = []
         self.effects.append(self.dev.effects)
+        before = self.cpu.instructions
         name, value = re.match(r'(\w+)[:=]?(.*)', step).groups()
         getattr(self, name)(*([value] if value else []))
         self.settle()
+        self.counts.append('%s %d' % (step, self.cpu.instructions - before))
 
     def settle(self):
         """Delivers what the step left queued: posted messages, then the
@@ -224,8 +227,8 @@ def main(argv):
             failures += 1
             continue
         failures += compare(name, steps, desktop, device.effects)
-        print('%s: %d instructions, %.1f s on the emulated CPU%s' % (
-            name, device.cpu.instructions, time.time() - start,
+        print('%s: %d instructions in %.2f s (%s)%s' % (
+            name, device.cpu.instructions, time.time() - start, ', '.join(device.counts),
             ''.join('; skipped %s' % s for s in sorted(device.dev.skipped))))
     print('%d lives, %d failures' % (len(LIVES), failures))
     return 1 if failures else 0
