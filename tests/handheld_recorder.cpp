@@ -30,6 +30,8 @@ struct RecorderState {
     HWND Item;
     HMODULE Dll;
     UINT_PTR Timer;
+    LCID Locale;             // a "locale:" step's, answered for the user's
+    std::string LocaleName;  // its name in the answers' keys, "user" before
     BOOL Holding;        // a "hold" step: the stylus stays down while time runs
     DWORD Ticks;
 };
@@ -189,9 +191,10 @@ int WINAPI RecEnumFontFamiliesW(HDC dc, LPCWSTR face, FONTENUMPROCW proc, LPARAM
 int WINAPI RecGetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int chars)
 {
     WCHAR text[256];
+    locale = Rec.Locale ? Rec.Locale : locale;
     int length = GetLocaleInfoW(locale, type, text, ARRAYSIZE(text));
     char key[64];
-    snprintf(key, sizeof(key), "GetLocaleInfoW 0x%lx", (unsigned long)type);
+    snprintf(key, sizeof(key), "GetLocaleInfoW %s 0x%lx", Rec.LocaleName.c_str(), (unsigned long)type);
     Answer(key, length ? Json(text) : "null");
     return GetLocaleInfoW(locale, type, data, chars);
 }
@@ -200,7 +203,7 @@ std::string DateKey(const char *name, DWORD flags, const SYSTEMTIME *when, LPCWS
 {
     const SYSTEMTIME *t = when ? when : &Rec.Clock;
     char key[96];
-    snprintf(key, sizeof(key), "%s 0x%lx %d-%d-%d-%d-%d-%d-%d ", name, (unsigned long)flags, t->wYear, t->wMonth,
+    snprintf(key, sizeof(key), "%s %s 0x%lx %d-%d-%d-%d-%d-%d-%d ", name, Rec.LocaleName.c_str(), (unsigned long)flags, t->wYear, t->wMonth,
              t->wDayOfWeek, t->wDay, t->wHour, t->wMinute, t->wSecond);
     return key + (picture ? Key(picture) : std::string("-"));
 }
@@ -208,6 +211,7 @@ std::string DateKey(const char *name, DWORD flags, const SYSTEMTIME *when, LPCWS
 int WINAPI RecGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
 {
     WCHAR text[256];
+    locale = Rec.Locale ? Rec.Locale : locale;
     int length = GetDateFormatW(locale, flags, when, picture, text, ARRAYSIZE(text));
     Answer(DateKey("GetDateFormatW", flags, when, picture), length ? Json(text) : "null");
     return GetDateFormatW(locale, flags, when, picture, out, chars);
@@ -216,6 +220,7 @@ int WINAPI RecGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, L
 int WINAPI RecGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
 {
     WCHAR text[256];
+    locale = Rec.Locale ? Rec.Locale : locale;
     int length = GetTimeFormatW(locale, flags, when, picture, text, ARRAYSIZE(text));
     Answer(DateKey("GetTimeFormatW", flags, when, picture), length ? Json(text) : "null");
     return GetTimeFormatW(locale, flags, when, picture, out, chars);
@@ -617,6 +622,13 @@ BOOL RunStep(const char *step)
         SendMessageW(Rec.Item, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         return TRUE;
     }
+    if (strncmp(step, "locale:", 7) == 0) {
+        WCHAR name[LOCALE_NAME_MAX_LENGTH];
+        MultiByteToWideChar(CP_ACP, 0, step + 7, -1, name, ARRAYSIZE(name));
+        Rec.Locale = LocaleNameToLCID(name, 0);
+        Rec.LocaleName = step + 7;
+        return Rec.Locale != 0;
+    }
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);
     if (strcmp(step, "unload") == 0)
@@ -650,6 +662,7 @@ int main(int argc, char **argv)
     SYSTEMTIME clock = {2024, 3, 5, 15, 9, 41, 0, 0};
     Rec.Clock = clock;
     Rec.Ticks = 1000;
+    Rec.LocaleName = "user";
     DWORD selectability = 0, size = sizeof(selectability);
     if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel", L"Selectability",
                      RRF_RT_REG_DWORD, NULL, &selectability, &size) == ERROR_SUCCESS)

@@ -332,7 +332,7 @@ def table(dev):
     @answer
     def GetLocaleInfoW(c):
         lcid, kind, buf, chars = a(c, 4)
-        return give_text(c, dev.answer('GetLocaleInfoW', '0x%x' % kind), buf, chars)
+        return give_text(c, dev.answer('GetLocaleInfoW', dev.locale, '0x%x' % kind), buf, chars)
 
     def give_text(c, text, buf, chars):
         if text is None:
@@ -348,7 +348,7 @@ def table(dev):
     def formatted(c, name):
         lcid, flags, when, picture, buf, chars = a(c, 6)
         st = struct.unpack('<8H', c.uc.mem_read(when, 16)) if when else dev.clock.time
-        key = '%s 0x%x %s %s' % (name, flags, '-'.join(map(str, st[:7])), (c.wstring(picture) or '-').replace(' ', '_'))
+        key = '%s %s 0x%x %s %s' % (name, dev.locale, flags, '-'.join(map(str, st[:7])), (c.wstring(picture) or '-').replace(' ', '_'))
         return give_text(c, dev.answer(key), buf, chars)
     out['GetDateFormatW'] = lambda c: formatted(c, 'GetDateFormatW')
     out['GetTimeFormatW'] = lambda c: formatted(c, 'GetTimeFormatW')

@@ -89,6 +89,7 @@ class Device:
         self.host = self.handles.new('window', Window(None, 0, (0, 0, 240, 320), 0))
         self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
         self.holding, self.bitmaps = False, 0
+        self.locale = 'user'    # the locale the device answers for the user's
 
     def string_resource(self, ident):
         """(address, length) of string `ident` in the DLL's own table."""

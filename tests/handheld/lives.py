@@ -42,6 +42,7 @@ LIVES = [
                          'set:HourMinFontSize=30', 'set:CenterDayDate=0'] + LIFE + END),
     ('a minute passes', LIFE + ['clock=9:41:59', 'timer', 'clock=9:42:00', 'timer'] + END),
     ('selection', LIFE + ['select', 'paint', 'unselect', 'paint'] + END),
+    ('the locale changes', LIFE + ['locale:de-DE', 'height', 'paint'] + END),
     ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
 ]
 
@@ -141,6 +142,9 @@ class Handheld:
         self.send(WM_LBUTTONDOWN, MK_LBUTTON, y << 16 | x)
         self.dev.holding = False
         self.send(WM_LBUTTONUP, 0, y << 16 | x)
+
+    def locale(self, name):
+        self.dev.locale = name
 
     def unselect(self):
         self.send(WM_TODAYCUSTOM_LOSTSELECTION)
