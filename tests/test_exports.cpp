@@ -57,14 +57,15 @@ static void test_host_dialog_template()
     ok(info != NULL, "dialog 500 present");
     if (!info)
         return;
-    // DIALOGEX header: dlgVer, signature, helpID, exStyle, style, cDlgItems, x, y, cx, cy
+    // A plain DLGTEMPLATE (the handheld has no extended one): style,
+    // dwExtendedStyle, cdit, x, y, cx, cy
     const WORD *t = (const WORD *)LockResource(LoadResource(Dll, info));
-    ok(t[0] == 1 && t[1] == 0xFFFF, "extended template");
-    DWORD style = *(const DWORD *)(t + 6);
+    ok(!(t[0] == 1 && t[1] == 0xFFFF), "plain template");
+    DWORD style = *(const DWORD *)t;
     ok_int(style & ~(DWORD)DS_SETFONT, WS_VISIBLE);
-    ok_int(t[8], 0);
-    ok_int(t[11], 160);
-    ok_int(t[12], 160);
+    ok_int(t[4], 0);
+    ok_int(t[7], 160);
+    ok_int(t[8], 160);
 
     // The host's dialog procedure ends the dialog on OK and leaves every
     // other command to the dialog.

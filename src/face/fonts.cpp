@@ -7,12 +7,6 @@
 #include <shlobj.h>
 #include <wchar.h>
 
-// The handheld's ClearType quality with compatible widths; the desktop
-// calls the same value CLEARTYPE_NATURAL_QUALITY.
-#ifndef CLEARTYPE_COMPAT_QUALITY
-#define CLEARTYPE_COMPAT_QUALITY 6
-#endif
-
 ClockFontsRecord ClockFonts;
 FontProbeRecord FontProbe;
 

@@ -1,8 +1,8 @@
 // What differs between the two builds of the item, in one place. The item's
 // code includes this header and calls the handheld's functions by their own
 // names; the handheld build takes them from the SDK's headers (and, for the
-// few the SDK lacks, from device/shell-additions.h), the desktop build from
-// the stand-ins in desktop/.
+// few the SDK lacks, from shell-additions.h), the desktop build from the
+// stand-ins in desktop/.
 #pragma once
 
 #ifdef _WIN32_WCE
@@ -16,13 +16,20 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+// The handheld's ClearType quality with compatible widths; the desktop
+// calls the same value CLEARTYPE_NATURAL_QUALITY. Neither set of headers
+// names it.
+#ifndef CLEARTYPE_COMPAT_QUALITY
+#define CLEARTYPE_COMPAT_QUALITY 6
+#endif
+
 #ifdef _WIN32_WCE
 
 #include <aygshell.h>
 #include <msgqueue.h>
 #include <pm.h>
 #include <todaycmn.h>
-#include "device/shell-additions.h"
+#include "shell-additions.h"
 
 #ifndef ARRAYSIZE
 #define ARRAYSIZE(a) (sizeof(a) / sizeof((a)[0]))
@@ -40,7 +47,7 @@ extern "C" long __cdecl _wtol(const wchar_t *text);
 #define PSH_MAXIMIZE 0x2000
 #endif
 
-// The handheld's display driver draws every call at once.
+// The handheld's GDI keeps no batch of calls to flush.
 inline void FinishBatchedDrawing()
 {
 }

@@ -1,8 +1,9 @@
 // What the handheld's shell and core libraries export and the SDK's headers
 // leave out: the user-interface metrics and the registry helpers of the
 // shell (Windows Mobile 5 and later), the gesture recogniser's flags, and
-// the power manager's transition notification. Same names, numbers and record layouts as the device's own;
-// C linkage, as the libraries export them.
+// the power manager's transition notification. Same names, numbers and
+// record layouts as the device's own; C linkage, as the libraries export
+// them. The desktop's stand-ins implement the same declarations.
 #pragma once
 #include <windows.h>
 
