@@ -9,9 +9,9 @@ from device import (HKCU, HKLM, REG_DWORD, STOCK, STOCK_BASE, OBJ_BITMAP, OBJ_BR
 
 UNPLAYED = '''BringWindowToTop CallWindowProcW CloseMsgQueue
 CreateMsgQueue DialogBoxIndirectParamW DrawTextW EnableWindow EndDialog
-EqualRect EventModify FindResourceW GetClassNameW GetDlgCtrlID GetDlgItem GetOpenFileNameW
+EqualRect FindResourceW GetClassNameW GetDlgCtrlID GetDlgItem GetOpenFileNameW
 GetWindowTextW IntersectRect IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
-MsgWaitForMultipleObjectsEx OffsetRect OutputDebugStringW PeekMessageW PropertySheetW ReadMsgQueue
+OffsetRect OutputDebugStringW PropertySheetW ReadMsgQueue
 RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
 SHInitDialog SHInitExtraControls SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
 ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
@@ -276,6 +276,31 @@ def table(dev):
         dev.handles.close(h, kind)
         return 1
     out['WaitForSingleObject'] = lambda c: 0
+
+    @answer
+    def EventModify(c):
+        if dev.handles.live.get(c.arg(0), ('',))[0] != 'event':
+            raise Fault('0x%x is no event' % c.arg(0))
+        return 1
+
+    @answer
+    def MsgWaitForMultipleObjectsEx(c):
+        # A thread the model never ran counts as one that has ended.
+        count, handles = a(c, 2)
+        kinds = [dev.handles.live.get(c.read32(handles + 4 * i), ('?',))[0] for i in range(count)]
+        if kinds != ['thread']:
+            raise Fault('a wait on %s is not played by this model yet' % kinds)
+        return 0
+
+    @answer
+    def PeekMessageW(c):
+        msg, hwnd, first, last, flags = a(c, 5)
+        if not dev.posted:
+            return 0
+        put(c, msg, '<4I3I', *dev.posted[0], 0, 0, 0)
+        if flags & 1:
+            dev.posted.pop(0)
+        return 1
 
     # ---- system facts ---------------------------------------------------
     out['GetSystemMetrics'] = lambda c: dev.answer('GetSystemMetrics', c.arg(0))

@@ -59,7 +59,7 @@ class Handles:
         return entry[1]
 
     def close(self, handle, kind):
-        if self.get(handle, kind) is None:
+        if self.live.get(handle, ('',))[0] != kind:
             raise Fault('%s 0x%x closed but never given out' % (kind, handle))
         del self.live[handle]
 

@@ -43,6 +43,7 @@ LIVES = [
     ('a minute passes', LIFE + ['clock=9:41:59', 'timer', 'clock=9:42:00', 'timer'] + END),
     ('selection', LIFE + ['select', 'paint', 'unselect', 'paint'] + END),
     ('the locale changes', LIFE + ['locale:de-DE', 'height', 'paint'] + END),
+    ('time hidden in sleep', ['set:HideTimeInSleep=1'] + LIFE + END),
     ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
 ]
 
