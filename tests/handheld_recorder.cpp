@@ -115,26 +115,27 @@ std::string Number(long long n)
     return std::to_string(n);
 }
 
+// The number a call answered, recorded under `key`.
+long long Answered(const std::string &key, long long value)
+{
+    Answer(key, Number(value));
+    return value;
+}
+
 // ---- wrappers: answers ------------------------------------------------
 int WINAPI RecGetSystemMetrics(int index)
 {
-    int value = GetSystemMetrics(index);
-    Answer("GetSystemMetrics " + Number(index), Number(value));
-    return value;
+    return (int)Answered("GetSystemMetrics " + Number(index), GetSystemMetrics(index));
 }
 
 DWORD WINAPI RecGetSysColor(int index)
 {
-    DWORD value = GetSysColor(index);
-    Answer("GetSysColor " + Number(index), Number(value));
-    return value;
+    return (DWORD)Answered("GetSysColor " + Number(index), GetSysColor(index));
 }
 
 int WINAPI RecGetDeviceCaps(HDC dc, int index)
 {
-    int value = GetDeviceCaps(dc, index);
-    Answer("GetDeviceCaps " + Number(index), Number(value));
-    return value;
+    return (int)Answered("GetDeviceCaps " + Number(index), GetDeviceCaps(dc, index));
 }
 
 BOOL WINAPI RecSHGetSpecialFolderPathW(HWND window, LPWSTR path, int folder, BOOL create)
@@ -146,23 +147,17 @@ BOOL WINAPI RecSHGetSpecialFolderPathW(HWND window, LPWSTR path, int folder, BOO
 
 DWORD WINAPI RecGetFileAttributesW(LPCWSTR path)
 {
-    DWORD value = GetFileAttributesW(path);
-    Answer("GetFileAttributesW " + Key(path), Number(value));
-    return value;
+    return (DWORD)Answered("GetFileAttributesW " + Key(path), GetFileAttributesW(path));
 }
 
 int WINAPI RecAddFontResourceW(LPCWSTR path)
 {
-    int value = AddFontResourceW(path);
-    Answer("AddFontResourceW " + Key(path), Number(value));
-    return value;
+    return (int)Answered("AddFontResourceW " + Key(path), AddFontResourceW(path));
 }
 
 BOOL WINAPI RecRemoveFontResourceW(LPCWSTR path)
 {
-    BOOL value = RemoveFontResourceW(path);
-    Answer("RemoveFontResourceW " + Key(path), Number(value));
-    return value;
+    return (BOOL)Answered("RemoveFontResourceW " + Key(path), RemoveFontResourceW(path));
 }
 
 struct FamilyWalk {

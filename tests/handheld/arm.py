@@ -195,7 +195,6 @@ class Cpu:
         for reg, value in zip(ARGS, args):
             self.uc.reg_write(reg, value & 0xFFFFFFFF)
         self.uc.reg_write(UC_ARM_REG_LR, DONE_TRAP)
-        start = self.uc.reg_read(UC_ARM_REG_PC)
         try:
             self.uc.emu_start(address, DONE_TRAP)
         except UcError as e:
@@ -203,7 +202,6 @@ class Cpu:
         if self.fault:
             fault, self.fault = self.fault, None
             raise Fault(*fault)
-        del start
         return self.uc.reg_read(UC_ARM_REG_R0)
 
     def on_slot(self, uc, address, size, _):

@@ -4,13 +4,13 @@ that calls it, naming it."""
 import re
 import struct
 from arm import Fault
-from device import (HKCU, HKLM, REG_DWORD, STOCK, STOCK_BASE, OBJ_BITMAP, OBJ_BRUSH, OBJ_FONT, OBJ_PEN,
-                    WM_CREATE, WM_DESTROY, WM_PAINT, WM_WINDOWPOSCHANGED, Window, signed)
+from device import (HKCU, HKLM, REG_DWORD, STOCK_BASE, BLACK_PEN, DEFAULT_BITMAP, SYSTEM_FONT, OBJ_BITMAP,
+                    OBJ_BRUSH, OBJ_FONT, OBJ_PEN, WM_CREATE, WM_PAINT, Window, signed)
 
 UNPLAYED = '''BringWindowToTop CallWindowProcW CloseMsgQueue
 CreateMsgQueue DialogBoxIndirectParamW DrawTextW EnableWindow EndDialog
 EqualRect FindResourceW GetClassNameW GetDlgCtrlID GetDlgItem GetOpenFileNameW
-GetWindowTextW IntersectRect IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
+GetWindowTextW IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
 OffsetRect OutputDebugStringW PropertySheetW ReadMsgQueue
 RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
 SHInitDialog SHInitExtraControls SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
@@ -55,7 +55,10 @@ def table(dev):
 
     # ---- heap and C runtime ------------------------------------------
     out['GetProcessHeap'] = lambda c: 0x5EA9
-    out['HeapAlloc'] = lambda c: zeroed(dev.heap.alloc(c.arg(2)), c.arg(2)) if c.arg(1) & 8 else dev.heap.alloc(c.arg(2))
+    @answer
+    def HeapAlloc(c):
+        at = dev.heap.alloc(c.arg(2))
+        return zeroed(at, c.arg(2)) if c.arg(1) & 8 else at
     out['HeapFree'] = lambda c: dev.heap.free(c.arg(2)) or 1
     out['malloc'] = lambda c: dev.heap.alloc(c.arg(0))
     out['free'] = lambda c: dev.heap.free(c.arg(0))
@@ -373,7 +376,8 @@ def table(dev):
     def formatted(c, name):
         lcid, flags, when, picture, buf, chars = a(c, 6)
         st = struct.unpack('<8H', c.uc.mem_read(when, 16)) if when else dev.clock.time
-        key = '%s %s 0x%x %s %s' % (name, dev.locale, flags, '-'.join(map(str, st[:7])), (c.wstring(picture) or '-').replace(' ', '_'))
+        picture = (c.wstring(picture) or '-').replace(' ', '_')
+        key = '%s %s 0x%x %s %s' % (name, dev.locale, flags, '-'.join(map(str, st[:7])), picture)
         return give_text(c, dev.answer(key), buf, chars)
     out['GetDateFormatW'] = lambda c: formatted(c, 'GetDateFormatW')
     out['GetTimeFormatW'] = lambda c: formatted(c, 'GetTimeFormatW')
@@ -429,13 +433,6 @@ def table(dev):
             return 0
         return hwnd
 
-    @answer
-    def DestroyWindow(c):
-        hwnd = c.arg(0)
-        dev.window(hwnd)
-        yield from dev.send(hwnd, WM_DESTROY, 0, 0)
-        dev.handles.close(hwnd, 'window')
-        return 1
     out['DefWindowProcW'] = lambda c: 0
 
     @answer
@@ -594,14 +591,15 @@ def table(dev):
 
     def gdi_kind(h):
         if h >= STOCK_BASE:
-            return {OBJ_FONT: 13, OBJ_PEN: 7, OBJ_BITMAP: 21}.get(None) or stock_kind(h - STOCK_BASE)
+            return stock_kind(h - STOCK_BASE)
         entry = dev.handles.get(h, 'gdi')
         if entry is None:
             raise Fault('0x%x is no GDI object' % h)
         return entry[0]
 
     def stock_kind(i):
-        return OBJ_FONT if i == 13 else OBJ_PEN if i in (6, 7, 8) else OBJ_BITMAP if i == 21 else OBJ_BRUSH
+        kinds = {SYSTEM_FONT: OBJ_FONT, 6: OBJ_PEN, BLACK_PEN: OBJ_PEN, 8: OBJ_PEN, DEFAULT_BITMAP: OBJ_BITMAP}
+        return kinds.get(i, OBJ_BRUSH)
     out['GetStockObject'] = lambda c: STOCK_BASE + c.arg(0)
 
     @answer
@@ -665,7 +663,7 @@ def table(dev):
     @answer
     def GetObjectW(c):
         h, size, buf = a(c, 3)
-        if h == STOCK_BASE + 13:
+        if h == STOCK_BASE + SYSTEM_FONT:
             data = dev.answer('GetObjectW', 'SYSTEM_FONT')
             c.uc.mem_write(buf, bytes.fromhex(data)[:size])
             return min(size, 92)
@@ -707,16 +705,16 @@ def table(dev):
         put(c, size, '<2i', got[1], got[2])
         return 1
 
-    def color_state(name, index):
+    def dc_state(name):
         def setter(c):
             d = dev.dc(c.arg(0))
             old = getattr(d, name, 0)
             setattr(d, name, c.arg(1))
             return old
         return setter
-    out['SetTextColor'] = color_state('text_color', 1)
-    out['SetBkMode'] = color_state('bk_mode', 1)
-    out['SetTextAlign'] = color_state('align', 1)
+    out['SetTextColor'] = dc_state('text_color')
+    out['SetBkMode'] = dc_state('bk_mode')
+    out['SetTextAlign'] = dc_state('align')
 
     @answer
     def ExtTextOutW(c):
@@ -759,5 +757,4 @@ def table(dev):
         xy = struct.unpack('<%di' % (2 * count), c.uc.mem_read(points, 8 * count))
         dev.effect('Polygon', dev.dc(hdc).name, *xy)
         return 1
-    out['GdiFlush'] = lambda c: 1
     return out

@@ -18,7 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
-from device import REG_DWORD, WM_PAINT, WM_TIMER, WM_WINDOWPOSCHANGED, WM_DESTROY, Device  # noqa: E402
+from device import REG_DWORD, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
