@@ -382,6 +382,12 @@ LSTATUS WINAPI RecRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD t
     return RegSetValueExW(key, name, reserved, type, data, size);
 }
 
+LSTATUS WINAPI RecRegDeleteValueW(HKEY key, LPCWSTR name)
+{
+    Effect("RegDeleteValueW %s", Key(name).c_str());
+    return RegDeleteValueW(key, name);
+}
+
 void WINAPI RecGetLocalTime(LPSYSTEMTIME time)
 {
     *time = Rec.Clock;
@@ -465,6 +471,7 @@ const Wrapper Wrappers[] = {
     {"RoundRect", (void *)RecRoundRect},
     {"Polygon", (void *)RecPolygon},
     {"RegSetValueExW", (void *)RecRegSetValueExW},
+    {"RegDeleteValueW", (void *)RecRegDeleteValueW},
     {"GetLocalTime", (void *)RecGetLocalTime},
     {"GetTickCount", (void *)RecGetTickCount},
     {"GetKeyState", (void *)RecGetKeyState},
@@ -623,6 +630,15 @@ BOOL RunStep(const char *step)
         Rec.Locale = LocaleNameToLCID(name, 0);
         Rec.LocaleName = step + 7;
         return Rec.Locale != 0;
+    }
+    // What the options sheet does when it has saved: the reload marker
+    // written, the item asked to run its creation steps again (a post on
+    // the handheld; desktop Windows posts no WM_CREATE, so it is sent).
+    if (strcmp(step, "reload") == 0) {
+        if (!StoreSetting("QZL=0"))
+            return FALSE;
+        SendMessageW(Rec.Item, WM_CREATE, 0, 0);
+        return TRUE;
     }
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);

@@ -16,7 +16,7 @@ RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
 SHInitDialog SHInitExtraControls SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
 ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
 VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
-RegDeleteValueW Rectangle CreatePen'''.split()
+Rectangle CreatePen'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
 
 
@@ -212,6 +212,12 @@ def table(dev):
         dev.registry_writes += 1
         dev.effect('RegSetValueExW', name.replace(' ', '_'), kind, raw.hex())
         return 0
+
+    @answer
+    def RegDeleteValueW(c):
+        name = c.wstring(c.arg(1)) or ''
+        dev.effect('RegDeleteValueW', name.replace(' ', '_'))
+        return 0 if dev.registry[key_path(c.arg(0))].pop(name, None) else 2
 
     @answer
     def RegQueryInfoKeyW(c):

@@ -18,7 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
-from device import REG_DWORD, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
+from device import REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
@@ -43,6 +43,8 @@ LIVES = [
     ('a minute passes', LIFE + ['clock=9:41:59', 'timer', 'clock=9:42:00', 'timer'] + END),
     ('selection', LIFE + ['select', 'paint', 'unselect', 'paint'] + END),
     ('the locale changes', LIFE + ['locale:de-DE', 'height', 'paint'] + END),
+    ('settings saved by the options', LIFE + ['set:ShowSeconds=0', 'set:ShowTimeMarkers=0', 'reload', 'height',
+                                              'paint'] + END),
     ('time hidden in sleep', ['set:HideTimeInSleep=1'] + LIFE + END),
     ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
 ]
@@ -146,6 +148,11 @@ class Handheld:
 
     def locale(self, name):
         self.dev.locale = name
+
+    def reload(self):
+        """What the options sheet does when it has saved."""
+        self.set('QZL=0')
+        self.dev.posted.append((self.item, WM_CREATE, 0, 0))
 
     def unselect(self):
         self.send(WM_TODAYCUSTOM_LOSTSELECTION)
