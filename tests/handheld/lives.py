@@ -6,6 +6,7 @@ same registry values; the ARM DLL must make no unaligned access and give
 back every handle it was given.
 
   lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
+import difflib
 import json
 import re
 import os
@@ -191,17 +192,18 @@ class Handheld:
 
 
 def compare(name, steps, desktop, handheld):
+    """Each step's effects, desktop against handheld; the differing lines
+    of a step that differs are printed, "-" the desktop's, "+" the
+    handheld's."""
     failures = 0
     for step, want, got in zip(steps, desktop, handheld):
         if want == got:
             continue
         failures += 1
         print('FAIL %s, %s: the builds differ' % (name, step))
-        for i in range(max(len(want), len(got))):
-            w = want[i] if i < len(want) else '(none)'
-            g = got[i] if i < len(got) else '(none)'
-            if w != g:
-                print('  desktop:  %s\n  handheld: %s' % (w, g))
+        for line in difflib.ndiff(want, got):
+            if line[0] in '-+':
+                print('  ' + line)
     return failures
 
 
