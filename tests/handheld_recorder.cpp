@@ -5,9 +5,9 @@
 //
 //   handheld_recorder.exe DLL OUT STEP...
 //
-// The DLL is mapped without its imports resolved; the recorder binds them
-// itself, through its wrappers where it has one, and calls the entry point,
-// so that the load is recorded too.
+// The DLL is mapped without its imports resolved and bound through the
+// recorder's wrappers where it has one (support/mappeddll.h), so that the
+// load is recorded too.
 #include <windows.h>
 #include <shlobj.h>
 #include <stdio.h>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 #include "today-standins.h"
+#include "mappeddll.h"
 
 namespace {
 
@@ -481,45 +482,14 @@ const Wrapper Wrappers[] = {
     {"KillTimer", (void *)RecKillTimer},
 };
 
-void *Bound(const char *dll, const char *name)
+// The recorder's wrapper where it has one, else the system's function.
+void *Bound(const char *name, void *real)
 {
-    for (const Wrapper &w : Wrappers)
-        if (strcmp(w.Name, name) == 0)
-            return w.Function;
-    return (void *)GetProcAddress(LoadLibraryA(dll), name);
-}
-
-// Binds every import of the image, as the loader would, through the
-// wrappers above where one is given. FALSE when one cannot be bound.
-BOOL BindImports(HMODULE module)
-{
-    BYTE *base = (BYTE *)module;
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; d++) {
-        IMAGE_THUNK_DATA *lookup = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
-        IMAGE_THUNK_DATA *address = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
-        for (; lookup->u1.AddressOfData; lookup++, address++) {
-            const char *name = (const char *)((IMAGE_IMPORT_BY_NAME *)(base + lookup->u1.AddressOfData))->Name;
-            void *target = Bound((const char *)base + d->Name, name);
-            DWORD old;
-            if (!target || !VirtualProtect(address, sizeof(*address), PAGE_READWRITE, &old)) {
-                fprintf(stderr, "cannot bind %s\n", name);
-                return FALSE;
-            }
-            address->u1.Function = (ULONG_PTR)target;
-        }
-    }
-    return TRUE;
-}
-
-BOOL CallEntry(DWORD reason)
-{
-    BYTE *base = (BYTE *)Rec.Dll;
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    typedef BOOL(WINAPI * Entry)(HINSTANCE, DWORD, LPVOID);
-    Entry entry = (Entry)(void *)(base + nt->OptionalHeader.AddressOfEntryPoint);
-    return entry((HINSTANCE)Rec.Dll, reason, NULL);
+    if (name != NULL)
+        for (const Wrapper &w : Wrappers)
+            if (strcmp(w.Name, name) == 0)
+                return w.Function;
+    return real;
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -576,7 +546,7 @@ BOOL StoreSetting(const char *assignment)
 BOOL RunStep(const char *step)
 {
     if (strcmp(step, "load") == 0)
-        return CallEntry(DLL_PROCESS_ATTACH);
+        return CallDllEntry(Rec.Dll, DLL_PROCESS_ATTACH);
     if (strcmp(step, "create") == 0) {
         PFNCUSTOMINITIALIZEITEM init =
             (PFNCUSTOMINITIALIZEITEM)(void *)GetProcAddress(Rec.Dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZECUSTOMITEM));
@@ -643,7 +613,7 @@ BOOL RunStep(const char *step)
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);
     if (strcmp(step, "unload") == 0)
-        return CallEntry(DLL_PROCESS_DETACH);
+        return CallDllEntry(Rec.Dll, DLL_PROCESS_DETACH);
     if (strncmp(step, "set:", 4) == 0)
         return StoreSetting(step + 4);
     fprintf(stderr, "unknown step %s\n", step);
@@ -685,8 +655,10 @@ int main(int argc, char **argv)
     Rec.Host = CreateWindowExW(0, L"RecorderHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                GetSystemMetrics(SM_CYSCREEN), NULL, NULL, NULL, NULL);
     EmptySettings();
-    Rec.Dll = LoadLibraryExA(argv[1], NULL, DONT_RESOLVE_DLL_REFERENCES);
-    if (!Rec.Out || !Rec.Dll || !BindImports(Rec.Dll))
+    WCHAR dll[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll, MAX_PATH);
+    Rec.Dll = MapAndBind(dll, Bound);
+    if (!Rec.Out || !Rec.Dll)
         return 1;
     int failed = 0;
     for (int i = 3; i < argc && !failed; i++) {
