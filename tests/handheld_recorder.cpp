@@ -116,6 +116,15 @@ std::string Number(long long n)
     return std::to_string(n);
 }
 
+// "[a,b,...]" of `count` numbers.
+template <typename T> std::string List(const T *values, int count)
+{
+    std::string list = "[";
+    for (int i = 0; i < count; i++)
+        list += (i ? "," : "") + Number(values[i]);
+    return list + "]";
+}
+
 // The number a call answered, recorded under `key`.
 long long Answered(const std::string &key, long long value)
 {
@@ -199,37 +208,39 @@ std::string DateKey(const char *name, DWORD flags, const SYSTEMTIME *when, LPCWS
 {
     const SYSTEMTIME *t = when ? when : &Rec.Clock;
     char key[96];
-    snprintf(key, sizeof(key), "%s %s 0x%lx %d-%d-%d-%d-%d-%d-%d ", name, Rec.LocaleName.c_str(), (unsigned long)flags, t->wYear, t->wMonth,
-             t->wDayOfWeek, t->wDay, t->wHour, t->wMinute, t->wSecond);
+    snprintf(key, sizeof(key), "%s %s 0x%lx %d-%d-%d-%d-%d-%d-%d ", name, Rec.LocaleName.c_str(), (unsigned long)flags,
+             t->wYear, t->wMonth, t->wDayOfWeek, t->wDay, t->wHour, t->wMinute, t->wSecond);
     return key + (picture ? Key(picture) : std::string("-"));
+}
+
+typedef int(WINAPI *DateFormatter)(LCID, DWORD, const SYSTEMTIME *, LPCWSTR, LPWSTR, int);
+
+// A date or time text, formatted in the step's locale and recorded.
+int RecordFormat(const char *name, DateFormatter format, LCID locale, DWORD flags, const SYSTEMTIME *when,
+                 LPCWSTR picture, LPWSTR out, int chars)
+{
+    WCHAR text[256];
+    locale = Rec.Locale ? Rec.Locale : locale;
+    int length = format(locale, flags, when, picture, text, ARRAYSIZE(text));
+    Answer(DateKey(name, flags, when, picture), length ? Json(text) : "null");
+    return format(locale, flags, when, picture, out, chars);
 }
 
 int WINAPI RecGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
 {
-    WCHAR text[256];
-    locale = Rec.Locale ? Rec.Locale : locale;
-    int length = GetDateFormatW(locale, flags, when, picture, text, ARRAYSIZE(text));
-    Answer(DateKey("GetDateFormatW", flags, when, picture), length ? Json(text) : "null");
-    return GetDateFormatW(locale, flags, when, picture, out, chars);
+    return RecordFormat("GetDateFormatW", GetDateFormatW, locale, flags, when, picture, out, chars);
 }
 
 int WINAPI RecGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
 {
-    WCHAR text[256];
-    locale = Rec.Locale ? Rec.Locale : locale;
-    int length = GetTimeFormatW(locale, flags, when, picture, text, ARRAYSIZE(text));
-    Answer(DateKey("GetTimeFormatW", flags, when, picture), length ? Json(text) : "null");
-    return GetTimeFormatW(locale, flags, when, picture, out, chars);
+    return RecordFormat("GetTimeFormatW", GetTimeFormatW, locale, flags, when, picture, out, chars);
 }
 
 BOOL WINAPI RecGetStringTypeW(DWORD type, LPCWSTR text, int count, LPWORD types)
 {
     BOOL ok = GetStringTypeW(type, text, count, types);
     int n = count < 0 ? lstrlenW(text) + 1 : count;
-    std::string list = "[";
-    for (int i = 0; i < n; i++)
-        list += (i ? "," : "") + Number(types[i]);
-    Answer("GetStringTypeW " + Number(type) + " " + Text(text, n), list + "]");
+    Answer("GetStringTypeW " + Number(type) + " " + Text(text, n), List(types, n));
     return ok;
 }
 
@@ -251,10 +262,8 @@ BOOL WINAPI RecGetTextMetricsW(HDC dc, LPTEXTMETRICW metric)
 BOOL WINAPI RecGetCharWidth32W(HDC dc, UINT first, UINT last, LPINT widths)
 {
     BOOL ok = GetCharWidth32W(dc, first, last, widths);
-    std::string list = "[";
-    for (UINT i = 0; i <= last - first; i++)
-        list += (i ? "," : "") + Number(widths[i]);
-    Answer("GetCharWidth32 " + FontOf(dc) + " " + Number(first) + " " + Number(last), list + "]");
+    Answer("GetCharWidth32 " + FontOf(dc) + " " + Number(first) + " " + Number(last),
+           List(widths, (int)(last - first + 1)));
     return ok;
 }
 
@@ -263,11 +272,9 @@ BOOL WINAPI RecGetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int limit,
     std::vector<int> widths(count + 1);
     int fitted = 0;
     BOOL ok = GetTextExtentExPointW(dc, text, count, limit, &fitted, widths.data(), size);
-    std::string list = "[";
-    for (int i = 0; i < count; i++)
-        list += (i ? "," : "") + Number(widths[i]);
     Answer("GetTextExtentExPointW " + FontOf(dc) + " " + (fit ? Number(limit) : "-") + " " + Text(text, count),
-           "[" + Number(fitted) + "," + Number(size->cx) + "," + Number(size->cy) + "," + list + "]]");
+           "[" + Number(fitted) + "," + Number(size->cx) + "," + Number(size->cy) + "," + List(widths.data(), count) +
+               "]");
     if (fit)
         *fit = fitted;
     if (dx)
@@ -317,9 +324,11 @@ HBITMAP NameBitmap(HBITMAP bitmap)
     return bitmap;
 }
 
-HBITMAP WINAPI RecCreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section, DWORD offset)
+HBITMAP WINAPI RecCreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section,
+                                   DWORD offset)
 {
-    Effect("CreateDIBSection %ld %ld %d", info->bmiHeader.biWidth, info->bmiHeader.biHeight, info->bmiHeader.biBitCount);
+    const BITMAPINFOHEADER &header = info->bmiHeader;
+    Effect("CreateDIBSection %ld %ld %d", header.biWidth, header.biHeight, header.biBitCount);
     return NameBitmap(CreateDIBSection(dc, info, usage, bits, section, offset));
 }
 
@@ -339,12 +348,13 @@ BOOL WINAPI RecExtTextOutW(HDC dc, int x, int y, UINT options, const RECT *box, 
     return ExtTextOutW(dc, x, y, options, box, text, count, dx);
 }
 
-BOOL WINAPI RecAlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, BLENDFUNCTION blend)
+BOOL WINAPI RecAlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                          BLENDFUNCTION blend)
 {
     DWORD word;
     memcpy(&word, &blend, sizeof(word));
-    Effect("AlphaBlend %s %d %d %d %d %s %d %d %d %d %08lx", DcName(dst).c_str(), x, y, w, h, DcName(src).c_str(), sx, sy,
-           sw, sh, (unsigned long)word);
+    Effect("AlphaBlend %s %d %d %d %d %s %d %d %d %d %08lx", DcName(dst).c_str(), x, y, w, h, DcName(src).c_str(),
+           sx, sy, sw, sh, (unsigned long)word);
     return AlphaBlend(dst, x, y, w, h, src, sx, sy, sw, sh, blend);
 }
 
