@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Scripted lives of the item, each run through the handheld's ARM DLL on
-an emulated CPU and through the desktop DLL under Wine: both must draw the
-same texts at the same places, the same shapes and blends, and write the
-same registry values; the ARM DLL must make no unaligned access and give
-back every handle it was given.
+an emulated CPU and through the desktop DLL under Wine: at each step both
+must draw the same texts at the same places, the same shapes, blends and
+copies, build the same menus and make the same registry writes; the ARM
+DLL must make no unaligned access and give back every handle it was given.
 
   lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
 import difflib
@@ -34,7 +34,14 @@ VK_DOWN = 0x28
 WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x0201, 0x0202, 0x0001
 TODAY_KEY = 'HKLM\\software\\microsoft\\today\\items\\quartzel'
 
-# name, registry values the life starts with, steps
+# A life is its name and its steps. The steps each build knows:
+#   load, create, height (the host's refresh query and resize), paint
+#   (invalidate), destroy, unload; set:NAME=NUMBER (a DWORD stored in the
+#   settings key), clock=H:M:S, timer (the item's timer fires), select,
+#   unselect, locale:NAME (answered for the user's), reload (what the
+#   options do when they have saved), hold:X,Y (tap-and-hold there).
+# After each step, posted messages are delivered, then an invalidated item
+# is painted.
 LIFE = ['load', 'create', 'height', 'paint']
 END = ['destroy', 'unload']
 LIVES = [
@@ -52,6 +59,8 @@ LIVES = [
 
 
 class Clock:
+    """The device's clock, set by the lives' clock steps; the tick count
+    stands still, as the recorder's does."""
     ticks = 1000
     time = CLOCK
 
@@ -63,7 +72,7 @@ def desktop_life(args, steps):
     """Effects and answers of the desktop DLL, from the recorder under Wine."""
     out = tempfile.NamedTemporaryFile(suffix='.txt', delete=False).name
     run = subprocess.run([args.wine_run, args.recorder, 'Z:' + args.desktop_dll.replace('/', '\\'),
-                          'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True)
+                          'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True, timeout=60)
     lines = open(out, encoding='utf-8').read().splitlines()
     os.unlink(out)
     if run.returncode:
