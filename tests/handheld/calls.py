@@ -55,6 +55,7 @@ def table(dev):
 
     # ---- heap and C runtime ------------------------------------------
     out['GetProcessHeap'] = lambda c: 0x5EA9
+
     @answer
     def HeapAlloc(c):
         at = dev.heap.alloc(c.arg(2))
