@@ -46,8 +46,9 @@ struct ClockSettingsRecord {
     DWORD TextColorDefault;
     DWORD VerticalBorderHeight;
     WCHAR FileOnAction[FILE_ON_ACTION_CHARS];
-    // FileOnAction's type: stored as REG_EXPAND_SZ, it may name environment
-    // variables, which are expanded when it is launched.
+    // FileOnAction was stored as REG_EXPAND_SZ: the options write it back
+    // with its type. It is launched as stored (the handheld has no
+    // environment to expand).
     BOOL FileOnActionExpands;
 };
 
