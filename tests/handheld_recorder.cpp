@@ -9,6 +9,7 @@
 // recorder's wrappers where it has one (support/mappeddll.h), so that the
 // load is recorded too.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <stdio.h>
 #include <string.h>
@@ -295,6 +296,20 @@ HFONT WINAPI RecCreateFontIndirectW(const LOGFONTW *font)
     return made;
 }
 
+HPEN WINAPI RecCreatePen(int style, int width, COLORREF colour)
+{
+    Effect("CreatePen %d %d %06lx", style, width, (unsigned long)colour);
+    return CreatePen(style, width, colour);
+}
+
+// The launch the user's tap asks for, recorded and not made.
+BOOL WINAPI RecShellExecuteExW(SHELLEXECUTEINFOW *info)
+{
+    Effect("ShellExecuteEx 0x%lx %s %d", (unsigned long)info->fMask, info->lpFile ? Key(info->lpFile).c_str() : "-",
+           info->nShow);
+    return TRUE;
+}
+
 HDC WINAPI RecGetDC(HWND window)
 {
     HDC dc = GetDC(window);
@@ -470,6 +485,8 @@ const Wrapper Wrappers[] = {
     {"GetCharWidth32W", (void *)RecGetCharWidth32W},
     {"GetTextExtentExPointW", (void *)RecGetTextExtentExPointW},
     {"CreateFontIndirectW", (void *)RecCreateFontIndirectW},
+    {"CreatePen", (void *)RecCreatePen},
+    {"ShellExecuteExW", (void *)RecShellExecuteExW},
     {"GetDC", (void *)RecGetDC},
     {"CreateCompatibleDC", (void *)RecCreateCompatibleDC},
     {"SelectObject", (void *)RecSelectObject},
@@ -539,6 +556,52 @@ void EmptySettings()
         RegCloseKey(key);
 }
 
+// The first alarm of the device's clock, as an "alarm:" step sets it; the
+// values the device had are put back at the end, since other tests share
+// the device.
+const WCHAR AlarmKey[] = L"SOFTWARE\\Microsoft\\Clock\\0";
+const WCHAR *const AlarmValues[] = {L"AlarmFlags", L"AlarmDays", L"AlarmTime"};
+
+struct KeptAlarm {
+    BYTE Data[3][4];
+    DWORD Size[3];
+    DWORD Type[3];
+    BOOL Present[3];
+};
+KeptAlarm Kept;
+
+void KeepAlarm()
+{
+    for (int i = 0; i < 3; i++) {
+        Kept.Size[i] = sizeof(Kept.Data[i]);
+        Kept.Present[i] = RegGetValueW(HKEY_LOCAL_MACHINE, AlarmKey, AlarmValues[i], RRF_RT_ANY, &Kept.Type[i],
+                                       Kept.Data[i], &Kept.Size[i]) == ERROR_SUCCESS;
+    }
+}
+
+void RestoreAlarm()
+{
+    for (int i = 0; i < 3; i++) {
+        if (Kept.Present[i])
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, AlarmValues[i], Kept.Type[i], Kept.Data[i], Kept.Size[i]);
+        else
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, AlarmValues[i]);
+    }
+}
+
+// "DAYS,MINUTES": the alarm on, on the weekdays of the bits (Monday bit 0),
+// at that minute of the day.
+BOOL SetAlarm(const char *values)
+{
+    unsigned days, minutes;
+    if (sscanf(values, "%u,%u", &days, &minutes) != 2)
+        return FALSE;
+    BYTE flags = 1, day = (BYTE)days, time[2] = {(BYTE)minutes, (BYTE)(minutes >> 8)};
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmFlags", REG_BINARY, &flags, 1) == ERROR_SUCCESS &&
+           RegSetKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmDays", REG_BINARY, &day, 1) == ERROR_SUCCESS &&
+           RegSetKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmTime", REG_BINARY, time, 2) == ERROR_SUCCESS;
+}
+
 // "Name=number": a DWORD stored in the settings key before the load.
 BOOL StoreSetting(const char *assignment)
 {
@@ -594,11 +657,11 @@ BOOL RunStep(const char *step)
         SendMessageW(Rec.Item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
         return TRUE;
     }
-    if (strncmp(step, "hold:", 5) == 0) {
+    if (strncmp(step, "hold:", 5) == 0 || strncmp(step, "tap:", 4) == 0) {
         int x, y;
-        if (sscanf(step + 5, "%d,%d", &x, &y) != 2)
+        if (sscanf(strchr(step, ':') + 1, "%d,%d", &x, &y) != 2)
             return FALSE;
-        Rec.Holding = TRUE;
+        Rec.Holding = step[0] == 'h';
         SendMessageW(Rec.Item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         Rec.Holding = FALSE;
         SendMessageW(Rec.Item, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
@@ -626,6 +689,8 @@ BOOL RunStep(const char *step)
         return CallDllEntry(Rec.Dll, DLL_PROCESS_DETACH);
     if (strncmp(step, "set:", 4) == 0)
         return StoreSetting(step + 4);
+    if (strncmp(step, "alarm:", 6) == 0)
+        return SetAlarm(step + 6);
     fprintf(stderr, "unknown step %s\n", step);
     return FALSE;
 }
@@ -665,6 +730,7 @@ int main(int argc, char **argv)
     Rec.Host = CreateWindowExW(0, L"RecorderHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                GetSystemMetrics(SM_CYSCREEN), NULL, NULL, NULL, NULL);
     EmptySettings();
+    KeepAlarm();
     WCHAR dll[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll, MAX_PATH);
     Rec.Dll = MapAndBind(dll, Bound);
@@ -679,5 +745,6 @@ int main(int argc, char **argv)
     }
     fclose(Rec.Out);
     EmptySettings();
+    RestoreAlarm();
     return failed;
 }

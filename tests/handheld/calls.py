@@ -1,6 +1,7 @@
 """The answer to each system call the item imports, by name. A call that no
 scripted life reaches yet is listed in UNPLAYED: it binds, and fails the run
 that calls it, naming it."""
+import datetime
 import re
 import struct
 from arm import Fault
@@ -16,7 +17,7 @@ RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
 SHInitDialog SHInitExtraControls SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
 ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
 VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
-Rectangle CreatePen'''.split()
+Rectangle'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
 
 
@@ -112,6 +113,13 @@ def table(dev):
         s, ch = a(c, 2)
         i = (c.wstring(s) + '\0').find(chr(ch))
         return s + 2 * i if i >= 0 else 0
+
+    @answer
+    def SystemTimeToFileTime(c):
+        year, month, _, day, hour, minute, second, ms = struct.unpack('<8H', c.uc.mem_read(c.arg(0), 16))
+        since = datetime.datetime(year, month, day, hour, minute, second, ms * 1000) - datetime.datetime(1601, 1, 1)
+        put(c, c.arg(1), '<Q', (since // datetime.timedelta(microseconds=1)) * 10)
+        return 1
 
     @answer
     def CompareFileTime(c):
@@ -528,6 +536,13 @@ def table(dev):
         return 0
 
     @answer
+    def ShellExecuteEx(c):
+        # SHELLEXECUTEINFO: cbSize, fMask, hwnd, lpVerb, lpFile, lpParameters, lpDirectory, nShow, ...
+        size, mask, _, verb, path, params, folder, show = struct.unpack('<8I', c.uc.mem_read(c.arg(0), 32))
+        dev.effect('ShellExecuteEx', '0x%x' % mask, (c.wstring(path) or '-').replace(' ', '_'), show)
+        return 1
+
+    @answer
     def GetWindowRect(c):
         # The host's window fills the screen from its top left corner.
         x, y, w, h = dev.window(c.arg(0)).rect
@@ -614,6 +629,11 @@ def table(dev):
         key = logfont_key(c, c.arg(0))
         dev.effect('CreateFontIndirectW', key)
         return gdi_object(OBJ_FONT, (key, bytes(c.uc.mem_read(c.arg(0), 92))))
+
+    @answer
+    def CreatePen(c):
+        dev.effect('CreatePen', *a(c, 2), '%06x' % c.arg(2))
+        return gdi_object(OBJ_PEN, c.arg(2))
 
     @answer
     def CreateSolidBrush(c):

@@ -33,13 +33,17 @@ WM_TODAYCUSTOM_RECEIVEDSELECTION, WM_TODAYCUSTOM_LOSTSELECTION = 0x0400 + 244, 0
 VK_DOWN = 0x28
 WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x0201, 0x0202, 0x0001
 TODAY_KEY = 'HKLM\\software\\microsoft\\today\\items\\quartzel'
+ALARM_KEY = 'HKLM\\software\\microsoft\\clock\\0'
+REG_BINARY = 3
 
 # A life is its name and its steps. The steps each build knows:
 #   load, create, height (the host's refresh query and resize), paint
 #   (invalidate), destroy, unload; set:NAME=NUMBER (a DWORD stored in the
 #   settings key), clock=H:M:S, timer (the item's timer fires), select,
 #   unselect, locale:NAME (answered for the user's), reload (what the
-#   options do when they have saved), hold:X,Y (tap-and-hold there).
+#   options do when they have saved), hold:X,Y (tap-and-hold there), tap:X,Y,
+#   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
+#   of the day).
 # After each step, posted messages are delivered, then an invalidated item
 # is painted.
 LIFE = ['load', 'create', 'height', 'paint']
@@ -55,6 +59,9 @@ LIVES = [
                                               'paint'] + END),
     ('time hidden in sleep', ['set:HideTimeInSleep=1'] + LIFE + END),
     ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
+    # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
+    ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
+    ('a tap', LIFE + ['tap:120,30'] + END),
 ]
 
 
@@ -138,6 +145,11 @@ class Handheld:
         name, value = assignment.split('=')
         self.dev.registry[SETTINGS_KEY][name] = (REG_DWORD, struct.pack('<I', int(value, 0)))
 
+    def alarm(self, values):
+        days, minutes = map(int, values.split(','))
+        self.dev.registry[ALARM_KEY] = {'AlarmFlags': (REG_BINARY, b'\x01'), 'AlarmDays': (REG_BINARY, bytes([days])),
+                                        'AlarmTime': (REG_BINARY, struct.pack('<H', minutes))}
+
     def clock(self, when):
         h, m, sec = map(int, when.split(':'))
         Clock.time = CLOCK[:4] + (h, m, sec, 0)
@@ -149,12 +161,15 @@ class Handheld:
     def select(self):
         self.dev.effects.append('R %d' % self.send(WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN))
 
-    def hold(self, where):
+    def hold(self, where, holding=True):
         x, y = map(int, where.split(','))
-        self.dev.holding = True
+        self.dev.holding = holding
         self.send(WM_LBUTTONDOWN, MK_LBUTTON, y << 16 | x)
         self.dev.holding = False
         self.send(WM_LBUTTONUP, 0, y << 16 | x)
+
+    def tap(self, where):
+        self.hold(where, False)
 
     def locale(self, name):
         self.dev.locale = name
