@@ -12,8 +12,8 @@ set_tests_properties(handheld_dll PROPERTIES TIMEOUT 60)
 # desktop DLL under Wine: the recorder plays the desktop side of each
 # scripted life.
 add_executable(handheld_recorder handheld_recorder.cpp)
-target_include_directories(handheld_recorder PRIVATE ${QZL_INCLUDE_DIRS})
-target_link_libraries(handheld_recorder PRIVATE qzl_testlib user32 gdi32 msimg32 shell32 advapi32)
+target_include_directories(handheld_recorder PRIVATE ${QZL_INCLUDE_DIRS} ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(handheld_recorder PRIVATE qzl_testlib qzl_sheetdriver user32 gdi32 msimg32 shell32 advapi32)
 add_dependencies(handheld_recorder quartzel devices)
 add_test(NAME handheld_lives COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/handheld/lives.py
   ${CMAKE_BINARY_DIR}/handheld/quartzel.dll ${CMAKE_BINARY_DIR}/toolchain/arm-mingw32ce/bin/arm-mingw32ce-

@@ -18,6 +18,7 @@
 #include <vector>
 #include "today-standins.h"
 #include "mappeddll.h"
+#include "options/sheetdriver.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ struct RecorderState {
     LCID Locale;             // a "locale:" step's, answered for the user's
     std::string LocaleName;  // its name in the answers' keys, "user" before
     BOOL Holding;        // a "hold" step: the stylus stays down while time runs
+    BOOL InSheet;        // the options sheet is open: only registry writes are effects
+    const char *Clicks;  // an "options:" step's clicks, "PAGE/ID,..."
     DWORD Ticks;
 };
 RecorderState Rec;
@@ -88,8 +91,12 @@ void Answer(const std::string &key, const std::string &value)
     fprintf(Rec.Out, "A %s = %s\n", key.c_str(), value.c_str());
 }
 
+// While the options sheet is open, what the platform's sheet draws is not
+// the item's to compare; its registry writes are.
 void Effect(const char *format, ...)
 {
+    if (Rec.InSheet && strncmp(format, "Reg", 3) != 0)
+        return;
     va_list args;
     va_start(args, format);
     fputs("E ", Rec.Out);
@@ -109,7 +116,9 @@ std::string FontOf(HDC dc)
     HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
     if (font == GetStockObject(SYSTEM_FONT))
         return "SYSTEM_FONT";
-    return Rec.Fonts[(HFONT)font];
+    // A font the item did not make is the one the dialog manager gave a page.
+    std::map<HFONT, std::string>::iterator found = Rec.Fonts.find((HFONT)font);
+    return found == Rec.Fonts.end() ? "dialog" : found->second;
 }
 
 std::string Number(long long n)
@@ -283,6 +292,45 @@ BOOL WINAPI RecGetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int limit,
     return ok;
 }
 
+// A text measured as a control draws it: [right, bottom] of the rectangle.
+int WINAPI RecDrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format)
+{
+    LONG width = rect->right - rect->left;
+    int height = DrawTextW(dc, text, count, rect, format);
+    if (format & DT_CALCRECT) {
+        LONG box[2] = {rect->right, rect->bottom};
+        Answer("DrawTextW " + FontOf(dc) + " " + Number(width) + " " + Number(format) + " " + Text(text, count),
+               List(box, 2));
+    }
+    return height;
+}
+
+// The page's dialog units: the pixels of 4 across and 8 down.
+BOOL WINAPI RecMapDialogRect(HWND dialog, LPRECT rect)
+{
+    RECT units = {0, 0, 4, 8};
+    MapDialogRect(dialog, &units);
+    LONG both[2] = {units.right, units.bottom};
+    Answer("MapDialogRect", List(both, 2));
+    return MapDialogRect(dialog, rect);
+}
+
+// What an edit says of its margins and, at each margin, of the room it
+// leaves for text.
+LRESULT WINAPI RecSendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = SendMessageW(window, message, wParam, lParam);
+    std::string id = Number(GetDlgCtrlID(window));
+    if (message == EM_GETMARGINS)
+        Answered("EM_GETMARGINS " + id, (DWORD)result);
+    if (message == EM_GETRECT) {
+        const RECT *r = (const RECT *)lParam;
+        LONG box[4] = {r->left, r->top, r->right, r->bottom};
+        Answer("EM_GETRECT " + id + " " + Number((DWORD)SendMessageW(window, EM_GETMARGINS, 0, 0)), List(box, 4));
+    }
+    return result;
+}
+
 // ---- wrappers: effects and the state they are named by ------------------
 HFONT WINAPI RecCreateFontIndirectW(const LOGFONTW *font)
 {
@@ -450,15 +498,20 @@ BOOL WINAPI RecTrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND, LPTP
 }
 
 // The item's timers fire only when a step says so, as on the handheld
-// model, so no tick arrives between the steps.
-UINT_PTR WINAPI RecSetTimer(HWND, UINT_PTR id, UINT, TIMERPROC)
+// model, so no tick arrives between the steps. A thread's timer is the
+// desktop stand-in's delivery of posted messages, and runs.
+UINT_PTR WINAPI RecSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc)
 {
+    if (window == NULL)
+        return SetTimer(NULL, id, ms, proc);
     Rec.Timer = id;
     return id;
 }
 
-BOOL WINAPI RecKillTimer(HWND, UINT_PTR)
+BOOL WINAPI RecKillTimer(HWND window, UINT_PTR id)
 {
+    if (window == NULL)
+        return KillTimer(NULL, id);
     Rec.Timer = 0;
     return TRUE;
 }
@@ -507,6 +560,9 @@ const Wrapper Wrappers[] = {
     {"TrackPopupMenuEx", (void *)RecTrackPopupMenuEx},
     {"SetTimer", (void *)RecSetTimer},
     {"KillTimer", (void *)RecKillTimer},
+    {"DrawTextW", (void *)RecDrawTextW},
+    {"MapDialogRect", (void *)RecMapDialogRect},
+    {"SendMessageW", (void *)RecSendMessageW},
 };
 
 // The recorder's wrapper where it has one, else the system's function.
@@ -616,6 +672,51 @@ BOOL StoreSetting(const char *assignment)
                            sizeof(value)) == ERROR_SUCCESS;
 }
 
+BOOL MarkerStored()
+{
+    return RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowfen\\Quartzel", L"QZL", RRF_RT_ANY, NULL, NULL, NULL) ==
+           ERROR_SUCCESS;
+}
+
+// The desktop build holds the item's posted messages for a timer of the
+// message loop: the options step ends once the item has reloaded and
+// taken the marker, as the handheld's posted WM_CREATE does at once.
+BOOL AwaitReload()
+{
+    DWORD start = GetTickCount();
+    while (MarkerStored()) {
+        if (GetTickCount() - start > 5000)
+            return FALSE;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    return TRUE;
+}
+
+// The clicks of an "options:" step, each on its page, then OK.
+void ActOnSheet(HWND sheet)
+{
+    int page, id, used;
+    for (const char *at = Rec.Clicks; sscanf(at, "%d/%d%n", &page, &id, &used) == 2; at += used + (at[used] == ','))
+        Click(ShowPage(sheet, page), id);
+    PressOk(sheet);
+}
+
+// The options opened as the Today settings open them: host dialog 500 with
+// export 241's procedure.
+BOOL RunOptionsSheet(const char *clicks)
+{
+    DLGPROC procedure = (DLGPROC)(void *)GetProcAddress(Rec.Dll, MAKEINTRESOURCEA(ORDINAL_CUSTOMITEMOPTIONSDLGPROC));
+    BOOL timedOut = FALSE;
+    Rec.Clicks = clicks;
+    Rec.InSheet = TRUE;
+    RunOptions(Rec.Dll, procedure, ActOnSheet, &timedOut);
+    Rec.InSheet = FALSE;
+    return !timedOut && AwaitReload();
+}
+
 BOOL RunStep(const char *step)
 {
     if (strcmp(step, "load") == 0)
@@ -683,6 +784,8 @@ BOOL RunStep(const char *step)
         SendMessageW(Rec.Item, WM_CREATE, 0, 0);
         return TRUE;
     }
+    if (strncmp(step, "options:", 8) == 0)
+        return RunOptionsSheet(step + 8);
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);
     if (strcmp(step, "unload") == 0)

@@ -5,20 +5,25 @@ import datetime
 import re
 import struct
 from arm import Fault
+from dialogs import muldiv
 from device import (HKCU, HKLM, REG_DWORD, STOCK_BASE, BLACK_PEN, DEFAULT_BITMAP, SYSTEM_FONT, OBJ_BITMAP,
                     OBJ_BRUSH, OBJ_FONT, OBJ_PEN, WM_CREATE, WM_PAINT, Window, signed)
 
-UNPLAYED = '''BringWindowToTop CallWindowProcW CloseMsgQueue
-CreateMsgQueue DialogBoxIndirectParamW DrawTextW EnableWindow EndDialog
-EqualRect FindResourceW GetClassNameW GetDlgCtrlID GetDlgItem GetOpenFileNameW
-GetWindowTextW IsWindow LoadResource MapDialogRect MapWindowPoints MessageBoxW
-OffsetRect OutputDebugStringW PropertySheetW ReadMsgQueue
+UNPLAYED = '''BringWindowToTop CloseMsgQueue
+CreateMsgQueue DialogBoxIndirectParamW
+FindResourceW GetOpenFileNameW
+LoadResource MessageBoxW
+OffsetRect OutputDebugStringW ReadMsgQueue
 RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
-SHInitDialog SHInitExtraControls SendDlgItemMessageW SetDlgItemTextW SetForegroundWindow
+SetDlgItemTextW SetForegroundWindow
 ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
 VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
 Rectangle'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
+GWL_WNDPROC, GWL_STYLE, GW_HWNDNEXT, GW_CHILD = -4, -16, 2, 5
+WS_DISABLED, DT_CALCRECT = 0x08000000, 0x400
+# What GetWindowLongW reads as the procedure of a window the system runs.
+SYSTEM_PROC = 0x7FFF0000
 
 
 def a(cpu, n):
@@ -491,14 +496,106 @@ def table(dev):
 
     @answer
     def GetWindowLongW(c):
-        return dev.window(c.arg(0)).longs.get(signed(c.arg(1)), 0)
+        win, index = dev.window(c.arg(0)), signed(c.arg(1))
+        if index == GWL_STYLE:
+            return win.style
+        if index == GWL_WNDPROC:
+            return win.proc or SYSTEM_PROC
+        return win.longs.get(index, 0)
 
     @answer
     def SetWindowLongW(c):
-        longs = dev.window(c.arg(0)).longs
-        old = longs.get(signed(c.arg(1)), 0)
-        longs[signed(c.arg(1))] = c.arg(2)
+        win, index, value = dev.window(c.arg(0)), signed(c.arg(1)), c.arg(2)
+        if index == GWL_WNDPROC:
+            old, win.proc = win.proc or SYSTEM_PROC, None if value == SYSTEM_PROC else value
+            return old
+        old = win.longs.get(index, 0)
+        win.longs[index] = value
         return old
+
+    @answer
+    def CallWindowProcW(c):
+        proc, hwnd, msg, wp, lp = a(c, 5)
+        if proc == SYSTEM_PROC:
+            return (yield from dev.system_proc(hwnd, msg, wp, lp))
+        return (yield (proc, (hwnd, msg, wp, lp)))
+
+    # ---- dialogs and their controls -------------------------------------
+    @answer
+    def PropertySheetW(c):
+        return (yield from dev.dialogs.property_sheet(c.arg(0)))
+
+    @answer
+    def EndDialog(c):
+        dev.window(c.arg(0)).ended = True
+        return 1
+    out['SHInitExtraControls'] = lambda c: 1
+    out['SHInitDialog'] = lambda c: 1
+    out['GetDlgItem'] = lambda c: dev.dialogs.item(c.arg(0), c.arg(1))
+    out['GetDlgCtrlID'] = lambda c: dev.window(c.arg(0)).control.ident
+    out['IsWindow'] = lambda c: 1 if dev.handles.get(c.arg(0), 'window') else 0
+
+    @answer
+    def SendDlgItemMessageW(c):
+        dialog, ident, msg, wp, lp = a(c, 5)
+        return (yield from dev.send(dev.dialogs.item(dialog, ident), msg, wp, lp))
+
+    @answer
+    def EnableWindow(c):
+        win = dev.window(c.arg(0))
+        was = win.style & WS_DISABLED
+        win.style = win.style & ~WS_DISABLED | (0 if c.arg(1) else WS_DISABLED)
+        return 1 if was else 0
+
+    @answer
+    def GetWindowTextW(c):
+        hwnd, buf, chars = a(c, 3)
+        text = dev.window(hwnd).control.text[:max(signed(chars) - 1, 0)]
+        if signed(chars) > 0:
+            c.put_wstring(buf, text)
+        return len(text)
+
+    @answer
+    def GetClassNameW(c):
+        hwnd, buf, chars = a(c, 3)
+        name = dev.window(hwnd).control.cls[:chars - 1]
+        c.put_wstring(buf, name)
+        return len(name)
+
+    @answer
+    def MapDialogRect(c):
+        across, down = dev.answer('MapDialogRect')
+        l, t, r, b = rect(c, c.arg(1))
+        put(c, c.arg(1), '<4i', muldiv(l, across, 4), muldiv(t, down, 8), muldiv(r, across, 4), muldiv(b, down, 8))
+        return 1
+
+    @answer
+    def MapWindowPoints(c):
+        src, dst, points, count = a(c, 4)
+        (fx, fy), (tx, ty) = origin(src), origin(dst)
+        xy = struct.unpack('<%di' % (2 * count), c.uc.mem_read(points, 8 * count))
+        moved = [v + (fx - tx if i % 2 == 0 else fy - ty) for i, v in enumerate(xy)]
+        put(c, points, '<%di' % (2 * count), *moved)
+        return (fx - tx) & 0xFFFF | ((fy - ty) & 0xFFFF) << 16
+
+    def origin(hwnd):
+        """Where a window's client area starts on the screen."""
+        x = y = 0
+        while hwnd:
+            win = dev.window(hwnd)
+            x, y, hwnd = x + win.rect[0], y + win.rect[1], win.parent
+        return x, y
+
+    @answer
+    def DrawTextW(c):
+        hdc, text, count, r, flags = a(c, 5)
+        if not flags & DT_CALCRECT:
+            raise Fault('DrawTextW drawing is not played by this model yet')
+        l, t, right, _ = rect(c, r)
+        s = c.wstring(text, signed(count))
+        box = dev.answer('DrawTextW', font_of(hdc), right - l, flags, s.encode('utf-16-le').hex())
+        put(c, r + 8, '<2i', *box)
+        return box[1] - t
 
     # ---- the stylus and the menu ----------------------------------------
     out['SHRecognizeGesture'] = lambda c: 1000 if dev.holding else 0
@@ -545,9 +642,12 @@ def table(dev):
     @answer
     def GetWindowRect(c):
         # The host's window fills the screen from its top left corner.
-        x, y, w, h = dev.window(c.arg(0)).rect
+        x, y = origin(c.arg(0))
+        w, h = dev.window(c.arg(0)).rect[2:]
         put(c, c.arg(1), '<4i', x, y, x + w, y + h)
         return 1
+
+    out['EqualRect'] = lambda c: 1 if rect(c, c.arg(0)) == rect(c, c.arg(1)) else 0
 
     @answer
     def IntersectRect(c):
@@ -564,7 +664,14 @@ def table(dev):
 
     @answer
     def GetWindow(c):
-        return 0
+        hwnd, relation = a(c, 2)
+        if relation == GW_CHILD:
+            return (dev.window(hwnd).children or [0])[0]
+        if relation != GW_HWNDNEXT:
+            raise Fault('GetWindow relation %d is not played by this model yet' % relation)
+        siblings = dev.window(dev.window(hwnd).parent).children
+        after = siblings[siblings.index(hwnd) + 1:]
+        return after[0] if after else 0
 
     @answer
     def SendMessageW(c):

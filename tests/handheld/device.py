@@ -72,10 +72,15 @@ class Dc:
 
 
 class Window:
+    """A window: `rect` is (x, y, width, height) in its parent's client
+    area. A system window (the host, a sheet, a control) has no procedure
+    in the DLL; a dialog has its dialog procedure."""
+
     def __init__(self, proc, parent, rect, style, redraw=0):
         self.proc, self.parent, self.rect, self.style = proc, parent, rect, style
         self.redraw = redraw      # the class redraws the window when its size changes
         self.invalid, self.timers, self.longs = False, {}, {}
+        self.children, self.dialog, self.ended, self.control = [], None, False, None
 
 
 class Device:
@@ -90,9 +95,18 @@ class Device:
         self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
         self.holding, self.bitmaps = False, 0
         self.locale = 'user'    # the locale the device answers for the user's
+        self.in_sheet, self.clicks = False, []    # the options sheet open; its scripted clicks
+        self.dialogs = None     # the dialog manager, once the device has one
 
     def string_resource(self, ident):
         """(address, length) of string `ident` in the DLL's own table."""
+        data = self.resource(6, ident // 16 + 1)[0]
+        for _ in range(ident % 16):
+            data += 2 + 2 * struct.unpack('<H', self.cpu.uc.mem_read(data, 2))[0]
+        return data + 2, struct.unpack('<H', self.cpu.uc.mem_read(data, 2))[0]
+
+    def resource(self, kind, ident):
+        """(address, size) of resource `ident` of type `kind` in the DLL."""
         cpu = self.cpu
         root = cpu.base + cpu.image.directory[2][0]
 
@@ -101,15 +115,16 @@ class Device:
             for i in range(named + numbered):
                 key, at = struct.unpack('<II', cpu.uc.mem_read(directory + 16 + 8 * i, 8))
                 if ident is None or key == ident:
-                    return at
-            raise Fault('no resource %s' % ident)
-        block = root + (entry(root + (entry(root, 6) & 0x7FFFFFFF), ident // 16 + 1) & 0x7FFFFFFF)
-        data = cpu.base + cpu.read32(root + entry(block, None))
-        for _ in range(ident % 16):
-            data += 2 + 2 * struct.unpack('<H', cpu.uc.mem_read(data, 2))[0]
-        return data + 2, struct.unpack('<H', cpu.uc.mem_read(data, 2))[0]
+                    return root + (at & 0x7FFFFFFF)
+            raise Fault('no resource %d/%s' % (kind, ident))
+        rva, size = struct.unpack('<II', cpu.uc.mem_read(entry(entry(entry(root, kind), ident), None), 8))
+        return cpu.base + rva, size
 
     def effect(self, *words):
+        # While the options sheet is open, what the platform's sheet draws
+        # is not the item's to compare; its registry writes are.
+        if self.in_sheet and not str(words[0]).startswith('Reg'):
+            return
         self.effects.append(' '.join(str(w) for w in words))
 
     def answer(self, *key):
@@ -126,12 +141,21 @@ class Device:
         return w
 
     def send(self, hwnd, msg, wp, lp):
-        """A generator: delivers one message to a window's procedure."""
+        """A generator: delivers one message to a window's procedure; a
+        dialog's procedure first, then the dialog manager's."""
         w = self.window(hwnd)
-        if w.proc is None:
-            return self.host_message(msg, wp, lp)
-        result = yield (w.proc, (hwnd, msg, wp, lp))
-        return result
+        if w.proc is not None:
+            return (yield (w.proc, (hwnd, msg, wp, lp)))
+        return (yield from self.system_proc(hwnd, msg, wp, lp))
+
+    def system_proc(self, hwnd, msg, wp, lp):
+        """A generator: the system's own procedure of a window."""
+        w = self.window(hwnd)
+        if w.dialog is not None and (yield (w.dialog, (hwnd, msg, wp, lp))):
+            return 1
+        if w.control is not None:
+            return self.dialogs.message(w, msg, wp, lp)
+        return self.host_message(msg, wp, lp)
 
     def host_message(self, msg, wp, lp):
         if msg == TODAYM_GETCOLOR:

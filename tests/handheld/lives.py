@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
 from device import REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
+from dialogs import RT_DIALOG, Dialogs  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
@@ -43,7 +44,9 @@ REG_BINARY = 3
 #   unselect, locale:NAME (answered for the user's), reload (what the
 #   options do when they have saved), hold:X,Y (tap-and-hold there), tap:X,Y,
 #   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
-#   of the day).
+#   of the day), options:PAGE/ID,... (the options opened as the Today
+#   settings open them, a tap on check box ID of page PAGE for each, then
+#   OK; only the registry writes are compared while the sheet is open).
 # After each step, posted messages are delivered, then an invalidated item
 # is painted.
 LIFE = ['load', 'create', 'height', 'paint']
@@ -62,7 +65,10 @@ LIVES = [
     # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
     ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
     ('a tap', LIFE + ['tap:120,30'] + END),
+    # General's "Disable time display in suspend mode" ticked.
+    ('the options sheet opened and applied', LIFE + ['options:0/1001', 'height', 'paint'] + END),
 ]
+OPTIONS_HOST_DIALOG = 500
 
 
 class Clock:
@@ -104,6 +110,7 @@ class Handheld:
         dll = args.arm_dll
         self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE), watch)
         self.dev = Device(self.cpu, answers, registry, Clock())
+        Dialogs(self.dev)
         self.cpu.bind(table(self.dev))
         self.item = 0
         self.listing = 0
@@ -178,6 +185,18 @@ class Handheld:
         """What the options sheet does when it has saved."""
         self.set('QZL=0')
         self.dev.posted.append((self.item, WM_CREATE, 0, 0))
+
+    def options(self, clicks):
+        """The Today settings' host dialog with the item's options procedure."""
+        dev = self.dev
+        dev.clicks = [tuple(map(int, click.split('/'))) for click in clicks.split(',')]
+        dev.in_sheet = True
+        template = dev.resource(RT_DIALOG, OPTIONS_HOST_DIALOG)[0]
+        dialog = self.drive(dev.dialogs.create(template, self.cpu.export(241), dev.host, 0))
+        if not dev.window(dialog).ended:
+            raise Fault('the options host dialog did not end')
+        self.drive(dev.dialogs.destroy(dialog))
+        dev.in_sheet = False
 
     def unselect(self):
         self.send(WM_TODAYCUSTOM_LOSTSELECTION)
