@@ -66,7 +66,7 @@ LIVES = [
     ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
     ('a tap', LIFE + ['tap:120,30'] + END),
     # General's "Disable time display in suspend mode" ticked.
-    ('the options sheet opened and applied', LIFE + ['options:0/1001', 'height', 'paint'] + END),
+    ('the options sheet opened and applied', LIFE + ['options:0/1001,2/1201', 'height', 'paint'] + END),
 ]
 OPTIONS_HOST_DIALOG = 500
 
