@@ -320,13 +320,13 @@ BOOL WINAPI RecMapDialogRect(HWND dialog, LPRECT rect)
 LRESULT WINAPI RecSendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = SendMessageW(window, message, wParam, lParam);
-    std::string id = Number(GetDlgCtrlID(window));
     if (message == EM_GETMARGINS)
-        Answered("EM_GETMARGINS " + id, (DWORD)result);
+        Answered("EM_GETMARGINS " + Number(GetDlgCtrlID(window)), (DWORD)result);
     if (message == EM_GETRECT) {
         const RECT *r = (const RECT *)lParam;
         LONG box[4] = {r->left, r->top, r->right, r->bottom};
-        Answer("EM_GETRECT " + id + " " + Number((DWORD)SendMessageW(window, EM_GETMARGINS, 0, 0)), List(box, 4));
+        DWORD margins = (DWORD)SendMessageW(window, EM_GETMARGINS, 0, 0);
+        Answer("EM_GETRECT " + Number(GetDlgCtrlID(window)) + " " + Number(margins), List(box, 4));
     }
     return result;
 }

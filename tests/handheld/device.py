@@ -74,7 +74,8 @@ class Dc:
 class Window:
     """A window: `rect` is (x, y, width, height) in its parent's client
     area. A system window (the host, a sheet, a control) has no procedure
-    in the DLL; a dialog has its dialog procedure."""
+    in the DLL; a dialog has its dialog procedure. A dialog or control made
+    by the dialog manager has its `control` record (dialogs.Control)."""
 
     def __init__(self, proc, parent, rect, style, redraw=0):
         self.proc, self.parent, self.rect, self.style = proc, parent, rect, style

@@ -33,7 +33,7 @@ class Control:
     def __init__(self, cls, ident, text):
         self.cls, self.ident, self.text = cls, ident, text
         self.check = self.position = self.font = 0
-        self.cursel, self.items, self.margins, self.limit, self.buddy = -1, [], None, 30000, 0
+        self.cursel, self.items, self.limit, self.buddy = -1, [], 30000, 0
 
 
 class Template:
@@ -95,7 +95,7 @@ class Dialogs:
             child = Window(None, hwnd, self.pixels(box), style)
             child.control = Control(cls, ident, text if isinstance(text, str) else '')
             child.control.font = dialog.control.font
-            if cls == 'msctls_updown32' and style & UDS_AUTOBUDDY and dialog.children:
+            if str(cls).lower() == 'msctls_updown32' and style & UDS_AUTOBUDDY and dialog.children:
                 child.control.buddy = dialog.children[-1]
             self.add_window(hwnd, child)
         focus = [h for h in dialog.children if self.dev.window(h).style & WS_TABSTOP][:1] or [0]
@@ -145,13 +145,11 @@ class Dialogs:
             0x00F0: lambda: c.check,                                   # BM_GETCHECK
             0x00F1: lambda: setattr(c, 'check', wp),                   # BM_SETCHECK
             0x0143: lambda: c.items.append(cpu.wstring(lp)) or len(c.items) - 1,   # CB_ADDSTRING
-            0x0146: lambda: len(c.items),                              # CB_GETCOUNT
             0x0147: lambda: c.cursel,                                  # CB_GETCURSEL
             0x014E: lambda: self.select(c, wp),                        # CB_SETCURSEL
             0x00C5: lambda: setattr(c, 'limit', wp or 30000),          # EM_LIMITTEXT
             0x00D5: lambda: c.limit,                                   # EM_GETLIMITTEXT
-            0x00D3: lambda: self.set_margins(c, wp, lp),               # EM_SETMARGINS
-            0x00D4: lambda: self.margins(c),                           # EM_GETMARGINS
+            0x00D4: lambda: self.dev.answer('EM_GETMARGINS', c.ident),  # EM_GETMARGINS
             0x00B2: lambda: self.format_rect(c, lp),                   # EM_GETRECT
             0x2007: lambda: 0,                                         # CCM_SETVERSION
             0x0465: lambda: 0,                                         # UDM_SETRANGE
@@ -166,19 +164,9 @@ class Dialogs:
         c.cursel = index if index < len(c.items) else -1
         return c.cursel
 
-    def margins(self, c):
-        if c.margins is None:
-            c.margins = self.dev.answer('EM_GETMARGINS', c.ident)
-        return c.margins
-
-    def set_margins(self, c, which, both):
-        left, right = self.margins(c) & 0xFFFF, self.margins(c) >> 16
-        left = both & 0xFFFF if which & 1 else left
-        right = both >> 16 if which & 2 else right
-        c.margins = right << 16 | left
-
     def format_rect(self, c, at):
-        self.cpu.uc.mem_write(at, struct.pack('<4i', *self.dev.answer('EM_GETRECT', c.ident, self.margins(c))))
+        margins = self.dev.answer('EM_GETMARGINS', c.ident)
+        self.cpu.uc.mem_write(at, struct.pack('<4i', *self.dev.answer('EM_GETRECT', c.ident, margins)))
 
     def set_position(self, c, position):
         # The buddy shows the number (UDS_SETBUDDYINT).

@@ -65,8 +65,11 @@ LIVES = [
     # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
     ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
     ('a tap', LIFE + ['tap:120,30'] + END),
-    # General's "Disable time display in suspend mode" ticked.
-    ('the options sheet opened and applied', LIFE + ['options:0/1001,2/1201', 'height', 'paint'] + END),
+    # A stored border the General page's up-down shows and saves again;
+    # "Disable time display in suspend mode" ticked (1001), then the Time
+    # page's "Show seconds" cleared (1201).
+    ('the options sheet opened and applied', ['set:VerticalBorderHeight=4'] + LIFE +
+     ['options:0/1001,2/1201', 'height', 'paint'] + END),
 ]
 OPTIONS_HOST_DIALOG = 500
 
