@@ -68,9 +68,10 @@ class Template:
 
 
 class Dialogs:
+    """The dialog manager and the property sheet of the device `dev`."""
+
     def __init__(self, dev):
         self.dev, self.cpu = dev, dev.cpu
-        dev.dialogs = self
 
     # ---- dialogs -----------------------------------------------------------
     def pixels(self, box):

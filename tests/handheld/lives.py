@@ -113,7 +113,7 @@ class Handheld:
         dll = args.arm_dll
         self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE), watch)
         self.dev = Device(self.cpu, answers, registry, Clock())
-        Dialogs(self.dev)
+        self.dev.dialogs = Dialogs(self.dev)
         self.cpu.bind(table(self.dev))
         self.item = 0
         self.listing = 0
