@@ -7,3 +7,16 @@ add_test(NAME handheld_dll COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/han
   ${CMAKE_BINARY_DIR}/toolchain/arm-mingw32ce/bin/arm-mingw32ce-objdump
   ${CMAKE_BINARY_DIR}/handheld/quartzel.dll ${QZL_SHARED_DIR}/handheld-api.txt)
 set_tests_properties(handheld_dll PROPERTIES TIMEOUT 60)
+
+# The same DLL run on an emulated ARM CPU (natively, by Python) beside the
+# desktop DLL under Wine: the recorder plays the desktop side of each
+# scripted life.
+add_executable(handheld_recorder handheld_recorder.cpp)
+target_include_directories(handheld_recorder PRIVATE ${QZL_INCLUDE_DIRS} ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(handheld_recorder PRIVATE qzl_testlib qzl_sheetdriver user32 gdi32 msimg32 shell32 advapi32)
+add_dependencies(handheld_recorder quartzel devices)
+add_test(NAME handheld_lives COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/handheld/lives.py
+  ${CMAKE_BINARY_DIR}/handheld/quartzel.dll ${CMAKE_BINARY_DIR}/toolchain/arm-mingw32ce/bin/arm-mingw32ce-
+  $<TARGET_FILE:quartzel> $<TARGET_FILE:handheld_recorder> ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
+set_tests_properties(handheld_lives PROPERTIES TIMEOUT 120 RESOURCE_LOCK device-qvga96
+  ENVIRONMENT "QZL_PREFIX=${QZL_DEVICES_DIR}/qvga96")

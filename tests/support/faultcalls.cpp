@@ -1,4 +1,5 @@
 #include "faultcalls.h"
+#include "mappeddll.h"
 #include <string.h>
 
 namespace {
@@ -6,8 +7,6 @@ namespace {
 const int MaxRows = 128;
 const int MaxFamilies = 32;
 const int StubSize = 128;
-
-typedef BOOL(WINAPI *EntryPoint)(HINSTANCE, DWORD, LPVOID);
 
 struct FaultCallsRecord {
     const FaultFunction *Rows;
@@ -104,50 +103,6 @@ void *Target(const char *name, void *real)
     return Faults.Stubs + row * StubSize;
 }
 
-void WriteSlot(void **slot, void *value)
-{
-    DWORD old;
-    VirtualProtect(slot, sizeof(void *), PAGE_READWRITE, &old);
-    *slot = value;
-    VirtualProtect(slot, sizeof(void *), old, &old);
-}
-
-BOOL ResolveImports(HMODULE module)
-{
-    BYTE *base = (BYTE *)module;
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; d++) {
-        HMODULE lib = LoadLibraryA((const char *)(base + d->Name));
-        if (lib == NULL)
-            return FALSE;
-        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk
-                                                                                     : d->FirstThunk));
-        void **slots = (void **)(base + d->FirstThunk);
-        for (int i = 0; names[i].u1.AddressOfData; i++) {
-            const char *name = NULL;
-            void *real;
-            if (IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal)) {
-                real = (void *)GetProcAddress(lib, MAKEINTRESOURCEA(IMAGE_ORDINAL(names[i].u1.Ordinal)));
-            } else {
-                name = (const char *)((IMAGE_IMPORT_BY_NAME *)(base + names[i].u1.AddressOfData))->Name;
-                real = (void *)GetProcAddress(lib, name);
-            }
-            if (real == NULL)
-                return FALSE;
-            WriteSlot(&slots[i], Target(name, real));
-        }
-    }
-    return TRUE;
-}
-
-EntryPoint EntryOf(HMODULE module)
-{
-    BYTE *base = (BYTE *)module;
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    return (EntryPoint)(void *)(base + nt->OptionalHeader.AddressOfEntryPoint);
-}
-
 } // namespace
 
 void UseFaultTable(const FaultFunction *functions, int count, int families)
@@ -162,10 +117,8 @@ void UseFaultTable(const FaultFunction *functions, int count, int families)
 
 HMODULE LoadWithFaults(const WCHAR *path)
 {
-    HMODULE dll = LoadLibraryExW(path, NULL, DONT_RESOLVE_DLL_REFERENCES);
-    if (dll == NULL)
-        return NULL;
-    if (!ResolveImports(dll) || !EntryOf(dll)(dll, DLL_PROCESS_ATTACH, NULL)) {
+    HMODULE dll = MapAndBind(path, Target);
+    if (dll != NULL && !CallDllEntry(dll, DLL_PROCESS_ATTACH)) {
         FreeLibrary(dll);
         return NULL;
     }
@@ -174,7 +127,7 @@ HMODULE LoadWithFaults(const WCHAR *path)
 
 void UnloadWithFaults(HMODULE dll)
 {
-    EntryOf(dll)(dll, DLL_PROCESS_DETACH, NULL);
+    CallDllEntry(dll, DLL_PROCESS_DETACH);
     FreeLibrary(dll);
 }
 

@@ -1,0 +1,298 @@
+#!/usr/bin/python3
+"""Scripted lives of the item, each run through the handheld's ARM DLL on
+an emulated CPU and through the desktop DLL under Wine: at each step both
+must draw the same texts at the same places, the same shapes, blends and
+copies, build the same menus and make the same registry writes; the ARM
+DLL must make no unaligned access and give back every handle it was given.
+
+  lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
+import difflib
+import json
+import re
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from arm import Cpu, Fault, Symbols  # noqa: E402
+from calls import table  # noqa: E402
+from device import REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
+from dialogs import RT_DIALOG, Dialogs  # noqa: E402
+
+# Where the handheld maps the DLL: not its preferred base, so every
+# relocation must be applied for it to run.
+LOAD_BASE = 0x01C10000
+PREFERRED_BASE = 0x10000000
+SETTINGS_KEY = 'HKCU\\software\\marrowfen\\quartzel'
+# Friday 15 March 2024, 09:41:00 (SYSTEMTIME order: year, month, weekday, day, ...).
+CLOCK = (2024, 3, 5, 15, 9, 41, 0, 0)
+WM_TODAYCUSTOM_QUERYREFRESHCACHE = 0x0400 + 243
+WM_TODAYCUSTOM_RECEIVEDSELECTION, WM_TODAYCUSTOM_LOSTSELECTION = 0x0400 + 244, 0x0400 + 245
+VK_DOWN = 0x28
+WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x0201, 0x0202, 0x0001
+TODAY_KEY = 'HKLM\\software\\microsoft\\today\\items\\quartzel'
+ALARM_KEY = 'HKLM\\software\\microsoft\\clock\\0'
+REG_BINARY = 3
+
+# A life is its name and its steps. The steps each build knows:
+#   load, create, height (the host's refresh query and resize), paint
+#   (invalidate), destroy, unload; set:NAME=NUMBER (a DWORD stored in the
+#   settings key), clock=H:M:S, timer (the item's timer fires), select,
+#   unselect, locale:NAME (answered for the user's), reload (what the
+#   options do when they have saved), hold:X,Y (tap-and-hold there), tap:X,Y,
+#   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
+#   of the day), options:PAGE/ID,... (the options opened as the Today
+#   settings open them, a tap on check box ID of page PAGE for each, then
+#   OK; only the registry writes are compared while the sheet is open).
+# After each step, posted messages are delivered, then an invalidated item
+# is painted.
+LIFE = ['load', 'create', 'height', 'paint']
+END = ['destroy', 'unload']
+LIVES = [
+    ('first paint', LIFE + END),
+    ('stored settings', ['set:ShowSeconds=0', 'set:TextColorEnabled=1', 'set:ColorExHour=0x0000FF',
+                         'set:HourMinFontSize=30', 'set:CenterDayDate=0'] + LIFE + END),
+    ('a minute passes', LIFE + ['clock=9:41:59', 'timer', 'clock=9:42:00', 'timer'] + END),
+    ('selection', LIFE + ['select', 'paint', 'unselect', 'paint'] + END),
+    ('the locale changes', LIFE + ['locale:de-DE', 'height', 'paint'] + END),
+    ('settings saved by the options', LIFE + ['set:ShowSeconds=0', 'set:ShowTimeMarkers=0', 'reload', 'height',
+                                              'paint'] + END),
+    ('time hidden in sleep', ['set:HideTimeInSleep=1'] + LIFE + END),
+    ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
+    # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
+    ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
+    ('a tap', LIFE + ['tap:120,30'] + END),
+    # A stored border the General page's up-down shows and saves again;
+    # "Disable time display in suspend mode" ticked (1001), then the Time
+    # page's "Show seconds" cleared (1201).
+    ('the options sheet opened and applied', ['set:VerticalBorderHeight=4'] + LIFE +
+     ['options:0/1001,2/1201', 'height', 'paint'] + END),
+]
+OPTIONS_HOST_DIALOG = 500
+
+
+class Clock:
+    """The device's clock, set by the lives' clock steps; the tick count
+    stands still, as the recorder's does."""
+    ticks = 1000
+    time = CLOCK
+
+    def __init__(self):
+        Clock.time = CLOCK
+
+
+def desktop_life(args, steps):
+    """Effects and answers of the desktop DLL, from the recorder under Wine."""
+    out = tempfile.NamedTemporaryFile(suffix='.txt', delete=False).name
+    run = subprocess.run([args.wine_run, args.recorder, 'Z:' + args.desktop_dll.replace('/', '\\'),
+                          'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True, timeout=60)
+    lines = open(out, encoding='utf-8').read().splitlines()
+    os.unlink(out)
+    if run.returncode:
+        raise Fault('the recorder failed (%d): %s' % (run.returncode, (run.stdout + run.stderr).strip()))
+    answers, effects = {}, []
+    for line in lines:
+        kind, rest = line[0], line[2:]
+        if kind == 'A':
+            key, value = rest.split(' = ', 1)
+            answers[key] = json.loads(value)
+        elif kind == 'S':
+            effects.append([])
+        else:
+            effects[-1].append(rest if kind == 'E' else line)
+    return answers, effects
+
+
+class Handheld:
+    """The Today host on the handheld, playing the steps of a life."""
+
+    def __init__(self, args, answers, registry, watch=None):
+        dll = args.arm_dll
+        self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE), watch)
+        self.dev = Device(self.cpu, answers, registry, Clock())
+        self.dev.dialogs = Dialogs(self.dev)
+        self.cpu.bind(table(self.dev))
+        self.item = 0
+        self.listing = 0
+        self.effects = []
+        self.counts = []     # instructions the DLL ran in each step
+
+    def drive(self, generator):
+        """Runs an answer that calls the DLL back, from the host's side."""
+        value = None
+        try:
+            while True:
+                address, args = generator.send(value)
+                value = self.cpu.call(address, *args)
+        except StopIteration as done:
+            return done.value
+
+    def send(self, msg, wp=0, lp=0):
+        return self.drive(self.dev.send(self.item, msg, wp, lp))
+
+    def step(self, step):
+        self.dev.effects = []
+        self.effects.append(self.dev.effects)
+        before = self.cpu.instructions
+        name, value = re.match(r'(\w+)[:=]?(.*)', step).groups()
+        getattr(self, name)(*([value] if value else []))
+        self.settle()
+        self.counts.append('%s %d' % (step, self.cpu.instructions - before))
+
+    def settle(self):
+        """Delivers what the step left queued: posted messages, then the
+        paint of an invalidated item."""
+        while self.dev.posted:
+            hwnd, msg, wp, lp = self.dev.posted.pop(0)
+            self.drive(self.dev.send(hwnd, msg, wp, lp))
+        if self.item in self.dev.handles.live and self.dev.window(self.item).invalid:
+            self.send(WM_PAINT)
+
+    def set(self, assignment):
+        name, value = assignment.split('=')
+        self.dev.registry[SETTINGS_KEY][name] = (REG_DWORD, struct.pack('<I', int(value, 0)))
+
+    def alarm(self, values):
+        days, minutes = map(int, values.split(','))
+        self.dev.registry[ALARM_KEY] = {'AlarmFlags': (REG_BINARY, b'\x01'), 'AlarmDays': (REG_BINARY, bytes([days])),
+                                        'AlarmTime': (REG_BINARY, struct.pack('<H', minutes))}
+
+    def clock(self, when):
+        h, m, sec = map(int, when.split(':'))
+        Clock.time = CLOCK[:4] + (h, m, sec, 0)
+
+    def timer(self):
+        (ident,) = self.dev.window(self.item).timers
+        self.send(WM_TIMER, ident)
+
+    def select(self):
+        self.dev.effects.append('R %d' % self.send(WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN))
+
+    def hold(self, where, holding=True):
+        x, y = map(int, where.split(','))
+        self.dev.holding = holding
+        self.send(WM_LBUTTONDOWN, MK_LBUTTON, y << 16 | x)
+        self.dev.holding = False
+        self.send(WM_LBUTTONUP, 0, y << 16 | x)
+
+    def tap(self, where):
+        self.hold(where, False)
+
+    def locale(self, name):
+        self.dev.locale = name
+
+    def reload(self):
+        """What the options sheet does when it has saved."""
+        self.set('QZL=0')
+        self.dev.posted.append((self.item, WM_CREATE, 0, 0))
+
+    def options(self, clicks):
+        """The Today settings' host dialog with the item's options procedure."""
+        dev = self.dev
+        dev.clicks = [tuple(map(int, click.split('/'))) for click in clicks.split(',')]
+        dev.in_sheet = True
+        template = dev.resource(RT_DIALOG, OPTIONS_HOST_DIALOG)[0]
+        dialog = self.drive(dev.dialogs.create(template, self.cpu.export(241), dev.host, 0))
+        if not dev.window(dialog).ended:
+            raise Fault('the options host dialog did not end')
+        self.drive(dev.dialogs.destroy(dialog))
+        dev.in_sheet = False
+
+    def unselect(self):
+        self.send(WM_TODAYCUSTOM_LOSTSELECTION)
+
+    def load(self):
+        if self.cpu.call(self.cpu.base + self.cpu.image.entry, self.cpu.base, 1, 0) != 1:
+            raise Fault('the entry point refused the load')
+
+    def create(self):
+        self.listing = self.dev.heap.alloc(628)
+        self.cpu.uc.mem_write(self.listing, bytes(628))
+        self.item = self.cpu.call(self.cpu.export(240), self.listing, self.dev.host)
+        if not self.item:
+            raise Fault('no item window was made')
+
+    def height(self):
+        changed = self.send(WM_TODAYCUSTOM_QUERYREFRESHCACHE, self.listing)
+        cyp = self.cpu.read32(self.listing + 72)
+        self.dev.effects.append('R %d %d' % (changed, cyp))
+        x, y, w, _ = self.dev.window(self.item).rect
+        self.drive(self.dev.resize(self.item, (x, y, w, cyp), 0x16))
+
+    def paint(self):
+        self.dev.window(self.item).invalid = True
+
+    def destroy(self):
+        self.send(WM_DESTROY)
+        self.dev.handles.close(self.item, 'window')
+        self.dev.heap.free(self.listing)
+
+    def unload(self):
+        self.cpu.call(self.cpu.base + self.cpu.image.entry, self.cpu.base, 0, 0)
+        left = [(h, kind) for h, (kind, _) in self.dev.handles.live.items() if h != self.dev.host]
+        if left:
+            raise Fault('handles not given back at unload: ' + ', '.join('%s 0x%x' % (k, h) for h, k in left))
+
+
+def compare(name, steps, desktop, handheld):
+    """Each step's effects, desktop against handheld; the differing lines
+    of a step that differs are printed, "-" the desktop's, "+" the
+    handheld's."""
+    failures = 0
+    for step, want, got in zip(steps, desktop, handheld):
+        if want == got:
+            continue
+        failures += 1
+        print('FAIL %s, %s: the builds differ' % (name, step))
+        for line in difflib.ndiff(want, got):
+            if line[0] in '-+':
+                print('  ' + line)
+    return failures
+
+
+class Args:
+    def __init__(self, argv):
+        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run = argv
+
+
+def handheld_life(args, answers, steps, watch=None):
+    """Plays the steps on the handheld; a fault in a block is played again
+    with that block stepped, so that it names its instruction."""
+    # The Today item key as the device's installation wrote it.
+    today = {'Selectability': (REG_DWORD, struct.pack('<I', answers['Selectability']))}
+    device = Handheld(args, answers, {SETTINGS_KEY: {}, TODAY_KEY: today}, watch)
+    try:
+        for step in steps:
+            device.step(step)
+    except Fault as e:
+        if e.block and not watch:
+            return handheld_life(args, answers, steps, e.block)
+        raise
+    return device
+
+
+def main(argv):
+    args = Args(argv)
+    failures = 0
+    for name, steps in LIVES:
+        answers, desktop = desktop_life(args, steps)
+        start = time.time()
+        try:
+            device = handheld_life(args, answers, steps)
+        except Fault as e:
+            print('FAIL %s: %s' % (name, e))
+            failures += 1
+            continue
+        failures += compare(name, steps, desktop, device.effects)
+        print('%s: %d instructions in %.2f s (%s)%s' % (
+            name, device.cpu.instructions, time.time() - start, ', '.join(device.counts),
+            ''.join('; skipped %s' % s for s in sorted(device.dev.skipped))))
+    print('%d lives, %d failures' % (len(LIVES), failures))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))
