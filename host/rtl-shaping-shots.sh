@@ -15,7 +15,6 @@ prefix=${3:-}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 time=2024-03-15T09:41:00
-key='HKCU\SOFTWARE\Marrowfen\Quartzel'
 
 run() {
     local profile=$1
@@ -26,14 +25,14 @@ shot() {
     local profile=$1 locale=$2 name=$3
     shift 3
     local path="$out/$prefix$name.png"
-    QZL_LOCALE=$locale run "$profile" "$build/bin/todayemu.exe" --time "$time" \
+    run "$profile" "$build/bin/todayemu.exe" --time "$time" --locale "$locale" \
         --screenshot "Z:${path//\//\\}" "$@"
     echo "$path"
 }
 
 for profile in qvga96 square128 vga192; do
-    shot "$profile" si_LK.UTF-8 "$profile-si-LK"
-    shot "$profile" ar_SA.UTF-8 "$profile-ar-SA"
+    shot "$profile" si-LK "$profile-si-LK"
+    shot "$profile" ar-SA "$profile-ar-SA"
 done
 # "Marrowfen Mobile of the Northern Isles", in Arabic. The command line
 # reaches Wine in the shell's character set, so the name goes into the
@@ -45,9 +44,6 @@ python3 -c 'import sys; open(sys.argv[1], "w", encoding="utf-16").write(
     "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\State\\Phone]\r\n"
     "\"Current Operator Name\"=\"%s\"\r\n" % sys.argv[2].encode().decode("unicode_escape"))' "$regfile" "$operator"
 run qvga96 regedit /s "Z:${regfile//\//\\}"
-for pair in ShowOpName=1 CenterDayDate=0 ShowShortDate=1; do
-    run qvga96 reg add "$key" /v "${pair%=*}" /t REG_DWORD /d "${pair#*=}" /f >/dev/null
-done
-shot qvga96 ar_SA.UTF-8 qvga96-ar-SA-operator --phone-status 32 --after 1600
-run qvga96 reg delete "$key" /va /f >/dev/null
+# The phone state turns on the settings that show the operator.
+shot qvga96 ar-SA qvga96-ar-SA-operator --phone-status 32
 run qvga96 reg add 'HKLM\System\State\Phone' /v 'Current Operator Name' /d 'Marrowfen Mobile' /f >/dev/null
