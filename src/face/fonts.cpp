@@ -1,5 +1,5 @@
-// The four clock fonts, the private digit face and the screen-resolution
-// caches.
+// The four clock fonts, the private digit face and what is kept of the
+// screen (resolution, depth).
 #include "fonts.h"
 #include "settings.h"
 #include "handheld.h"
@@ -12,24 +12,34 @@ FontProbeRecord FontProbe;
 
 namespace {
 
-// A resolution is read from the screen once it can be: a failed read (-1,
-// no screen DC) is not kept, so the next use reads again. Every length
-// scaled from a failed read is refused by the font builder, so nothing is
-// laid out or drawn from it.
-struct ResolutionCache {
+// The screen's resolution and depth are read together, on one screen DC,
+// once they can be: a failed read (no screen DC, a value of 0) is not
+// kept, so the next use reads again. Every length scaled from a failed
+// read (-1) is refused by the font builder, so nothing is laid out or
+// drawn from it. Under Wine each screen DC costs server round trips.
+struct ScreenFactsRecord {
     DWORD Read;
-    int Value;
+    int LogPixelsX, LogPixelsY, BitsPerPixel;
 };
-ResolutionCache CachedLogPixelsY;
-ResolutionCache CachedLogPixelsX;
+ScreenFactsRecord ScreenFacts;
 
-int CachedResolution(ResolutionCache *cache, int index)
+const ScreenFactsRecord &ReadScreenFacts()
 {
-    if (!cache->Read) {
-        cache->Value = ReadDeviceCapability(index);
-        cache->Read = cache->Value > 0;
-    }
-    return cache->Value;
+    ScreenFactsRecord &facts = ScreenFacts;
+    if (facts.Read)
+        return facts;
+    facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return facts;
+    facts.LogPixelsX = GetDeviceCaps(screen, LOGPIXELSX);
+    facts.LogPixelsY = GetDeviceCaps(screen, LOGPIXELSY);
+    facts.BitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(NULL, screen);
+    facts.Read = facts.LogPixelsX > 0 && facts.LogPixelsY > 0 && facts.BitsPerPixel > 0;
+    if (!facts.Read)
+        facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
+    return facts;
 }
 
 // The user-interface font size the device reports before it has been set.
@@ -208,12 +218,17 @@ int ReadDeviceCapability(int index)
 
 int ScreenLogPixelsY()
 {
-    return CachedResolution(&CachedLogPixelsY, LOGPIXELSY);
+    return ReadScreenFacts().LogPixelsY;
 }
 
 int ScreenLogPixelsX()
 {
-    return CachedResolution(&CachedLogPixelsX, LOGPIXELSX);
+    return ReadScreenFacts().LogPixelsX;
+}
+
+int ScreenBitsPerPixel()
+{
+    return ReadScreenFacts().BitsPerPixel;
 }
 
 int DeviceY(int n)
