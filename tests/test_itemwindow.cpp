@@ -130,10 +130,11 @@ static HDC WINAPI CountingGetDC(HWND window)
     return RealGetDC(window);
 }
 
-// Each screen or window DC costs server round trips under Wine. Once the
-// screen's resolution and depth are read, a load takes a screen DC to list
-// the faces and one to measure the day/date line, the creation one window
-// DC for its layout, and the first paint on a 32-bit screen none.
+// Each screen or window DC costs server round trips under Wine. The first
+// load of a process takes a screen DC to list the faces (and read the
+// screen's resolution and depth) and one to measure the day/date line, the
+// creation one window DC for its layout, and the first paint on a 32-bit
+// screen none. Run first, before anything has read the screen.
 static void test_load_steps_take_few_dcs()
 {
     HWND host = CreateHost(), item = NULL;
@@ -144,10 +145,7 @@ static void test_load_steps_take_few_dcs()
         int Dcs;
         std::function<void()> Run;
     } Cases[] = {
-        {"attach", 2, [] {
-             FontProbe = FontProbeRecord();  // as in a fresh load
-             ModuleAttach(GetModuleHandleW(NULL));
-         }},
+        {"attach", 2, [] { ModuleAttach(GetModuleHandleW(NULL)); }},
         {"creation", 1, [&] { item = InitializeCustomItem(&record, host); }},
         {"height query", 0, [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }},
         {"first paint", 0, [&] {
@@ -157,12 +155,12 @@ static void test_load_steps_take_few_dcs()
     void *real = NULL;
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", (void *)CountingGetDC, &real) > 0, "GetDC\n");
     RealGetDC = (decltype(RealGetDC))real;
-    ok_int(ScreenBitsPerPixel(), 32);
     for (const auto &c : Cases) {
         DeviceContexts = 0;
         c.Run();
         ok(DeviceContexts == c.Dcs, "%s: %d DCs, expected %d\n", c.Step, DeviceContexts, c.Dcs);
     }
+    ok_int(ScreenBitsPerPixel(), 32);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", real, NULL);
     DestroyWindow(item);
     DestroyWindow(host);
@@ -494,10 +492,10 @@ int main()
     ok(ReplaceImport(GetModuleHandleW(NULL), "kernel32.dll", "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0,
        "clock replaced");
     SetClock(10, 15, 0);
+    run_test(test_load_steps_take_few_dcs);
     run_test(test_attach_without_settings_key);
     run_test(test_attach_replaces_a_stale_class);
     run_test(test_load_leaves_the_alarms_to_the_refresh);
-    run_test(test_load_steps_take_few_dcs);
 
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     ModuleAttach(GetModuleHandleW(NULL));

@@ -23,6 +23,21 @@ struct ScreenFactsRecord {
 };
 ScreenFactsRecord ScreenFacts;
 
+// Reads the facts on a screen DC that the caller holds, unless they are
+// read already.
+void NoteScreenFacts(HDC screen)
+{
+    ScreenFactsRecord &facts = ScreenFacts;
+    if (facts.Read)
+        return;
+    facts.LogPixelsX = GetDeviceCaps(screen, LOGPIXELSX);
+    facts.LogPixelsY = GetDeviceCaps(screen, LOGPIXELSY);
+    facts.BitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+    facts.Read = facts.LogPixelsX > 0 && facts.LogPixelsY > 0 && facts.BitsPerPixel > 0;
+    if (!facts.Read)
+        facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
+}
+
 const ScreenFactsRecord &ReadScreenFacts()
 {
     ScreenFactsRecord &facts = ScreenFacts;
@@ -32,13 +47,8 @@ const ScreenFactsRecord &ReadScreenFacts()
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return facts;
-    facts.LogPixelsX = GetDeviceCaps(screen, LOGPIXELSX);
-    facts.LogPixelsY = GetDeviceCaps(screen, LOGPIXELSY);
-    facts.BitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+    NoteScreenFacts(screen);
     ReleaseDC(NULL, screen);
-    facts.Read = facts.LogPixelsX > 0 && facts.LogPixelsY > 0 && facts.BitsPerPixel > 0;
-    if (!facts.Read)
-        facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
     return facts;
 }
 
@@ -176,13 +186,15 @@ BOOL EnumerateFace(HDC screen, const WCHAR *faceName)
 
 // Only the two faces the probe looks for are listed: the first listing of
 // every family in a process costs over a millisecond under Wine (its font
-// cache filled), that of two names a few dozen microseconds. FALSE when
-// the faces could not be listed.
+// cache filled), that of two names a few dozen microseconds. The screen's
+// facts, which the fonts are built from next, are read on the same DC.
+// FALSE when the faces could not be listed.
 BOOL EnumerateFaces()
 {
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return FALSE;
+    NoteScreenFacts(screen);
     BOOL listed = EnumerateFace(screen, L"Tahoma") && EnumerateFace(screen, PRIVATE_FACE);
     ReleaseDC(NULL, screen);
     return listed;
