@@ -182,19 +182,21 @@ def main():
         "(mapping the DLL, binding its imports) is the DLL's LoadLibraryW, whose time includes the attach steps "
         "above it. The reference's LoadLibraryW registers its class and makes its four fonts.",
         "load_split_",
-        (("settings", "Settings and Selectability read (a key of few values in one pass; before: about 30 "
-                       "values queried one by one)"),
+        (("settings", "Settings and Selectability read (a key of few values in one pass)"),
          ("font_resource", "Private font added (AddFontResourceW)"),
-         ("probe", "Font probe (the program-files folder, the two faces listed by name)"),
-         ("fonts", "The four clock fonts built, the day/date line measured"),
-         ("attach_rest", "Rest of the load: resolution, message, window class (before: also the alarms and the "
-                         "orientation)"),
+         ("probe", "Font probe (the program-files folder, the two faces listed by name and, on the same screen "
+                    "DC, the screen's resolution and depth read)"),
+         ("fonts", "The four clock fonts built, the day/date line measured (before: the resolution read on two "
+                   "screen DCs of their own first)"),
+         ("attach_rest", "Rest of the load: message, window class (before: the resolution read again on a screen "
+                         "DC)"),
          ("window", "Window created (WM_CREATE without its layout)"),
          ("height_query", "First height query (alarms, orientation, font size, formats; without the content "
                           "height)"),
-         ("layout", "Layout: digit height, positions, content height"),
+         ("layout", "Layout: digit height, positions, content height (on one window DC; before: two)"),
          ("first_paint", "The host's resize, then the first paint: three surfaces made, cells, one background, "
-                         "the face (before: four, two)"),
+                         "the face (before: a screen DC for the depth, the day/date text drawn twice to be "
+                         "measured)"),
          ),
         "load_us", "load_reference_us")
     out(f"LoadLibraryW of the item DLL, its attach included: {qvga.get('load_library_us', NAN):.0f} µs (QVGA), "

@@ -638,7 +638,9 @@ static BOOL WINAPI CountingExtTextOutW(HDC dc, int x, int y, UINT options, const
 // day number reads the same on 29 February and 7 March), and a new
 // arrangement is not answered with the last one. At an exact half (an odd
 // room, the date half of it, rounded down, and a wider day) the day slot
-// takes the rest, one pixel more than the date's.
+// takes the rest, one pixel more than the date's. A text is drawn once in
+// a fit, however often the fit asks for its width: the new short date
+// takes three draws (the day, the long date, the short date).
 static void test_fit_inputs()
 {
     static const WCHAR Long[] = L"Jumatano, tarehe 25 mwezi wa Septemba mwaka 2024";
@@ -647,15 +649,15 @@ static void test_fit_inputs()
         const WCHAR *ShortDate;
         DWORD Arrangement;
         BOOL ExactHalf;
-        BOOL Drawn;
+        int Draws;      // -1: some (what is cut, and so drawn, depends on the screen)
         const WCHAR *Date;
     } requests[] = {
-        {"first", L"2024-09-25", 0, FALSE, TRUE, L"2024-09-25"},
-        {"none", L"2024-09-25", 0, FALSE, FALSE, L"2024-09-25"},
-        {"short date", L"25.09.2024", 0, FALSE, TRUE, L"25.09.2024"},
-        {"arrangement", L"25.09.2024", 2, FALSE, TRUE, L"25.09.2024"},
-        {"none again", L"25.09.2024", 2, FALSE, FALSE, L"25.09.2024"},
-        {"exact half", L"", 0, TRUE, TRUE, L"25.09.2024"},
+        {"first", L"2024-09-25", 0, FALSE, -1, L"2024-09-25"},
+        {"none", L"2024-09-25", 0, FALSE, 0, L"2024-09-25"},
+        {"short date", L"25.09.2024", 0, FALSE, 3, L"25.09.2024"},
+        {"arrangement", L"25.09.2024", 2, FALSE, -1, L"25.09.2024"},
+        {"none again", L"25.09.2024", 2, FALSE, 0, L"25.09.2024"},
+        {"exact half", L"", 0, TRUE, -1, L"25.09.2024"},
     };
     void *real = NULL;
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "ExtTextOutW", (void *)CountingExtTextOutW, &real) > 0,
@@ -674,7 +676,7 @@ static void test_fit_inputs()
         DayDateLine line;
         FitDraws = 0;
         FitLine(box, texts, &line);
-        ok((FitDraws > 0) == r.Drawn, "%s: %d texts drawn to be measured\n", r.Change, FitDraws);
+        ok(r.Draws < 0 ? FitDraws > 0 : FitDraws == r.Draws, "%s: %d texts drawn to be measured\n", r.Change, FitDraws);
         ok(lstrcmpW(line.Date, r.Date) == 0, "%s: date \"%ls\"\n", r.Change, line.Date);
         ok(line.Arrangement == r.Arrangement, "%s: arrangement %lu\n", r.Change, line.Arrangement);
         if (r.ExactHalf)

@@ -9,6 +9,7 @@
 #include "layout.h"
 #include "fonts.h"
 #include "phone.h"
+#include <functional>
 
 static SYSTEMTIME FakeNow;
 
@@ -118,6 +119,52 @@ static void test_load_leaves_the_alarms_to_the_refresh()
     ok_int(ItemState.AlarmSet, 0);
     ModuleDetach();
     SetAlarm0(0, 0x1F);
+}
+
+static int DeviceContexts;
+static HDC(WINAPI *RealGetDC)(HWND);
+
+static HDC WINAPI CountingGetDC(HWND window)
+{
+    DeviceContexts++;
+    return RealGetDC(window);
+}
+
+// Each screen or window DC costs server round trips under Wine. The first
+// load of a process takes a screen DC to list the faces (and read the
+// screen's resolution and depth) and one to measure the day/date line, the
+// creation one window DC for its layout, and the first paint on a 32-bit
+// screen none. Run first, before anything has read the screen.
+static void test_load_steps_take_few_dcs()
+{
+    HWND host = CreateHost(), item = NULL;
+    TODAYLISTITEM record = {};
+    record.tlit = tlitCustom;
+    const struct {
+        const char *Step;
+        int Dcs;
+        std::function<void()> Run;
+    } Cases[] = {
+        {"attach", 2, [] { ModuleAttach(GetModuleHandleW(NULL)); }},
+        {"creation", 1, [&] { item = InitializeCustomItem(&record, host); }},
+        {"height query", 0, [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }},
+        {"first paint", 0, [&] {
+             SetWindowPos(item, NULL, 0, 0, GetSystemMetrics(SM_CXSCREEN), (int)record.cyp, SWP_NOZORDER);
+             UpdateWindow(item);
+         }}};
+    void *real = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", (void *)CountingGetDC, &real) > 0, "GetDC\n");
+    RealGetDC = (decltype(RealGetDC))real;
+    for (const auto &c : Cases) {
+        DeviceContexts = 0;
+        c.Run();
+        ok(DeviceContexts == c.Dcs, "%s: %d DCs, expected %d\n", c.Step, DeviceContexts, c.Dcs);
+    }
+    ok_int(ScreenBitsPerPixel(), 32);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", real, NULL);
+    DestroyWindow(item);
+    DestroyWindow(host);
+    ModuleDetach();
 }
 
 static HWND Host;
@@ -445,6 +492,7 @@ int main()
     ok(ReplaceImport(GetModuleHandleW(NULL), "kernel32.dll", "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0,
        "clock replaced");
     SetClock(10, 15, 0);
+    run_test(test_load_steps_take_few_dcs);
     run_test(test_attach_without_settings_key);
     run_test(test_attach_replaces_a_stale_class);
     run_test(test_load_leaves_the_alarms_to_the_refresh);

@@ -43,6 +43,22 @@ struct InkScratch {
     int Margin;
 };
 
+// Where a text's ink lies when drawn from an anchor.
+struct DrawnExtent {
+    int Width;   // from the anchor to the farthest ink, with any ink on the far side of it
+    int Inset;   // how far the ink leans out of the side of the anchor the text starts from
+};
+
+// A text measured during the fit under way, with the alignment it was
+// drawn with. The fit asks for the same text again as it shares the line
+// out (its width, its slot, its inset): each is drawn once.
+struct DrawnMeasure {
+    UINT Align;
+    WCHAR Text[DAY_DATE_CHARS];
+    DrawnExtent Extent;
+};
+const int RememberedMeasures = 4;
+
 struct DayDateFitRecord {
     BOOL Valid;
     BOOL MeasureFailed;     // a measure of the fit under way failed
@@ -51,6 +67,8 @@ struct DayDateFitRecord {
     HFONT Font;
     DayDateLine Fitted;
     InkScratch Scratch;
+    DrawnMeasure Measured[RememberedMeasures];
+    int MeasuredCount;      // measures made in the fit under way
 };
 DayDateFitRecord DayDateFit;
 
@@ -120,15 +138,9 @@ int AnchorFor(const InkScratch &s, UINT align)
 
 // ---- Measures --------------------------------------------------------------
 
-// Where a text's ink lies when drawn from an anchor.
-struct DrawnExtent {
-    int Width;   // from the anchor to the farthest ink, with any ink on the far side of it
-    int Inset;   // how far the ink leans out of the side of the anchor the text starts from
-};
-
 // The extent of `text` drawn with `align` (TA_LEFT, TA_RIGHT or TA_CENTER);
 // a centred text takes twice its wider half and no inset.
-DrawnExtent MeasureDrawn(UINT align, const WCHAR *text)
+DrawnExtent DrawAndFindInk(UINT align, const WCHAR *text)
 {
     InkScratch &s = DayDateFit.Scratch;
     DrawnExtent extent = {0, 0};
@@ -148,6 +160,41 @@ DrawnExtent MeasureDrawn(UINT align, const WCHAR *text)
         if (first == 0 || last == s.Width - 1)
             extent.Width = Overflow;
     }
+    return extent;
+}
+
+const DrawnMeasure *FindMeasure(UINT align, const WCHAR *text)
+{
+    const DayDateFitRecord &fit = DayDateFit;
+    int count = fit.MeasuredCount < RememberedMeasures ? fit.MeasuredCount : RememberedMeasures;
+    for (int i = 0; i < count; i++)
+        if (fit.Measured[i].Align == align && lstrcmpW(fit.Measured[i].Text, text) == 0)
+            return &fit.Measured[i];
+    return NULL;
+}
+
+// The oldest of the remembered measures gives way.
+void RememberMeasure(UINT align, const WCHAR *text, DrawnExtent extent)
+{
+    DayDateFitRecord &fit = DayDateFit;
+    if (lstrlenW(text) >= DAY_DATE_CHARS)
+        return;
+    DrawnMeasure &measure = fit.Measured[fit.MeasuredCount % RememberedMeasures];
+    measure.Align = align;
+    lstrcpyW(measure.Text, text);
+    measure.Extent = extent;
+    fit.MeasuredCount++;
+}
+
+// The extent of `text` drawn with `align`, drawn once in a fit.
+DrawnExtent MeasureDrawn(UINT align, const WCHAR *text)
+{
+    const DrawnMeasure *known = FindMeasure(align, text);
+    if (known)
+        return known->Extent;
+    DrawnExtent extent = DrawAndFindInk(align, text);
+    if (!DayDateFit.MeasureFailed)
+        RememberMeasure(align, text, extent);
     return extent;
 }
 
@@ -338,6 +385,7 @@ BOOL FitDayDateLine(HFONT font, const DayDateBox *box, const DayDateTexts *texts
         return TRUE;
     }
     StartLine(texts, box, line);
+    fit.MeasuredCount = 0;
     fit.MeasureFailed = !OpenScratch(font, box->Right - box->Left);
     if (!fit.MeasureFailed)
         Fit(texts, box, line);

@@ -1,5 +1,5 @@
-// The four clock fonts, the private digit face and the screen-resolution
-// caches.
+// The four clock fonts, the private digit face and what is kept of the
+// screen (resolution, depth).
 #include "fonts.h"
 #include "settings.h"
 #include "handheld.h"
@@ -12,24 +12,44 @@ FontProbeRecord FontProbe;
 
 namespace {
 
-// A resolution is read from the screen once it can be: a failed read (-1,
-// no screen DC) is not kept, so the next use reads again. Every length
-// scaled from a failed read is refused by the font builder, so nothing is
-// laid out or drawn from it.
-struct ResolutionCache {
+// The screen's resolution and depth are read together, on one screen DC,
+// once they can be: a failed read (no screen DC, a value of 0) is not
+// kept, so the next use reads again. Every length scaled from a failed
+// read (-1) is refused by the font builder, so nothing is laid out or
+// drawn from it. Under Wine each screen DC costs server round trips.
+struct ScreenFactsRecord {
     DWORD Read;
-    int Value;
+    int LogPixelsX, LogPixelsY, BitsPerPixel;
 };
-ResolutionCache CachedLogPixelsY;
-ResolutionCache CachedLogPixelsX;
+ScreenFactsRecord ScreenFacts;
 
-int CachedResolution(ResolutionCache *cache, int index)
+// Reads the facts on a screen DC that the caller holds, unless they are
+// read already.
+void NoteScreenFacts(HDC screen)
 {
-    if (!cache->Read) {
-        cache->Value = ReadDeviceCapability(index);
-        cache->Read = cache->Value > 0;
-    }
-    return cache->Value;
+    ScreenFactsRecord &facts = ScreenFacts;
+    if (facts.Read)
+        return;
+    facts.LogPixelsX = GetDeviceCaps(screen, LOGPIXELSX);
+    facts.LogPixelsY = GetDeviceCaps(screen, LOGPIXELSY);
+    facts.BitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+    facts.Read = facts.LogPixelsX > 0 && facts.LogPixelsY > 0 && facts.BitsPerPixel > 0;
+    if (!facts.Read)
+        facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
+}
+
+const ScreenFactsRecord &ReadScreenFacts()
+{
+    ScreenFactsRecord &facts = ScreenFacts;
+    if (facts.Read)
+        return facts;
+    facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
+    HDC screen = GetDC(NULL);
+    if (screen == NULL)
+        return facts;
+    NoteScreenFacts(screen);
+    ReleaseDC(NULL, screen);
+    return facts;
 }
 
 // The user-interface font size the device reports before it has been set.
@@ -166,13 +186,15 @@ BOOL EnumerateFace(HDC screen, const WCHAR *faceName)
 
 // Only the two faces the probe looks for are listed: the first listing of
 // every family in a process costs over a millisecond under Wine (its font
-// cache filled), that of two names a few dozen microseconds. FALSE when
-// the faces could not be listed.
+// cache filled), that of two names a few dozen microseconds. The screen's
+// facts, which the fonts are built from next, are read on the same DC.
+// FALSE when the faces could not be listed.
 BOOL EnumerateFaces()
 {
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return FALSE;
+    NoteScreenFacts(screen);
     BOOL listed = EnumerateFace(screen, L"Tahoma") && EnumerateFace(screen, PRIVATE_FACE);
     ReleaseDC(NULL, screen);
     return listed;
@@ -208,12 +230,17 @@ int ReadDeviceCapability(int index)
 
 int ScreenLogPixelsY()
 {
-    return CachedResolution(&CachedLogPixelsY, LOGPIXELSY);
+    return ReadScreenFacts().LogPixelsY;
 }
 
 int ScreenLogPixelsX()
 {
-    return CachedResolution(&CachedLogPixelsX, LOGPIXELSX);
+    return ReadScreenFacts().LogPixelsX;
+}
+
+int ScreenBitsPerPixel()
+{
+    return ReadScreenFacts().BitsPerPixel;
 }
 
 int DeviceY(int n)

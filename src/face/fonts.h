@@ -38,9 +38,11 @@ extern FontProbeRecord FontProbe;
 
 // GetDeviceCaps of the screen, or -1 when there is no screen DC.
 int ReadDeviceCapability(int index);
-// Screen resolution, read once and kept.
+// Screen resolution and depth, read together once and kept; -1 while
+// they cannot be read.
 int ScreenLogPixelsY();
 int ScreenLogPixelsX();
+int ScreenBitsPerPixel();
 // Device-scaled lengths for n pixels at 96 dpi.
 int DeviceY(int n);
 int DeviceX(int n);

@@ -94,6 +94,16 @@ int SeparatorWidth(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layou
     return width;
 }
 
+// Metrics of `font` on `dc`.
+BOOL MeasureFontMetricsOn(HDC dc, HFONT font, TEXTMETRICW *metrics)
+{
+    *metrics = TEXTMETRICW();
+    HGDIOBJ previous = SelectFontIfAny(dc, font);
+    BOOL measured = GetTextMetricsW(dc, metrics);
+    RestoreFont(dc, previous);
+    return measured;
+}
+
 // Metrics of `font` on the window's DC.
 BOOL MeasureFontMetrics(HWND window, HFONT font, TEXTMETRICW *metrics)
 {
@@ -101,11 +111,25 @@ BOOL MeasureFontMetrics(HWND window, HFONT font, TEXTMETRICW *metrics)
     HDC dc = GetDC(window);
     if (dc == NULL)
         return FALSE;
-    HGDIOBJ previous = SelectFontIfAny(dc, font);
-    BOOL measured = GetTextMetricsW(dc, metrics);
-    RestoreFont(dc, previous);
+    BOOL measured = MeasureFontMetricsOn(dc, font, metrics);
     ReleaseDC(window, dc);
     return measured;
+}
+
+// The digits' height above the baseline, without the internal leading;
+// -1 when it could not be measured.
+int DigitHeightFrom(BOOL measured, const TEXTMETRICW &metrics)
+{
+    return measured ? metrics.tmHeight - metrics.tmDescent - metrics.tmInternalLeading : -1;
+}
+
+// The digit height on the DC that places the time group: each window DC
+// costs server round trips under Wine.
+int MeasureDigitHeightOn(HDC dc)
+{
+    TEXTMETRICW metrics;
+    BOOL measured = MeasureFontMetricsOn(dc, ClockFonts.HourMinuteFont, &metrics);
+    return DigitHeightFrom(measured, metrics);
 }
 
 // Hour, separator and minute: steps from the left edge of the time group.
@@ -237,9 +261,8 @@ int BellWidth(int dpi)
 int MeasureDigitHeight(HWND window)
 {
     TEXTMETRICW metrics;
-    if (!MeasureFontMetrics(window, ClockFonts.HourMinuteFont, &metrics))
-        return -1;
-    return metrics.tmHeight - metrics.tmDescent - metrics.tmInternalLeading;
+    BOOL measured = MeasureFontMetrics(window, ClockFonts.HourMinuteFont, &metrics);
+    return DigitHeightFrom(measured, metrics);
 }
 
 // The day/date line's height: the font build measured it on the screen,
@@ -279,18 +302,19 @@ BOOL LayOutFace(HWND window)
     ClockLayout.Known = 0;
     if (!ClockFontsComplete())
         return FALSE;
-    int digitHeight = MeasureDigitHeight(window);
-    int lineHeight = MeasureLineHeight(window);
-    if (digitHeight < 0 || lineHeight < 0)
-        return FALSE;
     HDC dc = GetDC(window);
     if (dc == NULL)
         return FALSE;
-    ClockLayout.DigitHeight = digitHeight;
-    TimeGroupFonts fonts = ClockTimeGroupFonts();
-    BOOL placed = PlaceTimeGroup(dc, &fonts, &ClockLayout);
+    int digitHeight = MeasureDigitHeightOn(dc);
+    int lineHeight = MeasureLineHeight(window);
+    BOOL placed = FALSE;
+    if (digitHeight >= 0 && lineHeight >= 0) {
+        ClockLayout.DigitHeight = digitHeight;
+        TimeGroupFonts fonts = ClockTimeGroupFonts();
+        placed = PlaceTimeGroup(dc, &fonts, &ClockLayout);
+        PlaceVerticalMetrics(lineHeight);
+    }
     ReleaseDC(window, dc);
-    PlaceVerticalMetrics(lineHeight);
     ClockLayout.Known = placed;
     return placed;
 }
@@ -343,6 +367,6 @@ DWORD ProbeLandscape()
 
 BOOL ProbeDpiX()
 {
-    ClockLayout.DpiX = ReadDeviceCapability(LOGPIXELSX);
+    ClockLayout.DpiX = ScreenLogPixelsX();
     return ClockLayout.DpiX > 0;
 }

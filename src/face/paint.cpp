@@ -97,31 +97,28 @@ void MakeCellsSurface(int w, int h)
     FaceSurfaces.CellBits = bitmap ? (DWORD *)bits : NULL;
 }
 
-// A bitmap in the screen's own format, so that copying it to the screen
-// converts nothing: on a 32-bit screen a 32-bit DIB section, made without
-// the display driver (under Wine a compatible bitmap costs the server round
-// trips when it is made and when it is first selected), on any other a
-// compatible bitmap. The caller asks the screen's `depth` once for all the
-// bitmaps it makes: under Wine each asking costs round trips too.
-HBITMAP MakeScreenBitmap(HDC screen, int depth, int w, int h)
-{
-    if (depth != 32)
-        return CreateCompatibleBitmap(screen, w, h);
-    void *bits = NULL;
-    return MakeDibSection32(w, h, &bits);
-}
-
-// Screen-format bitmaps for the surfaces given, the screen's depth asked
-// once for all of them. A surface without one is left empty.
+// Bitmaps in the screen's own format for the surfaces given, so that
+// copying them to the screen converts nothing: on a 32-bit screen 32-bit
+// DIB sections, made without the display driver or a screen DC (under Wine
+// a compatible bitmap costs server round trips when it is made and when it
+// is first selected, and so does each screen DC); on any other, compatible
+// bitmaps. The screen's depth is read once and kept. A surface without one
+// is left empty.
 void AdoptScreenBitmaps(FaceSurface *const surfaces[], int count, int w, int h)
 {
+    if (ScreenBitsPerPixel() == 32) {
+        for (int i = 0; i < count; i++) {
+            void *bits = NULL;
+            AdoptBitmap(surfaces[i], MakeDibSection32(w, h, &bits));
+        }
+        return;
+    }
     // Without the screen's DC a compatible bitmap would be monochrome.
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return;
-    int depth = GetDeviceCaps(screen, BITSPIXEL);
     for (int i = 0; i < count; i++)
-        AdoptBitmap(surfaces[i], MakeScreenBitmap(screen, depth, w, h));
+        AdoptBitmap(surfaces[i], CreateCompatibleBitmap(screen, w, h));
     ReleaseDC(NULL, screen);
 }
 
