@@ -41,7 +41,6 @@
 extern "C" long __cdecl _wtol(const wchar_t *text);
 // Values of the desktop's headers that the SDK's lack.
 #define BS_TYPEMASK 0x0000000F
-#define C3_LOWSURROGATE 0x0800
 #define PSCB_GETVERSION 3
 #ifndef PSH_MAXIMIZE
 #define PSH_MAXIMIZE 0x2000
