@@ -197,8 +197,8 @@ int main(int argc, char **argv)
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     HWND host = CreateFakeHost();
     LoadItemImports();
-    // QZL_BENCH_ONLY=options runs the options rows alone, for working on
-    // them (bench/run.sh runs everything).
+    // QZL_BENCH_ONLY=options (or load) runs those rows alone, for working
+    // on them (bench/run.sh runs everything).
     const char *only = getenv("QZL_BENCH_ONLY");
     if (only != NULL && strcmp(only, "options") == 0) {
         MeasureOptions(optionsPlan);
@@ -211,6 +211,12 @@ int main(int argc, char **argv)
     if (!Bench.Dll) {
         fprintf(stderr, "bench: the DLL named by the Today item key does not load\n");
         return 2;
+    }
+    if (only != NULL && strcmp(only, "load") == 0) {
+        FreeLibrary(Bench.Dll);
+        MeasureLoad(host, path, loadPlan);
+        DestroyFakeHost();
+        return 0;
     }
     PFNCUSTOMINITIALIZEITEM initialize = ItemInitializer(Bench.Dll);
     Bench.Record.tlit = tlitCustom;

@@ -121,10 +121,10 @@ void SplitOneLoad(double *us)
     double t5 = Now();
     // The layout once more on its own: creation placed the face, the
     // height query measured the content's height.
-    ClockLayout.DigitHeight = MeasureDigitHeight(item);
-    LayOutFace(item);
+    ClockLayout.DigitHeight = MeasureDigitHeight();
+    LayOutFace();
     double t5a = Now();
-    ComputeContentHeight(item);
+    ComputeContentHeight();
     double t6 = Now();
     SetWindowPos(item, NULL, 0, Load.Top, Load.Width, (int)record.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
     UpdateWindow(item);

@@ -464,7 +464,7 @@ static void WalkLocale()
         ClockSettings.ShowSeconds = setting.Seconds;
         BOOL relayout;
         RefreshTimeFormat(&relayout);
-        LayOutFace(Walk.Window);
+        LayOutFace();
         for (int i = 0; i < Walk.WidthCount; i++) {
             Walk.Width = Walk.Widths[i];
             CheckTimeGroup();
@@ -489,7 +489,7 @@ static void UseLocale(const WCHAR *name, DWORD shortDate, DWORD arrangement, DWO
     ClockSettings.ShowSeconds = seconds;
     BOOL relayout;
     RefreshTimeFormat(&relayout);
-    LayOutFace(Walk.Window);
+    LayOutFace();
 }
 
 // Separators and markers as the locales' data gives them: unquoted, and
@@ -640,24 +640,33 @@ static BOOL WINAPI CountingExtTextOutW(HDC dc, int x, int y, UINT options, const
 // room, the date half of it, rounded down, and a wider day) the day slot
 // takes the rest, one pixel more than the date's. A text is drawn once in
 // a fit, however often the fit asks for its width: the new short date
-// takes three draws (the day, the long date, the short date).
+// takes three draws (the day, the long date, the short date). A centred
+// date of Latin letters that leaves a line height free on either side is
+// not drawn to be measured; one that does not, or one of another script,
+// is, once.
 static void test_fit_inputs()
 {
     static const WCHAR Long[] = L"Jumatano, tarehe 25 mwezi wa Septemba mwaka 2024";
+    static const WCHAR Greek[] = L"25 \x03a3\x03b5\x03c0\x03c4\x03b5\x03bc\x03b2\x03c1\x03af\x03bf\x03c5 2024";
+    enum LineWidth { Strip, ExactHalf, DateAndOneLine };
     static const struct {
         const char *Change;
+        const WCHAR *Given;     // NULL: Long
         const WCHAR *ShortDate;
         DWORD Arrangement;
-        BOOL ExactHalf;
+        LineWidth Width;
         int Draws;      // -1: some (what is cut, and so drawn, depends on the screen)
         const WCHAR *Date;
     } requests[] = {
-        {"first", L"2024-09-25", 0, FALSE, -1, L"2024-09-25"},
-        {"none", L"2024-09-25", 0, FALSE, 0, L"2024-09-25"},
-        {"short date", L"25.09.2024", 0, FALSE, 3, L"25.09.2024"},
-        {"arrangement", L"25.09.2024", 2, FALSE, -1, L"25.09.2024"},
-        {"none again", L"25.09.2024", 2, FALSE, 0, L"25.09.2024"},
-        {"exact half", L"", 0, TRUE, -1, L"25.09.2024"},
+        {"first", NULL, L"2024-09-25", 0, Strip, -1, L"2024-09-25"},
+        {"none", NULL, L"2024-09-25", 0, Strip, 0, L"2024-09-25"},
+        {"short date", NULL, L"25.09.2024", 0, Strip, 3, L"25.09.2024"},
+        {"arrangement", NULL, L"25.09.2024", 2, Strip, -1, L"25.09.2024"},
+        {"none again", NULL, L"25.09.2024", 2, Strip, 0, L"25.09.2024"},
+        {"exact half", L"25.09.2024", L"", 0, ExactHalf, -1, L"25.09.2024"},
+        {"centred", L"25.09.2024", L"", 1, Strip, 0, L"25.09.2024"},
+        {"centred, tight", L"25.09.2024", L"", 1, DateAndOneLine, 1, L"25.09.2024"},
+        {"centred, Greek", Greek, L"", 1, Strip, 1, Greek},
     };
     void *real = NULL;
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "ExtTextOutW", (void *)CountingExtTextOutW, &real) > 0,
@@ -667,19 +676,21 @@ static void test_fit_inputs()
     ForgetDayDateFit();
     Ink half = InkOf(ClockFonts.DayDateFont, TA_RIGHT, 400, L"25.09.2024");
     int date = std::max(400, half.Right) - half.Left, margin = ClockLayout.DayDateSideMargin;
+    int lineHeight = ClockFonts.DayDateLineHeight;
     for (const auto &r : requests) {
         DayDateTexts texts = {L"Wednesday and Thursday", {}, {}, r.Arrangement};
-        lstrcpyW(texts.Date, r.ExactHalf ? L"25.09.2024" : Long);
+        lstrcpyW(texts.Date, r.Given ? r.Given : Long);
         lstrcpyW(texts.ShortDate, r.ShortDate);
-        DayDateBox box = r.ExactHalf ? DayDateBox{margin, margin + 2 * date + 1 + margin, margin}
-                                       : LineBox(240 * ClockLayout.DpiX / 96);
+        DayDateBox box = r.Width == ExactHalf        ? DayDateBox{margin, margin + 2 * date + 1 + margin, margin}
+                         : r.Width == DateAndOneLine ? DayDateBox{margin, margin + date + lineHeight, margin}
+                                                     : LineBox(240 * ClockLayout.DpiX / 96);
         DayDateLine line;
         FitDraws = 0;
         FitLine(box, texts, &line);
         ok(r.Draws < 0 ? FitDraws > 0 : FitDraws == r.Draws, "%s: %d texts drawn to be measured\n", r.Change, FitDraws);
         ok(lstrcmpW(line.Date, r.Date) == 0, "%s: date \"%ls\"\n", r.Change, line.Date);
         ok(line.Arrangement == r.Arrangement, "%s: arrangement %lu\n", r.Change, line.Arrangement);
-        if (r.ExactHalf)
+        if (r.Width == ExactHalf)
             ok(line.DaySlotWidth == date + 1 && line.DateSlotWidth == date, "%s: slots %d and %d for a date of %d\n",
                r.Change, line.DaySlotWidth, line.DateSlotWidth, date);
     }
@@ -788,7 +799,7 @@ int main()
     MakeInkSurface();
     ChooseWidths();
     OpenLinkedFaces();
-    ClockLayout.DigitHeight = MeasureDigitHeight(Walk.Window);
+    ClockLayout.DigitHeight = MeasureDigitHeight();
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
     run_test(test_long_dates);

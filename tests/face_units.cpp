@@ -64,12 +64,18 @@ static void test_probe()
     ok_int(FontProbe.PrivateFontAdded, fontFile);
     ok_int(FontProbe.PrivateFaceFound, fontFile);
     ok_int(FontProbe.FontLevel, fontFile ? 3 : 1);
+    // The platform draws the hour's font in the added file's face.
+    BuildClockFonts();
+    ok_int(FontProbe.PrivateFaceFound, fontFile);
+    ok_int(FontProbe.PrivateFaceUnconfirmed, 0);
+    ok_int(FontProbe.FontLevel, fontFile ? 3 : 1);
 }
 
 // ---- The probe's rules, with the device's fonts replaced --------------
 
 static struct {
     const WCHAR *Faces[3];
+    const WCHAR *DrawnFace;   // the face the platform draws the hour's font in
     int FontAdded;            // what AddFontResourceW answers
     WCHAR AddedPath[MAX_PATH];
     int EveryFamilyListed;    // enumerations without a face name
@@ -100,56 +106,73 @@ static int WINAPI FakeAddFontResourceW(LPCWSTR path)
     return Probe.FontAdded;
 }
 
-static void ProbeWith(int added, const WCHAR *first, const WCHAR *second = NULL)
+static int WINAPI FakeGetTextFaceW(HDC, int count, LPWSTR face)
+{
+    if (Probe.DrawnFace == NULL)
+        return 0;
+    lstrcpynW(face, Probe.DrawnFace, count);
+    return lstrlenW(face) + 1;
+}
+
+// The probe and the first font build, with `listed` the faces Tahoma's
+// listing finds and `drawn` the face the hour's font is drawn in.
+static void ProbeWith(int added, const WCHAR *listed, const WCHAR *drawn)
 {
     Probe.FontAdded = added;
-    Probe.Faces[0] = first;
-    Probe.Faces[1] = second;
+    Probe.Faces[0] = listed;
+    Probe.DrawnFace = drawn;
     Probe.AddedPath[0] = 0;
     FontProbe = FontProbeRecord();
     InstallAndProbePrivateFont();
+    BuildClockFonts();
 }
 
-// Face names are matched as the enumerator spells them for the private
-// face, in any letter case for Tahoma; the private face only counts when
-// this library added its file.
+// Tahoma is matched in any letter case, the private face exactly as the
+// platform names the face it draws in; the private face only counts when
+// this library added its file. Without it, the time is drawn in the
+// markers' face at normal weight.
 static void test_probe_rules()
 {
     FontProbeRecord saved = FontProbe;
-    void *enumerate = NULL, *add = NULL;
+    void *enumerate = NULL, *add = NULL, *face = NULL;
     HMODULE self = GetModuleHandleW(NULL);
     ok(ReplaceImport(self, NULL, "EnumFontFamiliesW", (void *)FakeEnumFontFamiliesW, &enumerate) > 0,
        "EnumFontFamiliesW\n");
     ok(ReplaceImport(self, NULL, "AddFontResourceW", (void *)FakeAddFontResourceW, &add) > 0, "AddFontResourceW\n");
-
-    ProbeWith(1, L"qzl", L"TAHOMA");
+    ok(ReplaceImport(self, NULL, "GetTextFaceW", (void *)FakeGetTextFaceW, &face) > 0, "GetTextFaceW\n");
+    static const struct {
+        int Added;
+        const WCHAR *Listed, *Drawn;
+        DWORD Level;
+        const WCHAR *HourFace;
+        LONG HourWeight;
+    } rows[] = {
+        {1, L"TAHOMA", L"qzl", 1, L"Tahoma", FW_NORMAL},
+        {1, NULL, L"QZL", 2, L"QZL", FW_MEDIUM},
+        {1, L"Tahoma", L"QZL", 3, L"QZL", FW_MEDIUM},
+        {1, L"Tahoma Bold", L"QZL ", 0, NULL, FW_NORMAL},
+        // Drawn in it, but the file was not added by this library.
+        {0, NULL, L"QZL", 0, NULL, FW_NORMAL},
+        {0, L"tahoma", L"QZL", 1, L"Tahoma", FW_NORMAL},
+    };
+    for (const auto &r : rows) {
+        ProbeWith(r.Added, r.Listed, r.Drawn);
+        LOGFONTW hour = FontOf(ClockFonts.HourMinuteFont);
+        ok(FontProbe.FontLevel == r.Level && FontProbe.PrivateFontAdded == (DWORD)r.Added,
+           "%ls drawn in %ls: level %lu, added %lu\n", r.Listed, r.Drawn, FontProbe.FontLevel,
+           FontProbe.PrivateFontAdded);
+        ok((r.HourFace == NULL || lstrcmpW(hour.lfFaceName, r.HourFace) == 0) && hour.lfWeight == r.HourWeight,
+           "%ls drawn in %ls: hour in \"%ls\" at %ld\n", r.Listed, r.Drawn, hour.lfFaceName, hour.lfWeight);
+    }
     ok_wstr(Probe.AddedPath, L"C:\\Program Files\\Quartzel\\QZL.ttf");
-    ok(FontProbe.PrivateFontAdded == 1 && FontProbe.PrivateFaceFound == 0 && FontProbe.TahomaFound == 1,
-       "qzl/TAHOMA: added %lu, private %lu, Tahoma %lu\n", FontProbe.PrivateFontAdded, FontProbe.PrivateFaceFound,
-       FontProbe.TahomaFound);
-    ok_int(FontProbe.FontLevel, 1);
-
-    // Found, but the file was not added by this library.
-    ProbeWith(0, L"QZL");
-    ok(FontProbe.PrivateFontAdded == 0 && FontProbe.PrivateFaceFound == 1, "QZL not added\n");
-    ok_int(FontProbe.FontLevel, 0);
-    ProbeWith(0, L"QZL", L"tahoma");
-    ok_int(FontProbe.FontLevel, 1);
-
-    ProbeWith(1, L"QZL");
-    ok_int(FontProbe.FontLevel, 2);
-    ProbeWith(1, L"Tahoma", L"QZL");
-    ok_int(FontProbe.FontLevel, 3);
-    ProbeWith(1, L"Tahoma Bold", L"QZL ");
-    ok_int(FontProbe.FontLevel, 0);
-    ProbeWith(0, NULL);
-    ok_int(FontProbe.FontLevel, 0);
-    // Every probe asked for its two faces by name, never for every family.
+    // Tahoma was asked for by name, never every family.
     ok_int(Probe.EveryFamilyListed, 0);
 
     ReplaceImport(self, NULL, "EnumFontFamiliesW", enumerate, NULL);
     ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
+    ReplaceImport(self, NULL, "GetTextFaceW", face, NULL);
     FontProbe = saved;
+    BuildClockFonts();
 }
 
 struct PointHeights {
@@ -322,16 +345,16 @@ static HWND CreateItemLikeWindow(HWND *parent)
 static void test_real_measures()
 {
     HWND parent;
-    HWND window = CreateItemLikeWindow(&parent);
+    CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
     ClockSettings.ShowDayDate = 1;
     ClockSettings.VerticalBorderHeight = 0;
     BuildClockFonts();
     ProbeDpiX();
     ok_int(ClockLayout.DpiX, Dpi);
-    ClockLayout.DigitHeight = MeasureDigitHeight(window);
-    int line = MeasureLineHeight(window);
-    int content = ComputeContentHeight(window);
+    ClockLayout.DigitHeight = MeasureDigitHeight();
+    int line = MeasureLineHeight();
+    int content = ComputeContentHeight();
     printf("dpi %d, FontLevel %lu: digit height %d, line height %d, content height %d\n", Dpi, FontProbe.FontLevel,
            ClockLayout.DigitHeight, line, content);
     ok(ClockLayout.DigitHeight > 0 && ClockLayout.DigitHeight < MulDiv(38, Dpi, 72), "digit height %d\n",
@@ -402,16 +425,16 @@ static const WorkedLayout Worked[] = {
     {192, 128, 147, 167, 76, 27, 97, 107, 127, 57, 12, 10, 12, 10, 21, 20},
 };
 
-static void LayOutWith(HWND window, DWORD seconds, DWORD markers, DWORD dayDate, DWORD border)
+static void LayOutWith(DWORD seconds, DWORD markers, DWORD dayDate, DWORD border)
 {
     ClockSettings.ShowSeconds = seconds;
     ClockSettings.ShowTimeMarkers = markers;
     ClockSettings.ShowDayDate = dayDate;
     ClockSettings.VerticalBorderHeight = border;
     ClockSettings.AlarmIconEnabled = 1;
-    ClockLayout.DigitHeight = MeasureDigitHeight(window);
-    LayOutFace(window);
-    ClockLayout.ContentHeight = ComputeContentHeight(window);
+    ClockLayout.DigitHeight = MeasureDigitHeight();
+    LayOutFace();
+    ClockLayout.ContentHeight = ComputeContentHeight();
 }
 
 static void test_worked_layout()
@@ -421,7 +444,7 @@ static void test_worked_layout()
         if (worked.Dpi == Dpi)
             e = &worked;
     HWND parent;
-    HWND window = CreateItemLikeWindow(&parent);
+    CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
     ProbeDpiX();
     lstrcpyW(TimeFormatInfo.AmMarker, L"AM");
@@ -438,7 +461,7 @@ static void test_worked_layout()
     BuildClockFonts();
     ok_int(DayDateMeasures, 1);
 
-    LayOutWith(window, 1, 1, 1, 0);
+    LayOutWith(1, 1, 1, 0);
     ok_int(ClockLayout.DigitHeight, 37);
     ok_int(ClockLayout.HourRight, 40);
     ok_int(ClockLayout.SeparatorCenter, 46);
@@ -455,7 +478,7 @@ static void test_worked_layout()
     ok_int(ClockLayout.UpperMarkerRise, e->UpperMarkerRise);
     ok_int(ClockLayout.DayDateSideMargin, e->SideMargin);
 
-    LayOutWith(window, 0, 0, 0, 4);
+    LayOutWith(0, 0, 0, 4);
     ok_int(ClockLayout.BellLeft, e->BareBellLeft);
     ok_int(ClockLayout.MarkerRight, e->BareMarkerRight);
     ok_int(ClockLayout.TimeWidth, e->BareTimeWidth);
@@ -668,7 +691,7 @@ static void test_bad_input()
     for (int dpi : unsupported) {
         ClockLayout.DpiX = dpi;
         ClockSettings.VerticalBorderHeight = 40;
-        ok_int(ComputeContentHeight(NULL), 0);
+        ok_int(ComputeContentHeight(), 0);
         ok_int(ClockSettings.VerticalBorderHeight, 0);
         ok_int(BellWidth(dpi), 0);
     }
@@ -676,11 +699,11 @@ static void test_bad_input()
 
     // A window without fonts measures zeros and lays out without faults.
     HWND parent;
-    HWND window = CreateItemLikeWindow(&parent);
+    CreateItemLikeWindow(&parent);
     DeleteClockFonts();
-    ClockLayout.DigitHeight = MeasureDigitHeight(window);
-    LayOutFace(window);
-    ok(ComputeContentHeight(window) >= 0, "content height\n");
+    ClockLayout.DigitHeight = MeasureDigitHeight();
+    LayOutFace();
+    ok(ComputeContentHeight() >= 0, "content height\n");
     DestroyWindow(parent);
     BuildClockFonts();
 }
@@ -722,7 +745,7 @@ static void test_nothing_drawn()
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, parent, NULL,
                                   wc.hInstance, NULL);
     int saved = ClockLayout.DpiX;
-    ok(LayOutFace(window), "laid out\n");
+    ok(LayOutFace(), "laid out\n");
     const int cases[][3] = {{120, 50, 1}, {0, 50, 1}, {saved, 0, 1}, {saved, 50, 0}};
     for (const auto &c : cases) {
         ClockLayout.DpiX = c[0];
@@ -761,9 +784,9 @@ static void CellsAtLevel(HWND window, DWORD level, DWORD *cells, int count)
     FontProbe.FontLevel = level;
     DeleteClockFonts();
     BuildClockFonts();
-    ClockLayout.DigitHeight = MeasureDigitHeight(window);
-    LayOutFace(window);
-    ClockLayout.ContentHeight = ComputeContentHeight(window);
+    ClockLayout.DigitHeight = MeasureDigitHeight();
+    LayOutFace();
+    ClockLayout.ContentHeight = ComputeContentHeight();
     ItemState.BackgroundDirty = 1;
     InvalidateRect(window, NULL, FALSE);
     UpdateWindow(window);

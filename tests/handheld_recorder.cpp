@@ -277,6 +277,14 @@ BOOL WINAPI RecGetCharWidth32W(HDC dc, UINT first, UINT last, LPINT widths)
     return ok;
 }
 
+int WINAPI RecGetTextFaceW(HDC dc, int chars, LPWSTR face)
+{
+    WCHAR name[LF_FACESIZE] = {};
+    int length = GetTextFaceW(dc, ARRAYSIZE(name), name);
+    Answer("GetTextFaceW " + FontOf(dc), length ? Json(name) : "null");
+    return GetTextFaceW(dc, chars, face);
+}
+
 BOOL WINAPI RecGetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int limit, LPINT fit, LPINT dx, LPSIZE size)
 {
     std::vector<int> widths(count + 1);
@@ -537,6 +545,7 @@ const Wrapper Wrappers[] = {
     {"GetTextMetricsW", (void *)RecGetTextMetricsW},
     {"GetCharWidth32W", (void *)RecGetCharWidth32W},
     {"GetTextExtentExPointW", (void *)RecGetTextExtentExPointW},
+    {"GetTextFaceW", (void *)RecGetTextFaceW},
     {"CreateFontIndirectW", (void *)RecCreateFontIndirectW},
     {"CreatePen", (void *)RecCreatePen},
     {"ShellExecuteExW", (void *)RecShellExecuteExW},
@@ -826,6 +835,9 @@ int main(int argc, char **argv)
     if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel", L"Selectability",
                      RRF_RT_REG_DWORD, NULL, &selectability, &size) == ERROR_SUCCESS)
         fprintf(Rec.Out, "A Selectability = %lu\n", (unsigned long)selectability);
+    // The handheld asks for the screen's depth where the desktop build makes
+    // its surfaces 32-bit DIB sections without asking.
+    Answer("GetDeviceCaps " + Number(BITSPIXEL), "32");
     WNDCLASSW host = {};
     host.lpfnWndProc = HostProc;
     host.lpszClassName = L"RecorderHost";

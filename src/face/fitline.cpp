@@ -88,9 +88,9 @@ void CloseScratch()
     s = InkScratch();
 }
 
-// A scratch bitmap as high as the font's cells and as wide as a line
-// `width` pixels wide with its margins. FALSE when it could not be made.
-BOOL OpenScratch(HFONT font, int width)
+// The scratch's DC with the font selected, and its margin: a line height.
+// FALSE when it could not be made.
+BOOL OpenScratch(HFONT font)
 {
     InkScratch &s = DayDateFit.Scratch;
     TEXTMETRICW metrics;
@@ -99,6 +99,14 @@ BOOL OpenScratch(HFONT font, int width)
         return FALSE;
     s.Height = metrics.tmHeight;
     s.Margin = metrics.tmHeight;
+    return TRUE;
+}
+
+// The scratch's bitmap: as high as the font's cells and as wide as a line
+// `width` pixels wide with its margins. FALSE when it could not be made.
+BOOL GiveScratchBitmap(int width)
+{
+    InkScratch &s = DayDateFit.Scratch;
     s.Width = (width > 0 ? width : 0) + 2 * s.Margin;
     void *bits = NULL;
     s.Bitmap = MakeDibSection32(s.Width, s.Height, &bits);
@@ -350,6 +358,29 @@ void StartLine(const DayDateTexts *texts, const DayDateBox *box, DayDateLine *li
     line->DateInset = 0;
 }
 
+// Letters, digits and signs below the combining marks draw one glyph after
+// another, as they are measured; other scripts may be shaped as they draw.
+BOOL DrawsAsMeasured(const WCHAR *text)
+{
+    for (; *text != 0; text++)
+        if (*text >= 0x0300)
+            return FALSE;
+    return TRUE;
+}
+
+// A centred date of such characters whose measured width leaves the
+// scratch's margin free on either side fits whole without being drawn to
+// be measured: its ink cannot reach the line's ends. The ordinary date of
+// most locales fits so, and the first paint is spared the scratch bitmap.
+BOOL ClearlyFitsWhole(const DayDateBox *box, const DayDateLine *line)
+{
+    const InkScratch &s = DayDateFit.Scratch;
+    SIZE size = {0, 0};
+    return Centred(line->Arrangement) && DrawsAsMeasured(line->Date) &&
+           GetTextExtentExPointW(s.DC, line->Date, lstrlenW(line->Date), 0, NULL, NULL, &size) &&
+           size.cx + 2 * s.Margin <= box->Right - box->Left;
+}
+
 // ---- The memory ----------------------------------------------------------------
 
 BOOL SameTexts(const DayDateTexts &a, const DayDateTexts &b)
@@ -386,9 +417,12 @@ BOOL FitDayDateLine(HFONT font, const DayDateBox *box, const DayDateTexts *texts
     }
     StartLine(texts, box, line);
     fit.MeasuredCount = 0;
-    fit.MeasureFailed = !OpenScratch(font, box->Right - box->Left);
-    if (!fit.MeasureFailed)
-        Fit(texts, box, line);
+    fit.MeasureFailed = !OpenScratch(font);
+    if (!fit.MeasureFailed && !ClearlyFitsWhole(box, line)) {
+        fit.MeasureFailed = !GiveScratchBitmap(box->Right - box->Left);
+        if (!fit.MeasureFailed)
+            Fit(texts, box, line);
+    }
     CloseScratch();
     if (fit.MeasureFailed) {
         ForgetDayDateFit();

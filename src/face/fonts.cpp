@@ -32,7 +32,7 @@ void NoteScreenFacts(HDC screen)
         return;
     facts.LogPixelsX = GetDeviceCaps(screen, LOGPIXELSX);
     facts.LogPixelsY = GetDeviceCaps(screen, LOGPIXELSY);
-    facts.BitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+    facts.BitsPerPixel = ScreenSurfaceBits(screen);
     facts.Read = facts.LogPixelsX > 0 && facts.LogPixelsY > 0 && facts.BitsPerPixel > 0;
     if (!facts.Read)
         facts.LogPixelsX = facts.LogPixelsY = facts.BitsPerPixel = -1;
@@ -81,19 +81,16 @@ BYTE QualityFor(DWORD clearType)
 
 // Line height of DayDateFont (or of the DC's own font when there is none)
 // on the screen DC; -1 when it could not be measured.
-int MeasureDayDateLine()
+int MeasureDayDateLineOn(HDC screen)
 {
-    HDC dc = GetDC(NULL);
-    if (dc == NULL)
-        return -1;
     TEXTMETRICW metrics = {};
-    HGDIOBJ previous = SelectFontIfAny(dc, ClockFonts.DayDateFont);
-    BOOL measured = GetTextMetricsW(dc, &metrics);
+    HGDIOBJ previous = SelectFontIfAny(screen, ClockFonts.DayDateFont);
+    BOOL measured = GetTextMetricsW(screen, &metrics);
     if (previous)
-        SelectObject(dc, previous);
-    ReleaseDC(NULL, dc);
+        SelectObject(screen, previous);
     return measured ? metrics.tmHeight + metrics.tmExternalLeading : -1;
 }
+
 
 void DeleteFont(HFONT *font)
 {
@@ -151,7 +148,11 @@ BOOL AddPrivateFont()
     if (!PrivateFontPath(path, ARRAYSIZE(path)))
         return TRUE;
     if (AddFontResourceW(path) != 0) {
+        // The file's face is taken to be the private one until the first
+        // font build sees what the platform makes of it.
         FontProbe.PrivateFontAdded = 1;
+        FontProbe.PrivateFaceFound = 1;
+        FontProbe.PrivateFaceUnconfirmed = 1;
         return TRUE;
     }
     return FileMissing(path);
@@ -159,8 +160,6 @@ BOOL AddPrivateFont()
 
 void NoteFaceName(const WCHAR *faceName)
 {
-    if (wcscmp(faceName, PRIVATE_FACE) == 0)
-        FontProbe.PrivateFaceFound = 1;
     // Compared in lower case on a copy: the enumerator's record is not ours
     // to change.
     WCHAR lower[LF_FACESIZE];
@@ -184,21 +183,24 @@ BOOL EnumerateFace(HDC screen, const WCHAR *faceName)
     return EnumFontFamiliesW(screen, faceName, FaceFamilyProc, 0) != 0;
 }
 
-// Only the two faces the probe looks for are listed: the first listing of
-// every family in a process costs over a millisecond under Wine (its font
-// cache filled), that of two names a few dozen microseconds. The screen's
-// facts, which the fonts are built from next, are read on the same DC.
-// FALSE when the faces could not be listed.
+// Only Tahoma is listed, by name: the first listing of every family in a
+// process costs over a millisecond under Wine (its font cache filled).
+// The private face is not listed at all: right after its file is added, a
+// listing of it costs as much as building the four fonts, and the font
+// build asks the platform instead whether it draws the hour's font in it.
+// The screen's facts, which the fonts are built from next, are read on the
+// same DC. FALSE when the face could not be listed.
 BOOL EnumerateFaces()
 {
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return FALSE;
     NoteScreenFacts(screen);
-    BOOL listed = EnumerateFace(screen, L"Tahoma") && EnumerateFace(screen, PRIVATE_FACE);
+    BOOL listed = EnumerateFace(screen, L"Tahoma");
     ReleaseDC(NULL, screen);
     return listed;
 }
+
 
 DWORD FontLevelFromProbe()
 {
@@ -214,6 +216,56 @@ HFONT CreateFontWith(LOGFONTW *font, LONG height, BYTE quality)
     font->lfHeight = height;
     font->lfQuality = quality;
     return CreateFontIndirectW(font);
+}
+
+// The hour and seconds fonts from the markers' LOGFONT: in the private
+// face at weight 500 when it draws the time, else in the markers' face at
+// weight 400.
+void BuildTimeFonts(LOGFONTW font, const ClockFontHeights &heights, BYTE quality)
+{
+    if (FontProbe.FontLevel >= 2) {
+        CopyText(font.lfFaceName, PRIVATE_FACE, LF_FACESIZE);
+        font.lfWeight = FW_MEDIUM;
+    } else {
+        font.lfWeight = FW_NORMAL;
+    }
+    ClockFonts.HourMinuteFont = CreateFontWith(&font, heights.Hour, quality);
+    ClockFonts.SecondsFont = CreateFontWith(&font, heights.Seconds, quality);
+}
+
+// 1 when the platform draws the hour's font in the private face, 0 when in
+// another, -1 when it could not say.
+int HourFontInPrivateFace(HDC screen)
+{
+    WCHAR face[LF_FACESIZE] = {};
+    HGDIOBJ previous = SelectFontIfAny(screen, ClockFonts.HourMinuteFont);
+    int got = previous ? GetTextFaceW(screen, LF_FACESIZE, face) : 0;
+    if (previous)
+        SelectObject(screen, previous);
+    if (got == 0)
+        return -1;
+    return wcscmp(face, PRIVATE_FACE) == 0 ? 1 : 0;
+}
+
+// The added file's face is the private one when the platform draws the
+// hour's font in it (a file of another face, or a damaged one, gives
+// another). When it is not, the time takes the markers' face and its
+// fonts are made again. Asked once, at the first build that can ask.
+void ConfirmPrivateFace(HDC screen, const LOGFONTW &font, const ClockFontHeights &heights, BYTE quality)
+{
+    if (!FontProbe.PrivateFaceUnconfirmed || ClockFonts.HourMinuteFont == NULL)
+        return;
+    int inPrivateFace = HourFontInPrivateFace(screen);
+    if (inPrivateFace < 0)
+        return;
+    FontProbe.PrivateFaceUnconfirmed = 0;
+    if (inPrivateFace)
+        return;
+    FontProbe.PrivateFaceFound = 0;
+    FontProbe.FontLevel = FontLevelFromProbe();
+    DeleteFont(&ClockFonts.HourMinuteFont);
+    DeleteFont(&ClockFonts.SecondsFont);
+    BuildTimeFonts(font, heights, quality);
 }
 
 } // namespace
@@ -356,15 +408,16 @@ BOOL BuildClockFonts()
     ClockFonts.DayDateFont = CreateFontWith(&font, heights.DayDate, QualityFor(ClockSettings.ClearTypeDayDateEnabled));
     BYTE timeQuality = QualityFor(ClockSettings.ClearTypeTimeEnabled);
     ClockFonts.TimeMarkerFont = CreateFontWith(&font, heights.Marker, timeQuality);
-    if (FontProbe.FontLevel >= 2) {
-        CopyText(font.lfFaceName, PRIVATE_FACE, LF_FACESIZE);
-        font.lfWeight = FW_MEDIUM;
-    } else {
-        font.lfWeight = FW_NORMAL;
+    BuildTimeFonts(font, heights, timeQuality);
+    // One screen DC for what the build asks of the platform; taken after the
+    // resolution is read, which may take one of its own.
+    HDC screen = GetDC(NULL);
+    int lineHeight = -1;
+    if (screen != NULL) {
+        ConfirmPrivateFace(screen, font, heights, timeQuality);
+        lineHeight = ClockFontsComplete() ? MeasureDayDateLineOn(screen) : -1;
+        ReleaseDC(NULL, screen);
     }
-    ClockFonts.HourMinuteFont = CreateFontWith(&font, heights.Hour, timeQuality);
-    ClockFonts.SecondsFont = CreateFontWith(&font, heights.Seconds, timeQuality);
-    int lineHeight = ClockFontsComplete() ? MeasureDayDateLine() : -1;
     // A set with a font missing or an unmeasured line would draw in the
     // wrong font or at the wrong place: none is kept, and the next build
     // starts afresh.

@@ -24,6 +24,9 @@ struct FontProbeRecord {
     DWORD PrivateFaceFound;
     DWORD TahomaFound;
     DWORD FontLevel;            // >= 2: the private face draws the time
+    // The file was added and its face not yet seen drawn: the first font
+    // build asks.
+    DWORD PrivateFaceUnconfirmed;
     WCHAR ProgramFilesPath[50];
     DWORD Complete;             // every step succeeded; until then it runs again
 };

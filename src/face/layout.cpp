@@ -104,15 +104,15 @@ BOOL MeasureFontMetricsOn(HDC dc, HFONT font, TEXTMETRICW *metrics)
     return measured;
 }
 
-// Metrics of `font` on the window's DC.
-BOOL MeasureFontMetrics(HWND window, HFONT font, TEXTMETRICW *metrics)
+// Metrics of `font` on a screen DC.
+BOOL MeasureFontMetrics(HFONT font, TEXTMETRICW *metrics)
 {
     *metrics = TEXTMETRICW();
-    HDC dc = GetDC(window);
+    HDC dc = GetDC(NULL);
     if (dc == NULL)
         return FALSE;
     BOOL measured = MeasureFontMetricsOn(dc, font, metrics);
-    ReleaseDC(window, dc);
+    ReleaseDC(NULL, dc);
     return measured;
 }
 
@@ -123,8 +123,8 @@ int DigitHeightFrom(BOOL measured, const TEXTMETRICW &metrics)
     return measured ? metrics.tmHeight - metrics.tmDescent - metrics.tmInternalLeading : -1;
 }
 
-// The digit height on the DC that places the time group: each window DC
-// costs server round trips under Wine.
+// The digit height on the DC that places the time group: each DC costs
+// server round trips under Wine.
 int MeasureDigitHeightOn(HDC dc)
 {
     TEXTMETRICW metrics;
@@ -258,22 +258,22 @@ int BellWidth(int dpi)
     return shape ? shape->Width : 0;
 }
 
-int MeasureDigitHeight(HWND window)
+int MeasureDigitHeight()
 {
     TEXTMETRICW metrics;
-    BOOL measured = MeasureFontMetrics(window, ClockFonts.HourMinuteFont, &metrics);
+    BOOL measured = MeasureFontMetrics(ClockFonts.HourMinuteFont, &metrics);
     return DigitHeightFrom(measured, metrics);
 }
 
 // The day/date line's height: the font build measured it on the screen,
-// which the window's DC draws on too, so a complete set of fonts is not
-// measured again. Without one, the window's DC measures what it has.
-int MeasureLineHeight(HWND window)
+// so a complete set of fonts is not measured again. Without one, the
+// screen measures what it has.
+int MeasureLineHeight()
 {
     if (ClockFontsComplete() && ClockFonts.DayDateLineHeight > 0)
         return ClockFonts.DayDateLineHeight;
     TEXTMETRICW metrics;
-    if (!MeasureFontMetrics(window, ClockFonts.DayDateFont, &metrics))
+    if (!MeasureFontMetrics(ClockFonts.DayDateFont, &metrics))
         return -1;
     return metrics.tmHeight + metrics.tmExternalLeading;
 }
@@ -297,16 +297,19 @@ void PlaceVerticalMetrics(int lineHeight)
     ClockLayout.DayDateTop = DeviceY(3) + border;
 }
 
-BOOL LayOutFace(HWND window)
+// Measured on a screen DC, which draws what the window's DC draws: a
+// window's DC, once taken, costs server round trips again when the window
+// is shown or moved (Wine marks it dirty).
+BOOL LayOutFace()
 {
     ClockLayout.Known = 0;
     if (!ClockFontsComplete())
         return FALSE;
-    HDC dc = GetDC(window);
+    HDC dc = GetDC(NULL);
     if (dc == NULL)
         return FALSE;
     int digitHeight = MeasureDigitHeightOn(dc);
-    int lineHeight = MeasureLineHeight(window);
+    int lineHeight = MeasureLineHeight();
     BOOL placed = FALSE;
     if (digitHeight >= 0 && lineHeight >= 0) {
         ClockLayout.DigitHeight = digitHeight;
@@ -314,7 +317,7 @@ BOOL LayOutFace(HWND window)
         placed = PlaceTimeGroup(dc, &fonts, &ClockLayout);
         PlaceVerticalMetrics(lineHeight);
     }
-    ReleaseDC(window, dc);
+    ReleaseDC(NULL, dc);
     ClockLayout.Known = placed;
     return placed;
 }
@@ -327,13 +330,13 @@ int ContentHeightFor(int digitHeight, int lineHeight)
     return digitHeight + extra + DeviceY(2) + ClockLayout.BottomMargin;
 }
 
-int ComputeContentHeight(HWND window)
+int ComputeContentHeight()
 {
     if (!SupportedDpi(ClockLayout.DpiX)) {
         ClockSettings.VerticalBorderHeight = 0;
         return 0;
     }
-    int lineHeight = MeasureLineHeight(window);
+    int lineHeight = MeasureLineHeight();
     return lineHeight < 0 ? -1 : ContentHeightFor(ClockLayout.DigitHeight, lineHeight);
 }
 

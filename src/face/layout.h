@@ -62,13 +62,13 @@ BOOL PlaceTimeGroup(HDC dc, const TimeGroupFonts *fonts, ClockLayoutRecord *layo
 
 // Digit height of HourMinuteFont: tmHeight - tmDescent - tmInternalLeading;
 // -1 when it could not be measured.
-int MeasureDigitHeight(HWND window);
+int MeasureDigitHeight();
 // Day/date line height: tmHeight + tmExternalLeading of DayDateFont; -1
 // when it could not be measured.
-int MeasureLineHeight(HWND window);
+int MeasureLineHeight();
 // Measures the digit height and places every element; TRUE (and Known)
 // only when the fonts exist and every measure succeeded.
-BOOL LayOutFace(HWND window);
+BOOL LayOutFace();
 // SecondsRight (when seconds are shown) and the start of the marker column,
 // from the minutes' right edge and the digit width.
 int PlaceSeconds(HDC dc, int digitWidth);
@@ -79,7 +79,7 @@ void PlaceMarkerColumn(int k, int markerWidth, int bellWidth);
 void PlaceVerticalMetrics(int lineHeight);
 // Content height without the borders; 0 (and the border cleared in memory)
 // at an unsupported resolution, -1 when the line could not be measured.
-int ComputeContentHeight(HWND window);
+int ComputeContentHeight();
 // The content height rule for given measures (any resolution).
 int ContentHeightFor(int digitHeight, int lineHeight);
 void ItemRect(HWND window, RECT *rect);

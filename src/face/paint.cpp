@@ -102,8 +102,8 @@ void MakeCellsSurface(int w, int h)
 // DIB sections, made without the display driver or a screen DC (under Wine
 // a compatible bitmap costs server round trips when it is made and when it
 // is first selected, and so does each screen DC); on any other, compatible
-// bitmaps. The screen's depth is read once and kept. A surface without one
-// is left empty.
+// bitmaps. The screen's depth is read once and kept (the desktop build
+// always takes DIB sections). A surface without one is left empty.
 void AdoptScreenBitmaps(FaceSurface *const surfaces[], int count, int w, int h)
 {
     if (ScreenBitsPerPixel() == 32) {

@@ -51,6 +51,12 @@ inline void FinishBatchedDrawing()
 {
 }
 
+// The depth the face's surfaces are made for: the screen's own.
+inline int ScreenSurfaceBits(HDC screen)
+{
+    return GetDeviceCaps(screen, BITSPIXEL);
+}
+
 #else
 
 #include "desktop/shell-standins.h"
@@ -64,6 +70,14 @@ inline void FinishBatchedDrawing()
 inline void FinishBatchedDrawing()
 {
     GdiFlush();
+}
+
+// Under Wine, asking a DC for its depth costs three server round trips, a
+// compatible bitmap more, and any display takes a 32-bit DIB section: the
+// face's surfaces are always made so.
+inline int ScreenSurfaceBits(HDC)
+{
+    return 32;
 }
 
 // The handheld's posting and property sheet, where desktop Win32 differs.

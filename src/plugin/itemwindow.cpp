@@ -59,7 +59,7 @@ void RemoveReloadMarker()
 // font size), and behind the tick while a step of it is still undone. Each
 // step that fails stays undone and runs again at the next of those; it
 // never records a result it did not get. TRUE when the face is up to date.
-BOOL RefreshFace(HWND window)
+BOOL RefreshFace()
 {
     RetryFontProbe();
     if (ClockLayout.DpiX <= 0 && !ProbeDpiX())
@@ -78,7 +78,7 @@ BOOL RefreshFace(HWND window)
         // New fonts, new cells (whoever asked for them has said so too).
         ItemState.BackgroundDirty = 1;
     }
-    return ClockLayout.Known || LayOutFace(window);
+    return ClockLayout.Known || LayOutFace();
 }
 
 // What the tick takes up again. The settings and the font probe wait for
@@ -95,13 +95,13 @@ BOOL FaceUndone()
 // laid out from them. Run twice, it ends in the same fonts and layout.
 // `points` is the size as read (-1: not read); the system's notice calls
 // for new fonts whatever it is, and the build reads the size itself.
-void FollowUiFontSize(HWND window, BOOL rebuild, int points)
+void FollowUiFontSize(BOOL rebuild, int points)
 {
     if (rebuild || (points >= 0 && points != ClockFonts.UiPoints)) {
         ClockFonts.Wanted = 1;
         ItemState.BackgroundDirty = 1;
     }
-    RefreshFace(window);
+    RefreshFace();
 }
 
 // New settings (the defaults without a key) call for new fonts and cells.
@@ -208,7 +208,7 @@ LRESULT OnCreate(HWND window)
     DWORD operatorShown = ClockSettings.ShowOpName;
     ReloadSettingsIfMarked();
     ClockLayout.Known = 0;
-    RefreshFace(window);
+    RefreshFace();
     FollowSettings(window, operatorShown);
     return 1;
 }
@@ -279,11 +279,11 @@ BOOL TickOperatorText(HWND window)
 // A step of the face left undone, or a paint that could not show it, is
 // taken up again at the tick; a quiet tick finds nothing to do and draws
 // nothing.
-BOOL MendFace(HWND window)
+BOOL MendFace()
 {
     BOOL mend = FaceSurfaces.PaintFailed;
     if (FaceUndone())
-        mend |= RefreshFace(window);
+        mend |= RefreshFace();
     return mend;
 }
 
@@ -292,7 +292,7 @@ LRESULT OnTimer(HWND window)
     SYSTEMTIME now;
     GetLocalTime(&now);
     BOOL refreshed = TickOperatorText(window);
-    refreshed |= MendFace(window);
+    refreshed |= MendFace();
     if (!ShownTimeDiffers(&now) && !ClockSettings.ShowSeconds && !refreshed)
         return 0;
     RememberShownTime(&now);
@@ -311,13 +311,13 @@ LRESULT OnStatusChanged(HWND window)
 
 // The item's height: content plus two borders, written into the host's
 // record. TRUE when it differs from what the host had.
-BOOL UpdateItemHeight(HWND window, TODAYLISTITEM *item)
+BOOL UpdateItemHeight(TODAYLISTITEM *item)
 {
     // A height measured with no known resolution or from a failed measure
     // would be wrong: the host keeps the one it has until the next refresh.
     if (ClockLayout.DpiX <= 0)
         return FALSE;
-    int content = ComputeContentHeight(window);
+    int content = ComputeContentHeight();
     if (content < 0)
         return FALSE;
     DWORD height = (DWORD)(content + 2 * (int)ClockSettings.VerticalBorderHeight);
@@ -390,15 +390,15 @@ LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
     changed |= RefreshTimeFormat(&formatChanged);
     if (formatChanged)
         ClockLayout.Known = 0;
-    FollowUiFontSize(window, FALSE, uiPoints);
-    changed |= UpdateItemHeight(window, item);
+    FollowUiFontSize(FALSE, uiPoints);
+    changed |= UpdateItemHeight(item);
     changed |= UpdateShownTime(window);
     return changed ? TRUE : FALSE;
 }
 
 LRESULT OnUiMetricChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    FollowUiFontSize(window, TRUE, -1);
+    FollowUiFontSize(TRUE, -1);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
