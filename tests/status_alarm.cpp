@@ -111,10 +111,29 @@ static void CheckLine(const WCHAR *expected, int line)
 
 // ---- Tests ------------------------------------------------------------------
 
+static int KeyOpenings;
+static decltype(&RegOpenKeyExW) RealRegOpenKeyExW;
+
+static LSTATUS WINAPI CountingRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key)
+{
+    KeyOpenings++;
+    return RealRegOpenKeyExW(root, path, options, access, key);
+}
+
+// The keys stay open from one read to the next; a key deleted and made
+// again in between (as SetAlarm does) is read afresh.
 static void test_any_alarm_enabled()
 {
     ClearAlarms();
     ok_int(AnyAlarmEnabled(), 0);
+    void *real = NULL;
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "RegOpenKeyExW", (void *)CountingRegOpenKeyExW, &real) > 0,
+       "RegOpenKeyExW\n");
+    RealRegOpenKeyExW = (decltype(RealRegOpenKeyExW))real;
+    KeyOpenings = 0;
+    ok_int(AnyAlarmEnabled(), 0);
+    ok_int(KeyOpenings, 0);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "RegOpenKeyExW", real, NULL);
 
     // Alarm 0 off, key 1 missing, alarm 2 on.
     SetAlarm(0, 0, 0x1F, 420);

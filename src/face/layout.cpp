@@ -363,9 +363,14 @@ void ItemRect(HWND window, RECT *rect)
         rect->right -= screen.left;
 }
 
+DWORD LandscapeFor(int width, int height)
+{
+    return width >= (4 * height) / 3 ? 1 : 0;
+}
+
 DWORD ProbeLandscape()
 {
-    return GetSystemMetrics(SM_CXSCREEN) >= (4 * GetSystemMetrics(SM_CYSCREEN)) / 3 ? 1 : 0;
+    return LandscapeFor(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 
 BOOL ProbeDpiX()

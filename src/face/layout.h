@@ -83,6 +83,8 @@ int ComputeContentHeight();
 // The content height rule for given measures (any resolution).
 int ContentHeightFor(int digitHeight, int lineHeight);
 void ItemRect(HWND window, RECT *rect);
+// 1 when a screen of this size is landscape (at least 4:3), else 0.
+DWORD LandscapeFor(int width, int height);
 DWORD ProbeLandscape();
 // Reads DpiX from the screen; FALSE (DpiX -1) when it could not.
 BOOL ProbeDpiX();

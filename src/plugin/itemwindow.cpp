@@ -233,8 +233,10 @@ LRESULT OnDestroy(HWND window)
     // A suspend that arrived while the watcher was stopping was served by
     // the stop and may have read the phone state again.
     ClosePhoneKey();
-    // No window, no paint: nothing of the face's surfaces is needed.
+    // No window, no paint: nothing of the face's surfaces is needed, and
+    // no refresh asks about the alarms.
     ReleaseFaceSurfaces();
+    CloseAlarmKeys();
     return 0;
 }
 
@@ -339,9 +341,8 @@ BOOL UpdateAlarmState()
     return TRUE;
 }
 
-BOOL UpdateOrientation()
+BOOL UpdateOrientation(DWORD landscape)
 {
-    DWORD landscape = ProbeLandscape();
     if (landscape == ItemState.Landscape)
         return FALSE;
     ItemState.Landscape = landscape;
@@ -381,10 +382,17 @@ LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
     RetrySettingsIfUnread(window);
     FollowSettings(window, ClockSettings.ShowOpName);
     BOOL changed = UpdateAlarmState();
-    changed |= UpdateOrientation();
+    // The host asks at once after it created the window: the orientation the
+    // creation found and the size the fonts were built for are this
+    // moment's, and are not asked again (under Wine each costs server round
+    // trips). Every later refresh asks.
+    BOOL fresh = ItemState.CreationFactsFresh && !ClockFonts.Wanted;
+    ItemState.CreationFactsFresh = 0;
+    if (!fresh)
+        changed |= UpdateOrientation(ProbeLandscape());
     // The bell stands below the day/date line, whose height follows the
     // font size. One read serves the strip and the fonts.
-    int uiPoints = SystemUiFontPoints();
+    int uiPoints = fresh ? ClockFonts.UiPoints : SystemUiFontPoints();
     changed |= UpdateUiFontSize(uiPoints);
     BOOL formatChanged = FALSE;
     changed |= RefreshTimeFormat(&formatChanged);
@@ -403,6 +411,12 @@ LRESULT OnUiMetricChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 } // namespace
+
+void NoteCreationScreen(int width, int height)
+{
+    UpdateOrientation(LandscapeFor(width, height));
+    ItemState.CreationFactsFresh = 1;
+}
 
 LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -6,6 +6,7 @@
 #include "fonts.h"
 #include "layout.h"
 #include "paint.h"
+#include "alarm.h"
 
 UINT UiMetricMessage;
 
@@ -64,6 +65,7 @@ void ModuleDetach()
     RemovePrivateFont();
     DeleteClockFonts();
     ReleaseFaceSurfaces();
+    CloseAlarmKeys();
     UnregisterClassW(ITEM_CLASS, ModuleInstance);
     Registrations.ClassRegistered = FALSE;
     ModuleInstance = NULL;
@@ -78,11 +80,13 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM *, HWND parent)
     if (!Registrations.ClassRegistered)
         RegisterItemClass();
     int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
     HWND window = CreateWindowExW(0, ITEM_CLASS, PROGRAM_NAME, WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                   width, 0, parent, NULL, ModuleInstance, NULL);
     ItemState.Window = window;
     if (window == NULL)
         return NULL;
+    NoteCreationScreen(width, height);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return window;

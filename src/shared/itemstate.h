@@ -28,6 +28,10 @@ struct ItemStateRecord {
     // again at the next refresh or creation.
     DWORD SettingsUnread;
     DWORD ClockTimerSet;          // SetTimer succeeded; else tried again at each refresh
+    // Set by a creation, cleared by the host's first refresh after it: the
+    // screen's orientation and the UI font size are those the creation and
+    // the font build read a moment before.
+    DWORD CreationFactsFresh;
     HREGNOTIFY PhoneStatusNotification;
     HANDLE WatcherStopEvent;
     HANDLE WatcherThread;

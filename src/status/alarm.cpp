@@ -1,6 +1,6 @@
 // The system clock's three alarms, read afresh from the registry each time:
 // whether any is switched on (the bell), and how long until the next one
-// rings (the menu line).
+// rings (the menu line). Their keys stay open between reads.
 #include "alarm.h"
 #include "program.h"
 #include "resource.h"
@@ -22,16 +22,41 @@ const ULONGLONG UnitsPerMinute = 60 * UnitsPerSecond;
 const ULONGLONG UnitsPerDay = 1440 * UnitsPerMinute;
 const WORD MinutesPerDay = 1440;
 
-HKEY OpenAlarmKey(int index)
+// The keys are read at every refresh of the host: kept open, a read is one
+// registry call instead of three (each a server round trip under Wine). A
+// key that the clock deleted since, and may have made again, answers
+// ERROR_KEY_DELETED to any read and is opened afresh. A missing key is
+// looked for again at the next read.
+struct AlarmKeysRecord {
+    HKEY Keys[AlarmCount];
+    BOOL Deleted;       // a read of the current pass met a deleted key
+};
+AlarmKeysRecord AlarmKeyHandles;
+
+HKEY KeptAlarmKey(int index)
 {
-    return OpenRegistryKey(HKEY_LOCAL_MACHINE, AlarmKeys[index], RegistryRead);
+    HKEY &key = AlarmKeyHandles.Keys[index];
+    if (key == NULL)
+        key = OpenRegistryKey(HKEY_LOCAL_MACHINE, AlarmKeys[index], RegistryRead);
+    return key;
+}
+
+void CloseAlarmKey(int index)
+{
+    HKEY &key = AlarmKeyHandles.Keys[index];
+    if (key != NULL)
+        RegCloseKey(key);
+    key = NULL;
 }
 
 // Reads a value of exactly `size` bytes; any other size counts as unreadable.
 BOOL ReadAlarmBytes(HKEY key, const WCHAR *name, void *data, DWORD size)
 {
     DWORD got = size;
-    return RegQueryValueExW(key, name, NULL, NULL, (BYTE *)data, &got) == ERROR_SUCCESS && got == size;
+    LONG rc = RegQueryValueExW(key, name, NULL, NULL, (BYTE *)data, &got);
+    if (rc == ERROR_KEY_DELETED)
+        AlarmKeyHandles.Deleted = TRUE;
+    return rc == ERROR_SUCCESS && got == size;
 }
 
 BYTE ReadAlarmByte(HKEY key, const WCHAR *name)
@@ -64,15 +89,20 @@ BOOL ReadRingingAlarm(HKEY key, AlarmValues *alarm)
     return (alarm->Days & WeekdayBits) != 0 && alarm->Minutes < MinutesPerDay;
 }
 
-BOOL AlarmEnabled(int index)
+// Alarm `index` from its kept key, opened afresh once when it was deleted.
+BOOL ReadKeptAlarm(int index, AlarmValues *alarm)
 {
-    HKEY key = OpenAlarmKey(index);
-    if (key == NULL)
-        return FALSE;
-    AlarmValues alarm;
-    BOOL rings = ReadRingingAlarm(key, &alarm);
-    RegCloseKey(key);
-    return rings;
+    for (int attempt = 0; attempt < 2; attempt++) {
+        HKEY key = KeptAlarmKey(index);
+        if (key == NULL)
+            return FALSE;
+        AlarmKeyHandles.Deleted = FALSE;
+        BOOL rings = ReadRingingAlarm(key, alarm);
+        if (!AlarmKeyHandles.Deleted)
+            return rings;
+        CloseAlarmKey(index);
+    }
+    return FALSE;
 }
 
 ULONGLONG FileTimeUnits(const SYSTEMTIME *time)
@@ -109,16 +139,20 @@ int SearchOccurrence(const SYSTEMTIME *now, BYTE days, WORD minutes)
 }
 
 // -1 when no alarm will ring.
+// Seconds from now to the alarm's next ringing; -1 if it never rings.
+int SecondsToRinging(const AlarmValues &alarm)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return SearchOccurrence(&now, alarm.Days, alarm.Minutes);
+}
+
 int ShortestSecondsToAlarm()
 {
     int shortest = -1;
     for (int i = 0; i < AlarmCount; i++) {
-        HKEY key = OpenAlarmKey(i);
-        int seconds = -1;
-        if (key) {
-            seconds = SecondsToAlarm(key);
-            RegCloseKey(key);
-        }
+        AlarmValues alarm;
+        int seconds = ReadKeptAlarm(i, &alarm) ? SecondsToRinging(alarm) : -1;
         if (seconds >= 0 && (shortest < 0 || seconds < shortest))
             shortest = seconds;
     }
@@ -149,20 +183,23 @@ void AppendPart(WCHAR *text, int capacity, int value, UINT unitString, BOOL even
 
 DWORD AnyAlarmEnabled()
 {
+    AlarmValues alarm;
     for (int i = 0; i < AlarmCount; i++)
-        if (AlarmEnabled(i))
+        if (ReadKeptAlarm(i, &alarm))
             return 1;
     return 0;
+}
+
+void CloseAlarmKeys()
+{
+    for (int i = 0; i < AlarmCount; i++)
+        CloseAlarmKey(i);
 }
 
 int SecondsToAlarm(HKEY alarmKey)
 {
     AlarmValues alarm;
-    if (!ReadRingingAlarm(alarmKey, &alarm))
-        return -1;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return SearchOccurrence(&now, alarm.Days, alarm.Minutes);
+    return ReadRingingAlarm(alarmKey, &alarm) ? SecondsToRinging(alarm) : -1;
 }
 
 BOOL FormatNextAlarm(WCHAR *text)
