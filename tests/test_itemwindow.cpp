@@ -121,8 +121,21 @@ static void test_load_leaves_the_alarms_to_the_refresh()
     SetAlarm0(0, 0x1F);
 }
 
-static int DeviceContexts;
+// Reads of the user-interface font size, counted at the registry.
+static int FontSizeReads;
+static LSTATUS(WINAPI *RealRegGetValueW)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPDWORD, PVOID, LPDWORD);
+
+static LSTATUS WINAPI CountingRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD flags, LPDWORD type,
+                                           PVOID data, LPDWORD size)
+{
+    if (value != NULL && lstrcmpiW(value, L"FontSize") == 0)
+        FontSizeReads++;
+    return RealRegGetValueW(key, subKey, value, flags, type, data, size);
+}
+
+static int DeviceContexts, ScreenSizes;
 static HDC(WINAPI *RealGetDC)(HWND);
+static int(WINAPI *RealGetSystemMetrics)(int);
 
 static HDC WINAPI CountingGetDC(HWND window)
 {
@@ -130,38 +143,63 @@ static HDC WINAPI CountingGetDC(HWND window)
     return RealGetDC(window);
 }
 
-// Each screen or window DC costs server round trips under Wine. The first
-// load of a process takes a screen DC to list the faces (and read the
-// screen's resolution and depth) and one to measure the day/date line, the
-// creation one window DC for its layout, and the first paint on a 32-bit
-// screen none. Run first, before anything has read the screen.
-static void test_load_steps_take_few_dcs()
+static int WINAPI CountingGetSystemMetrics(int index)
+{
+    ScreenSizes += index == SM_CXSCREEN || index == SM_CYSCREEN;
+    return RealGetSystemMetrics(index);
+}
+
+// Each screen DC, each question for the screen's size and each read of the
+// UI font size costs server round trips under Wine. The first load of a
+// process takes a screen DC to list the faces (and read the screen's
+// resolution) and one for the font build, which reads the font size; the
+// creation one for its layout and the screen's width and height; the
+// host's first refresh none of them (the creation and the build have just
+// read them), the first paint on a 32-bit screen none; the next refresh
+// asks for the size and the font size again. Run first, before anything
+// has read the screen.
+static void test_load_steps_ask_little()
 {
     HWND host = CreateHost(), item = NULL;
     TODAYLISTITEM record = {};
     record.tlit = tlitCustom;
+    int width = GetSystemMetrics(SM_CXSCREEN);
     const struct {
         const char *Step;
-        int Dcs;
+        int Dcs, ScreenSizes, FontSizes;
         std::function<void()> Run;
     } Cases[] = {
-        {"attach", 2, [] { ModuleAttach(GetModuleHandleW(NULL)); }},
-        {"creation", 1, [&] { item = InitializeCustomItem(&record, host); }},
-        {"height query", 0, [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }},
-        {"first paint", 0, [&] {
-             SetWindowPos(item, NULL, 0, 0, GetSystemMetrics(SM_CXSCREEN), (int)record.cyp, SWP_NOZORDER);
+        {"attach", 2, 0, 1, [] { ModuleAttach(GetModuleHandleW(NULL)); }},
+        {"creation", 1, 2, 0, [&] { item = InitializeCustomItem(&record, host); }},
+        {"height query", 0, 0, 0,
+         [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }},
+        {"first paint", 0, 0, 0, [&] {
+             SetWindowPos(item, NULL, 0, 0, width, (int)record.cyp, SWP_NOZORDER);
              UpdateWindow(item);
-         }}};
-    void *real = NULL;
+         }},
+        {"next refresh", 0, 2, 1,
+         [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }}};
+    void *real = NULL, *realMetrics = NULL, *realValue = NULL;
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", (void *)CountingGetDC, &real) > 0, "GetDC\n");
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetSystemMetrics", (void *)CountingGetSystemMetrics,
+                     &realMetrics) > 0,
+       "GetSystemMetrics\n");
+    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "RegGetValueW", (void *)CountingRegGetValueW, &realValue) > 0,
+       "RegGetValueW\n");
     RealGetDC = (decltype(RealGetDC))real;
+    RealGetSystemMetrics = (decltype(RealGetSystemMetrics))realMetrics;
+    RealRegGetValueW = (decltype(RealRegGetValueW))realValue;
     for (const auto &c : Cases) {
-        DeviceContexts = 0;
+        DeviceContexts = ScreenSizes = FontSizeReads = 0;
         c.Run();
-        ok(DeviceContexts == c.Dcs, "%s: %d DCs, expected %d\n", c.Step, DeviceContexts, c.Dcs);
+        ok(DeviceContexts == c.Dcs && ScreenSizes == c.ScreenSizes && FontSizeReads == c.FontSizes,
+           "%s: %d DCs, %d size questions, %d font size reads; expected %d, %d, %d\n", c.Step, DeviceContexts,
+           ScreenSizes, FontSizeReads, c.Dcs, c.ScreenSizes, c.FontSizes);
     }
     ok_int(ScreenBitsPerPixel(), 32);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", real, NULL);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "GetSystemMetrics", realMetrics, NULL);
+    ReplaceImport(GetModuleHandleW(NULL), NULL, "RegGetValueW", realValue, NULL);
     DestroyWindow(item);
     DestroyWindow(host);
     ModuleDetach();
@@ -423,18 +461,6 @@ static void test_ui_metric_change()
     ok_int(FontHeight(ClockFonts.HourMinuteFont), before);
 }
 
-// Reads of the user-interface font size, counted at the registry.
-static int FontSizeReads;
-static LSTATUS(WINAPI *RealRegGetValueW)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPDWORD, PVOID, LPDWORD);
-
-static LSTATUS WINAPI CountingRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD flags, LPDWORD type,
-                                           PVOID data, LPDWORD size)
-{
-    if (value != NULL && lstrcmpiW(value, L"FontSize") == 0)
-        FontSizeReads++;
-    return RealRegGetValueW(key, subKey, value, flags, type, data, size);
-}
-
 // A refresh with nothing new reads the size once, for the strip and the
 // fonts both; the system's notice calls for new fonts whatever the size,
 // so only their build reads it.
@@ -492,7 +518,7 @@ int main()
     ok(ReplaceImport(GetModuleHandleW(NULL), "kernel32.dll", "GetLocalTime", (void *)FakeGetLocalTime, NULL) > 0,
        "clock replaced");
     SetClock(10, 15, 0);
-    run_test(test_load_steps_take_few_dcs);
+    run_test(test_load_steps_ask_little);
     run_test(test_attach_without_settings_key);
     run_test(test_attach_replaces_a_stale_class);
     run_test(test_load_leaves_the_alarms_to_the_refresh);
