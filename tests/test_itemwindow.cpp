@@ -83,6 +83,27 @@ static void test_attach_without_settings_key()
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
 }
 
+// The first creation looks for the marker in the key the load read; a key
+// deleted and made again in between (another process's options, a new
+// install) is opened afresh, and its marker and settings taken.
+static void test_marker_in_a_key_made_again()
+{
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", 1);
+    ModuleAttach(GetModuleHandleW(NULL));
+    ok_int(ClockSettings.ShowSeconds, 1);
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", 0);
+    SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+    HWND host = CreateHost();
+    TODAYLISTITEM record = {};
+    DestroyWindow(InitializeCustomItem(&record, host));
+    ok_int(ClockSettings.ShowSeconds, 0);
+    ok(!RegValueExists(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL"), "marker deleted");
+    DestroyWindow(host);
+    ModuleDetach();
+    ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
 static LRESULT CALLBACK StaleProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
     return DefWindowProcW(w, m, wp, lp);
@@ -520,6 +541,7 @@ int main()
     SetClock(10, 15, 0);
     run_test(test_load_steps_ask_little);
     run_test(test_attach_without_settings_key);
+    run_test(test_marker_in_a_key_made_again);
     run_test(test_attach_replaces_a_stale_class);
     run_test(test_load_leaves_the_alarms_to_the_refresh);
 

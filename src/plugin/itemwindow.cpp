@@ -117,10 +117,28 @@ void TakeSettings(HKEY key)
 // and for writing only to remove the marker: a key that may be read but not
 // written still gives its settings. A read that failed (here or at load)
 // leaves SettingsUnread set, and the key is read whole at the next chance.
+// The settings key for reading, and the registry's answer for the marker
+// in it. The first creation after the load looks in the key the load read;
+// a key deleted since then is opened afresh.
+HKEY OpenSettingsForReload(LONG *error, LONG *marker)
+{
+    HKEY key = TakeLoadedSettingsKey();
+    if (key != NULL) {
+        *marker = QueryReloadMarker(key);
+        if (*marker != ERROR_KEY_DELETED)
+            return key;
+        RegCloseKey(key);
+    }
+    key = OpenSettingsKey(RegistryRead, error);
+    if (key != NULL)
+        *marker = QueryReloadMarker(key);
+    return key;
+}
+
 void ReloadSettingsIfMarked()
 {
-    LONG error = ERROR_SUCCESS;
-    HKEY key = OpenSettingsKey(RegistryRead, &error);
+    LONG error = ERROR_SUCCESS, marker = ERROR_FILE_NOT_FOUND;
+    HKEY key = OpenSettingsForReload(&error, &marker);
     if (key == NULL) {
         if (error != ERROR_FILE_NOT_FOUND)
             ItemState.SettingsUnread = 1;
@@ -128,7 +146,7 @@ void ReloadSettingsIfMarked()
             TakeSettings(NULL);
         return;
     }
-    BOOL marked = ReloadMarkerPresent(key);
+    BOOL marked = marker == ERROR_SUCCESS;
     if (marked || ItemState.SettingsUnread)
         TakeSettings(key);
     RegCloseKey(key);

@@ -66,6 +66,7 @@ void ModuleDetach()
     DeleteClockFonts();
     ReleaseFaceSurfaces();
     CloseAlarmKeys();
+    CloseLoadedSettingsKey();
     UnregisterClassW(ITEM_CLASS, ModuleInstance);
     Registrations.ClassRegistered = FALSE;
     ModuleInstance = NULL;

@@ -260,14 +260,36 @@ HKEY OpenSettingsKey(RegistryAccess access, LONG *error)
     return OpenRegistryKey(HKEY_CURRENT_USER, SETTINGS_KEY, access, error);
 }
 
+// The key the load read stays open for the first item creation, which
+// comes at once and looks in it for the reload marker: under Wine closing
+// and opening it again costs two server round trips.
+struct LoadedSettingsKeyRecord {
+    HKEY Key;
+};
+LoadedSettingsKeyRecord LoadedSettingsKey;
+
 BOOL LoadSettingsAtAttach()
 {
     LONG error = ERROR_SUCCESS;
     HKEY key = OpenSettingsKey(RegistryRead, &error);
     BOOL answered = LoadSettings(key);
-    if (key)
-        RegCloseKey(key);
+    CloseLoadedSettingsKey();
+    LoadedSettingsKey.Key = key;
     return answered && (key != NULL || error == ERROR_FILE_NOT_FOUND);
+}
+
+HKEY TakeLoadedSettingsKey()
+{
+    HKEY key = LoadedSettingsKey.Key;
+    LoadedSettingsKey.Key = NULL;
+    return key;
+}
+
+void CloseLoadedSettingsKey()
+{
+    if (LoadedSettingsKey.Key != NULL)
+        RegCloseKey(LoadedSettingsKey.Key);
+    LoadedSettingsKey.Key = NULL;
 }
 
 void ReadSelectability()
@@ -300,9 +322,14 @@ void WriteReloadMarker(HKEY key)
 }
 
 // Its presence, not its data, is the signal.
+LONG QueryReloadMarker(HKEY key)
+{
+    return RegQueryValueExW(key, RELOAD_MARKER, NULL, NULL, NULL, NULL);
+}
+
 BOOL ReloadMarkerPresent(HKEY key)
 {
-    return RegQueryValueExW(key, RELOAD_MARKER, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    return QueryReloadMarker(key) == ERROR_SUCCESS;
 }
 
 void DeleteReloadMarker(HKEY key)

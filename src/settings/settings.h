@@ -69,8 +69,13 @@ BOOL LoadSettings(HKEY key);
 HKEY OpenSettingsKey(RegistryAccess access, LONG *error = NULL);
 
 // Attach-time load: LoadSettings on the settings key, the defaults without
-// one. FALSE when the key is there but could not be read whole.
+// one. FALSE when the key is there but could not be read whole. The key is
+// kept open for the first creation.
 BOOL LoadSettingsAtAttach();
+// The key the load read (NULL when none is kept); the caller closes it.
+HKEY TakeLoadedSettingsKey();
+// Closes the kept key (at unload, when no creation took it).
+void CloseLoadedSettingsKey();
 
 // Reads Selectability from the Today item key.
 void ReadSelectability();
@@ -84,4 +89,7 @@ void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value, BOOL ex
 // window creation, which then reloads.
 void WriteReloadMarker(HKEY key);
 BOOL ReloadMarkerPresent(HKEY key);
+// The registry's answer for the marker: ERROR_SUCCESS when it is there,
+// ERROR_KEY_DELETED when the key itself was deleted since it was opened.
+LONG QueryReloadMarker(HKEY key);
 void DeleteReloadMarker(HKEY key);
