@@ -182,21 +182,24 @@ def main():
         "(mapping the DLL, binding its imports) is the DLL's LoadLibraryW, whose time includes the attach steps "
         "above it. The reference's LoadLibraryW registers its class and makes its four fonts.",
         "load_split_",
-        (("settings", "Settings and Selectability read (a key of few values in one pass)"),
+        (("settings", "Settings and Selectability read (a key of few values in one pass; the settings key kept "
+                       "open for the creation)"),
          ("font_resource", "Private font added (AddFontResourceW)"),
-         ("probe", "Font probe (the program-files folder, the two faces listed by name and, on the same screen "
-                    "DC, the screen's resolution and depth read)"),
-         ("fonts", "The four clock fonts built, the day/date line measured (before: the resolution read on two "
-                   "screen DCs of their own first)"),
-         ("attach_rest", "Rest of the load: message, window class (before: the resolution read again on a screen "
-                         "DC)"),
-         ("window", "Window created (WM_CREATE without its layout)"),
-         ("height_query", "First height query (alarms, orientation, font size, formats; without the content "
-                          "height)"),
-         ("layout", "Layout: digit height, positions, content height (on one window DC; before: two)"),
+         ("probe", "Font probe (the program-files folder, Tahoma listed by name and, on the same screen DC, the "
+                    "screen's resolution read; before: the private face listed too, and the depth asked)"),
+         ("fonts", "The four clock fonts built, the private face confirmed by the hour's font as drawn, the "
+                   "day/date line measured"),
+         ("attach_rest", "Rest of the load: message, window class"),
+         ("window", "Window created: the screen's width and height, the reload marker looked for in the kept "
+                    "key, the timer (WM_CREATE without its layout)"),
+         ("height_query", "First height query (alarms from keys then kept open, formats; the orientation and the "
+                          "font size the creation and the build read; before: both asked again; without the "
+                          "content height)"),
+         ("layout", "Layout: digit height, positions, content height (on a screen DC; before: a window DC, which "
+                    "cost three server round trips more when the window was shown)"),
          ("first_paint", "The host's resize, then the first paint: three surfaces made, cells, one background, "
-                         "the face (before: a screen DC for the depth, the day/date text drawn twice to be "
-                         "measured)"),
+                         "the face (a clearly fitting date not drawn to be measured; before: drawn into a scratch "
+                         "bitmap)"),
          ),
         "load_us", "load_reference_us")
     out(f"LoadLibraryW of the item DLL, its attach included: {qvga.get('load_library_us', NAN):.0f} µs (QVGA), "
