@@ -306,15 +306,15 @@ static void test_write_forms()
 static void test_reload_marker()
 {
     HKEY key = OpenScratch();
-    ok(!ReloadMarkerPresent(key), "no marker in a new key");
+    ok(QueryReloadMarker(key) != ERROR_SUCCESS, "no marker in a new key");
     WriteReloadMarker(key);
-    ok(ReloadMarkerPresent(key), "marker written");
+    ok(QueryReloadMarker(key) == ERROR_SUCCESS, "marker written");
     ok_int(GetRegDword(HKEY_CURRENT_USER, ScratchKey, L"QZL", 99), 0);
     DeleteReloadMarker(key);
-    ok(!ReloadMarkerPresent(key), "marker removed");
+    ok(QueryReloadMarker(key) != ERROR_SUCCESS, "marker removed");
     // Presence is the signal, whatever the data.
     SetRegString(HKEY_CURRENT_USER, ScratchKey, L"QZL", L"a longer value");
-    ok(ReloadMarkerPresent(key), "marker of another type and size");
+    ok(QueryReloadMarker(key) == ERROR_SUCCESS, "marker of another type and size");
     RegCloseKey(key);
 }
 

@@ -91,7 +91,6 @@ int MeasureDayDateLineOn(HDC screen)
     return measured ? metrics.tmHeight + metrics.tmExternalLeading : -1;
 }
 
-
 void DeleteFont(HFONT *font)
 {
     if (*font)
@@ -200,7 +199,6 @@ BOOL EnumerateFaces()
     ReleaseDC(NULL, screen);
     return listed;
 }
-
 
 DWORD FontLevelFromProbe()
 {

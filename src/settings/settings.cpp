@@ -327,11 +327,6 @@ LONG QueryReloadMarker(HKEY key)
     return RegQueryValueExW(key, RELOAD_MARKER, NULL, NULL, NULL, NULL);
 }
 
-BOOL ReloadMarkerPresent(HKEY key)
-{
-    return QueryReloadMarker(key) == ERROR_SUCCESS;
-}
-
 void DeleteReloadMarker(HKEY key)
 {
     RegDeleteValueW(key, RELOAD_MARKER);

@@ -88,7 +88,6 @@ void WriteSettingString(HKEY key, const WCHAR *name, const WCHAR *value, BOOL ex
 // Reload marker: written after a save; found and removed by the next item
 // window creation, which then reloads.
 void WriteReloadMarker(HKEY key);
-BOOL ReloadMarkerPresent(HKEY key);
 // The registry's answer for the marker: ERROR_SUCCESS when it is there,
 // ERROR_KEY_DELETED when the key itself was deleted since it was opened.
 LONG QueryReloadMarker(HKEY key);
