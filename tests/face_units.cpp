@@ -344,8 +344,6 @@ static HWND CreateItemLikeWindow(HWND *parent)
 // is checked below against measures the test chooses.
 static void test_real_measures()
 {
-    HWND parent;
-    CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
     ClockSettings.ShowDayDate = 1;
     ClockSettings.VerticalBorderHeight = 0;
@@ -360,7 +358,6 @@ static void test_real_measures()
     ok(ClockLayout.DigitHeight > 0 && ClockLayout.DigitHeight < MulDiv(38, Dpi, 72), "digit height %d\n",
        ClockLayout.DigitHeight);
     ok(line > 0 && content > ClockLayout.DigitHeight + line, "line %d, content %d\n", line, content);
-    DestroyWindow(parent);
 }
 
 // Measures the layout sees: nine digits 180 px wide in the hour font
@@ -443,8 +440,6 @@ static void test_worked_layout()
     for (const WorkedLayout &worked : Worked)
         if (worked.Dpi == Dpi)
             e = &worked;
-    HWND parent;
-    CreateItemLikeWindow(&parent);
     UseSizes(38, 26, 9);
     ProbeDpiX();
     lstrcpyW(TimeFormatInfo.AmMarker, L"AM");
@@ -492,7 +487,6 @@ static void test_worked_layout()
     ClockSettings.VerticalBorderHeight = 0;
     ClockSettings.ShowSeconds = 1;
     ClockSettings.ShowTimeMarkers = 1;
-    DestroyWindow(parent);
 }
 
 static void test_marker_column()
@@ -698,13 +692,10 @@ static void test_bad_input()
     ClockLayout.DpiX = saved;
 
     // A window without fonts measures zeros and lays out without faults.
-    HWND parent;
-    CreateItemLikeWindow(&parent);
     DeleteClockFonts();
     ClockLayout.DigitHeight = MeasureDigitHeight();
     LayOutFace();
     ok(ComputeContentHeight() >= 0, "content height\n");
-    DestroyWindow(parent);
     BuildClockFonts();
 }
 
@@ -740,6 +731,12 @@ static void test_nothing_drawn()
     wc.hInstance = GetModuleHandleW(NULL);
     wc.lpszClassName = L"FacePaintingWindow";
     RegisterClassW(&wc);
+    // The host class registered with a hidden pair of windows made and
+    // gone: without one, the visible host made below never had its child
+    // painted under Wine.
+    HWND hidden;
+    CreateItemLikeWindow(&hidden);
+    DestroyWindow(hidden);
     HWND parent = CreateWindowExW(0, L"FaceUnitsWindow", L"host", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, NULL, NULL,
                                   NULL, NULL);
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"item", WS_CHILD | WS_VISIBLE, 0, 0, 240, 60, parent, NULL,
