@@ -835,9 +835,6 @@ int main(int argc, char **argv)
     if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Today\\Items\\Quartzel", L"Selectability",
                      RRF_RT_REG_DWORD, NULL, &selectability, &size) == ERROR_SUCCESS)
         fprintf(Rec.Out, "A Selectability = %lu\n", (unsigned long)selectability);
-    // The handheld asks for the screen's depth where the desktop build makes
-    // its surfaces 32-bit DIB sections without asking.
-    Answer("GetDeviceCaps " + Number(BITSPIXEL), "32");
     WNDCLASSW host = {};
     host.lpfnWndProc = HostProc;
     host.lpszClassName = L"RecorderHost";

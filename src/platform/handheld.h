@@ -51,12 +51,6 @@ inline void FinishBatchedDrawing()
 {
 }
 
-// The depth the face's surfaces are made for: the screen's own.
-inline int ScreenSurfaceBits(HDC screen)
-{
-    return GetDeviceCaps(screen, BITSPIXEL);
-}
-
 #else
 
 #include "desktop/shell-standins.h"
@@ -72,16 +66,15 @@ inline void FinishBatchedDrawing()
     GdiFlush();
 }
 
-// Under Wine, asking a DC for its depth costs three server round trips, a
-// compatible bitmap more, and any display takes a 32-bit DIB section: the
-// face's surfaces are always made so.
-inline int ScreenSurfaceBits(HDC)
-{
-    return 32;
-}
-
 // The handheld's posting and property sheet, where desktop Win32 differs.
 #define PostMessageW HandheldPostMessageW
 #define PropertySheetW HandheldPropertySheetW
 
 #endif
+
+// The depth the face's surfaces are made for: the screen's own, asked once
+// per load as the handheld asks it.
+inline int ScreenSurfaceBits(HDC screen)
+{
+    return GetDeviceCaps(screen, BITSPIXEL);
+}
