@@ -17,6 +17,6 @@ target_link_libraries(handheld_recorder PRIVATE qzl_testlib qzl_sheetdriver user
 add_dependencies(handheld_recorder quartzel devices)
 add_test(NAME handheld_lives COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/handheld/lives.py
   ${CMAKE_BINARY_DIR}/handheld/quartzel.dll ${CMAKE_BINARY_DIR}/toolchain/arm-mingw32ce/bin/arm-mingw32ce-
-  $<TARGET_FILE:quartzel> $<TARGET_FILE:handheld_recorder> ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
-set_tests_properties(handheld_lives PROPERTIES TIMEOUT 120 RESOURCE_LOCK device-qvga96
-  ENVIRONMENT "QZL_PREFIX=${QZL_DEVICES_DIR}/qvga96")
+  $<TARGET_FILE:quartzel> $<TARGET_FILE:handheld_recorder> ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${QZL_DEVICES_DIR})
+set_tests_properties(handheld_lives PROPERTIES TIMEOUT 120
+  RESOURCE_LOCK "device-qvga96;device-square128;device-vga192;device-vga192-landscape")

@@ -5,6 +5,9 @@
 //
 //   handheld_recorder.exe DLL OUT STEP...
 //
+// QZL_SCREEN_BITS, when set, is the depth the screen takes for the run
+// (16 or 32 bits per pixel), whatever the X server's.
+//
 // The DLL is mapped without its imports resolved and bound through the
 // recorder's wrappers where it has one (support/mappeddll.h), so that the
 // load is recorded too.
@@ -33,7 +36,7 @@ struct RecorderState {
     HWND Item;
     HMODULE Dll;
     UINT_PTR Timer;
-    LCID Locale;             // a "locale:" step's, answered for the user's
+    WCHAR Locale[LOCALE_NAME_MAX_LENGTH];  // a "locale:" step's, answered for the user's; empty before
     std::string LocaleName;  // its name in the answers' keys, "user" before
     BOOL Holding;        // a "hold" step: the stylus stays down while time runs
     BOOL InSheet;        // the options sheet is open: only registry writes are effects
@@ -203,15 +206,21 @@ int WINAPI RecEnumFontFamiliesW(HDC dc, LPCWSTR face, FONTENUMPROCW proc, LPARAM
     return value;
 }
 
+// A fact of the locale a "locale:" step named, by its name (a locale
+// such as kde-TZ has no number of its own), else of `locale`.
+int LocaleInfo(LCID locale, LCTYPE type, LPWSTR data, int chars)
+{
+    return Rec.Locale[0] ? GetLocaleInfoEx(Rec.Locale, type, data, chars) : GetLocaleInfoW(locale, type, data, chars);
+}
+
 int WINAPI RecGetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int chars)
 {
     WCHAR text[256];
-    locale = Rec.Locale ? Rec.Locale : locale;
-    int length = GetLocaleInfoW(locale, type, text, ARRAYSIZE(text));
+    int length = LocaleInfo(locale, type, text, ARRAYSIZE(text));
     char key[64];
     snprintf(key, sizeof(key), "GetLocaleInfoW %s 0x%lx", Rec.LocaleName.c_str(), (unsigned long)type);
     Answer(key, length ? Json(text) : "null");
-    return GetLocaleInfoW(locale, type, data, chars);
+    return LocaleInfo(locale, type, data, chars);
 }
 
 std::string DateKey(const char *name, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture)
@@ -230,20 +239,32 @@ int RecordFormat(const char *name, DateFormatter format, LCID locale, DWORD flag
                  LPCWSTR picture, LPWSTR out, int chars)
 {
     WCHAR text[256];
-    locale = Rec.Locale ? Rec.Locale : locale;
     int length = format(locale, flags, when, picture, text, ARRAYSIZE(text));
     Answer(DateKey(name, flags, when, picture), length ? Json(text) : "null");
     return format(locale, flags, when, picture, out, chars);
 }
 
+// A date or time in the locale a "locale:" step named, else in `locale`.
+int WINAPI DateText(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
+{
+    return Rec.Locale[0] ? GetDateFormatEx(Rec.Locale, flags, when, picture, out, chars, NULL)
+                         : GetDateFormatW(locale, flags, when, picture, out, chars);
+}
+
+int WINAPI TimeText(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
+{
+    return Rec.Locale[0] ? GetTimeFormatEx(Rec.Locale, flags, when, picture, out, chars)
+                         : GetTimeFormatW(locale, flags, when, picture, out, chars);
+}
+
 int WINAPI RecGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
 {
-    return RecordFormat("GetDateFormatW", GetDateFormatW, locale, flags, when, picture, out, chars);
+    return RecordFormat("GetDateFormatW", DateText, locale, flags, when, picture, out, chars);
 }
 
 int WINAPI RecGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME *when, LPCWSTR picture, LPWSTR out, int chars)
 {
-    return RecordFormat("GetTimeFormatW", GetTimeFormatW, locale, flags, when, picture, out, chars);
+    return RecordFormat("GetTimeFormatW", TimeText, locale, flags, when, picture, out, chars);
 }
 
 BOOL WINAPI RecGetStringTypeW(DWORD type, LPCWSTR text, int count, LPWORD types)
@@ -409,14 +430,58 @@ HBITMAP WINAPI RecCreateCompatibleBitmap(HDC dc, int w, int h)
     return NameBitmap(CreateCompatibleBitmap(dc, w, h));
 }
 
+// The pixels of the 32-bit DIB section selected in `dc`, its size in
+// `shape`; NULL when the DC draws into anything else.
+DWORD *DibPixels(HDC dc, BITMAP *shape)
+{
+    DIBSECTION dib;
+    if (GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) || dib.dsBm.bmBitsPixel != 32)
+        return NULL;
+    *shape = dib.dsBm;
+    return (DWORD *)dib.dsBm.bmBits;
+}
+
+// "[left,top,right,bottom]" of the pixels that differ from `before`, in
+// the order of the rows in memory; "[]" when none does.
+std::string ChangedBox(const DWORD *before, const DWORD *after, const BITMAP &shape)
+{
+    LONG box[4] = {shape.bmWidth, shape.bmHeight, -1, -1};
+    for (LONG row = 0; row < shape.bmHeight; row++)
+        for (LONG column = 0; column < shape.bmWidth; column++) {
+            SIZE_T i = (SIZE_T)row * (SIZE_T)shape.bmWidth + (SIZE_T)column;
+            if (before[i] == after[i])
+                continue;
+            box[0] = column < box[0] ? column : box[0];
+            box[1] = row < box[1] ? row : box[1];
+            box[2] = column + 1 > box[2] ? column + 1 : box[2];
+            box[3] = row + 1;
+        }
+    return box[2] < 0 ? "[]" : List(box, 4);
+}
+
 BOOL WINAPI RecExtTextOutW(HDC dc, int x, int y, UINT options, const RECT *box, LPCWSTR text, UINT count, const INT *dx)
 {
     char where[96] = "";
     if (box)
         snprintf(where, sizeof(where), " %ld %ld %ld %ld", box->left, box->top, box->right, box->bottom);
-    Effect("ExtTextOutW %s %d %d %u%s %s %06lx %s", DcName(dc).c_str(), x, y, options, where, FontOf(dc).c_str(),
-           (unsigned long)GetTextColor(dc), Text(text, count).c_str());
-    return ExtTextOutW(dc, x, y, options, box, text, count, dx);
+    char state[32];
+    snprintf(state, sizeof(state), "%06lx %u %d", (unsigned long)GetTextColor(dc), GetTextAlign(dc), GetBkMode(dc));
+    Effect("ExtTextOutW %s %d %d %u%s %s %s %s", DcName(dc).c_str(), x, y, options, where, FontOf(dc).c_str(), state,
+           Text(text, count).c_str());
+    // What the text put into a DIB section's pixels, for the handheld to
+    // put into its own: the fit measures its texts by their ink.
+    BITMAP shape;
+    DWORD *pixels = DibPixels(dc, &shape);
+    if (pixels == NULL)
+        return ExtTextOutW(dc, x, y, options, box, text, count, dx);
+    GdiFlush();
+    std::vector<DWORD> before(pixels, pixels + (SIZE_T)shape.bmWidth * (SIZE_T)shape.bmHeight);
+    BOOL drawn = ExtTextOutW(dc, x, y, options, box, text, count, dx);
+    GdiFlush();
+    char key[64];
+    snprintf(key, sizeof(key), "Ink %ld %ld %d %d %u%s ", shape.bmWidth, shape.bmHeight, x, y, options, where);
+    Answer(key + FontOf(dc) + " " + state + " " + Text(text, count), ChangedBox(before.data(), pixels, shape));
+    return drawn;
 }
 
 BOOL WINAPI RecAlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
@@ -436,15 +501,43 @@ BOOL WINAPI RecBitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int 
     return BitBlt(dst, x, y, w, h, src, sx, sy, rop);
 }
 
+// A brush's or pen's colour, "hollow" for one that paints nothing.
+std::string BrushColour(HGDIOBJ brush)
+{
+    LOGBRUSH logical;
+    if (GetObjectW(brush, sizeof(logical), &logical) != sizeof(logical))
+        return "?";
+    char colour[8];
+    snprintf(colour, sizeof(colour), "%06lx", (unsigned long)logical.lbColor);
+    return logical.lbStyle == BS_NULL ? "hollow" : colour;
+}
+
+std::string PenColour(HGDIOBJ pen)
+{
+    LOGPEN logical;
+    if (GetObjectW(pen, sizeof(logical), &logical) != sizeof(logical))
+        return "?";
+    char colour[8];
+    snprintf(colour, sizeof(colour), "%06lx", (unsigned long)logical.lopnColor);
+    return logical.lopnStyle == PS_NULL ? "hollow" : colour;
+}
+
+// The brush and the pen a shape is drawn with.
+std::string ShapeColours(HDC dc)
+{
+    return BrushColour(GetCurrentObject(dc, OBJ_BRUSH)) + " " + PenColour(GetCurrentObject(dc, OBJ_PEN));
+}
+
 int WINAPI RecFillRect(HDC dc, const RECT *box, HBRUSH brush)
 {
-    Effect("FillRect %s %ld %ld %ld %ld", DcName(dc).c_str(), box->left, box->top, box->right, box->bottom);
+    Effect("FillRect %s %ld %ld %ld %ld %s", DcName(dc).c_str(), box->left, box->top, box->right, box->bottom,
+           BrushColour(brush).c_str());
     return FillRect(dc, box, brush);
 }
 
 BOOL WINAPI RecRoundRect(HDC dc, int l, int t, int r, int b, int w, int h)
 {
-    Effect("RoundRect %s %d %d %d %d %d %d", DcName(dc).c_str(), l, t, r, b, w, h);
+    Effect("RoundRect %s %d %d %d %d %d %d %s", DcName(dc).c_str(), l, t, r, b, w, h, ShapeColours(dc).c_str());
     return RoundRect(dc, l, t, r, b, w, h);
 }
 
@@ -453,7 +546,7 @@ BOOL WINAPI RecPolygon(HDC dc, const POINT *points, int count)
     std::string xy;
     for (int i = 0; i < count; i++)
         xy += " " + Number(points[i].x) + " " + Number(points[i].y);
-    Effect("Polygon %s%s", DcName(dc).c_str(), xy.c_str());
+    Effect("Polygon %s%s %s", DcName(dc).c_str(), xy.c_str(), ShapeColours(dc).c_str());
     return Polygon(dc, points, count);
 }
 
@@ -667,6 +760,61 @@ BOOL SetAlarm(const char *values)
            RegSetKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, L"AlarmTime", REG_BINARY, time, 2) == ERROR_SUCCESS;
 }
 
+// The phone's operator name and status, as an "operator:" step sets them;
+// put back at the end, as the alarm is.
+const WCHAR PhoneKey[] = L"System\\State\\Phone";
+const WCHAR *const PhoneValues[] = {L"Current Operator Name", L"Status"};
+
+struct KeptPhone {
+    BYTE Data[2][512];
+    DWORD Size[2];
+    DWORD Type[2];
+    BOOL Present[2];
+};
+KeptPhone KeptOperator;
+
+void KeepOperator()
+{
+    for (int i = 0; i < 2; i++) {
+        KeptOperator.Size[i] = sizeof(KeptOperator.Data[i]);
+        KeptOperator.Present[i] = RegGetValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[i], RRF_RT_ANY,
+                                               &KeptOperator.Type[i], KeptOperator.Data[i],
+                                               &KeptOperator.Size[i]) == ERROR_SUCCESS;
+    }
+}
+
+void RestoreOperator()
+{
+    for (int i = 0; i < 2; i++) {
+        if (KeptOperator.Present[i])
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[i], KeptOperator.Type[i], KeptOperator.Data[i],
+                            KeptOperator.Size[i]);
+        else
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[i]);
+    }
+}
+
+// "HEX": the operator's name as UTF-16 in hex digits, the phone on a
+// network (status 0x20).
+BOOL SetOperator(const char *hex)
+{
+    WCHAR name[256] = {};
+    size_t digits = strlen(hex);
+    if (digits % 4 != 0 || digits / 4 >= ARRAYSIZE(name))
+        return FALSE;
+    for (size_t i = 0; i < digits / 4; i++) {
+        unsigned low, high;
+        if (sscanf(hex + 4 * i, "%2x%2x", &low, &high) != 2)
+            return FALSE;
+        name[i] = (WCHAR)(high << 8 | low);
+    }
+    DWORD status = 0x20;
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[0], REG_SZ, name,
+                           (DWORD)((lstrlenW(name) + 1) * sizeof(WCHAR))) == ERROR_SUCCESS &&
+           RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[1], REG_DWORD, &status, sizeof(status)) ==
+               ERROR_SUCCESS;
+}
+
 // "Name=number": a DWORD stored in the settings key before the load.
 BOOL StoreSetting(const char *assignment)
 {
@@ -778,11 +926,9 @@ BOOL RunStep(const char *step)
         return TRUE;
     }
     if (strncmp(step, "locale:", 7) == 0) {
-        WCHAR name[LOCALE_NAME_MAX_LENGTH];
-        MultiByteToWideChar(CP_ACP, 0, step + 7, -1, name, ARRAYSIZE(name));
-        Rec.Locale = LocaleNameToLCID(name, 0);
+        MultiByteToWideChar(CP_ACP, 0, step + 7, -1, Rec.Locale, ARRAYSIZE(Rec.Locale));
         Rec.LocaleName = step + 7;
-        return Rec.Locale != 0;
+        return IsValidLocaleName(Rec.Locale);
     }
     // What the options sheet does when it has saved: the reload marker
     // written, the item asked to run its creation steps again (a post on
@@ -803,6 +949,8 @@ BOOL RunStep(const char *step)
         return StoreSetting(step + 4);
     if (strncmp(step, "alarm:", 6) == 0)
         return SetAlarm(step + 6);
+    if (strncmp(step, "operator:", 9) == 0)
+        return SetOperator(step + 9);
     fprintf(stderr, "unknown step %s\n", step);
     return FALSE;
 }
@@ -816,6 +964,19 @@ BOOL Step(const char *step)
         return FALSE;
     Pump();
     return TRUE;
+}
+
+// The screen at the depth QZL_SCREEN_BITS asks for, for this process.
+BOOL SetScreenBits()
+{
+    const char *bits = getenv("QZL_SCREEN_BITS");
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    if (bits == NULL || !EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode))
+        return bits == NULL;
+    mode.dmBitsPerPel = strtoul(bits, NULL, 10);
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsExW(NULL, &mode, NULL, 0, NULL) == DISP_CHANGE_SUCCESSFUL;
 }
 
 } // namespace
@@ -843,10 +1004,12 @@ int main(int argc, char **argv)
                                GetSystemMetrics(SM_CYSCREEN), NULL, NULL, NULL, NULL);
     EmptySettings();
     KeepAlarm();
+    KeepOperator();
+    fprintf(Rec.Out, "A Screen = [%d,%d]\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     WCHAR dll[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll, MAX_PATH);
     Rec.Dll = MapAndBind(dll, Bound);
-    if (!Rec.Out || !Rec.Dll)
+    if (!Rec.Out || !Rec.Dll || !SetScreenBits())
         return 1;
     int failed = 0;
     for (int i = 3; i < argc && !failed; i++) {
@@ -858,5 +1021,7 @@ int main(int argc, char **argv)
     fclose(Rec.Out);
     EmptySettings();
     RestoreAlarm();
+    RestoreOperator();
+    ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL);
     return failed;
 }

@@ -87,8 +87,10 @@ class Cpu:
             self.uc.hook_add(UC_HOOK_CODE, self.on_step, begin=watch[0], end=watch[1])
         self.uc.hook_add(UC_HOOK_CODE, self.on_slot, begin=STUBS, end=STUBS + 0xFFFF)
         self.uc.hook_add(UC_HOOK_BLOCK, self.on_block, begin=base, end=base + self.image.size)
+        # Every region the DLL can reach: its image, the stubs, the stack and
+        # the heap, where everything the system hands it lives.
         self.uc.hook_add(UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, self.on_access,
-                         begin=base, end=STACK + STACK_SIZE + HEAP_SIZE)
+                         begin=min(base, STUBS), end=max(base + self.image.size, HEAP + HEAP_SIZE) - 1)
 
     # ---- mapping -------------------------------------------------------
     def relocate(self):

@@ -14,7 +14,7 @@ CreateMsgQueue DialogBoxIndirectParamW
 FindResourceW GetOpenFileNameW
 LoadResource MessageBoxW
 OffsetRect OutputDebugStringW ReadMsgQueue
-RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
+RequestPowerNotifications
 SetDlgItemTextW SetForegroundWindow
 ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
 VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
@@ -24,6 +24,9 @@ GWL_WNDPROC, GWL_STYLE, GW_HWNDNEXT, GW_CHILD = -4, -16, 2, 5
 WS_DISABLED, DT_CALCRECT = 0x08000000, 0x400
 # What GetWindowLongW reads as the procedure of a window the system runs.
 SYSTEM_PROC = 0x7FFF0000
+# The colours of the stock brushes and pens, by GetStockObject's index.
+STOCK_COLOURS = {0: 'ffffff', 1: 'c0c0c0', 2: '808080', 3: '404040', 4: '000000', 5: 'hollow', 6: 'ffffff',
+                 7: '000000', 8: 'hollow'}
 
 
 def a(cpu, n):
@@ -261,10 +264,13 @@ def table(dev):
         c.write32(size, len(raw))
         return 0
 
+    def sub_key(root, sub):
+        return key_path(root) + '\\' + c.wstring(sub).lower() if sub else key_path(root)
+
     @answer
     def RegistryGetDWORD(c):
         root, sub, name, data = a(c, 4)
-        values = dev.registry.get(key_path(root) + '\\' + c.wstring(sub).lower(), {})
+        values = dev.registry.get(sub_key(root, sub), {})
         found = values.get(c.wstring(name) or '')
         if not found or found[0] != REG_DWORD:
             return 0x80070002
@@ -274,13 +280,20 @@ def table(dev):
     @answer
     def RegistryGetString(c):
         root, sub, name, data, chars = a(c, 5)
-        values = dev.registry.get(key_path(root) + '\\' + c.wstring(sub).lower(), {})
+        values = dev.registry.get(sub_key(root, sub), {})
         found = values.get(c.wstring(name) or '')
         if not found:
             return 0x80070002
-        text = found[1].decode('utf-16-le').split('\0')[0][:chars - 1]
-        c.put_wstring(data, text)
+        text = found[1].decode('utf-16-le').split('\0')[0]
+        # A value longer than the buffer is refused whole.
+        c.put_wstring(data, text if len(text) < chars else '')
+        return 0 if len(text) < chars else 0x8007007A
+
+    @answer
+    def RegistryNotifyWindow(c):
+        c.write32(c.arg(7), dev.handles.new('notification', c.wstring(c.arg(1))))
         return 0
+    out['RegistryCloseNotification'] = lambda c: dev.handles.close(c.arg(0), 'notification') or 0
 
     # ---- handles, threads, events --------------------------------------
     out['CreateEventW'] = lambda c: dev.handles.new('event', None)
@@ -860,9 +873,26 @@ def table(dev):
         hdc, x, y, options, r, text, count, dx = a(c, 8)
         d = dev.dc(hdc)
         box = rect(c, r) if r else ()
-        dev.effect('ExtTextOutW', d.name, signed(x), signed(y), options, *box, font_of(hdc),
-                   '%06x' % getattr(d, 'text_color', 0), c.wstring(text, count).encode('utf-16-le').hex())
+        words = (signed(x), signed(y), options, *box, font_of(hdc), '%06x' % d.text_color, d.align, d.bk_mode,
+                 c.wstring(text, count).encode('utf-16-le').hex())
+        dev.effect('ExtTextOutW', d.name, *words)
+        put_ink(d, words)
         return 1
+
+    def put_ink(d, words):
+        """The pixels the desktop's text changed in its DIB section, put
+        into the handheld's: a box of the text's colour."""
+        h = d.selected[OBJ_BITMAP]
+        w, height, bpp, bits, _ = dev.handles.get(h, 'gdi')[1] if h < STOCK_BASE else (0, 0, 0, 0, '')
+        if bpp != 32 or not bits:
+            return
+        box = dev.answer('Ink', w, abs(height), *words)
+        if box:
+            left, top, right, bottom = box
+            colour = d.text_color
+            pixel = struct.pack('<I', (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF))
+            for row in range(top, bottom):
+                cpu.uc.mem_write(bits + 4 * (row * w + left), pixel * (right - left))
 
     @answer
     def AlphaBlend(c):
@@ -881,19 +911,29 @@ def table(dev):
     @answer
     def FillRect(c):
         hdc, r, brush = a(c, 3)
-        dev.effect('FillRect', dev.dc(hdc).name, *rect(c, r))
+        dev.effect('FillRect', dev.dc(hdc).name, *rect(c, r), colour_of(brush))
         return 1
+
+    def colour_of(h):
+        """A brush's or pen's colour, as the recorder writes it."""
+        if h >= STOCK_BASE:
+            return STOCK_COLOURS[h - STOCK_BASE]
+        return '%06x' % dev.handles.get(h, 'gdi')[1]
+
+    def shape_colours(hdc):
+        d = dev.dc(hdc)
+        return colour_of(d.selected[OBJ_BRUSH]), colour_of(d.selected[OBJ_PEN])
 
     @answer
     def RoundRect(c):
         hdc, *box = a(c, 7)
-        dev.effect('RoundRect', dev.dc(hdc).name, *map(signed, box))
+        dev.effect('RoundRect', dev.dc(hdc).name, *map(signed, box), *shape_colours(hdc))
         return 1
 
     @answer
     def Polygon(c):
         hdc, points, count = a(c, 3)
         xy = struct.unpack('<%di' % (2 * count), c.uc.mem_read(points, 8 * count))
-        dev.effect('Polygon', dev.dc(hdc).name, *xy)
+        dev.effect('Polygon', dev.dc(hdc).name, *xy, *shape_colours(hdc))
         return 1
     return out

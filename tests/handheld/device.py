@@ -67,6 +67,7 @@ class Handles:
 class Dc:
     def __init__(self, name, stock):
         self.name = name
+        self.text_color, self.align, self.bk_mode = 0, 0, 2    # black, TA_LEFT | TA_TOP, OPAQUE
         self.selected = dict(stock)
         self.original = dict(stock)
 
@@ -92,7 +93,7 @@ class Device:
         self.clock = clock
         self.heap, self.handles = Heap(), Handles()
         self.classes, self.posted, self.effects = {}, [], []
-        self.host = self.handles.new('window', Window(None, 0, (0, 0, 240, 320), 0))
+        self.host = self.handles.new('window', Window(None, 0, (0, 0, *answers['Screen']), 0))
         self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
         self.holding, self.bitmaps = False, 0
         self.locale = 'user'    # the locale the device answers for the user's

@@ -5,7 +5,7 @@ must draw the same texts at the same places, the same shapes, blends and
 copies, build the same menus and make the same registry writes; the ARM
 DLL must make no unaligned access and give back every handle it was given.
 
-  lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
+  lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN DEVICES_DIR"""
 import difflib
 import json
 import re
@@ -19,7 +19,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
-from device import REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
+from device import REG_DWORD, REG_SZ, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
 from dialogs import RT_DIALOG, Dialogs  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
@@ -35,6 +35,7 @@ VK_DOWN = 0x28
 WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x0201, 0x0202, 0x0001
 TODAY_KEY = 'HKLM\\software\\microsoft\\today\\items\\quartzel'
 ALARM_KEY = 'HKLM\\software\\microsoft\\clock\\0'
+PHONE_KEY = 'HKLM\\system\\state\\phone'
 REG_BINARY = 3
 
 # A life is its name and its steps. The steps each build knows:
@@ -46,11 +47,23 @@ REG_BINARY = 3
 #   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
 #   of the day), options:PAGE/ID,... (the options opened as the Today
 #   settings open them, a tap on check box ID of page PAGE for each, then
-#   OK; only the registry writes are compared while the sheet is open).
+#   OK; only the registry writes are compared while the sheet is open),
+#   operator:HEX (the phone on a network, its operator named).
+# A life runs on the device named after its steps, with a screen of the
+# bits per pixel given; on qvga96 at 32 bits without.
 # After each step, posted messages are delivered, then an invalidated item
 # is painted.
 LIFE = ['load', 'create', 'height', 'paint']
 END = ['destroy', 'unload']
+# The operator's name in the day slot, beside the short date.
+OPERATOR = ['set:ShowOpName=1', 'set:ShowShortDate=1', 'set:CenterDayDate=0']
+
+
+def operator(name):
+    """The step that names the phone's operator, its UTF-16 in hex."""
+    return 'operator:' + name.encode('utf-16-le').hex()
+
+
 LIVES = [
     ('first paint', LIFE + END),
     ('stored settings', ['set:ShowSeconds=0', 'set:TextColorEnabled=1', 'set:ColorExHour=0x0000FF',
@@ -70,8 +83,34 @@ LIVES = [
     # page's "Show seconds" cleared (1201).
     ('the options sheet opened and applied', ['set:VerticalBorderHeight=4'] + LIFE +
      ['options:0/1001,2/1201', 'height', 'paint'] + END),
+    # The fit measures by ink. kde's fifty-character long date gives way to
+    # its short date.
+    ('a long date', ['locale:kde-TZ'] + LIFE + END),
+    # Operator names wider than their slot are cut, one of them right to
+    # left; the first tick reads the name, and the fit measures the insets
+    # of the day slot's and the date's ink on either side.
+    ('a long operator name', OPERATOR + [operator('Marrowfen Mobile Telecommunications of the Northern Isles and '
+                                                  'the Southern Reaches')] + LIFE + ['timer'] + END),
+    ('an Arabic operator name', OPERATOR + [operator('\u0634\u0631\u0643\u0629 \u0627\u0644\u0627\u062a\u0635'
+                                                     '\u0627\u0644\u0627\u062a \u0627\u0644\u0645\u062a\u0646'
+                                                     '\u0642\u0644\u0629 \u0644\u062c\u0632\u0631 \u0627\u0644'
+                                                     '\u0634\u0645\u0627\u0644')] + LIFE + ['timer'] + END),
+    # Arabic letters join as they are drawn, narrower than they add up.
+    ('a joined Arabic date', ['locale:ar-SA'] + LIFE + END),
+    # The handheld's other screens: 16 bits per pixel, where the face's
+    # surfaces are compatible bitmaps; 128 and 192 dpi; turned.
+    ('first paint at 16 bits', LIFE + END, 'qvga96', 16),
+    ('a selection at 16 bits', LIFE + ['select', 'paint'] + END, 'qvga96', 16),
+    ('an alarm at 128 dpi', ['alarm:16,660'] + LIFE + END, 'square128', 32),
+    ('an alarm at 192 dpi and 16 bits', ['alarm:16,660'] + LIFE + END, 'vga192', 16),
+    ('a long operator name at 192 dpi, turned', OPERATOR + [operator('Marrowfen Mobile Telecommunications of the '
+                                                                     'Northern Isles and the Southern Reaches')] +
+     LIFE + ['timer'] + END, 'vga192-landscape', 32),
 ]
 OPTIONS_HOST_DIALOG = 500
+# What a paint step must show on the item's window: its picture copied or
+# blended there.
+DRAWN = [['BitBlt', 'window'], ['AlphaBlend', 'window']]
 
 
 class Clock:
@@ -84,11 +123,14 @@ class Clock:
         Clock.time = CLOCK
 
 
-def desktop_life(args, steps):
-    """Effects and answers of the desktop DLL, from the recorder under Wine."""
+def desktop_life(args, steps, profile='qvga96', bits=32):
+    """Effects and answers of the desktop DLL, from the recorder under Wine
+    in the device `profile` on a screen of `bits` per pixel."""
     out = tempfile.NamedTemporaryFile(suffix='.txt', delete=False).name
+    env = dict(os.environ, QZL_PREFIX=os.path.join(args.devices, profile), QZL_SCREEN_BITS=str(bits))
     run = subprocess.run([args.wine_run, args.recorder, 'Z:' + args.desktop_dll.replace('/', '\\'),
-                          'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True, timeout=60)
+                          'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True, timeout=60,
+                         env=env)
     lines = open(out, encoding='utf-8').read().splitlines()
     os.unlink(out)
     if run.returncode:
@@ -159,6 +201,11 @@ class Handheld:
         days, minutes = map(int, values.split(','))
         self.dev.registry[ALARM_KEY] = {'AlarmFlags': (REG_BINARY, b'\x01'), 'AlarmDays': (REG_BINARY, bytes([days])),
                                         'AlarmTime': (REG_BINARY, struct.pack('<H', minutes))}
+
+    def operator(self, name):
+        self.dev.registry[PHONE_KEY] = {
+            'Current Operator Name': (REG_SZ, bytes.fromhex(name) + b'\0\0'),
+            'Status': (REG_DWORD, struct.pack('<I', 0x20))}
 
     def clock(self, when):
         h, m, sec = map(int, when.split(':'))
@@ -242,7 +289,15 @@ def compare(name, steps, desktop, handheld):
     of a step that differs are printed, "-" the desktop's, "+" the
     handheld's."""
     failures = 0
+    if not len(steps) == len(desktop) == len(handheld):
+        print('FAIL %s: %d steps, the desktop played %d, the handheld %d' % (name, len(steps), len(desktop),
+                                                                           len(handheld)))
+        return 1
     for step, want, got in zip(steps, desktop, handheld):
+        for build, effects in (('desktop', want), ('handheld', got)):
+            if step == 'paint' and not any(e.split(' ')[:2] in DRAWN for e in effects):
+                print('FAIL %s, %s: the %s build drew nothing on the item' % (name, step, build))
+                failures += 1
         if want == got:
             continue
         failures += 1
@@ -255,7 +310,7 @@ def compare(name, steps, desktop, handheld):
 
 class Args:
     def __init__(self, argv):
-        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run = argv
+        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run, self.devices = argv
 
 
 def handheld_life(args, answers, steps, watch=None):
@@ -277,8 +332,8 @@ def handheld_life(args, answers, steps, watch=None):
 def main(argv):
     args = Args(argv)
     failures = 0
-    for name, steps in LIVES:
-        answers, desktop = desktop_life(args, steps)
+    for name, steps, *screen in LIVES:
+        answers, desktop = desktop_life(args, steps, *screen)
         start = time.time()
         try:
             device = handheld_life(args, answers, steps)
