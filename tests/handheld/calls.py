@@ -881,12 +881,13 @@ def table(dev):
 
     def put_ink(d, words):
         """The pixels the desktop's text changed in its DIB section, put
-        into the handheld's: a box of the text's colour."""
+        into the handheld's: a box of the text's colour. A text the desktop
+        did not draw has none, and its effect line tells the difference."""
         h = d.selected[OBJ_BITMAP]
         w, height, bpp, bits, _ = dev.handles.get(h, 'gdi')[1] if h < STOCK_BASE else (0, 0, 0, 0, '')
         if bpp != 32 or not bits:
             return
-        box = dev.answer('Ink', w, abs(height), *words)
+        box = dev.recorded.get(' '.join(str(word) for word in ('Ink', w, abs(height)) + words))
         if box:
             left, top, right, bottom = box
             colour = d.text_color

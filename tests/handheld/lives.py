@@ -87,11 +87,11 @@ LIVES = [
     # its short date.
     ('a long date', ['locale:kde-TZ'] + LIFE + END),
     # Operator names wider than their slot are cut, one of them right to
-    # left; the first tick reads the name, and the fit measures the insets
-    # of the day slot's and the date's ink on either side.
+    # left; the first tick reads the name. The Arabic name, in the slot at
+    # the right, leans out of it by 4 pixels, which the fit insets it by.
     ('a long operator name', OPERATOR + [operator('Marrowfen Mobile Telecommunications of the Northern Isles and '
                                                   'the Southern Reaches')] + LIFE + ['timer'] + END),
-    ('an Arabic operator name', OPERATOR + [operator('\u0634\u0631\u0643\u0629 \u0627\u0644\u0627\u062a\u0635'
+    ('an Arabic operator name', OPERATOR + ['set:CenterDayDate=2', operator('\u0634\u0631\u0643\u0629 \u0627\u0644\u0627\u062a\u0635'
                                                      '\u0627\u0644\u0627\u062a \u0627\u0644\u0645\u062a\u0646'
                                                      '\u0642\u0644\u0629 \u0644\u062c\u0632\u0631 \u0627\u0644'
                                                      '\u0634\u0645\u0627\u0644')] + LIFE + ['timer'] + END),
