@@ -6,7 +6,7 @@
 //   handheld_recorder.exe DLL OUT STEP...
 //
 // QZL_SCREEN_BITS, when set, is the depth the screen takes for the run
-// (16 or 32 bits per pixel), whatever the X server's.
+// (16 or 32 bits per pixel): no deeper than the X server's.
 //
 // The DLL is mapped without its imports resolved and bound through the
 // recorder's wrappers where it has one (support/mappeddll.h), so that the
@@ -976,7 +976,10 @@ BOOL SetScreenBits()
         return bits == NULL;
     mode.dmBitsPerPel = strtoul(bits, NULL, 10);
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    return ChangeDisplaySettingsExW(NULL, &mode, NULL, 0, NULL) == DISP_CHANGE_SUCCESSFUL;
+    if (ChangeDisplaySettingsExW(NULL, &mode, NULL, 0, NULL) == DISP_CHANGE_SUCCESSFUL)
+        return TRUE;
+    fprintf(stderr, "the screen cannot take %s bits per pixel\n", bits);
+    return FALSE;
 }
 
 } // namespace

@@ -49,8 +49,9 @@ REG_BINARY = 3
 #   settings open them, a tap on check box ID of page PAGE for each, then
 #   OK; only the registry writes are compared while the sheet is open),
 #   operator:HEX (the phone on a network, its operator named).
-# A life runs on the device named after its steps, with a screen of the
-# bits per pixel given; on qvga96 at 32 bits without.
+# A life runs on the device named after its steps (qvga96 without), its
+# screen at the bits per pixel given there (the device's own without). The
+# lives must run on screens of 16 and of 32 bits.
 # After each step, posted messages are delivered, then an invalidated item
 # is painted.
 LIFE = ['load', 'create', 'height', 'paint']
@@ -101,11 +102,11 @@ LIVES = [
     # surfaces are compatible bitmaps; 128 and 192 dpi; turned.
     ('first paint at 16 bits', LIFE + END, 'qvga96', 16),
     ('a selection at 16 bits', LIFE + ['select', 'paint'] + END, 'qvga96', 16),
-    ('an alarm at 128 dpi', ['alarm:16,660'] + LIFE + END, 'square128', 32),
+    ('an alarm at 128 dpi', ['alarm:16,660'] + LIFE + END, 'square128'),
     ('an alarm at 192 dpi and 16 bits', ['alarm:16,660'] + LIFE + END, 'vga192', 16),
     ('a long operator name at 192 dpi, turned', OPERATOR + [operator('Marrowfen Mobile Telecommunications of the '
                                                                      'Northern Isles and the Southern Reaches')] +
-     LIFE + ['timer'] + END, 'vga192-landscape', 32),
+     LIFE + ['timer'] + END, 'vga192-landscape'),
 ]
 OPTIONS_HOST_DIALOG = 500
 # What a paint step must show on the item's window: its picture copied or
@@ -123,11 +124,13 @@ class Clock:
         Clock.time = CLOCK
 
 
-def desktop_life(args, steps, profile='qvga96', bits=32):
+def desktop_life(args, steps, profile='qvga96', bits=None):
     """Effects and answers of the desktop DLL, from the recorder under Wine
-    in the device `profile` on a screen of `bits` per pixel."""
+    in the device `profile`, its screen at `bits` per pixel if given."""
     out = tempfile.NamedTemporaryFile(suffix='.txt', delete=False).name
-    env = dict(os.environ, QZL_PREFIX=os.path.join(args.devices, profile), QZL_SCREEN_BITS=str(bits))
+    env = dict(os.environ, QZL_PREFIX=os.path.join(args.devices, profile))
+    if bits:
+        env['QZL_SCREEN_BITS'] = str(bits)
     run = subprocess.run([args.wine_run, args.recorder, 'Z:' + args.desktop_dll.replace('/', '\\'),
                           'Z:' + out.replace('/', '\\')] + steps, capture_output=True, text=True, timeout=60,
                          env=env)
@@ -332,8 +335,10 @@ def handheld_life(args, answers, steps, watch=None):
 def main(argv):
     args = Args(argv)
     failures = 0
+    depths = set()
     for name, steps, *screen in LIVES:
         answers, desktop = desktop_life(args, steps, *screen)
+        depths.add(answers.get('GetDeviceCaps 12'))
         start = time.time()
         try:
             device = handheld_life(args, answers, steps)
@@ -345,6 +350,9 @@ def main(argv):
         print('%s: %d instructions in %.2f s (%s)%s' % (
             name, device.cpu.instructions, time.time() - start, ', '.join(device.counts),
             ''.join('; skipped %s' % s for s in sorted(device.dev.skipped))))
+    if not {16, 32} <= depths:
+        print('FAIL the lives ran on screens of %s bits per pixel, not of both 16 and 32' % sorted(depths))
+        failures += 1
     print('%d lives, %d failures' % (len(LIVES), failures))
     return 1 if failures else 0
 
