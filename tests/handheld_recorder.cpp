@@ -502,14 +502,19 @@ BOOL WINAPI RecBitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int 
 }
 
 // A brush's or pen's colour, "hollow" for one that paints nothing.
+std::string ColourWord(COLORREF colour, BOOL hollow)
+{
+    char word[8];
+    snprintf(word, sizeof(word), "%06lx", (unsigned long)colour);
+    return hollow ? "hollow" : word;
+}
+
 std::string BrushColour(HGDIOBJ brush)
 {
     LOGBRUSH logical;
     if (GetObjectW(brush, sizeof(logical), &logical) != sizeof(logical))
         return "?";
-    char colour[8];
-    snprintf(colour, sizeof(colour), "%06lx", (unsigned long)logical.lbColor);
-    return logical.lbStyle == BS_NULL ? "hollow" : colour;
+    return ColourWord(logical.lbColor, logical.lbStyle == BS_NULL);
 }
 
 std::string PenColour(HGDIOBJ pen)
@@ -517,9 +522,7 @@ std::string PenColour(HGDIOBJ pen)
     LOGPEN logical;
     if (GetObjectW(pen, sizeof(logical), &logical) != sizeof(logical))
         return "?";
-    char colour[8];
-    snprintf(colour, sizeof(colour), "%06lx", (unsigned long)logical.lopnColor);
-    return logical.lopnStyle == PS_NULL ? "hollow" : colour;
+    return ColourWord(logical.lopnColor, logical.lopnStyle == PS_NULL);
 }
 
 // The brush and the pen a shape is drawn with.
@@ -718,33 +721,28 @@ void EmptySettings()
 // values the device had are put back at the end, since other tests share
 // the device.
 const WCHAR AlarmKey[] = L"SOFTWARE\\Microsoft\\Clock\\0";
-const WCHAR *const AlarmValues[] = {L"AlarmFlags", L"AlarmDays", L"AlarmTime"};
 
-struct KeptAlarm {
-    BYTE Data[3][4];
-    DWORD Size[3];
-    DWORD Type[3];
-    BOOL Present[3];
+// A value of the device's registry as it was before the run.
+struct KeptValue {
+    BYTE Data[512];
+    DWORD Size;
+    DWORD Type;
+    BOOL Present;
 };
-KeptAlarm Kept;
 
-void KeepAlarm()
+void KeepValue(const WCHAR *key, const WCHAR *name, KeptValue *kept)
 {
-    for (int i = 0; i < 3; i++) {
-        Kept.Size[i] = sizeof(Kept.Data[i]);
-        Kept.Present[i] = RegGetValueW(HKEY_LOCAL_MACHINE, AlarmKey, AlarmValues[i], RRF_RT_ANY, &Kept.Type[i],
-                                       Kept.Data[i], &Kept.Size[i]) == ERROR_SUCCESS;
-    }
+    kept->Size = sizeof(kept->Data);
+    kept->Present =
+        RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_ANY, &kept->Type, kept->Data, &kept->Size) == ERROR_SUCCESS;
 }
 
-void RestoreAlarm()
+void RestoreValue(const WCHAR *key, const WCHAR *name, const KeptValue *kept)
 {
-    for (int i = 0; i < 3; i++) {
-        if (Kept.Present[i])
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, AlarmValues[i], Kept.Type[i], Kept.Data[i], Kept.Size[i]);
-        else
-            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, AlarmKey, AlarmValues[i]);
-    }
+    if (kept->Present)
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, name, kept->Type, kept->Data, kept->Size);
+    else
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, name);
 }
 
 // "DAYS,MINUTES": the alarm on, on the weekdays of the bits (Monday bit 0),
@@ -763,35 +761,26 @@ BOOL SetAlarm(const char *values)
 // The phone's operator name and status, as an "operator:" step sets them;
 // put back at the end, as the alarm is.
 const WCHAR PhoneKey[] = L"System\\State\\Phone";
-const WCHAR *const PhoneValues[] = {L"Current Operator Name", L"Status"};
 
-struct KeptPhone {
-    BYTE Data[2][512];
-    DWORD Size[2];
-    DWORD Type[2];
-    BOOL Present[2];
+// The values the steps may change, kept before the run.
+struct DeviceValue {
+    const WCHAR *Key;
+    const WCHAR *Name;
 };
-KeptPhone KeptOperator;
+const DeviceValue ChangedValues[] = {{AlarmKey, L"AlarmFlags"}, {AlarmKey, L"AlarmDays"}, {AlarmKey, L"AlarmTime"},
+                                     {PhoneKey, L"Current Operator Name"}, {PhoneKey, L"Status"}};
+KeptValue Kept[ARRAYSIZE(ChangedValues)];
 
-void KeepOperator()
+void KeepDeviceValues()
 {
-    for (int i = 0; i < 2; i++) {
-        KeptOperator.Size[i] = sizeof(KeptOperator.Data[i]);
-        KeptOperator.Present[i] = RegGetValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[i], RRF_RT_ANY,
-                                               &KeptOperator.Type[i], KeptOperator.Data[i],
-                                               &KeptOperator.Size[i]) == ERROR_SUCCESS;
-    }
+    for (size_t i = 0; i < ARRAYSIZE(ChangedValues); i++)
+        KeepValue(ChangedValues[i].Key, ChangedValues[i].Name, &Kept[i]);
 }
 
-void RestoreOperator()
+void RestoreDeviceValues()
 {
-    for (int i = 0; i < 2; i++) {
-        if (KeptOperator.Present[i])
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[i], KeptOperator.Type[i], KeptOperator.Data[i],
-                            KeptOperator.Size[i]);
-        else
-            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[i]);
-    }
+    for (size_t i = 0; i < ARRAYSIZE(ChangedValues); i++)
+        RestoreValue(ChangedValues[i].Key, ChangedValues[i].Name, &Kept[i]);
 }
 
 // "HEX": the operator's name as UTF-16 in hex digits, the phone on a
@@ -809,9 +798,9 @@ BOOL SetOperator(const char *hex)
         name[i] = (WCHAR)(high << 8 | low);
     }
     DWORD status = 0x20;
-    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[0], REG_SZ, name,
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, L"Current Operator Name", REG_SZ, name,
                            (DWORD)((lstrlenW(name) + 1) * sizeof(WCHAR))) == ERROR_SUCCESS &&
-           RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, PhoneValues[1], REG_DWORD, &status, sizeof(status)) ==
+           RegSetKeyValueW(HKEY_LOCAL_MACHINE, PhoneKey, L"Status", REG_DWORD, &status, sizeof(status)) ==
                ERROR_SUCCESS;
 }
 
@@ -1006,8 +995,7 @@ int main(int argc, char **argv)
     Rec.Host = CreateWindowExW(0, L"RecorderHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                GetSystemMetrics(SM_CYSCREEN), NULL, NULL, NULL, NULL);
     EmptySettings();
-    KeepAlarm();
-    KeepOperator();
+    KeepDeviceValues();
     fprintf(Rec.Out, "A Screen = [%d,%d]\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     WCHAR dll[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll, MAX_PATH);
@@ -1023,8 +1011,7 @@ int main(int argc, char **argv)
     }
     fclose(Rec.Out);
     EmptySettings();
-    RestoreAlarm();
-    RestoreOperator();
+    RestoreDeviceValues();
     ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL);
     return failed;
 }
