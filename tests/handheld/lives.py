@@ -56,8 +56,13 @@ REG_BINARY = 3
 # is painted.
 LIFE = ['load', 'create', 'height', 'paint']
 END = ['destroy', 'unload']
-# The operator's name in the day slot, beside the short date.
+# The operator's name in the day slot, beside the short date. The long
+# name is longer than the item reads whole (59 characters).
 OPERATOR = ['set:ShowOpName=1', 'set:ShowShortDate=1', 'set:CenterDayDate=0']
+LONG_OPERATOR = 'Marrowfen Mobile Telecommunications of the Northern Isles and the Southern Reaches'
+ARABIC_OPERATOR = ('\u0634\u0631\u0643\u0629 \u0627\u0644\u0627\u062a\u0635\u0627\u0644\u0627\u062a '
+                   '\u0627\u0644\u0645\u062a\u0646\u0642\u0644\u0629 \u0644\u062c\u0632\u0631 '
+                   '\u0627\u0644\u0634\u0645\u0627\u0644')
 
 
 def operator(name):
@@ -89,13 +94,10 @@ LIVES = [
     ('a long date', ['locale:kde-TZ'] + LIFE + END),
     # Operator names wider than their slot are cut, one of them right to
     # left; the first tick reads the name. The Arabic name, in the slot at
-    # the right, leans out of it by 4 pixels, which the fit insets it by.
-    ('a long operator name', OPERATOR + [operator('Marrowfen Mobile Telecommunications of the Northern Isles and '
-                                                  'the Southern Reaches')] + LIFE + ['timer'] + END),
-    ('an Arabic operator name', OPERATOR + ['set:CenterDayDate=2', operator('\u0634\u0631\u0643\u0629 \u0627\u0644\u0627\u062a\u0635'
-                                                     '\u0627\u0644\u0627\u062a \u0627\u0644\u0645\u062a\u0646'
-                                                     '\u0642\u0644\u0629 \u0644\u062c\u0632\u0631 \u0627\u0644'
-                                                     '\u0634\u0645\u0627\u0644')] + LIFE + ['timer'] + END),
+    # the right, leans out of it by 5 pixels, which the fit insets it by.
+    ('a long operator name', OPERATOR + [operator(LONG_OPERATOR)] + LIFE + ['timer'] + END),
+    ('an Arabic operator name', OPERATOR + ['set:CenterDayDate=2', operator(ARABIC_OPERATOR)] + LIFE + ['timer'] +
+     END),
     # Arabic letters join as they are drawn, narrower than they add up.
     ('a joined Arabic date', ['locale:ar-SA'] + LIFE + END),
     # The handheld's other screens: 16 bits per pixel, where the face's
@@ -104,9 +106,8 @@ LIVES = [
     ('a selection at 16 bits', LIFE + ['select', 'paint'] + END, 'qvga96', 16),
     ('an alarm at 128 dpi', ['alarm:16,660'] + LIFE + END, 'square128'),
     ('an alarm at 192 dpi and 16 bits', ['alarm:16,660'] + LIFE + END, 'vga192', 16),
-    ('a long operator name at 192 dpi, turned', OPERATOR + [operator('Marrowfen Mobile Telecommunications of the '
-                                                                     'Northern Isles and the Southern Reaches')] +
-     LIFE + ['timer'] + END, 'vga192-landscape'),
+    ('a long operator name at 192 dpi, turned', OPERATOR + [operator(LONG_OPERATOR)] + LIFE + ['timer'] + END,
+     'vga192-landscape'),
 ]
 OPTIONS_HOST_DIALOG = 500
 # What a paint step must show on the item's window: its picture copied or
