@@ -918,8 +918,11 @@ def table(dev):
     def colour_of(h):
         """A brush's or pen's colour, as the recorder writes it."""
         if h >= STOCK_BASE:
-            return STOCK_COLOURS[h - STOCK_BASE]
-        return '%06x' % dev.handles.get(h, 'gdi')[1]
+            return STOCK_COLOURS.get(h - STOCK_BASE, 'stock%d' % (h - STOCK_BASE))
+        entry = dev.handles.get(h, 'gdi')
+        if entry is None or entry[0] not in (OBJ_BRUSH, OBJ_PEN):
+            raise Fault('0x%x is no brush or pen' % h)
+        return '%06x' % entry[1]
 
     def shape_colours(hdc):
         d = dev.dc(hdc)

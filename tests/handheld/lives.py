@@ -339,7 +339,7 @@ def main(argv):
     depths = set()
     for name, steps, *screen in LIVES:
         answers, desktop = desktop_life(args, steps, *screen)
-        depths.add(answers.get('GetDeviceCaps 12'))
+        depths.add(answers.get('GetDeviceCaps 12', 0))
         start = time.time()
         try:
             device = handheld_life(args, answers, steps)
