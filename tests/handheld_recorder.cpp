@@ -478,7 +478,7 @@ BOOL WINAPI RecExtTextOutW(HDC dc, int x, int y, UINT options, const RECT *box, 
     std::vector<DWORD> before(pixels, pixels + (SIZE_T)shape.bmWidth * (SIZE_T)shape.bmHeight);
     BOOL drawn = ExtTextOutW(dc, x, y, options, box, text, count, dx);
     GdiFlush();
-    char key[64];
+    char key[160];
     snprintf(key, sizeof(key), "Ink %ld %ld %d %d %u%s ", shape.bmWidth, shape.bmHeight, x, y, options, where);
     Answer(key + FontOf(dc) + " " + state + " " + Text(text, count), ChangedBox(before.data(), pixels, shape));
     return drawn;
