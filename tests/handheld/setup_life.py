@@ -34,15 +34,22 @@ class NoSymbols(list):
         self.objdump = tools + 'objdump'
 
 
-def export_named(cpu, name):
+def exports(cpu):
+    """{name: address} of the DLL's exports by name."""
     rva = cpu.image.directory[0][0]
-    _, functions, names, table_at, names_at, ordinals_at = struct.unpack(
-        '<IIIIII', cpu.uc.mem_read(cpu.base + rva + 16, 24))
+    _, _, names, table_at, names_at, ordinals_at = struct.unpack('<IIIIII', cpu.uc.mem_read(cpu.base + rva + 16, 24))
+    out = {}
     for i in range(names):
-        if cpu.cstring(cpu.base + cpu.read32(cpu.base + names_at + 4 * i)) == name:
-            ordinal = struct.unpack('<H', cpu.uc.mem_read(cpu.base + ordinals_at + 2 * i, 2))[0]
-            return cpu.base + cpu.read32(cpu.base + table_at + 4 * ordinal)
-    raise Fault('the setup library exports no %s' % name)
+        ordinal = struct.unpack('<H', cpu.uc.mem_read(cpu.base + ordinals_at + 2 * i, 2))[0]
+        out[cpu.cstring(cpu.base + cpu.read32(cpu.base + names_at + 4 * i))] = \
+            cpu.base + cpu.read32(cpu.base + table_at + 4 * ordinal)
+    return out
+
+
+def export_named(cpu, name):
+    if name not in exports(cpu):
+        raise Fault('the setup library exports no %s' % name)
+    return exports(cpu)[name]
 
 
 class ArmDevice(MemoryDevice):
