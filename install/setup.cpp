@@ -6,6 +6,8 @@
 // item never makes it, and the options need it) and taken away at removal.
 #include <windows.h>
 
+#include "regkey.h"
+
 // The installer's return codes and the four entry points' signatures, as
 // the platform's setup header declares them.
 enum codeINSTALL_INIT { codeINSTALL_INIT_CONTINUE = 0, codeINSTALL_INIT_CANCEL };
@@ -38,8 +40,8 @@ static void AskTodayToReload(void)
 // Today item key (nothing holds the DLL then).
 static BOOL DisableTodayItem(void)
 {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TodayItemKey, 0, 0, &key) != ERROR_SUCCESS)
+    HKEY key = OpenRegistryKey(HKEY_LOCAL_MACHINE, TodayItemKey, RegistryWrite);
+    if (!key)
         return FALSE;
     DWORD off = 0;
     RegSetValueExW(key, L"Enabled", 0, REG_DWORD, (const BYTE *)&off, sizeof(off));
@@ -55,10 +57,8 @@ static void ReleaseTodayItem(void)
 
 static void MakeSettingsKey(void)
 {
-    HKEY key;
-    DWORD disposition;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, NULL, 0, 0, NULL, &key, &disposition) ==
-        ERROR_SUCCESS)
+    HKEY key = OpenOrCreateRegistryKey(HKEY_CURRENT_USER, SettingsKey, RegistryWrite);
+    if (key)
         RegCloseKey(key);
 }
 
