@@ -9,6 +9,8 @@ over the desktop DLLs.
   winedevice.py fresh DEVICE COPY [LANGUAGE]      a copy of a device without the item
   winedevice.py install COPY CABINET LANGUAGE
   winedevice.py remove COPY LANGUAGE
+  winedevice.py installed DEVICE COPY CABINET     a fresh copy, the cabinet installed
+                                                  in the device's language
 
 A fresh copy shares the device's files by hard links (the installer
 replaces a file, it never writes into one) and has its own registry. On a
@@ -148,6 +150,13 @@ def fresh(device, copy, language='en'):
     return target
 
 
+def language_of(device):
+    """The installer's language of a device: German for a German locale."""
+    env = os.path.join(device, 'quartzel-profile.env')
+    locale = open(env).read() if os.path.exists(env) else ''
+    return 'de' if 'LC_ALL=de_' in locale else 'en'
+
+
 def main(argv):
     bin_dir = os.path.join(os.environ.get('QZL_BUILD', os.path.join(ROOT, 'build')), 'bin')
     try:
@@ -155,11 +164,16 @@ def main(argv):
             fresh(argv[1], argv[2], *argv[3:])
         elif len(argv) == 4 and argv[0] == 'install':
             install(WineDevice(argv[1], bin_dir), argv[2], argv[3])
+        elif len(argv) == 4 and argv[0] == 'installed':
+            language = language_of(argv[1])
+            copy = fresh(argv[1], argv[2], language)
+            copy.bin = bin_dir
+            install(copy, argv[3], language)
         elif len(argv) == 3 and argv[0] == 'remove':
             remove(WineDevice(argv[1], bin_dir), APP_NAME, argv[2])
         else:
             print('usage: winedevice.py fresh DEVICE COPY [LANGUAGE] | install COPY CABINET LANGUAGE | '
-                  'remove COPY LANGUAGE', file=sys.stderr)
+                  'remove COPY LANGUAGE | installed DEVICE COPY CABINET', file=sys.stderr)
             return 2
     except (Refused, DeviceError) as e:
         print('winedevice: %s' % e, file=sys.stderr)
