@@ -150,6 +150,12 @@ def fresh(device, copy, language='en'):
     return target
 
 
+def stop(prefix):
+    """Ends the Wine server of a copy, with the windows it kept on this
+    run's display."""
+    subprocess.run(['wineserver', '-k'], env=dict(os.environ, WINEPREFIX=prefix))
+
+
 def language_of(device):
     """The installer's language of a device: German for a German locale."""
     env = os.path.join(device, 'quartzel-profile.env')
@@ -169,6 +175,7 @@ def main(argv):
             copy = fresh(argv[1], argv[2], language)
             copy.bin = bin_dir
             install(copy, argv[3], language)
+            stop(copy.prefix)
         elif len(argv) == 3 and argv[0] == 'remove':
             remove(WineDevice(argv[1], bin_dir), APP_NAME, argv[2])
         else:

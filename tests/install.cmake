@@ -13,7 +13,7 @@ set_tests_properties(install_cab PROPERTIES TIMEOUT 60)
 
 # Quartzel-desktop.cab installed, upgraded and removed on copies of two
 # emulated devices, an English and a German one, with the Today emulator
-# running (install_devices).
-add_test(NAME install_devices COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/install_devices.py
+# running (install_devices), all on one X display.
+add_test(NAME install_devices COMMAND ${CMAKE_SOURCE_DIR}/tools/with-display.sh ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/install_devices.py
   ${CMAKE_BINARY_DIR} ${QZL_DESKTOP_CAB})
 set_tests_properties(install_devices PROPERTIES TIMEOUT 180 RESOURCE_LOCK "device-qvga96;device-qvga96-de")

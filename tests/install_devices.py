@@ -12,7 +12,9 @@ and a German one, each a fresh copy of the device without the item:
 - the removal: the emulator lets go again, and no file and no key of the
   item is left, while another item's key is untouched.
 
-  install_devices.py BUILD_DIR CABINET"""
+  tools/with-display.sh install_devices.py BUILD_DIR CABINET
+
+(one display for the whole run: the devices' windows live on it)."""
 import os
 import shutil
 import struct
@@ -25,7 +27,7 @@ ROOT = os.path.dirname(here)
 sys.path.insert(0, os.path.join(ROOT, 'install'))
 from installer import Cabinet, install, remove  # noqa: E402
 from instructions import APP_NAME, REG_DWORD, REG_SZ, SETUP, document, members  # noqa: E402
-from winedevice import WineDevice, fresh  # noqa: E402
+from winedevice import fresh, stop  # noqa: E402
 import makecab  # noqa: E402
 
 TIME = '2024-03-15T09:41:00'    # the README's pictures' clock
@@ -130,7 +132,7 @@ def life(build, cabinet, profile, language, shot, dll, failures):
         expect("another item's key", device.reg_values(OTHER_ITEM), OTHER_VALUES)
     finally:
         shutil.rmtree(folder)
-        subprocess.run(['wineserver', '-k'], env=dict(os.environ, WINEPREFIX=os.path.abspath(copy)))
+        stop(os.path.abspath(copy))
         shutil.rmtree(copy, ignore_errors=True)
 
 

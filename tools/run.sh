@@ -100,7 +100,7 @@ case $caller in ''|C|POSIX) ;; *) [ -n "$locale_named" ] || flags+=(--locale "${
 "$root/tools/setup.sh"
 export QZL_PREFIX="$build/devices/$profile"
 if [ -n "$installed" ]; then
-  /usr/bin/python3 "$root/install/winedevice.py" installed "$QZL_PREFIX" "$build/installed/$profile" \
+  "$root/tools/with-display.sh" /usr/bin/python3 "$root/install/winedevice.py" installed "$QZL_PREFIX" "$build/installed/$profile" \
     "$build/Quartzel-desktop.cab" || exit 1
   QZL_PREFIX=$build/installed/$profile
 fi
