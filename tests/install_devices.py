@@ -25,10 +25,11 @@ import tempfile
 here = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(here)
 sys.path.insert(0, os.path.join(ROOT, 'install'))
-from installer import Cabinet, install, remove  # noqa: E402
-from instructions import APP_NAME, REG_DWORD, REG_SZ, SETUP, document, members  # noqa: E402
+sys.path.insert(0, os.path.join(here, 'handheld'))
+from installer import install, remove  # noqa: E402
+from instructions import APP_NAME, REG_DWORD, REG_SZ  # noqa: E402
+from setup_life import newer_cabinet  # noqa: E402
 from winedevice import fresh, stop  # noqa: E402
-import makecab  # noqa: E402
 
 TIME = '2024-03-15T09:41:00'    # the README's pictures' clock
 DEVICES = [('qvga96', 'en', 'today-qvga96.png', 'C:\\Program Files\\Quartzel\\quartzel.dll'),
@@ -42,23 +43,6 @@ SHOW_SECONDS_OFF = {'ShowSeconds': (REG_DWORD, b'\0\0\0\0')}
 LET_GO = "todayemu: Today items read again: let go of the item's DLL"
 DISABLED = 'todayemu: no Today item: HKLM\\%s has "Enabled" 0' % TODAY_KEY[5:]
 MISSING = 'todayemu: no Today item: the registry key HKLM\\%s is missing' % TODAY_KEY[5:]
-
-
-def newer_cabinet(cabinet, folder):
-    """The cabinet with a newer item DLL (its link time one later), and that time."""
-    parts = Cabinet(cabinet).members
-    paths = {}
-    for member, role in members():
-        data = bytearray(parts[member])
-        if role == 'item':
-            pe = struct.unpack_from('<I', data, 0x3C)[0]
-            stamp = struct.unpack_from('<I', data, pe + 8)[0] + 1
-            struct.pack_into('<I', data, pe + 8, stamp)
-        paths[role] = os.path.join(folder, member)
-        open(paths[role], 'wb').write(data)
-    out = os.path.join(folder, 'newer.cab')
-    makecab.build(out, [paths['item'], paths['font'], paths[SETUP]], document())
-    return out, stamp
 
 
 class Screen:
@@ -115,7 +99,8 @@ def life(build, cabinet, profile, language, shot, dll, failures):
         run, png = picture(device, build, folder)
         expect('the picture after the install is the README\'s', png == open(
             os.path.join(ROOT, 'docs', 'screenshots', shot), 'rb').read(), True)
-        newer, stamp = newer_cabinet(cabinet, folder)
+        newer, dll_data = newer_cabinet(cabinet, folder)
+        stamp = struct.unpack_from('<I', dll_data, struct.unpack_from('<I', dll_data, 0x3C)[0] + 8)[0]
         screen = Screen(device, build, folder)
         device.reg_write(SETTINGS, SHOW_SECONDS_OFF)
         install(device, newer, language)

@@ -19,7 +19,8 @@ from arm import STACK, STACK_SIZE, Cpu, Fault  # noqa: E402
 from calls import table  # noqa: E402
 from device import Device  # noqa: E402
 from installer import Cabinet, MemoryDevice, Refused, install, remove  # noqa: E402
-from instructions import APP_NAME  # noqa: E402
+from instructions import APP_NAME, SETUP, document, members  # noqa: E402
+import makecab  # noqa: E402
 
 LOAD_BASE = 0x01C10000
 HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD = 0xFFFF, 0x001A, 0xF2
@@ -143,10 +144,9 @@ def fresh_device(tools):
     return device
 
 
-def upgrade_cabinet(cabinet, folder):
-    """The same cabinet with a newer ARM DLL: its link time one later."""
-    from instructions import SETUP, document, members
-    import makecab
+def newer_cabinet(cabinet, folder):
+    """The same cabinet with a newer item DLL (its link time one later),
+    and that DLL."""
     parts = Cabinet(cabinet).members
     paths = {}
     for member, role in members():
@@ -156,7 +156,7 @@ def upgrade_cabinet(cabinet, folder):
             struct.pack_into('<I', data, pe + 8, struct.unpack_from('<I', data, pe + 8)[0] + 1)
         paths[role] = os.path.join(folder, member)
         open(paths[role], 'wb').write(data)
-    out = os.path.join(folder, 'upgrade.cab')
+    out = os.path.join(folder, 'newer.cab')
     makecab.build(out, [paths['item'], paths['font'], paths[SETUP]], document())
     return out, bytes(open(paths['item'], 'rb').read())
 
@@ -234,7 +234,7 @@ def main(argv):
     cabinet, tools = argv
     failures = []
     with tempfile.TemporaryDirectory(prefix='qzlupgrade-') as folder:
-        newer = upgrade_cabinet(cabinet, folder)
+        newer = newer_cabinet(cabinet, folder)
         for language in ('en', 'de'):
             found = life(cabinet, newer, tools, language)
             failures += ['%s device, %s' % (language, f) for f in found]
