@@ -20,7 +20,7 @@ import tempfile
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(here, 'handheld'), os.path.join(here, '..', 'install')]
 from arm import MACHINE_ARM, Cpu  # noqa: E402
-from setup_life import LOAD_BASE, NoSymbols, exports  # noqa: E402
+from setup_life import LOAD_BASE, NoSymbols, exports, report  # noqa: E402
 from installer import Cabinet, MemoryDevice, Plan, Refused, install  # noqa: E402
 from instructions import MACROS, Instructions, document  # noqa: E402
 
@@ -164,10 +164,7 @@ def main(argv):
     read_back(cabinet, tools, api, failures)
     refusals(cabinet, failures)
     generator_refuses(cabinet, failures)
-    for f in failures:
-        print('FAIL ' + f)
-    print('%d failures' % len(failures))
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == '__main__':

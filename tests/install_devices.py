@@ -28,7 +28,7 @@ sys.path.insert(0, os.path.join(ROOT, 'install'))
 sys.path.insert(0, os.path.join(here, 'handheld'))
 from installer import install, remove  # noqa: E402
 from instructions import APP_NAME, REG_DWORD, REG_SZ  # noqa: E402
-from setup_life import newer_cabinet  # noqa: E402
+from setup_life import newer_cabinet, report  # noqa: E402
 from winedevice import fresh, stop  # noqa: E402
 
 TIME = '2024-03-15T09:41:00'    # the README's pictures' clock
@@ -129,10 +129,7 @@ def main(argv):
             life(build, cabinet, profile, language, shot, dll, failures)
         except Exception as e:    # a step that could not run fails this device, not the others
             failures.append('%s: %s: %s' % (profile, type(e).__name__, e))
-    for f in failures:
-        print('FAIL ' + f)
-    print('%d failures' % len(failures))
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == '__main__':

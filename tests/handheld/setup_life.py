@@ -230,6 +230,14 @@ def failed_midway(cabinet, newer, tools):
     return failures
 
 
+def report(failures):
+    """Prints the failures; the exit code."""
+    for f in failures:
+        print('FAIL ' + f)
+    print('%d failures' % len(failures))
+    return 1 if failures else 0
+
+
 def main(argv):
     cabinet, tools = argv
     failures = []
@@ -240,10 +248,7 @@ def main(argv):
             failures += ['%s device, %s' % (language, f) for f in found]
             print('%s device: install, upgrade and removal%s' % (language, ': FAIL' if found else ' ok'))
         failures += failed_midway(cabinet, newer, tools)
-    for f in failures:
-        print('FAIL ' + f)
-    print('%d failures' % len(failures))
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == '__main__':
