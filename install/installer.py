@@ -35,7 +35,10 @@ class Cabinet:
                     self.members[name.lower()] = f.read()
         if '_setup.xml' not in self.members:
             raise Refused('%s holds no _setup.xml' % path)
-        self.text = self.members['_setup.xml'].decode('utf-8')
+        try:
+            self.text = self.members['_setup.xml'].decode('utf-8')
+        except UnicodeDecodeError:
+            raise Refused('the _setup.xml of %s is not UTF-8 text' % path)
 
 
 class Plan:
@@ -56,6 +59,9 @@ class Plan:
             self.keys.setdefault(key, {})[name] = data(key, name, kind, expand(text, macros) if translate else text)
         self.setup = cabinet.members[ins.setup.lower()] if ins.setup else None
         self.appmgr = expand(APPMGR, macros)
+        for path in self.dirs + [path for path, _ in self.files]:
+            if '..' in path.split('\\') or not path.startswith('\\'):
+                raise Refused('path %s is not a folder or file from the device\'s root' % path)
 
 
 def log_path(appmgr, app):

@@ -44,6 +44,8 @@ BAD = [
      'registry value HKLM\\SOFTWARE\\Microsoft\\Today\\Items\\Quartzel\\Selectability has no data type'),
     ('a count that is wrong', ('"NumFiles" value="2"', '"NumFiles" value="3"'),
      'Install says NumFiles 3, the instructions hold 2'),
+    ('a file out of its folder', ('type="QZL.ttf"', 'type="..\\..\\Windows\\QZL.ttf"'),
+     'path \\Program Files\\Quartzel\\..\\..\\Windows\\QZL.ttf is not a folder or file from the device\'s root'),
     ('instructions cut short', ('</wap-provisioningdoc>', ''), '_setup.xml is not well-formed XML'),
     ('a cabinet cut short', None, 'is not a cabinet that can be read'),
 ]
