@@ -114,8 +114,11 @@ class WineDevice:
             f.write('\r\n'.join(lines) + '\r\n')
         run = self.wine('regedit', '/S', self.windows(f.name))
         os.unlink(f.name)
-        if run.returncode:
-            raise DeviceError('regedit could not write %s' % key)
+        # regedit's exit code alone has been seen wrong once: what it
+        # wrote is read back before the step counts as failed.
+        if run.returncode and not values.items() <= (self.reg_values(key) or {}).items():
+            raise DeviceError('regedit could not write %s (exit %d: %s)' % (
+                key, run.returncode, (run.stdout + run.stderr).strip()[-300:]))
 
     def reg_delete(self, key):
         self.wine('reg', 'delete', key, '/f')
