@@ -114,8 +114,9 @@ class WineDevice:
             f.write('\r\n'.join(lines) + '\r\n')
         run = self.wine('regedit', '/S', self.windows(f.name))
         os.unlink(f.name)
-        # regedit's exit code alone has been seen wrong once: what it
-        # wrote is read back before the step counts as failed.
+        # regedit once reported a failure in a full test run, for a reason
+        # not found again: the values are read back before the step counts
+        # as failed, and the message keeps what regedit said.
         if run.returncode and not values.items() <= (self.reg_values(key) or {}).items():
             raise DeviceError('regedit could not write %s (exit %d: %s)' % (
                 key, run.returncode, (run.stdout + run.stderr).strip()[-300:]))
