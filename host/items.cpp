@@ -24,8 +24,13 @@ static BOOL ReadItemDllPath(HKEY key, wchar_t *path, DWORD capacity)
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return FALSE;
     raw[size / sizeof(wchar_t)] = 0;
-    DWORD length = ExpandEnvironmentStringsW(raw, path, capacity);
-    return length > 1 && length <= capacity;
+    // The handheld has one file system: a path from its root is on the
+    // device's drive C:.
+    BOOL rooted = raw[0] == L'\\' && raw[1] != L'\\';
+    if (rooted)
+        lstrcpyW(path, L"C:");
+    DWORD length = ExpandEnvironmentStringsW(raw, path + 2 * rooted, capacity - 2 * rooted);
+    return length > 1 && length <= capacity - 2 * rooted;
 }
 
 static void FillItemRecord(HKEY key, const wchar_t *path)
@@ -81,10 +86,15 @@ int LoadTodayItem(void)
         return ExitMissing;
     }
     wchar_t path[MAX_PATH];
-    BOOL havePath = ReadItemDllPath(key, path, MAX_PATH);
+    BOOL enabled = ReadItemDword(key, L"Enabled", 1) != 0;
+    BOOL havePath = enabled && ReadItemDllPath(key, path, MAX_PATH);
     if (havePath)
         FillItemRecord(key, path);
     RegCloseKey(key);
+    if (!enabled) {
+        ReportError(L"todayemu: no Today item: HKLM\\%ls has \"Enabled\" 0\n", TodayItemKey);
+        return ExitMissing;
+    }
     if (!havePath) {
         ReportError(L"todayemu: no Today item DLL: HKLM\\%ls has no usable \"DLL\" string value\n",
                     TodayItemKey);
@@ -112,6 +122,33 @@ void UnloadTodayItem(void)
     if (Host.Dll)
         FreeLibrary(Host.Dll);
     Host.Dll = NULL;
+}
+
+// The time the item's DLL was linked, from its own header: which build of
+// it the emulator holds.
+static DWORD LinkTime(HMODULE dll)
+{
+    const IMAGE_DOS_HEADER *dos = (const IMAGE_DOS_HEADER *)dll;
+    return ((const IMAGE_NT_HEADERS *)((const BYTE *)dll + dos->e_lfanew))->FileHeader.TimeDateStamp;
+}
+
+static void RepaintAll(void);
+
+// The Today screen reads its item list again, as an installer asks it to
+// (WM_WININICHANGE 0xF2): it lets go of the item's DLL, then loads the
+// item again only if its key still lists it as enabled.
+void ReloadTodayItems(void)
+{
+    if (Host.Dll) {
+        UnloadTodayItem();
+        ReportError(L"todayemu: Today items read again: let go of the item's DLL\n");
+    }
+    if (LoadTodayItem() == ExitOk && CreateTodayItem())
+        ReportError(L"todayemu: Today items read again: loaded '%ls', linked at 0x%08lx\n",
+                    Host.Item.szDLLPath, LinkTime(Host.Dll));
+    QueryItemRefresh();
+    LayoutRows();
+    RepaintAll();
 }
 
 // ---------------------------------------------------------------------------

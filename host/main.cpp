@@ -158,6 +158,11 @@ static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_DISPLAYCHANGE:
         ScreenSizeChanged();
         return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam != TodayReloadItems)
+            return DefWindowProcW(window, message, wParam, lParam);
+        ReloadTodayItems();
+        return 0;
     case WM_ACTIVATE:
         OnActivate(wParam);
         return 0;

@@ -98,6 +98,8 @@ extern TodayHost Host;
 
 // Timers of the host window.
 enum { TimerRefresh = 1, TimerScreenshot = 2 };
+// WM_WININICHANGE's word from an installer: read the Today items again.
+enum { TodayReloadItems = 0xF2 };
 enum { RefreshPeriodMs = 2000 };
 
 // Device menu commands.
@@ -138,6 +140,7 @@ void InvalidateTitleBand(void);
 int LoadTodayItem(void);
 BOOL CreateTodayItem(void);
 void UnloadTodayItem(void);
+void ReloadTodayItems(void);
 void QueryItemRefresh(void);
 void LayoutRows(void);
 void MoveSelection(int direction);

@@ -38,6 +38,10 @@ writes it to a new file, build/today-PROFILE-N.png, or to the file that
 Profiles (name, screen, dpi, locale):
 $(profiles | sed 's/^/  /')
 
+--installed runs a copy of the device (build/installed/PROFILE) without
+the hand-made item, given the item by Quartzel.cab's installer model
+(Quartzel-desktop.cab: the same instructions over the desktop builds).
+
 Emulator flags (host/README.md):
 $(readme_rows '--')
 
@@ -75,8 +79,10 @@ winpath() {
 flags=()
 shot=
 locale_named=
+installed=
 while [ $# -gt 0 ]; do
   case $1 in
+    --installed) installed=yes; shift; continue ;;
     --screenshot)
       if [ $# -ge 2 ]; then
         shot=$2
@@ -93,6 +99,11 @@ case $caller in ''|C|POSIX) ;; *) [ -n "$locale_named" ] || flags+=(--locale "${
 
 "$root/tools/setup.sh"
 export QZL_PREFIX="$build/devices/$profile"
+if [ -n "$installed" ]; then
+  "$root/tools/with-display.sh" /usr/bin/python3 "$root/install/winedevice.py" installed "$QZL_PREFIX" "$build/installed/$profile" \
+    "$build/Quartzel-desktop.cab" || exit 1
+  QZL_PREFIX=$build/installed/$profile
+fi
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shot" ]; then
   exec "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" ${flags[@]+"${flags[@]}"}
 fi

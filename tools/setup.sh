@@ -18,7 +18,7 @@ fi
 
 # The toolchain's programs need libgmp10, libmpfr6 and zlib1g.
 packages="cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils fonts-wine python3-fonttools
-  python3-unicorn libgmp10 libmpfr6 zlib1g unicode-data fonts-noto-core fonts-noto-cjk"
+  python3-unicorn gcab cabextract libgmp10 libmpfr6 zlib1g unicode-data fonts-noto-core fonts-noto-cjk"
 missing=
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
