@@ -111,29 +111,66 @@ static void CheckLine(const WCHAR *expected, int line)
 
 // ---- Tests ------------------------------------------------------------------
 
-static int KeyOpenings;
+static int KeyOpenings, KeyClosings;
 static decltype(&RegOpenKeyExW) RealRegOpenKeyExW;
+static decltype(&RegCloseKey) RealRegCloseKey;
 
 static LSTATUS WINAPI CountingRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key)
 {
-    KeyOpenings++;
-    return RealRegOpenKeyExW(root, path, options, access, key);
+    LSTATUS rc = RealRegOpenKeyExW(root, path, options, access, key);
+    KeyOpenings += rc == ERROR_SUCCESS;
+    return rc;
 }
 
-// The keys stay open from one read to the next; a key deleted and made
-// again in between (as SetAlarm does) is read afresh.
+static LSTATUS WINAPI CountingRegCloseKey(HKEY key)
+{
+    KeyClosings++;
+    return RealRegCloseKey(key);
+}
+
+// Every read opens the keys it reads and closes each before it returns: a
+// key held open could not be deleted by the clock on the handheld. The
+// bell's read stops at the first alarm that rings; the menu line reads all
+// three.
+static void test_reads_leave_no_key_open()
+{
+    void *open = NULL, *close = NULL;
+    HMODULE self = GetModuleHandleW(NULL);
+    ok(ReplaceImport(self, NULL, "RegOpenKeyExW", (void *)CountingRegOpenKeyExW, &open) > 0, "RegOpenKeyExW\n");
+    ok(ReplaceImport(self, NULL, "RegCloseKey", (void *)CountingRegCloseKey, &close) > 0, "RegCloseKey\n");
+    RealRegOpenKeyExW = (decltype(RealRegOpenKeyExW))open;
+    RealRegCloseKey = (decltype(RealRegCloseKey))close;
+    WCHAR line[NEXT_ALARM_CHARS];
+    const struct {
+        const char *Read;
+        BOOL MenuLine;
+        BYTE FirstAlarmFlags;
+        int Opened;
+    } rows[] = {
+        {"bell, all off", FALSE, 0, 3},
+        {"bell, the first on", FALSE, 1, 1},
+        {"menu line, all off", TRUE, 0, 3},
+        {"menu line, the first on", TRUE, 1, 3},
+    };
+    for (const auto &r : rows) {
+        ClearAlarms();
+        SetAlarm(0, r.FirstAlarmFlags, 0x7F, 420);
+        KeyOpenings = KeyClosings = 0;
+        if (r.MenuLine)
+            FormatNextAlarm(line);
+        else
+            AnyAlarmEnabled();
+        ok(KeyOpenings == r.Opened && KeyClosings == r.Opened, "%s: %d keys opened, %d closed; expected %d\n",
+           r.Read, KeyOpenings, KeyClosings, r.Opened);
+    }
+    ReplaceImport(self, NULL, "RegOpenKeyExW", open, NULL);
+    ReplaceImport(self, NULL, "RegCloseKey", close, NULL);
+}
+
 static void test_any_alarm_enabled()
 {
     ClearAlarms();
     ok_int(AnyAlarmEnabled(), 0);
-    void *real = NULL;
-    ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "RegOpenKeyExW", (void *)CountingRegOpenKeyExW, &real) > 0,
-       "RegOpenKeyExW\n");
-    RealRegOpenKeyExW = (decltype(RealRegOpenKeyExW))real;
-    KeyOpenings = 0;
-    ok_int(AnyAlarmEnabled(), 0);
-    ok_int(KeyOpenings, 0);
-    ReplaceImport(GetModuleHandleW(NULL), NULL, "RegOpenKeyExW", real, NULL);
 
     // Alarm 0 off, key 1 missing, alarm 2 on.
     SetAlarm(0, 0, 0x1F, 420);
@@ -336,6 +373,7 @@ int main()
        "clock replaced");
     SaveDeviceAlarms();
     run_test(test_any_alarm_enabled);
+    run_test(test_reads_leave_no_key_open);
     run_test(test_any_alarm_bad_values);
     run_test(test_weekday_alarm_examples);
     run_test(test_sunday_only_alarm);
