@@ -228,7 +228,9 @@ static void ChangeFontSize(HWND sheet)
     PressOk(sheet);
 }
 
-static void test_eight_reload_requests()
+// The eight released pages ask the item for one reload, after the save: it
+// finds the marker.
+static void test_one_reload_request()
 {
     ArrangeSettings(NULL);
     ModuleAttach(GetModuleHandleW(NULL));
@@ -239,9 +241,9 @@ static void test_eight_reload_requests()
     ItemWatch.Original = (WNDPROC)SetWindowLongPtrW(item, GWLP_WNDPROC, (LONG_PTR)WatchedItemProc);
     RunSheet(ChangeFontSize);
     ok_int(ItemWatch.Creates, 0);   // posted, not yet handled
-    PumpUntil([] { return ItemWatch.Creates >= 8; });
+    PumpUntil([] { return ItemWatch.Creates >= 1; });
     PumpPending();
-    ok_int(ItemWatch.Creates, 8);
+    ok_int(ItemWatch.Creates, 1);
     ok_int(ItemWatch.CreatesWithMarker, 1);
     ok_int(ItemWatch.FirstWithMarker, 1);
     ok(!SettingStored(L"QZL"), "marker removed by the reload");
@@ -658,6 +660,6 @@ int main()
     run_test(test_page_headers);
     run_test(test_first_page_asks_each_control_once);
     run_test(test_no_gdi_objects_left);
-    run_test(test_eight_reload_requests);
+    run_test(test_one_reload_request);
     return TestSummary();
 }
