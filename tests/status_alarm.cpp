@@ -2,6 +2,7 @@
 // line, with the clock fixed through this program's import table and the
 // device's three alarm keys rewritten (and restored at the end).
 #include "testlib.h"
+#include "callcount.h"
 #include "iat.h"
 #include "module.h"
 #include "alarm.h"
@@ -111,35 +112,13 @@ static void CheckLine(const WCHAR *expected, int line)
 
 // ---- Tests ------------------------------------------------------------------
 
-static int KeyOpenings, KeyClosings;
-static decltype(&RegOpenKeyExW) RealRegOpenKeyExW;
-static decltype(&RegCloseKey) RealRegCloseKey;
-
-static LSTATUS WINAPI CountingRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key)
-{
-    LSTATUS rc = RealRegOpenKeyExW(root, path, options, access, key);
-    KeyOpenings += rc == ERROR_SUCCESS;
-    return rc;
-}
-
-static LSTATUS WINAPI CountingRegCloseKey(HKEY key)
-{
-    KeyClosings++;
-    return RealRegCloseKey(key);
-}
-
 // Every read opens the keys it reads and closes each before it returns: a
 // key held open could not be deleted by the clock on the handheld. The
 // bell's read stops at the first alarm that rings; the menu line reads all
 // three.
 static void test_reads_leave_no_key_open()
 {
-    void *open = NULL, *close = NULL;
-    HMODULE self = GetModuleHandleW(NULL);
-    ok(ReplaceImport(self, NULL, "RegOpenKeyExW", (void *)CountingRegOpenKeyExW, &open) > 0, "RegOpenKeyExW\n");
-    ok(ReplaceImport(self, NULL, "RegCloseKey", (void *)CountingRegCloseKey, &close) > 0, "RegCloseKey\n");
-    RealRegOpenKeyExW = (decltype(RealRegOpenKeyExW))open;
-    RealRegCloseKey = (decltype(RealRegCloseKey))close;
+    ok(CountImportCalls(GetModuleHandleW(NULL), "advapi32.dll") > 0, "advapi32.dll\n");
     WCHAR line[NEXT_ALARM_CHARS];
     const struct {
         const char *Read;
@@ -155,16 +134,15 @@ static void test_reads_leave_no_key_open()
     for (const auto &r : rows) {
         ClearAlarms();
         SetAlarm(0, r.FirstAlarmFlags, 0x7F, 420);
-        KeyOpenings = KeyClosings = 0;
+        ResetImportCalls();
         if (r.MenuLine)
             FormatNextAlarm(line);
         else
             AnyAlarmEnabled();
-        ok(KeyOpenings == r.Opened && KeyClosings == r.Opened, "%s: %d keys opened, %d closed; expected %d\n",
-           r.Read, KeyOpenings, KeyClosings, r.Opened);
+        LONGLONG opened = ImportCalls("RegOpenKeyExW"), closed = ImportCalls("RegCloseKey");
+        ok(opened == r.Opened && closed == r.Opened, "%s: %lld keys opened, %lld closed; expected %d\n", r.Read,
+           opened, closed, r.Opened);
     }
-    ReplaceImport(self, NULL, "RegOpenKeyExW", open, NULL);
-    ReplaceImport(self, NULL, "RegCloseKey", close, NULL);
 }
 
 static void test_any_alarm_enabled()
