@@ -230,9 +230,9 @@ def main():
         "surfaces: cells, the normal background and the compose bitmap, each with its memory DC; the "
         "benchmark's item is never selected, so it has no selected background), and what destroying "
         "the window and unloading the DLL release together. Private bytes are those the load, the item and its "
-        "first paint committed (Wine's heap keeps what it once committed): the surfaces, as DIB sections, are "
-        "memory of their own and count here; as compatible bitmaps (before) they came from Wine's heap and did "
-        "not.")
+        "first paint committed (Wine's heap keeps what it once committed): a DIB section (the cells; every "
+        "surface on a 32-bit screen) is memory of its own and counts here; a compatible bitmap (the other "
+        "surfaces on these 16-bit devices) comes from Wine's heap and does not.")
     out("")
     out("| Held | QVGA | VGA |")
     out("|---|---|---|")
