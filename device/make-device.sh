@@ -10,26 +10,30 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 profile=$1 prefix=$2 dll=$3 font=${4:-}
 
-# name          screen    dpi  locale
+# The handheld's screens draw at 16 bits per pixel (RGB 5-6-5), as the
+# devices do; square128 draws at 32, so that the face's other kind of
+# surface (the 32-bit DIB section) is drawn and tested too. Bits per pixel
+# is the X screen's depth that tools/wine-run.sh runs the device on.
+# name          screen    dpi  locale       bpp
 profiles="
-qvga96          240x320   96   en_US.UTF-8
-qvga96-nofont   240x320   96   en_US.UTF-8
-qvga96-de       240x320   96   de_DE.UTF-8
-square128       320x320   128  en_US.UTF-8
-square128-nofont 320x320  128  en_US.UTF-8
-vga192          480x640   192  en_US.UTF-8
-vga192-nofont   480x640   192  en_US.UTF-8
-vga192-landscape 640x480  192  en_US.UTF-8
-square96        240x240   96   en_US.UTF-8
-wqvga96         240x400   96   en_US.UTF-8
-wqvga96-landscape 400x240 96   en_US.UTF-8
-square192       480x480   192  en_US.UTF-8
-wvga192         480x800   192  en_US.UTF-8
-wvga192-landscape 800x480 192  en_US.UTF-8
+qvga96          240x320   96   en_US.UTF-8  16
+qvga96-nofont   240x320   96   en_US.UTF-8  16
+qvga96-de       240x320   96   de_DE.UTF-8  16
+square128       320x320   128  en_US.UTF-8  32
+square128-nofont 320x320  128  en_US.UTF-8  16
+vga192          480x640   192  en_US.UTF-8  16
+vga192-nofont   480x640   192  en_US.UTF-8  16
+vga192-landscape 640x480  192  en_US.UTF-8  16
+square96        240x240   96   en_US.UTF-8  16
+wqvga96         240x400   96   en_US.UTF-8  16
+wqvga96-landscape 400x240 96   en_US.UTF-8  16
+square192       480x480   192  en_US.UTF-8  16
+wvga192         480x800   192  en_US.UTF-8  16
+wvga192-landscape 800x480 192  en_US.UTF-8  16
 "
 line=$(printf '%s\n' "$profiles" | awk -v p="$profile" '$1 == p')
 [ -n "$line" ] || { echo "make-device: unknown profile '$profile'" >&2; exit 2; }
-read -r _ screen dpi locale <<<"$line"
+read -r _ screen dpi locale bpp <<<"$line"
 case $profile in *-nofont) font= ;; esac
 
 stamp="$prefix/quartzel-device.stamp"
@@ -189,8 +193,9 @@ fi
 share_system_files "$prefix"
 enough_space 16 "writing the fonts and the registry"
 
-# The profile's locale is chosen per process by LC_ALL (tools/wine-run.sh).
-printf 'LC_ALL=%s\n' "$locale" >"$prefix/quartzel-profile.env"
+# The profile's locale is chosen per process by LC_ALL, and its depth by
+# the X screen (tools/wine-run.sh).
+printf 'LC_ALL=%s\nBPP=%s\n' "$locale" "$bpp" >"$prefix/quartzel-profile.env"
 
 fonts="$prefix/drive_c/windows/Fonts"
 mkdir -p "$fonts"
@@ -335,4 +340,4 @@ installed() {
 }
 attempt "writing the registry" installed
 echo "$want" >"$stamp"
-echo "device $profile ready: $prefix (${w}x${h} at $dpi dpi, $locale, $([ -n "$font" ] && echo with || echo without) QZL.ttf)"
+echo "device $profile ready: $prefix (${w}x${h} at $dpi dpi and $bpp bits per pixel, $locale, $([ -n "$font" ] && echo with || echo without) QZL.ttf)"

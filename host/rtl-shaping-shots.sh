@@ -6,7 +6,8 @@
 #
 #   host/rtl-shaping-shots.sh BUILD_DIR OUT_DIR [NAME_PREFIX]
 #
-# DISPLAY must name a running X server (tools/with-display.sh starts one).
+# Run it inside tools/with-display.sh, whose X server draws each device at
+# its own depth (on another display a device takes that display's depth).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)

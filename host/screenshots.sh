@@ -4,11 +4,12 @@
 #   host/screenshots.sh BUILD_DIR OUT_DIR
 #
 # BUILD_DIR holds bin/todayemu.exe and the devices (target 'devices').
-# Without a running X server at DISPLAY, a private one serves all shots.
-# The device clock is fixed, so the pictures are the same on every run.
+# The devices' X server (tools/with-display.sh) serves all shots, each
+# device at its own depth. The device clock is fixed, so the pictures are
+# the same on every run.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+if [ -z "${QZL_XSERVER:-}" ]; then
     exec "$here/../tools/with-display.sh" "$0" "$@"
 fi
 [ $# -eq 2 ] || { echo "usage: host/screenshots.sh BUILD_DIR OUT_DIR" >&2; exit 2; }

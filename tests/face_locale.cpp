@@ -138,6 +138,9 @@ static void test_marker_examples()
         {L"hh:mm ttt", 0, L"hh", L"AM", L"PM"},
         {L"h:mm 'tt'", 0, L"h", L"AM'", L"PM'"},
         {L"t-tt h", 0, L"h", L"A-AM", L"P-PM"},
+        // A literal longer than the markers' draft: the draft takes what
+        // fits, and the markers their first 9 characters.
+        {L"h:mm tt'---------------------------------------------------", 0, L"h", L"AM'------", L"PM'------"},
         {L"HH:mm h tt", 1, L"HH", L"AM", L"PM"},
     };
     Override(LOCALE_S1159, L"AM");

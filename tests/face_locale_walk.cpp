@@ -700,17 +700,26 @@ static void test_fit_inputs()
 // ---- Scripts the platform shapes and reorders as it draws -------------------
 
 // A right-to-left text cut in either slot or alone in the middle ends with
-// an ellipsis at its left, beside the cut: the columns at the left end of
-// its ink are the ellipsis's, and those at the right end are not.
+// an ellipsis at its left, beside the cut (and the right-to-left mark):
+// the columns at the left end of its ink are the ellipsis's, and those at
+// the right end are not. Lone surrogates are no letters: a Latin name cut
+// among them keeps its ellipsis at its right, without the mark.
 static void test_right_to_left_cuts()
 {
     // "Marrowfen Mobile of the Northern Isles", in Arabic.
     static const WCHAR Arabic[] = L"\x0645\x0627\x0631\x0648\x0641\x0646 \x0645\x0648\x0628\x0627\x064a\x0644 "
                                   L"\x0644\x0644\x062c\x0632\x0631 \x0627\x0644\x0634\x0645\x0627\x0644\x064a\x0629";
+    // First halves that would make an Adlam letter, were each paired (each
+    // two of them read as one, taken whole).
+    static const WCHAR LoneHalves[] = L"Isles 0\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B"
+                                      L"\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B\xD83B";
     static const struct {
+        const WCHAR *Text;
         DWORD Arrangement;
         BOOL InDaySlot;
-    } slots[] = {{0, TRUE}, {2, TRUE}, {1, FALSE}};
+        BOOL RightToLeft;
+    } slots[] = {{Arabic, 0, TRUE, TRUE}, {Arabic, 2, TRUE, TRUE}, {Arabic, 1, FALSE, TRUE},
+                 {LoneHalves, 1, FALSE, FALSE}};
     UseLocale(L"en-US", 1, 0, 0);
     HFONT font = ClockFonts.DayDateFont;
     Ink ellipsis = InkOf(font, TA_LEFT, 400, L"\x2026");
@@ -718,14 +727,20 @@ static void test_right_to_left_cuts()
     memcpy(dotColumns, Walk.Columns + InkLeft + ellipsis.Left, dots * sizeof(int));
     for (const auto &slot : slots) {
         DayDateTexts texts = {{}, L"9/25/2024", {}, slot.Arrangement};
-        lstrcpyW(slot.InDaySlot ? texts.DaySlot : texts.Date, Arabic);
+        lstrcpyW(slot.InDaySlot ? texts.DaySlot : texts.Date, slot.Text);
         DayDateLine line;
         FitLine(LineBox(120 * ClockLayout.DpiX / 96), texts, &line);
         const WCHAR *cut = slot.InDaySlot ? line.DaySlot : line.Date;
+        int length = lstrlenW(cut);
+        BOOL marked = length > 0 && cut[length - 1] == 0x200F;
+        if (!slot.RightToLeft) {
+            ok(KeptBeforeEllipsis(cut) > 5 && !marked, "\"%ls\" cut as right-to-left text\n", cut);
+            continue;
+        }
         Ink ink = InkOf(font, TA_LEFT, 400, cut);
         BOOL left = memcmp(Walk.Columns + InkLeft + ink.Left, dotColumns, dots * sizeof(int)) == 0;
         BOOL right = memcmp(Walk.Columns + InkLeft + ink.Right - dots, dotColumns, dots * sizeof(int)) == 0;
-        ok(KeptBeforeEllipsis(cut) > 0 && left && !right, "arrangement %lu: ellipsis at the left %d, at the right %d\n",
+        ok(KeptBeforeEllipsis(cut) > 0 && marked && left && !right, "arrangement %lu: ellipsis at the left %d, at the right %d\n",
            slot.Arrangement, left, right);
     }
 }

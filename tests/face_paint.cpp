@@ -30,6 +30,7 @@ struct PaintTestRecord {
     HWND Item;
     TODAYLISTITEM ListItem;
     int Dpi;
+    int Bits;           // the screen's bits per pixel
     int Width;
     int Height;
     int Top;
@@ -108,12 +109,37 @@ static void ResetCounts()
 
 // ---- The host ----------------------------------------------------------
 
-// Every component at least 64, so that any tint changes it.
+// A colour as the screen shows it after the item's surfaces. On a 16-bit
+// screen the item composes in compatible bitmaps, which Wine keeps in 5-5-5
+// (a device keeps them in its screen's 5-6-5): 5 bits of each of red,
+// green and blue, green widened to the screen's 6 by its top bit, each read
+// back with its top bits repeated below (0xA0 is kept as 10100 and read as
+// 0xA5; green 0x47 as 01000, then 010000, and read as 0x41).
+// Each of the three as the 5-5-5 surface holds it, read back in 8 bits.
+static COLORREF Kept(COLORREF colour)
+{
+    if (T.Bits != 16)
+        return colour;
+    BYTE r = GetRValue(colour) >> 3, g = GetGValue(colour) >> 3, b = GetBValue(colour) >> 3;
+    return RGB((r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
+}
+
+static COLORREF Shown(COLORREF colour)
+{
+    if (T.Bits != 16)
+        return colour;
+    BYTE r = GetRValue(colour) >> 3, g5 = GetGValue(colour) >> 3, b = GetBValue(colour) >> 3;
+    BYTE g = (BYTE)((g5 << 1) | (g5 >> 4));
+    return RGB((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2));
+}
+
+// Every component at least 64, so that any tint changes it; as the screen
+// shows it.
 static COLORREF Watermark(int x, int y)
 {
     if (T.SolidWallpaper)
-        return T.Wallpaper;
-    return RGB(64 + (x * 5) % 192, 64 + (y * 7) % 192, 160 + (x + y) % 96);
+        return Shown(T.Wallpaper);
+    return Shown(RGB(64 + (x * 5) % 192, 64 + (y * 7) % 192, 160 + (x + y) % 96));
 }
 
 static void DrawWatermark(const TODAYDRAWWATERMARKINFO *info)
@@ -277,11 +303,14 @@ static BYTE BlendChannel(BYTE source, BYTE dest, BYTE alpha)
     return (BYTE)(source + (dest * (255 - alpha) + 127) / 255);
 }
 
+// The blend over what the item's surface holds, as the screen shows it.
 static COLORREF Blend(COLORREF dest, DWORD cell)
 {
     BYTE a = (BYTE)(cell >> 24);
-    return RGB(BlendChannel((cell >> 16) & 0xFF, GetRValue(dest), a),
-               BlendChannel((cell >> 8) & 0xFF, GetGValue(dest), a), BlendChannel(cell & 0xFF, GetBValue(dest), a));
+    dest = Kept(dest);
+    return Shown(RGB(BlendChannel((cell >> 16) & 0xFF, GetRValue(dest), a),
+                     BlendChannel((cell >> 8) & 0xFF, GetGValue(dest), a),
+                     BlendChannel(cell & 0xFF, GetBValue(dest), a)));
 }
 
 static int Scaled(int n)
@@ -330,6 +359,7 @@ static BOOL OnFrame(const CellGeometry &cell, int x, int y)
 static RECT InkBox(COLORREF colour, int from = 0, int to = INT_MAX)
 {
     RECT box = {-1, -1, -1, -1};
+    colour = Shown(colour);
     for (int y = 0; y < T.Height; y++)
         for (int x = from; x < T.Width && x < to; x++) {
             if (PixelAt(x, y) != colour)
@@ -377,12 +407,15 @@ static int StripMismatches(const CellGeometry &cell, COLORREF background, BOOL s
     return mismatches;
 }
 
+// Pixels drawn in `colour`: the wallpaper left as it is, which on a 16-bit
+// screen may show as a pure colour too, does not count.
 static int CountColour(COLORREF colour)
 {
+    colour = Shown(colour);
     int count = 0;
     for (int y = 0; y < T.Height; y++)
         for (int x = 0; x < T.Width; x++)
-            if (PixelAt(x, y) == colour)
+            if (PixelAt(x, y) == colour && colour != Watermark(x, y))
                 count++;
     return count;
 }
@@ -671,16 +704,23 @@ static BOOL Near(COLORREF got, COLORREF expected)
 // A cell word holds an opacity and a grey chosen apart (as the Background
 // page stores them): the cell shows that grey over the wallpaper at that
 // opacity, over a light wallpaper as over a dark blue one. Grey 128 at
-// opacity 45 behind the time, grey 192 at opacity 102 behind the day/date.
+// opacity 45 behind the time, grey 192 at opacity 102 behind the day/date;
+// on a 16-bit screen each of the wallpaper and the blend keeps 5 bits, and
+// the two opacities still differ.
 static void test_grey_cells()
 {
     struct {
+        int Bits;
         COLORREF Wallpaper, Time, DayDate;
     } cases[] = {
-        {RGB(250, 230, 200), RGB(228, 212, 187), RGB(227, 215, 197)},
-        {RGB(0, 0, 128), RGB(23, 23, 128), RGB(77, 77, 154)},
+        {32, RGB(250, 230, 200), RGB(228, 212, 187), RGB(227, 215, 197)},
+        {32, RGB(0, 0, 128), RGB(23, 23, 128), RGB(77, 77, 154)},
+        {16, RGB(250, 230, 200), RGB(239, 215, 198), RGB(231, 223, 206)},
+        {16, RGB(0, 0, 128), RGB(16, 16, 132), RGB(74, 73, 156)},
     };
     for (const auto &c : cases) {
+        if (c.Bits != T.Bits)
+            continue;
         T.SolidWallpaper = TRUE;
         T.Wallpaper = c.Wallpaper;
         UseSettings({{L"AlphaTime", 0x2D808080}, {L"AlphaDayDate", 0x66C0C0C0}});
@@ -753,7 +793,7 @@ static void test_colour_schemes()
     Select(TRUE);
     ok(CountColour(T.HighlightedText) > 0 && CountColour(T.Text) == 0, "scheme 0 selected\n");
     // Selected: the highlight fill under the same cells.
-    ok_int(PixelAt(0, 0), T.Highlight);
+    ok_int(PixelAt(0, 0), Shown(T.Highlight));
     ok_int(StripMismatches(cell, T.Highlight, TRUE, &first), 0);
 
     UseElementScheme(1, defaultColour, highlightColour);
@@ -922,8 +962,10 @@ static void test_paint_costs()
 
     // The first selection makes and draws the selected background; later
     // changes of selection only copy the other cached background.
+    // Its bitmap is of the screen's kind: a DIB section on a 32-bit screen,
+    // a compatible bitmap on any other.
     static const struct {
-        int AlphaBlends, DibSections, NewDCs;
+        int AlphaBlends, Bitmaps, NewDCs;
     } Selections[] = {{1, 1, 1}, {0, 0, 0}};
     for (const auto &s : Selections) {
         ResetCounts();
@@ -931,9 +973,9 @@ static void test_paint_costs()
         Select(FALSE);
         ok_int(T.ScreenBitBlts, 2);
         ok_int(T.AlphaBlends, s.AlphaBlends);
-        ok_int(T.DibSections, s.DibSections);
+        ok_int(T.DibSections + T.NewBitmaps, s.Bitmaps);
+        ok_int(T.Bits == 32 ? T.NewBitmaps : T.DibSections, 0);
         ok_int(T.NewDCs, s.NewDCs);
-        ok_int(T.NewBitmaps, 0);
     }
 
     // The host cleared its cache: a new background over the same cells, in
@@ -978,9 +1020,22 @@ static void test_window_lifetime()
        HIWORD(first));
 }
 
+// The bitmaps of new surfaces (cells, background, compose) by the screen's
+// depth: the cells are always a DIB section, the other two are of the
+// screen's kind.
+static void CheckNewSurfaces()
+{
+    static const struct {
+        int Bits, DibSections, CompatibleBitmaps;
+    } kinds[] = {{32, 3, 0}, {16, 1, 2}};
+    for (const auto &k : kinds)
+        if (k.Bits == T.Bits)
+            ok(T.DibSections == k.DibSections && T.NewBitmaps == k.CompatibleBitmaps,
+               "%d bits: %d DIB sections and %d compatible bitmaps\n", T.Bits, T.DibSections, T.NewBitmaps);
+}
+
 // A narrower host (rotation): the window follows, and cells, background and
-// compose surface are made for the new width within the same paint (all
-// three DIB sections on these 32-bit screens).
+// compose surface are made for the new width within the same paint.
 static void test_width_change()
 {
     // A time group narrow enough for the narrower strip.
@@ -994,7 +1049,7 @@ static void test_width_change()
     GetClientRect(T.Item, &rect);
     ok_int(rect.right, T.Width);
     ok_int(T.Moves, 1);
-    ok_int(T.DibSections, 3);
+    CheckNewSurfaces();
     ok_int(T.AlphaBlends, 1);
     ok_int(T.WatermarkRequests, 1);
     ok_int(T.ScreenBitBlts, 1);
@@ -1033,7 +1088,7 @@ static void test_rotation()
     ok_int(Refresh(), TRUE);
     ResetCounts();
     PaintAndRead();
-    ok_int(T.DibSections, 3);
+    CheckNewSurfaces();
     ok_int(T.AlphaBlends, 1);
     COLORREF first = 0;
     int frame = FrameMismatches(Cell(TRUE), FALSE, &first);
@@ -1074,6 +1129,7 @@ int main()
 {
     HDC screen = GetDC(NULL);
     T.Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    T.Bits = GetDeviceCaps(screen, BITSPIXEL);
     ReleaseDC(NULL, screen);
     T.PrivateFont = GetFileAttributesW(L"C:\\Program Files\\Quartzel\\QZL.ttf") != INVALID_FILE_ATTRIBUTES;
     ResetRegKey(HKEY_CURRENT_USER, SettingsKey);

@@ -64,21 +64,47 @@ static void test_probe()
     ok_int(FontProbe.PrivateFontAdded, fontFile);
     ok_int(FontProbe.PrivateFaceFound, fontFile);
     ok_int(FontProbe.FontLevel, fontFile ? 3 : 1);
-    // The platform draws the hour's font in the added file's face.
+}
+
+static const WCHAR ForeignFont[] = L"C:\\windows\\Fonts\\marlett.ttf";
+static int(WINAPI *RealAddFontResourceW)(LPCWSTR);
+
+static int WINAPI AddForeignFontResourceW(LPCWSTR)
+{
+    return RealAddFontResourceW(ForeignFont);
+}
+
+// A QZL.ttf of another face (here the device's Marlett) is added, but the
+// platform lists no face of the private name: the time keeps the system
+// face. Run before the real QZL.ttf is added to this process.
+static void test_foreign_private_file()
+{
+    void *add = NULL;
+    HMODULE self = GetModuleHandleW(NULL);
+    ok(ReplaceImport(self, NULL, "AddFontResourceW", (void *)AddForeignFontResourceW, &add) > 0,
+       "AddFontResourceW\n");
+    RealAddFontResourceW = (decltype(RealAddFontResourceW))add;
+    FontProbe = FontProbeRecord();
+    InstallAndProbePrivateFont();
     BuildClockFonts();
-    ok_int(FontProbe.PrivateFaceFound, fontFile);
-    ok_int(FontProbe.PrivateFaceUnconfirmed, 0);
-    ok_int(FontProbe.FontLevel, fontFile ? 3 : 1);
+    ok_int(FontProbe.PrivateFontAdded, 1);
+    ok_int(FontProbe.PrivateFaceFound, 0);
+    ok_int(FontProbe.FontLevel, 1);
+    LOGFONTW hour = FontOf(ClockFonts.HourMinuteFont);
+    ok_wstr(hour.lfFaceName, L"Tahoma");
+    ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
+    RemoveFontResourceW(ForeignFont);
+    FontProbe = FontProbeRecord();
 }
 
 // ---- The probe's rules, with the device's fonts replaced --------------
 
 static struct {
     const WCHAR *Faces[3];
-    const WCHAR *DrawnFace;   // the face the platform draws the hour's font in
     int FontAdded;            // what AddFontResourceW answers
     WCHAR AddedPath[MAX_PATH];
     int EveryFamilyListed;    // enumerations without a face name
+    int PrivateListed;        // enumerations of the private face's name
 } Probe;
 
 // Like the platform, a name lists the faces of that name in any letter
@@ -87,6 +113,7 @@ static int WINAPI FakeEnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc,
 {
     int result = 1;
     Probe.EveryFamilyListed += family == NULL;
+    Probe.PrivateListed += family != NULL && lstrcmpiW(family, L"QZL") == 0;
     for (const WCHAR *face : Probe.Faces) {
         if (face == NULL || (family != NULL && lstrcmpiW(face, family) != 0))
             continue;
@@ -106,21 +133,13 @@ static int WINAPI FakeAddFontResourceW(LPCWSTR path)
     return Probe.FontAdded;
 }
 
-static int WINAPI FakeGetTextFaceW(HDC, int count, LPWSTR face)
-{
-    if (Probe.DrawnFace == NULL)
-        return 0;
-    lstrcpynW(face, Probe.DrawnFace, count);
-    return lstrlenW(face) + 1;
-}
-
-// The probe and the first font build, with `listed` the faces Tahoma's
-// listing finds and `drawn` the face the hour's font is drawn in.
-static void ProbeWith(int added, const WCHAR *listed, const WCHAR *drawn)
+// The probe and the first font build, with `faces` the families the
+// platform lists.
+static void ProbeWith(int added, const WCHAR *tahoma, const WCHAR *privateFace)
 {
     Probe.FontAdded = added;
-    Probe.Faces[0] = listed;
-    Probe.DrawnFace = drawn;
+    Probe.Faces[0] = tahoma;
+    Probe.Faces[1] = privateFace;
     Probe.AddedPath[0] = 0;
     FontProbe = FontProbeRecord();
     InstallAndProbePrivateFont();
@@ -128,49 +147,53 @@ static void ProbeWith(int added, const WCHAR *listed, const WCHAR *drawn)
 }
 
 // Tahoma is matched in any letter case, the private face exactly as the
-// platform names the face it draws in; the private face only counts when
-// this library added its file. Without it, the time is drawn in the
-// markers' face at normal weight.
+// platform lists it; the private face only counts when this library added
+// its file (a file of another face lists none), and it is listed only
+// then. Without it, the time is drawn in the markers' face at normal
+// weight.
 static void test_probe_rules()
 {
     FontProbeRecord saved = FontProbe;
-    void *enumerate = NULL, *add = NULL, *face = NULL;
+    void *enumerate = NULL, *add = NULL;
     HMODULE self = GetModuleHandleW(NULL);
     ok(ReplaceImport(self, NULL, "EnumFontFamiliesW", (void *)FakeEnumFontFamiliesW, &enumerate) > 0,
        "EnumFontFamiliesW\n");
     ok(ReplaceImport(self, NULL, "AddFontResourceW", (void *)FakeAddFontResourceW, &add) > 0, "AddFontResourceW\n");
-    ok(ReplaceImport(self, NULL, "GetTextFaceW", (void *)FakeGetTextFaceW, &face) > 0, "GetTextFaceW\n");
     static const struct {
         int Added;
-        const WCHAR *Listed, *Drawn;
+        const WCHAR *Tahoma, *Private;
         DWORD Level;
         const WCHAR *HourFace;
         LONG HourWeight;
+        int PrivateListed;
     } rows[] = {
-        {1, L"TAHOMA", L"qzl", 1, L"Tahoma", FW_NORMAL},
-        {1, NULL, L"QZL", 2, L"QZL", FW_MEDIUM},
-        {1, L"Tahoma", L"QZL", 3, L"QZL", FW_MEDIUM},
-        {1, L"Tahoma Bold", L"QZL ", 0, NULL, FW_NORMAL},
-        // Drawn in it, but the file was not added by this library.
-        {0, NULL, L"QZL", 0, NULL, FW_NORMAL},
-        {0, L"tahoma", L"QZL", 1, L"Tahoma", FW_NORMAL},
+        {1, L"TAHOMA", L"qzl", 1, L"Tahoma", FW_NORMAL, 1},
+        {1, NULL, L"QZL", 2, L"QZL", FW_MEDIUM, 1},
+        {1, L"Tahoma", L"QZL", 3, L"QZL", FW_MEDIUM, 1},
+        {1, L"Tahoma Bold", L"QZL ", 0, NULL, FW_NORMAL, 1},
+        // The file added is of another face.
+        {1, L"Tahoma", NULL, 1, L"Tahoma", FW_NORMAL, 1},
+        // Listed, but the file was not added by this library.
+        {0, NULL, L"QZL", 0, NULL, FW_NORMAL, 0},
+        {0, L"tahoma", L"QZL", 1, L"Tahoma", FW_NORMAL, 0},
     };
     for (const auto &r : rows) {
-        ProbeWith(r.Added, r.Listed, r.Drawn);
+        Probe.PrivateListed = 0;
+        ProbeWith(r.Added, r.Tahoma, r.Private);
         LOGFONTW hour = FontOf(ClockFonts.HourMinuteFont);
-        ok(FontProbe.FontLevel == r.Level && FontProbe.PrivateFontAdded == (DWORD)r.Added,
-           "%ls drawn in %ls: level %lu, added %lu\n", r.Listed, r.Drawn, FontProbe.FontLevel,
-           FontProbe.PrivateFontAdded);
+        ok(FontProbe.FontLevel == r.Level && FontProbe.PrivateFontAdded == (DWORD)r.Added &&
+               Probe.PrivateListed == r.PrivateListed,
+           "%ls and %ls listed: level %lu, added %lu, private name listed %d times\n", r.Tahoma, r.Private,
+           FontProbe.FontLevel, FontProbe.PrivateFontAdded, Probe.PrivateListed);
         ok((r.HourFace == NULL || lstrcmpW(hour.lfFaceName, r.HourFace) == 0) && hour.lfWeight == r.HourWeight,
-           "%ls drawn in %ls: hour in \"%ls\" at %ld\n", r.Listed, r.Drawn, hour.lfFaceName, hour.lfWeight);
+           "%ls and %ls listed: hour in \"%ls\" at %ld\n", r.Tahoma, r.Private, hour.lfFaceName, hour.lfWeight);
     }
     ok_wstr(Probe.AddedPath, L"C:\\Program Files\\Quartzel\\QZL.ttf");
-    // Tahoma was asked for by name, never every family.
+    // The faces were asked for by name, never every family.
     ok_int(Probe.EveryFamilyListed, 0);
 
     ReplaceImport(self, NULL, "EnumFontFamiliesW", enumerate, NULL);
     ReplaceImport(self, NULL, "AddFontResourceW", add, NULL);
-    ReplaceImport(self, NULL, "GetTextFaceW", face, NULL);
     FontProbe = saved;
     BuildClockFonts();
 }
@@ -871,6 +894,7 @@ static void test_cell_corner()
 int main()
 {
     run_test(test_resolution);
+    run_test(test_foreign_private_file);
     run_test(test_probe);
     run_test(test_probe_rules);
     run_test(test_font_heights);

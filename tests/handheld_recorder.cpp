@@ -42,6 +42,7 @@ struct RecorderState {
     BOOL InSheet;        // the options sheet is open: only registry writes are effects
     const char *Clicks;  // an "options:" step's clicks, "PAGE/ID,..."
     DWORD Ticks;
+    WCHAR ForeignFont[MAX_PATH];  // a "font:" step's: the file added for QZL.ttf
 };
 RecorderState Rec;
 
@@ -173,14 +174,20 @@ DWORD WINAPI RecGetFileAttributesW(LPCWSTR path)
     return (DWORD)Answered("GetFileAttributesW " + Key(path), GetFileAttributesW(path));
 }
 
+// After a "font:" step the item's QZL.ttf is a file of another face.
+LPCWSTR FontFileFor(LPCWSTR path)
+{
+    return Rec.ForeignFont[0] ? Rec.ForeignFont : path;
+}
+
 int WINAPI RecAddFontResourceW(LPCWSTR path)
 {
-    return (int)Answered("AddFontResourceW " + Key(path), AddFontResourceW(path));
+    return (int)Answered("AddFontResourceW " + Key(path), AddFontResourceW(FontFileFor(path)));
 }
 
 BOOL WINAPI RecRemoveFontResourceW(LPCWSTR path)
 {
-    return (BOOL)Answered("RemoveFontResourceW " + Key(path), RemoveFontResourceW(path));
+    return (BOOL)Answered("RemoveFontResourceW " + Key(path), RemoveFontResourceW(FontFileFor(path)));
 }
 
 struct FamilyWalk {
@@ -940,6 +947,10 @@ BOOL RunStep(const char *step)
         return SetAlarm(step + 6);
     if (strncmp(step, "operator:", 9) == 0)
         return SetOperator(step + 9);
+    if (strncmp(step, "font:", 5) == 0) {
+        wsprintfW(Rec.ForeignFont, L"C:\\windows\\Fonts\\%hs", step + 5);
+        return GetFileAttributesW(Rec.ForeignFont) != INVALID_FILE_ATTRIBUTES;
+    }
     fprintf(stderr, "unknown step %s\n", step);
     return FALSE;
 }

@@ -715,6 +715,19 @@ static const int ColorIds[] = {IDC_THEME_COLORS,     IDC_DEFAULT_GROUP,      IDC
                                IDC_DEFAULT_BLUE_SPIN, IDC_HIGHLIGHT_GROUP,    IDC_HIGHLIGHT_RED_EDIT,
                                IDC_HIGHLIGHT_BLUE_SPIN, IDC_DEFAULT_SWATCH,  IDC_HIGHLIGHT_SWATCH};
 
+// A colour as the screen keeps it: 5, 6 and 5 bits of red, green and blue
+// on a 16-bit screen, each read back with its top bits repeated below.
+static COLORREF OnScreen(COLORREF colour)
+{
+    HDC screen = GetDC(NULL);
+    int bits = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(NULL, screen);
+    if (bits != 16)
+        return colour;
+    BYTE r = GetRValue(colour) >> 3, g = GetGValue(colour) >> 2, b = GetBValue(colour) >> 3;
+    return RGB((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2));
+}
+
 static COLORREF SwatchCentre(HWND page, int id)
 {
     HWND swatch = GetDlgItem(page, id);
@@ -761,8 +774,8 @@ static void test_color_schemes_as_opened()
     ok_int(Seen.Numbers[0], 0x99);
     ok_int(Seen.Numbers[1], 0x66);
     ok_int(Seen.Numbers[2], 0x33);
-    ok_int(Seen.Numbers[4], 0x00336699);
-    ok_int(Seen.Numbers[5], 0x00102030);
+    ok_int(Seen.Numbers[4], OnScreen(0x00336699));
+    ok_int(Seen.Numbers[5], OnScreen(0x00102030));
     static const WCHAR *const themeOnly[] = {L"HideTimeInSleep", L"FileOnAction", L"TapAndHoldEnabled",
                                              L"VerticalBorderHeight", L"TextColorEnabled", L"QZL", NULL};
     ok(WritesWere(themeOnly), "scheme 0 writes only the scheme");
@@ -841,7 +854,7 @@ static void test_color_theme_box()
     ok(!Seen.Checked[0], "box unchecked");
     for (int i = 1; i < 7; i++)
         ok(Seen.Enabled[i], "control %d enabled", ColorIds[i]);
-    ok_int(Seen.Numbers[0], 0x000766FF);
+    ok_int(Seen.Numbers[0], OnScreen(0x000766FF));
     ok_int(StoredSetting(L"TextColorEnabled"), 1);
     ok_int(StoredSetting(L"TextColorDefault"), 0x000766FF);
     ok_int(StoredSetting(L"TextColorHighlight"), 0x00102030);

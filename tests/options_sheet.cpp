@@ -228,7 +228,9 @@ static void ChangeFontSize(HWND sheet)
     PressOk(sheet);
 }
 
-static void test_eight_reload_requests()
+// The eight released pages ask the item for one reload, after the save: it
+// finds the marker.
+static void test_one_reload_request()
 {
     ArrangeSettings(NULL);
     ModuleAttach(GetModuleHandleW(NULL));
@@ -239,9 +241,9 @@ static void test_eight_reload_requests()
     ItemWatch.Original = (WNDPROC)SetWindowLongPtrW(item, GWLP_WNDPROC, (LONG_PTR)WatchedItemProc);
     RunSheet(ChangeFontSize);
     ok_int(ItemWatch.Creates, 0);   // posted, not yet handled
-    PumpUntil([] { return ItemWatch.Creates >= 8; });
+    PumpUntil([] { return ItemWatch.Creates >= 1; });
     PumpPending();
-    ok_int(ItemWatch.Creates, 8);
+    ok_int(ItemWatch.Creates, 1);
     ok_int(ItemWatch.CreatesWithMarker, 1);
     ok_int(ItemWatch.FirstWithMarker, 1);
     ok(!SettingStored(L"QZL"), "marker removed by the reload");
@@ -403,6 +405,30 @@ static HeaderReadRecord HeaderRead;
 // Pixels of the band above the rule that differ from `title` drawn here as
 // the header is meant to draw it: bold 8 points in the highlight colour at
 // the header's origin, over the page's own background.
+// A bitmap in the screen's own pixel format, so that text drawn into it
+// blends as it does on the screen: on a 16-bit screen a 5-6-5 DIB section
+// (Wine's 16-bit compatible bitmaps are 5-5-5).
+static HBITMAP ScreenFormatBitmap(HDC screen, int w, int h)
+{
+    if (GetDeviceCaps(screen, BITSPIXEL) != 16)
+        return CreateCompatibleBitmap(screen, w, h);
+    struct {
+        BITMAPINFOHEADER Header;
+        DWORD Masks[3];
+    } info = {};
+    info.Header.biSize = sizeof(info.Header);
+    info.Header.biWidth = w;
+    info.Header.biHeight = -h;
+    info.Header.biPlanes = 1;
+    info.Header.biBitCount = 16;
+    info.Header.biCompression = BI_BITFIELDS;
+    info.Masks[0] = 0xF800;
+    info.Masks[1] = 0x07E0;
+    info.Masks[2] = 0x001F;
+    void *bits = NULL;
+    return CreateDIBSection(screen, (BITMAPINFO *)&info, DIB_RGB_COLORS, &bits, NULL, 0);
+}
+
 static int TitleMismatches(HWND page, const WCHAR *title, COLORREF *first)
 {
     const HeaderPlace *place = HeaderRead.Place;
@@ -412,7 +438,7 @@ static int TitleMismatches(HWND page, const WCHAR *title, COLORREF *first)
     int w = client.right, rows = place->RuleFirst;
     HDC pageDC = GetDC(page);
     HDC dc = CreateCompatibleDC(pageDC);
-    HBITMAP bitmap = CreateCompatibleBitmap(pageDC, w, rows);
+    HBITMAP bitmap = ScreenFormatBitmap(pageDC, w, rows);
     HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
     HBRUSH background = CreateSolidBrush(GetPixel(pageDC, w - 1, 0));
     RECT band = {0, 0, w, rows};
@@ -634,6 +660,6 @@ int main()
     run_test(test_page_headers);
     run_test(test_first_page_asks_each_control_once);
     run_test(test_no_gdi_objects_left);
-    run_test(test_eight_reload_requests);
+    run_test(test_one_reload_request);
     return TestSummary();
 }

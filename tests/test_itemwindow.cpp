@@ -1,6 +1,7 @@
 // Load steps and the item window's message handling, with the item's code
 // linked into this program and the clock fixed through its import table.
 #include "testlib.h"
+#include "callcount.h"
 #include "iat.h"
 #include "today-standins.h"
 #include "settings.h"
@@ -83,9 +84,9 @@ static void test_attach_without_settings_key()
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
 }
 
-// The first creation looks for the marker in the key the load read; a key
-// deleted and made again in between (another process's options, a new
-// install) is opened afresh, and its marker and settings taken.
+// The load closes the key it read, and the first creation opens it again: a
+// key deleted and made again in between (another process's options, a new
+// install) gives its marker and settings.
 static void test_marker_in_a_key_made_again()
 {
     SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"ShowSeconds", 1);
@@ -175,10 +176,12 @@ static int WINAPI CountingGetSystemMetrics(int index)
 // process takes a screen DC to list the faces (and read the screen's
 // resolution) and one for the font build, which reads the font size; the
 // creation one for its layout and the screen's width and height; the
-// host's first refresh none of them (the creation and the build have just
-// read them), the first paint on a 32-bit screen none; the next refresh
-// asks for the size and the font size again. Run first, before anything
-// has read the screen.
+// host's first refresh asks for the font size (the fonts date from the
+// load, before any window could be told of a change) but not the screen's
+// size (the creation has just read it); the first paint on this 16-bit
+// screen one, for its compatible bitmaps; the next refresh asks for the
+// size and the font size again. No step leaves a registry key open for the
+// next. Run first, before anything has read the screen.
 static void test_load_steps_ask_little()
 {
     HWND host = CreateHost(), item = NULL;
@@ -192,15 +195,17 @@ static void test_load_steps_ask_little()
     } Cases[] = {
         {"attach", 2, 0, 1, [] { ModuleAttach(GetModuleHandleW(NULL)); }},
         {"creation", 1, 2, 0, [&] { item = InitializeCustomItem(&record, host); }},
-        {"height query", 0, 0, 0,
+        {"height query", 0, 0, 1,
          [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }},
-        {"first paint", 0, 0, 0, [&] {
+        {"first paint", 1, 0, 0, [&] {
              SetWindowPos(item, NULL, 0, 0, width, (int)record.cyp, SWP_NOZORDER);
              UpdateWindow(item);
          }},
         {"next refresh", 0, 2, 1,
          [&] { SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0); }}};
     void *real = NULL, *realMetrics = NULL, *realValue = NULL;
+    // Every key opened (all of them exist) is counted against the keys closed.
+    ok(CountImportCalls(GetModuleHandleW(NULL), "advapi32.dll") > 0, "advapi32.dll\n");
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", (void *)CountingGetDC, &real) > 0, "GetDC\n");
     ok(ReplaceImport(GetModuleHandleW(NULL), NULL, "GetSystemMetrics", (void *)CountingGetSystemMetrics,
                      &realMetrics) > 0,
@@ -212,16 +217,55 @@ static void test_load_steps_ask_little()
     RealRegGetValueW = (decltype(RealRegGetValueW))realValue;
     for (const auto &c : Cases) {
         DeviceContexts = ScreenSizes = FontSizeReads = 0;
+        ResetImportCalls();
         c.Run();
+        LONGLONG keysLeftOpen = ImportCalls("RegOpenKeyExW") - ImportCalls("RegCloseKey");
         ok(DeviceContexts == c.Dcs && ScreenSizes == c.ScreenSizes && FontSizeReads == c.FontSizes,
            "%s: %d DCs, %d size questions, %d font size reads; expected %d, %d, %d\n", c.Step, DeviceContexts,
            ScreenSizes, FontSizeReads, c.Dcs, c.ScreenSizes, c.FontSizes);
+        ok(keysLeftOpen == 0, "%s: %lld registry keys left open\n", c.Step, keysLeftOpen);
     }
-    ok_int(ScreenBitsPerPixel(), 32);
+    ok_int(ScreenBitsPerPixel(), 16);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetDC", real, NULL);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "GetSystemMetrics", realMetrics, NULL);
     ReplaceImport(GetModuleHandleW(NULL), NULL, "RegGetValueW", realValue, NULL);
     DestroyWindow(item);
+    DestroyWindow(host);
+    ModuleDetach();
+}
+
+// A size changed while no item window existed reaches no window: the host's
+// first refresh after the next creation finds it, whether the fonts were
+// built by that creation or, in this process, for an earlier window.
+static void test_size_changed_without_a_window()
+{
+    const WCHAR *appearance = L"ControlPanel\\Appearance";
+    DWORD saved = GetRegDword(HKEY_CURRENT_USER, appearance, L"FontSize", 800);
+    HWND host = CreateHost();
+    TODAYLISTITEM record = {};
+    ModuleAttach(GetModuleHandleW(NULL));
+    const struct {
+        const char *Creation;
+        DWORD Hundredths;
+        BOOL Marked;    // a reload marker: the creation builds new fonts
+        int Points;
+    } rows[] = {
+        {"first", 1099, FALSE, 10},
+        {"second, fonts of the first", 1200, FALSE, 12},
+        {"third, fonts it built", 900, TRUE, 9},
+    };
+    for (const auto &r : rows) {
+        SetRegDword(HKEY_CURRENT_USER, appearance, L"FontSize", r.Hundredths);
+        if (r.Marked)
+            SetRegDword(HKEY_CURRENT_USER, SETTINGS_KEY, L"QZL", 0);
+        HWND item = InitializeCustomItem(&record, host);
+        SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0);
+        ok(ClockFonts.UiPoints == r.Points && ItemState.LastUiFontSize == (DWORD)r.Points,
+           "%s creation: fonts for %d points, strip for %lu; expected %d\n", r.Creation, ClockFonts.UiPoints,
+           ItemState.LastUiFontSize, r.Points);
+        DestroyWindow(item);
+    }
+    SetRegDword(HKEY_CURRENT_USER, appearance, L"FontSize", saved);
     DestroyWindow(host);
     ModuleDetach();
 }
@@ -544,6 +588,7 @@ int main()
     run_test(test_marker_in_a_key_made_again);
     run_test(test_attach_replaces_a_stale_class);
     run_test(test_load_leaves_the_alarms_to_the_refresh);
+    run_test(test_size_changed_without_a_window);
 
     ResetRegKey(HKEY_CURRENT_USER, SETTINGS_KEY);
     ModuleAttach(GetModuleHandleW(NULL));

@@ -7,7 +7,8 @@ the Unicode Character Database.
 
     tools/grapheme-table.py [--check] [UCD_DIR] [OUTPUT]
 
-UCD_DIR defaults to Debian's unicode-data (/usr/share/unicode). With
+UCD_DIR defaults to the files of the table's own Unicode version kept
+beside it (src/shared/unicode-15.0.0, from Debian 12's unicode-data). With
 --check, nothing is written: the exit code says whether OUTPUT is what the
 database gives (1 and a note when it is not).
 
@@ -100,7 +101,7 @@ def main(argv):
     check = "--check" in argv
     args = [a for a in argv if a != "--check"]
     here = os.path.dirname(os.path.abspath(__file__))
-    ucd = args[0] if args else "/usr/share/unicode"
+    ucd = args[0] if args else os.path.join(here, "..", "src", "shared", "unicode-15.0.0")
     output = args[1] if len(args) > 1 else os.path.join(here, "..", "src", "shared", "graphemetable.inc")
     text = source(ucd)
     if not check:

@@ -35,7 +35,7 @@ Builds what is missing, then shows the Today screen of device PROFILE
 writes it to a new file, build/today-PROFILE-N.png, or to the file that
 --screenshot names (a Unix path, or a Windows one such as Z:\\tmp\\x.png).
 
-Profiles (name, screen, dpi, locale):
+Profiles (name, screen, dpi, locale, bits per pixel):
 $(profiles | sed 's/^/  /')
 
 --installed runs a copy of the device (build/installed/PROFILE) without

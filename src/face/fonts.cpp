@@ -147,11 +147,7 @@ BOOL AddPrivateFont()
     if (!PrivateFontPath(path, ARRAYSIZE(path)))
         return TRUE;
     if (AddFontResourceW(path) != 0) {
-        // The file's face is taken to be the private one until the first
-        // font build sees what the platform makes of it.
         FontProbe.PrivateFontAdded = 1;
-        FontProbe.PrivateFaceFound = 1;
-        FontProbe.PrivateFaceUnconfirmed = 1;
         return TRUE;
     }
     return FileMissing(path);
@@ -159,6 +155,8 @@ BOOL AddPrivateFont()
 
 void NoteFaceName(const WCHAR *faceName)
 {
+    if (wcscmp(faceName, PRIVATE_FACE) == 0)
+        FontProbe.PrivateFaceFound = 1;
     // Compared in lower case on a copy: the enumerator's record is not ours
     // to change.
     WCHAR lower[LF_FACESIZE];
@@ -182,13 +180,14 @@ BOOL EnumerateFace(HDC screen, const WCHAR *faceName)
     return EnumFontFamiliesW(screen, faceName, FaceFamilyProc, 0) != 0;
 }
 
-// Only Tahoma is listed, by name: the first listing of every family in a
-// process costs over a millisecond under Wine (its font cache filled).
-// The private face is not listed at all: right after its file is added, a
-// listing of it costs as much as building the four fonts, and the font
-// build asks the platform instead whether it draws the hour's font in it.
-// The screen's facts, which the fonts are built from next, are read on the
-// same DC. FALSE when the face could not be listed.
+// Only the faces the probe looks for are listed, by name: the first listing
+// of every family in a process costs over a millisecond under Wine (its
+// font cache filled). The private face is listed only once its file is
+// added: listing the families is the platform's documented answer to which
+// faces it has (the name of the face a font is drawn in may be only the
+// name that was asked for), and a file of another face, or a damaged one,
+// lists none of that name. The screen's facts, which the fonts are built
+// from next, are read on the same DC. FALSE when a face could not be listed.
 BOOL EnumerateFaces()
 {
     HDC screen = GetDC(NULL);
@@ -196,6 +195,8 @@ BOOL EnumerateFaces()
         return FALSE;
     NoteScreenFacts(screen);
     BOOL listed = EnumerateFace(screen, L"Tahoma");
+    if (FontProbe.PrivateFontAdded)
+        listed &= EnumerateFace(screen, PRIVATE_FACE);
     ReleaseDC(NULL, screen);
     return listed;
 }
@@ -229,41 +230,6 @@ void BuildTimeFonts(LOGFONTW font, const ClockFontHeights &heights, BYTE quality
     }
     ClockFonts.HourMinuteFont = CreateFontWith(&font, heights.Hour, quality);
     ClockFonts.SecondsFont = CreateFontWith(&font, heights.Seconds, quality);
-}
-
-// 1 when the platform draws the hour's font in the private face, 0 when in
-// another, -1 when it could not say.
-int HourFontInPrivateFace(HDC screen)
-{
-    WCHAR face[LF_FACESIZE] = {};
-    HGDIOBJ previous = SelectFontIfAny(screen, ClockFonts.HourMinuteFont);
-    int got = previous ? GetTextFaceW(screen, LF_FACESIZE, face) : 0;
-    if (previous)
-        SelectObject(screen, previous);
-    if (got == 0)
-        return -1;
-    return wcscmp(face, PRIVATE_FACE) == 0 ? 1 : 0;
-}
-
-// The added file's face is the private one when the platform draws the
-// hour's font in it (a file of another face, or a damaged one, gives
-// another). When it is not, the time takes the markers' face and its
-// fonts are made again. Asked once, at the first build that can ask.
-void ConfirmPrivateFace(HDC screen, const LOGFONTW &font, const ClockFontHeights &heights, BYTE quality)
-{
-    if (!FontProbe.PrivateFaceUnconfirmed || ClockFonts.HourMinuteFont == NULL)
-        return;
-    int inPrivateFace = HourFontInPrivateFace(screen);
-    if (inPrivateFace < 0)
-        return;
-    FontProbe.PrivateFaceUnconfirmed = 0;
-    if (inPrivateFace)
-        return;
-    FontProbe.PrivateFaceFound = 0;
-    FontProbe.FontLevel = FontLevelFromProbe();
-    DeleteFont(&ClockFonts.HourMinuteFont);
-    DeleteFont(&ClockFonts.SecondsFont);
-    BuildTimeFonts(font, heights, quality);
 }
 
 } // namespace
@@ -412,7 +378,6 @@ BOOL BuildClockFonts()
     HDC screen = GetDC(NULL);
     int lineHeight = -1;
     if (screen != NULL) {
-        ConfirmPrivateFace(screen, font, heights, timeQuality);
         lineHeight = ClockFontsComplete() ? MeasureDayDateLineOn(screen) : -1;
         ReleaseDC(NULL, screen);
     }
@@ -426,6 +391,7 @@ BOOL BuildClockFonts()
     ClockFonts.DayDateLineHeight = lineHeight;
     ClockFonts.UiPoints = uiPoints;
     ClockFonts.Wanted = 0;
+    ClockFonts.Builds++;
     return TRUE;
 }
 

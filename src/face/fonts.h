@@ -15,6 +15,9 @@ struct ClockFontsRecord {
     // build failed; cleared by a build that made and measured all four.
     DWORD Wanted;
     int UiPoints;       // the UI font size DayDateFont was made for
+    // Builds that succeeded so far: a change tells fonts built since a
+    // moment from older ones.
+    DWORD Builds;
 };
 extern ClockFontsRecord ClockFonts;
 
@@ -24,9 +27,6 @@ struct FontProbeRecord {
     DWORD PrivateFaceFound;
     DWORD TahomaFound;
     DWORD FontLevel;            // >= 2: the private face draws the time
-    // The file was added and its face not yet seen drawn: the first font
-    // build asks.
-    DWORD PrivateFaceUnconfirmed;
     WCHAR ProgramFilesPath[50];
     DWORD Complete;             // every step succeeded; until then it runs again
 };

@@ -118,8 +118,9 @@ void AdoptSheetWindow(HWND sheet)
         (WNDPROC)SetWindowLongPtrW(sheet, GWLP_WNDPROC, (LONG_PTR)SheetWindowProc);
 }
 
-// Each release asks the item window to run its creation steps again; the
-// first one after the save finds the reload marker. Without an item window
+// The item window is asked once to run its creation steps again, when the
+// last page goes (after the save), and finds the reload marker. Without an
+// item window
 // there is no one to ask: a post to a null window would land in the
 // thread's own queue.
 void RequestItemReload()
@@ -137,7 +138,8 @@ UINT OnPageReleased()
         SaveOnce();
         ClosePhoneKey();
     }
-    RequestItemReload();
+    if (OptionsSheet.ReleasedPages == OPTIONS_PAGE_COUNT)
+        RequestItemReload();
     return 0;
 }
 

@@ -112,29 +112,21 @@ void TakeSettings(HKEY key)
     ItemState.BackgroundDirty = 1;
 }
 
-// A save in the options writes the marker; the first creation that finds it
-// takes the new settings into this process. The key is opened for reading,
-// and for writing only to remove the marker: a key that may be read but not
-// written still gives its settings. A read that failed (here or at load)
-// leaves SettingsUnread set, and the key is read whole at the next chance.
 // The settings key for reading, and the registry's answer for the marker
-// in it. The first creation after the load looks in the key the load read;
-// a key deleted since then is opened afresh.
+// in it; the caller closes the key before the creation returns.
 HKEY OpenSettingsForReload(LONG *error, LONG *marker)
 {
-    HKEY key = TakeLoadedSettingsKey();
-    if (key != NULL) {
-        *marker = QueryReloadMarker(key);
-        if (*marker != ERROR_KEY_DELETED)
-            return key;
-        RegCloseKey(key);
-    }
-    key = OpenSettingsKey(RegistryRead, error);
+    HKEY key = OpenSettingsKey(RegistryRead, error);
     if (key != NULL)
         *marker = QueryReloadMarker(key);
     return key;
 }
 
+// A save in the options writes the marker; the first creation that finds it
+// takes the new settings into this process. The key is opened for reading,
+// and for writing only to remove the marker: a key that may be read but not
+// written still gives its settings. A read that failed (here or at load)
+// leaves SettingsUnread set, and the key is read whole at the next chance.
 void ReloadSettingsIfMarked()
 {
     LONG error = ERROR_SUCCESS, marker = ERROR_FILE_NOT_FOUND;
@@ -254,7 +246,6 @@ LRESULT OnDestroy(HWND window)
     // No window, no paint: nothing of the face's surfaces is needed, and
     // no refresh asks about the alarms.
     ReleaseFaceSurfaces();
-    CloseAlarmKeys();
     return 0;
 }
 
@@ -401,16 +392,19 @@ LRESULT OnQueryRefreshCache(HWND window, TODAYLISTITEM *item)
     FollowSettings(window, ClockSettings.ShowOpName);
     BOOL changed = UpdateAlarmState();
     // The host asks at once after it created the window: the orientation the
-    // creation found and the size the fonts were built for are this
-    // moment's, and are not asked again (under Wine each costs server round
-    // trips). Every later refresh asks.
-    BOOL fresh = ItemState.CreationFactsFresh && !ClockFonts.Wanted;
-    ItemState.CreationFactsFresh = 0;
-    if (!fresh)
+    // creation found is this moment's, and so is the size of fonts that the
+    // creation itself built; neither is asked again (under Wine each costs
+    // server round trips). Fonts built before the creation may be older
+    // than a size changed while no item window was there to be told, and
+    // every later refresh asks for both.
+    BOOL screenFresh = ItemState.CreationScreenFresh;
+    BOOL fontsFresh = ItemState.CreationFontsFresh && !ClockFonts.Wanted;
+    ItemState.CreationScreenFresh = ItemState.CreationFontsFresh = 0;
+    if (!screenFresh)
         changed |= UpdateOrientation(ProbeLandscape());
     // The bell stands below the day/date line, whose height follows the
     // font size. One read serves the strip and the fonts.
-    int uiPoints = fresh ? ClockFonts.UiPoints : SystemUiFontPoints();
+    int uiPoints = fontsFresh ? ClockFonts.UiPoints : SystemUiFontPoints();
     changed |= UpdateUiFontSize(uiPoints);
     BOOL formatChanged = FALSE;
     changed |= RefreshTimeFormat(&formatChanged);
@@ -430,10 +424,11 @@ LRESULT OnUiMetricChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 } // namespace
 
-void NoteCreationScreen(int width, int height)
+void NoteCreation(int width, int height, BOOL fontsBuilt)
 {
     UpdateOrientation(LandscapeFor(width, height));
-    ItemState.CreationFactsFresh = 1;
+    ItemState.CreationScreenFresh = 1;
+    ItemState.CreationFontsFresh = fontsBuilt;
 }
 
 LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

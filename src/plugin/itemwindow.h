@@ -8,6 +8,8 @@
 #define CLOCK_TIMER_PERIOD 1000
 
 LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The screen's size as a new window's creation read it: its orientation is
-// noted, and the host's first refresh takes it without asking again.
-void NoteCreationScreen(int width, int height);
+// What a new window's creation read: the screen's size, whose orientation
+// is noted and taken by the host's first refresh without asking again, and
+// whether the fonts were built within the creation (then the UI font size
+// they were built for is this moment's, and that refresh takes it too).
+void NoteCreation(int width, int height, BOOL fontsBuilt);

@@ -6,7 +6,6 @@
 #include "fonts.h"
 #include "layout.h"
 #include "paint.h"
-#include "alarm.h"
 
 UINT UiMetricMessage;
 
@@ -65,8 +64,6 @@ void ModuleDetach()
     RemovePrivateFont();
     DeleteClockFonts();
     ReleaseFaceSurfaces();
-    CloseAlarmKeys();
-    CloseLoadedSettingsKey();
     UnregisterClassW(ITEM_CLASS, ModuleInstance);
     Registrations.ClassRegistered = FALSE;
     ModuleInstance = NULL;
@@ -82,12 +79,13 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM *, HWND parent)
         RegisterItemClass();
     int width = GetSystemMetrics(SM_CXSCREEN);
     int height = GetSystemMetrics(SM_CYSCREEN);
+    DWORD fontBuilds = ClockFonts.Builds;
     HWND window = CreateWindowExW(0, ITEM_CLASS, PROGRAM_NAME, WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                   width, 0, parent, NULL, ModuleInstance, NULL);
     ItemState.Window = window;
     if (window == NULL)
         return NULL;
-    NoteCreationScreen(width, height);
+    NoteCreation(width, height, ClockFonts.Builds != fontBuilds);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return window;

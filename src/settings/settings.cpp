@@ -260,36 +260,17 @@ HKEY OpenSettingsKey(RegistryAccess access, LONG *error)
     return OpenRegistryKey(HKEY_CURRENT_USER, SETTINGS_KEY, access, error);
 }
 
-// The key the load read stays open for the first item creation, which
-// comes at once and looks in it for the reload marker: under Wine closing
-// and opening it again costs two server round trips.
-struct LoadedSettingsKeyRecord {
-    HKEY Key;
-};
-LoadedSettingsKeyRecord LoadedSettingsKey;
-
+// The key is opened, read and closed within the load: held open, it could
+// not be deleted by anyone (the handheld refuses to delete a key that an
+// application has open) while the Today screen runs.
 BOOL LoadSettingsAtAttach()
 {
     LONG error = ERROR_SUCCESS;
     HKEY key = OpenSettingsKey(RegistryRead, &error);
     BOOL answered = LoadSettings(key);
-    CloseLoadedSettingsKey();
-    LoadedSettingsKey.Key = key;
+    if (key != NULL)
+        RegCloseKey(key);
     return answered && (key != NULL || error == ERROR_FILE_NOT_FOUND);
-}
-
-HKEY TakeLoadedSettingsKey()
-{
-    HKEY key = LoadedSettingsKey.Key;
-    LoadedSettingsKey.Key = NULL;
-    return key;
-}
-
-void CloseLoadedSettingsKey()
-{
-    if (LoadedSettingsKey.Key != NULL)
-        RegCloseKey(LoadedSettingsKey.Key);
-    LoadedSettingsKey.Key = NULL;
 }
 
 void ReadSelectability()

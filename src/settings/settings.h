@@ -70,12 +70,8 @@ HKEY OpenSettingsKey(RegistryAccess access, LONG *error = NULL);
 
 // Attach-time load: LoadSettings on the settings key, the defaults without
 // one. FALSE when the key is there but could not be read whole. The key is
-// kept open for the first creation.
+// closed again before it returns.
 BOOL LoadSettingsAtAttach();
-// The key the load read (NULL when none is kept); the caller closes it.
-HKEY TakeLoadedSettingsKey();
-// Closes the kept key (at unload, when no creation took it).
-void CloseLoadedSettingsKey();
 
 // Reads Selectability from the Today item key.
 void ReadSelectability();

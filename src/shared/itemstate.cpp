@@ -7,6 +7,7 @@ ItemStateRecord ItemState = {
     NULL, 1, 1, 1,          // Window, BackgroundDirty, WatermarkDirty, TimeVisible
     0, 0, 0, 0,             // Selected, LastMinute, LastHour, LastDate
     0, 0, 0, 0, 0, 0,       // LastWidth, LastHeight, LastTop, AlarmSet, Landscape, LastUiFontSize
-    0, 0, 0, 0,             // OperatorCountdown, SettingsUnread, ClockTimerSet, CreationFactsFresh
+    0, 0, 0,                // OperatorCountdown, SettingsUnread, ClockTimerSet
+    0, 0,                   // CreationScreenFresh, CreationFontsFresh
     NULL, NULL, NULL,       // PhoneStatusNotification, WatcherStopEvent, WatcherThread
 };

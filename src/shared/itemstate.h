@@ -29,9 +29,10 @@ struct ItemStateRecord {
     DWORD SettingsUnread;
     DWORD ClockTimerSet;          // SetTimer succeeded; else tried again at each refresh
     // Set by a creation, cleared by the host's first refresh after it: the
-    // screen's orientation and the UI font size are those the creation and
-    // the font build read a moment before.
-    DWORD CreationFactsFresh;
+    // screen's orientation is the one the creation read, and (when the
+    // creation built the fonts) the UI font size the one they were built for.
+    DWORD CreationScreenFresh;
+    DWORD CreationFontsFresh;
     HREGNOTIFY PhoneStatusNotification;
     HANDLE WatcherStopEvent;
     HANDLE WatcherThread;

@@ -1,6 +1,8 @@
 // The system clock's three alarms, read afresh from the registry each time:
 // whether any is switched on (the bell), and how long until the next one
-// rings (the menu line). Their keys stay open between reads.
+// rings (the menu line). Each key is opened, read and closed within the
+// read: a key held open could not be deleted by the clock (on the handheld,
+// no one may delete a key that an application has open).
 #include "alarm.h"
 #include "program.h"
 #include "resource.h"
@@ -22,41 +24,11 @@ const ULONGLONG UnitsPerMinute = 60 * UnitsPerSecond;
 const ULONGLONG UnitsPerDay = 1440 * UnitsPerMinute;
 const WORD MinutesPerDay = 1440;
 
-// The keys are read at every refresh of the host: kept open, a read is one
-// registry call instead of three (each a server round trip under Wine). A
-// key that the clock deleted since, and may have made again, answers
-// ERROR_KEY_DELETED to any read and is opened afresh. A missing key is
-// looked for again at the next read.
-struct AlarmKeysRecord {
-    HKEY Keys[AlarmCount];
-    BOOL Deleted;       // a read of the current pass met a deleted key
-};
-AlarmKeysRecord AlarmKeyHandles;
-
-HKEY KeptAlarmKey(int index)
-{
-    HKEY &key = AlarmKeyHandles.Keys[index];
-    if (key == NULL)
-        key = OpenRegistryKey(HKEY_LOCAL_MACHINE, AlarmKeys[index], RegistryRead);
-    return key;
-}
-
-void CloseAlarmKey(int index)
-{
-    HKEY &key = AlarmKeyHandles.Keys[index];
-    if (key != NULL)
-        RegCloseKey(key);
-    key = NULL;
-}
-
 // Reads a value of exactly `size` bytes; any other size counts as unreadable.
 BOOL ReadAlarmBytes(HKEY key, const WCHAR *name, void *data, DWORD size)
 {
     DWORD got = size;
-    LONG rc = RegQueryValueExW(key, name, NULL, NULL, (BYTE *)data, &got);
-    if (rc == ERROR_KEY_DELETED)
-        AlarmKeyHandles.Deleted = TRUE;
-    return rc == ERROR_SUCCESS && got == size;
+    return RegQueryValueExW(key, name, NULL, NULL, (BYTE *)data, &got) == ERROR_SUCCESS && got == size;
 }
 
 BYTE ReadAlarmByte(HKEY key, const WCHAR *name)
@@ -89,20 +61,16 @@ BOOL ReadRingingAlarm(HKEY key, AlarmValues *alarm)
     return (alarm->Days & WeekdayBits) != 0 && alarm->Minutes < MinutesPerDay;
 }
 
-// Alarm `index` from its kept key, opened afresh once when it was deleted.
-BOOL ReadKeptAlarm(int index, AlarmValues *alarm)
+// Alarm `index`, its key opened for this read alone. A missing key never
+// rings, and is looked for again at the next read.
+BOOL ReadAlarm(int index, AlarmValues *alarm)
 {
-    for (int attempt = 0; attempt < 2; attempt++) {
-        HKEY key = KeptAlarmKey(index);
-        if (key == NULL)
-            return FALSE;
-        AlarmKeyHandles.Deleted = FALSE;
-        BOOL rings = ReadRingingAlarm(key, alarm);
-        if (!AlarmKeyHandles.Deleted)
-            return rings;
-        CloseAlarmKey(index);
-    }
-    return FALSE;
+    HKEY key = OpenRegistryKey(HKEY_LOCAL_MACHINE, AlarmKeys[index], RegistryRead);
+    if (key == NULL)
+        return FALSE;
+    BOOL rings = ReadRingingAlarm(key, alarm);
+    RegCloseKey(key);
+    return rings;
 }
 
 ULONGLONG FileTimeUnits(const SYSTEMTIME *time)
@@ -152,7 +120,7 @@ int ShortestSecondsToAlarm()
     int shortest = -1;
     for (int i = 0; i < AlarmCount; i++) {
         AlarmValues alarm;
-        int seconds = ReadKeptAlarm(i, &alarm) ? SecondsToRinging(alarm) : -1;
+        int seconds = ReadAlarm(i, &alarm) ? SecondsToRinging(alarm) : -1;
         if (seconds >= 0 && (shortest < 0 || seconds < shortest))
             shortest = seconds;
     }
@@ -185,15 +153,9 @@ DWORD AnyAlarmEnabled()
 {
     AlarmValues alarm;
     for (int i = 0; i < AlarmCount; i++)
-        if (ReadKeptAlarm(i, &alarm))
+        if (ReadAlarm(i, &alarm))
             return 1;
     return 0;
-}
-
-void CloseAlarmKeys()
-{
-    for (int i = 0; i < AlarmCount; i++)
-        CloseAlarmKey(i);
 }
 
 int SecondsToAlarm(HKEY alarmKey)

@@ -6,9 +6,6 @@
 
 // 1 when an alarm will ring: switched on, on some weekday, at a time of day.
 DWORD AnyAlarmEnabled();
-// Closes the alarm keys the reads keep open (at the window's end and at
-// unload).
-void CloseAlarmKeys();
 // Seconds until the alarm of the open key next rings; -1 when it never does.
 int SecondsToAlarm(HKEY alarmKey);
 // The menu line for the nearest alarm; FALSE (and an empty text) when no

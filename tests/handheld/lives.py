@@ -48,7 +48,10 @@ REG_BINARY = 3
 #   of the day), options:PAGE/ID,... (the options opened as the Today
 #   settings open them, a tap on check box ID of page PAGE for each, then
 #   OK; only the registry writes are compared while the sheet is open),
-#   operator:HEX (the phone on a network, its operator named).
+#   operator:HEX (the phone on a network, its operator named),
+#   font:FILE (the device's QZL.ttf is the font file FILE, of another
+#   face: the desktop's answers for the private font are the ones of that
+#   file, which the model replays).
 # A life runs on the device named after its steps (qvga96 without), its
 # screen at the bits per pixel given there (the device's own without). The
 # lives must run on screens of 16 and of 32 bits.
@@ -84,6 +87,8 @@ LIVES = [
     # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
     ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
     ('a tap', LIFE + ['tap:120,30'] + END),
+    # The private face is refused, and the time drawn in Tahoma, on both.
+    ('a QZL.ttf of another face', ['font:marlett.ttf'] + LIFE + END),
     # A stored border the General page's up-down shows and saves again;
     # "Disable time display in suspend mode" ticked (1001), then the Time
     # page's "Show seconds" cleared (1201).
@@ -165,6 +170,7 @@ class Handheld:
         self.listing = 0
         self.effects = []
         self.counts = []     # instructions the DLL ran in each step
+        self.foreign_font = False   # a "font:" step: no font may be made in the private face
 
     def drive(self, generator):
         """Runs an answer that calls the DLL back, from the host's side."""
@@ -210,6 +216,11 @@ class Handheld:
         self.dev.registry[PHONE_KEY] = {
             'Current Operator Name': (REG_SZ, bytes.fromhex(name) + b'\0\0'),
             'Status': (REG_DWORD, struct.pack('<I', 0x20))}
+
+    def font(self, _file):
+        """The recorder's answers are the other face's; the handheld's build
+        must refuse it as the desktop's does (checked at unload)."""
+        self.foreign_font = True
 
     def clock(self, when):
         h, m, sec = map(int, when.split(':'))
@@ -283,6 +294,8 @@ class Handheld:
 
     def unload(self):
         self.cpu.call(self.cpu.base + self.cpu.image.entry, self.cpu.base, 0, 0)
+        if self.foreign_font and any(re.match(r'CreateFontIndirectW .*/QZL$', e) for step in self.effects for e in step):
+            raise Fault('a font was made in the private face of a QZL.ttf of another face')
         left = [(h, kind) for h, (kind, _) in self.dev.handles.live.items() if h != self.dev.host]
         if left:
             raise Fault('handles not given back at unload: ' + ', '.join('%s 0x%x' % (k, h) for h, k in left))
