@@ -137,6 +137,7 @@ def fresh(device, copy, language='en'):
     settings key, no item folder; on a German device, \\Programme."""
     if os.path.exists(copy):
         shutil.rmtree(copy)
+    os.makedirs(os.path.dirname(copy), exist_ok=True)
     subprocess.run(['cp', '-al', device, copy], check=True)
     for name in os.listdir(copy):
         if name.endswith('.reg') or name == 'wineserver':

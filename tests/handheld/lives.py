@@ -105,12 +105,13 @@ LIVES = [
      END),
     # Arabic letters join as they are drawn, narrower than they add up.
     ('a joined Arabic date', ['locale:ar-SA'] + LIFE + END),
-    # The handheld's other screens: 16 bits per pixel, where the face's
-    # surfaces are compatible bitmaps; 128 and 192 dpi; turned.
-    ('first paint at 16 bits', LIFE + END, 'qvga96', 16),
-    ('a selection at 16 bits', LIFE + ['select', 'paint'] + END, 'qvga96', 16),
+    # The devices draw at 16 bits per pixel, where the face's surfaces are
+    # compatible bitmaps; square128 keeps a 32-bit screen, where they are DIB
+    # sections. 128 and 192 dpi; turned.
+    ('first paint at 32 bits', LIFE + END, 'square128', 32),
+    ('a selection at 32 bits', LIFE + ['select', 'paint'] + END, 'square128', 32),
     ('an alarm at 128 dpi', ['alarm:16,660'] + LIFE + END, 'square128'),
-    ('an alarm at 192 dpi and 16 bits', ['alarm:16,660'] + LIFE + END, 'vga192', 16),
+    ('an alarm at 192 dpi', ['alarm:16,660'] + LIFE + END, 'vga192'),
     ('a long operator name at 192 dpi, turned', OPERATOR + [operator(LONG_OPERATOR)] + LIFE + ['timer'] + END,
      'vga192-landscape'),
 ]

@@ -90,7 +90,7 @@ class ArmDevice(MemoryDevice):
             f.write(self.read(path))
             f.flush()
             cpu = Cpu(f.name, LOAD_BASE, NoSymbols(self.tools))
-            dev = Device(cpu, {}, self.registry, None)
+            dev = Device(cpu, {'Screen': [240, 320]}, self.registry, None)
             answers = table(dev)
             answers.update(self.answers(dev))
             cpu.bind(answers)
