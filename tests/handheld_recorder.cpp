@@ -19,6 +19,7 @@
 #include "today-standins.h"
 #include "mappeddll.h"
 #include "options/sheetdriver.h"
+#include "powerevents.h"
 
 namespace {
 
@@ -726,6 +727,17 @@ BOOL RunOptionsSheet(const char *clicks)
     return !timedOut && AwaitReload();
 }
 
+// The device's suspend or resume, once the suspend watcher has registered
+// for power notifications (the power manager's window is up then); the
+// broadcast returns once the watcher has acted on it.
+BOOL BroadcastPower(WPARAM event)
+{
+    if (WaitForPowerWindow(5000) == NULL)
+        return FALSE;
+    BroadcastPowerEvent(event);
+    return TRUE;
+}
+
 BOOL RunStep(const char *step)
 {
     if (strcmp(step, "load") == 0)
@@ -795,6 +807,10 @@ BOOL RunStep(const char *step)
     }
     if (strncmp(step, "options:", 8) == 0)
         return RunOptionsSheet(step + 8);
+    if (strcmp(step, "suspend") == 0)
+        return BroadcastPower(PBT_APMSUSPEND);
+    if (strcmp(step, "resume") == 0)
+        return BroadcastPower(PBT_APMRESUMESUSPEND);
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);
     if (strcmp(step, "unload") == 0)

@@ -9,15 +9,14 @@ from dialogs import muldiv
 from device import (HKCU, HKLM, REG_DWORD, STOCK_BASE, BLACK_PEN, DEFAULT_BITMAP, SYSTEM_FONT, OBJ_BITMAP,
                     OBJ_BRUSH, OBJ_FONT, OBJ_PEN, WM_CREATE, WM_PAINT, Window, signed)
 
-UNPLAYED = '''BringWindowToTop CloseMsgQueue
-CreateMsgQueue DialogBoxIndirectParamW
+UNPLAYED = '''BringWindowToTop DialogBoxIndirectParamW
 FindResourceW GetOpenFileNameW
 LoadResource MessageBoxW
-OffsetRect OutputDebugStringW ReadMsgQueue
-RegistryCloseNotification RegistryNotifyWindow RequestPowerNotifications
+OffsetRect OutputDebugStringW
+RegistryCloseNotification RegistryNotifyWindow
 SetDlgItemTextW SetForegroundWindow
-ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
-VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
+ShellExecuteEx SystemTimeToFileTime TerminateProcess ValidateRect
+VirtualProtect VirtualQuery mbstowcs strlen
 Rectangle'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
 GWL_WNDPROC, GWL_STYLE, GW_HWNDNEXT, GW_CHILD = -4, -16, 2, 5
@@ -64,10 +63,10 @@ def table(dev):
 
     @answer
     def HeapAlloc(c):
-        at = dev.heap.alloc(c.arg(2))
+        at = dev.heap.take(c.arg(2))
         return zeroed(at, c.arg(2)) if c.arg(1) & 8 else at
     out['HeapFree'] = lambda c: dev.heap.free(c.arg(2)) or 1
-    out['malloc'] = lambda c: dev.heap.alloc(c.arg(0))
+    out['malloc'] = lambda c: dev.heap.take(c.arg(0))
     out['free'] = lambda c: dev.heap.free(c.arg(0))
 
     def zeroed(at, size):
@@ -77,7 +76,7 @@ def table(dev):
     @answer
     def realloc(c):
         old, size = a(c, 2)
-        new = dev.heap.alloc(size)
+        new = dev.heap.take(size)
         if old:
             c.uc.mem_write(new, bytes(c.uc.mem_read(old, min(size, dev.heap.blocks[old]))))
             dev.heap.free(old)
@@ -282,14 +281,7 @@ def table(dev):
         c.put_wstring(data, text)
         return 0
 
-    # ---- handles, threads, events --------------------------------------
-    out['CreateEventW'] = lambda c: dev.handles.new('event', None)
-
-    @answer
-    def CreateThread(c):
-        dev.skipped.add('a thread at %s' % c.where(c.arg(2)).split(' ')[0])
-        return dev.handles.new('thread', c.arg(2))
-
+    # ---- handles (threads and what they wait on: threads.py) ------------
     @answer
     def CloseHandle(c):
         h = c.arg(0)
@@ -298,22 +290,6 @@ def table(dev):
             raise Fault('CloseHandle of 0x%x, which is no handle' % h)
         dev.handles.close(h, kind)
         return 1
-    out['WaitForSingleObject'] = lambda c: 0
-
-    @answer
-    def EventModify(c):
-        if dev.handles.live.get(c.arg(0), ('',))[0] != 'event':
-            raise Fault('0x%x is no event' % c.arg(0))
-        return 1
-
-    @answer
-    def MsgWaitForMultipleObjectsEx(c):
-        # A thread the model never ran counts as one that has ended.
-        count, handles = a(c, 2)
-        kinds = [dev.handles.live.get(c.read32(handles + 4 * i), ('?',))[0] for i in range(count)]
-        if kinds != ['thread']:
-            raise Fault('a wait on %s is not played by this model yet' % kinds)
-        return 0
 
     @answer
     def PeekMessageW(c):

@@ -21,6 +21,7 @@ from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
 from device import REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
 from dialogs import RT_DIALOG, Dialogs  # noqa: E402
+from threads import Threads  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
@@ -46,7 +47,8 @@ REG_BINARY = 3
 #   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
 #   of the day), options:PAGE/ID,... (the options opened as the Today
 #   settings open them, a tap on check box ID of page PAGE for each, then
-#   OK; only the registry writes are compared while the sheet is open).
+#   OK; only the registry writes are compared while the sheet is open),
+#   suspend, resume (the power manager's broadcasts).
 # After each step, posted messages are delivered, then an invalidated item
 # is painted.
 LIFE = ['load', 'create', 'height', 'paint']
@@ -61,6 +63,11 @@ LIVES = [
     ('settings saved by the options', LIFE + ['set:ShowSeconds=0', 'set:ShowTimeMarkers=0', 'reload', 'height',
                                               'paint'] + END),
     ('time hidden in sleep', ['set:HideTimeInSleep=1'] + LIFE + END),
+    # The watcher's thread hides the time before the device sleeps and
+    # brings it back at the wake-up; a second suspend in a row wakes it
+    # and hides the time again; the item goes while the time is hidden.
+    ('the time hides in suspend and comes back', ['set:HideTimeInSleep=1'] + LIFE +
+     ['suspend', 'resume', 'suspend', 'suspend', 'resume', 'suspend'] + END),
     ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
     # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
     ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
@@ -114,7 +121,10 @@ class Handheld:
         self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE), watch)
         self.dev = Device(self.cpu, answers, registry, Clock())
         self.dev.dialogs = Dialogs(self.dev)
-        self.cpu.bind(table(self.dev))
+        self.dev.threads = Threads(self.dev)
+        answers = table(self.dev)
+        answers.update(self.dev.threads.answers())
+        self.cpu.bind(answers)
         self.item = 0
         self.listing = 0
         self.effects = []
@@ -143,11 +153,14 @@ class Handheld:
         self.counts.append('%s %d' % (step, self.cpu.instructions - before))
 
     def settle(self):
-        """Delivers what the step left queued: posted messages, then the
-        paint of an invalidated item."""
+        """Delivers what the step left queued: the turns of threads that can
+        go on, posted messages, then the paint of an invalidated item."""
+        self.dev.threads.run_ready()
         while self.dev.posted:
             hwnd, msg, wp, lp = self.dev.posted.pop(0)
-            self.drive(self.dev.send(hwnd, msg, wp, lp))
+            # A window's queued messages go with it.
+            if hwnd in self.dev.handles.live:
+                self.drive(self.dev.send(hwnd, msg, wp, lp))
         if self.item in self.dev.handles.live and self.dev.window(self.item).invalid:
             self.send(WM_PAINT)
 
@@ -201,6 +214,13 @@ class Handheld:
         self.drive(dev.dialogs.destroy(dialog))
         dev.in_sheet = False
 
+    def suspend(self):
+        """The power manager's suspend broadcast."""
+        self.dev.threads.suspend()
+
+    def resume(self):
+        self.dev.threads.resume()
+
     def unselect(self):
         self.send(WM_TODAYCUSTOM_LOSTSELECTION)
 
@@ -235,6 +255,11 @@ class Handheld:
         left = [(h, kind) for h, (kind, _) in self.dev.handles.live.items() if h != self.dev.host]
         if left:
             raise Fault('handles not given back at unload: ' + ', '.join('%s 0x%x' % (k, h) for h, k in left))
+        if self.dev.heap.taken:
+            raise Fault('heap blocks not given back at unload: ' + ', '.join(
+                '%d bytes at 0x%08x' % (self.dev.heap.blocks[at], at) for at in sorted(self.dev.heap.taken)))
+        if self.dev.threads.still_running():
+            raise Fault('still running at unload: ' + ', '.join(self.dev.threads.still_running()))
 
 
 def compare(name, steps, desktop, handheld):
