@@ -37,6 +37,14 @@ class Fault(Exception):
         self.block = block
 
 
+class CallFails(Exception):
+    """An answer the model cannot give: the call fails, giving `value`."""
+
+    def __init__(self, value):
+        super().__init__(value)
+        self.value = value
+
+
 class Image:
     """The PE file's headers, as far as mapping it needs them."""
 
@@ -234,6 +242,8 @@ class Cpu:
             return
         try:
             result = answer(self)
+        except CallFails as e:
+            result = e.value
         except Fault as e:
             return self.stop('%s: %s' % (name, e))
         if result is SWITCHED:
@@ -255,7 +265,7 @@ class Cpu:
         generator, caller, sp = self.pending[-1]
         try:
             address, args = generator.send(value)
-        except StopIteration as done:
+        except (StopIteration, CallFails) as done:
             self.pending.pop()
             self.uc.reg_write(UC_ARM_REG_R0, (done.value or 0) & 0xFFFFFFFF)
             self.uc.reg_write(UC_ARM_REG_SP, sp)

@@ -15,7 +15,7 @@ LoadResource MessageBoxW
 OffsetRect OutputDebugStringW
 RegistryCloseNotification RegistryNotifyWindow
 SetDlgItemTextW SetForegroundWindow
-ShellExecuteEx SystemTimeToFileTime TerminateProcess ValidateRect
+ShellExecuteEx SystemTimeToFileTime TerminateProcess
 VirtualProtect VirtualQuery mbstowcs strlen
 Rectangle'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
@@ -457,6 +457,11 @@ def table(dev):
         win = dev.window(c.arg(0))
         if win.invalid:
             yield from dev.send(c.arg(0), WM_PAINT, 0, 0)
+        return 1
+
+    @answer
+    def ValidateRect(c):
+        dev.window(c.arg(0)).invalid = False
         return 1
 
     @answer

@@ -151,6 +151,7 @@ class Dialogs:
             0x00C5: lambda: setattr(c, 'limit', wp or 30000),          # EM_LIMITTEXT
             0x00D5: lambda: c.limit,                                   # EM_GETLIMITTEXT
             0x00D4: lambda: self.dev.answer('EM_GETMARGINS', c.ident),  # EM_GETMARGINS
+            0x00D3: lambda: 0,                                         # EM_SETMARGINS
             0x00B2: lambda: self.format_rect(c, lp),                   # EM_GETRECT
             0x2007: lambda: 0,                                         # CCM_SETVERSION
             0x0465: lambda: 0,                                         # UDM_SETRANGE
