@@ -19,9 +19,11 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
-from device import REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
+from device import (REG_DWORD, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, OBJ_BITMAP, OBJ_BRUSH, OBJ_FONT,  # noqa: E402
+                    OBJ_PEN, Device)
 from dialogs import RT_DIALOG, Dialogs  # noqa: E402
 from threads import Threads  # noqa: E402
+import figures  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
@@ -129,6 +131,8 @@ class Handheld:
         self.listing = 0
         self.effects = []
         self.counts = []     # instructions the DLL ran in each step
+        self.paints = []     # instructions of each paint the host asked for
+        self.held = []       # the GDI objects and DCs the DLL held after each step
 
     def drive(self, generator):
         """Runs an answer that calls the DLL back, from the host's side."""
@@ -151,6 +155,17 @@ class Handheld:
         getattr(self, name)(*([value] if value else []))
         self.settle()
         self.counts.append('%s %d' % (step, self.cpu.instructions - before))
+        self.held.append(self.gdi_held())
+
+    def gdi_held(self):
+        """{kind: count} of the GDI objects and DCs alive now."""
+        names = {OBJ_FONT: 'fonts', OBJ_BITMAP: 'bitmaps', OBJ_BRUSH: 'brushes', OBJ_PEN: 'pens'}
+        held = {}
+        for kind, record in self.dev.handles.live.values():
+            name = 'DCs' if kind == 'dc' else names[record[0]] if kind == 'gdi' else None
+            if name:
+                held[name] = held.get(name, 0) + 1
+        return held
 
     def settle(self):
         """Delivers what the step left queued: the turns of threads that can
@@ -162,7 +177,9 @@ class Handheld:
             if hwnd in self.dev.handles.live:
                 self.drive(self.dev.send(hwnd, msg, wp, lp))
         if self.item in self.dev.handles.live and self.dev.window(self.item).invalid:
+            before = self.cpu.instructions
             self.send(WM_PAINT)
+            self.paints.append(self.cpu.instructions - before)
 
     def set(self, assignment):
         name, value = assignment.split('=')
@@ -280,7 +297,9 @@ def compare(name, steps, desktop, handheld):
 
 class Args:
     def __init__(self, argv):
-        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run = argv
+        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run = argv[:5]
+        # --notes FILE: the figures of this device profile written there
+        self.notes = argv[6] if argv[5:6] == ['--notes'] else None
 
 
 def handheld_life(args, answers, steps, watch=None):
@@ -302,6 +321,7 @@ def handheld_life(args, answers, steps, watch=None):
 def main(argv):
     args = Args(argv)
     failures = 0
+    played = []
     for name, steps in LIVES:
         answers, desktop = desktop_life(args, steps)
         start = time.time()
@@ -312,10 +332,14 @@ def main(argv):
             failures += 1
             continue
         failures += compare(name, steps, desktop, device.effects)
+        played.append((name, steps, device))
         print('%s: %d instructions in %.2f s (%s)%s' % (
             name, device.cpu.instructions, time.time() - start, ', '.join(device.counts),
             ''.join('; skipped %s' % s for s in sorted(device.dev.skipped))))
     print('%d lives, %d failures' % (len(LIVES), failures))
+    if args.notes:
+        with open(args.notes, 'w', encoding='utf-8') as notes:
+            notes.write(figures.section(answers, played))
     return 1 if failures else 0
 
 
