@@ -705,12 +705,39 @@ BOOL AwaitReload()
     return TRUE;
 }
 
-// The clicks of an "options:" step, each on its page, then OK.
+// One act of an "options:" step on control `id` of a page: a tap (no
+// action), an arrow of an edit's up-down ("+" or "-"), entry or position N
+// of a combo box or track bar ("=N"); control 0 is the page only shown.
+// Returns where the act's text ends.
+const char *ActOnControl(HWND page, int id, const char *action)
+{
+    WCHAR cls[32] = L"";
+    GetClassNameW(GetDlgItem(page, id), cls, ARRAYSIZE(cls));
+    int value = 0, used = 0;
+    if (*action == '+' || *action == '-') {
+        PressArrow(page, id, *action == '+' ? 1 : -1);
+        return action + 1;
+    }
+    if (sscanf(action, "=%d%n", &value, &used) == 1) {
+        if (lstrcmpiW(cls, L"ComboBox") == 0)
+            ChooseListEntry(page, id, value);
+        else
+            MoveTrackBar(page, id, value);
+        return action + used;
+    }
+    if (id != 0)
+        Click(page, id);
+    return action;
+}
+
+// The acts of an "options:" step, each on its page, then OK.
 void ActOnSheet(HWND sheet)
 {
     int page, id, used;
-    for (const char *at = Rec.Clicks; sscanf(at, "%d/%d%n", &page, &id, &used) == 2; at += used + (at[used] == ','))
-        Click(ShowPage(sheet, page), id);
+    for (const char *at = Rec.Clicks; sscanf(at, "%d/%d%n", &page, &id, &used) == 2;) {
+        at = ActOnControl(ShowPage(sheet, page), id, at + used);
+        at += *at == ',';
+    }
     PressOk(sheet);
 }
 

@@ -12,9 +12,7 @@ from device import (HKCU, HKLM, REG_DWORD, STOCK_BASE, BLACK_PEN, DEFAULT_BITMAP
 UNPLAYED = '''BringWindowToTop DialogBoxIndirectParamW
 FindResourceW GetOpenFileNameW
 LoadResource MessageBoxW
-OffsetRect OutputDebugStringW
-RegistryCloseNotification RegistryNotifyWindow
-SetDlgItemTextW SetForegroundWindow
+OutputDebugStringW SetForegroundWindow
 ShellExecuteEx SystemTimeToFileTime TerminateProcess
 VirtualProtect VirtualQuery mbstowcs strlen
 Rectangle'''.split()
@@ -260,10 +258,29 @@ def table(dev):
         c.write32(size, len(raw))
         return 0
 
+    # A window told of a value's changes; the model changes none while
+    # the item runs.
+    @answer
+    def RegistryNotifyWindow(c):
+        dev.window(c.arg(3))
+        c.write32(c.arg(7), dev.handles.new('notification', subkey_path(c, c.arg(0), c.arg(1))))
+        return 0
+
+    @answer
+    def RegistryCloseNotification(c):
+        dev.handles.close(c.arg(0), 'notification')
+        return 0
+
+    def subkey_path(c, root, sub):
+        """The path of a key given by a key and a subkey's name (none: the
+        key itself)."""
+        sub = c.wstring(sub)
+        return key_path(root) + '\\' + sub.lower() if sub else key_path(root)
+
     @answer
     def RegistryGetDWORD(c):
         root, sub, name, data = a(c, 4)
-        values = dev.registry.get(key_path(root) + '\\' + c.wstring(sub).lower(), {})
+        values = dev.registry.get(subkey_path(c, root, sub), {})
         found = values.get(c.wstring(name) or '')
         if not found or found[0] != REG_DWORD:
             return 0x80070002
@@ -273,7 +290,7 @@ def table(dev):
     @answer
     def RegistryGetString(c):
         root, sub, name, data, chars = a(c, 5)
-        values = dev.registry.get(key_path(root) + '\\' + c.wstring(sub).lower(), {})
+        values = dev.registry.get(subkey_path(c, root, sub), {})
         found = values.get(c.wstring(name) or '')
         if not found:
             return 0x80070002
@@ -537,6 +554,16 @@ def table(dev):
         return len(text)
 
     @answer
+    def SetDlgItemTextW(c):
+        # Only the pages' labels are set this way; an edit would tell its
+        # page of the change.
+        control = dev.window(dev.dialogs.item(c.arg(0), c.arg(1))).control
+        if control.cls == 'Edit':
+            raise Fault('an edit\'s text set by SetDlgItemTextW is not played by this model yet')
+        control.text = c.wstring(c.arg(2))
+        return 1
+
+    @answer
     def GetClassNameW(c):
         hwnd, buf, chars = a(c, 3)
         name = dev.window(hwnd).control.cls[:chars - 1]
@@ -629,6 +656,13 @@ def table(dev):
         return 1
 
     out['EqualRect'] = lambda c: 1 if rect(c, c.arg(0)) == rect(c, c.arg(1)) else 0
+
+    @answer
+    def OffsetRect(c):
+        l, t, r, b = rect(c, c.arg(0))
+        dx, dy = signed(c.arg(1)), signed(c.arg(2))
+        put(c, c.arg(0), '<4i', l + dx, t + dy, r + dx, b + dy)
+        return 1
 
     @answer
     def IntersectRect(c):

@@ -47,9 +47,11 @@ REG_BINARY = 3
 #   unselect, locale:NAME (answered for the user's), reload (what the
 #   options do when they have saved), hold:X,Y (tap-and-hold there), tap:X,Y,
 #   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
-#   of the day), options:PAGE/ID,... (the options opened as the Today
-#   settings open them, a tap on check box ID of page PAGE for each, then
-#   OK; only the registry writes are compared while the sheet is open),
+#   of the day), options:PAGE/ID[ACT],... (the options opened as the Today
+#   settings open them, for each an act on control ID of page PAGE: a tap,
+#   "+" or "-" an arrow in an edit's up-down, "=N" entry or position N of a
+#   combo box or track bar; ID 0 only shows the page; then OK; only the
+#   registry writes are compared while the sheet is open),
 #   suspend, resume (the power manager's broadcasts).
 # After each step, posted messages are delivered, then an invalidated item
 # is painted.
@@ -79,6 +81,18 @@ LIVES = [
     # page's "Show seconds" cleared (1201).
     ('the options sheet opened and applied', ['set:VerticalBorderHeight=4'] + LIFE +
      ['options:0/1001,2/1201', 'height', 'paint'] + END),
+    # Every page played: each control it has set at least once, then OK.
+    ('the General page played', LIFE + ['options:0/1001,0/1002=0,0/1004,0/1006+,0/1006+', 'height', 'paint'] + END),
+    ('the Day/Date page played', LIFE + ['options:1/1101,1/1101,1/1102,1/1103,1/1103,1/1105,1/1106,1/1104', 'height', 'paint']
+     + END),
+    ('the Time page played', LIFE + ['options:2/1201,2/1202,2/1203,2/1204', 'height', 'paint'] + END),
+    ('the Font Size page played', LIFE + ['options:3/1301+,3/1303-,3/1305+', 'height', 'paint'] + END),
+    ('the Color page played', LIFE + ['options:4/1401,4/1403-,4/1403-,4/1405-,4/1407-,4/1411-,4/1413-,4/1413-,'
+                                      '4/1415-', 'height', 'paint'] + END),
+    ('the Background page played', LIFE + ['options:5/1501,5/1503=128,5/1504,5/1506=64,5/1507,5/1509=200,5/1510,'
+                                           '5/1512=32', 'height', 'paint'] + END),
+    ('the ClearType page played', LIFE + ['options:6/1602,6/1603', 'height', 'paint'] + END),
+    ('the About page shown', LIFE + ['options:7/0', 'height', 'paint'] + END),
 ]
 OPTIONS_HOST_DIALOG = 500
 
@@ -222,7 +236,8 @@ class Handheld:
     def options(self, clicks):
         """The Today settings' host dialog with the item's options procedure."""
         dev = self.dev
-        dev.clicks = [tuple(map(int, click.split('/'))) for click in clicks.split(',')]
+        dev.clicks = [(int(page), int(ident), action) for page, ident, action in
+                      (re.match(r'(\d+)/(\d+)(.*)$', click).groups() for click in clicks.split(','))]
         dev.in_sheet = True
         template = dev.resource(RT_DIALOG, OPTIONS_HOST_DIALOG)[0]
         dialog = self.drive(dev.dialogs.create(template, self.cpu.export(241), dev.host, 0))
