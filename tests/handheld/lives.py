@@ -82,9 +82,13 @@ LIVES = [
     ('the options sheet opened and applied', ['set:VerticalBorderHeight=4'] + LIFE +
      ['options:0/1001,2/1201', 'height', 'paint'] + END),
     # Every page played: each control it has set at least once, then OK.
+    # The General page's browse button opens the file chooser, which the
+    # model does not play; the action list's entry 0 is "no action".
     ('the General page played', LIFE + ['options:0/1001,0/1002=0,0/1004,0/1006+,0/1006+', 'height', 'paint'] + END),
-    ('the Day/Date page played', LIFE + ['options:1/1101,1/1101,1/1102,1/1103,1/1103,1/1105,1/1106,1/1104', 'height', 'paint']
-     + END),
+    # Ends on the centred day and date: the split layouts fit their texts
+    # by ink, which the model's scratch bitmaps do not hold.
+    ('the Day/Date page played', LIFE + ['options:1/1101,1/1101,1/1102,1/1103,1/1103,1/1105,1/1106,1/1104', 'height',
+                                         'paint'] + END),
     ('the Time page played', LIFE + ['options:2/1201,2/1202,2/1203,2/1204', 'height', 'paint'] + END),
     ('the Font Size page played', LIFE + ['options:3/1301+,3/1303-,3/1305+', 'height', 'paint'] + END),
     ('the Color page played', LIFE + ['options:4/1401,4/1403-,4/1403-,4/1405-,4/1407-,4/1411-,4/1413-,4/1413-,'
