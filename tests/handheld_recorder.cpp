@@ -40,6 +40,15 @@ struct RecorderState {
     BOOL InSheet;        // the options sheet is open: only registry writes are effects
     const char *Clicks;  // an "options:" step's clicks, "PAGE/ID,..."
     DWORD Ticks;
+    // A "fail:NAME/N/VALUE" run: the Nth call of import NAME fails, giving
+    // VALUE; every call of it is noted ("F" lines) so that the ARM model can
+    // tell whether both builds took the same path to it.
+    char FailName[64];
+    int FailNth;
+    long long FailValue;
+    void *FailForward;   // where the other calls go
+    int FailCalls;
+    BOOL FailBound;
 };
 RecorderState Rec;
 
@@ -575,14 +584,55 @@ const Wrapper Wrappers[] = {
     {"SendMessageW", (void *)RecSendMessageW},
 };
 
+typedef INT_PTR(WINAPI *AnyCall)(INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR,
+                                  INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR);
+
+// The failing import's stand-in: every argument an import of the item
+// takes is a whole number or a pointer, at most fourteen of them, so the
+// other calls are passed on as they came.
+INT_PTR WINAPI FailOrForward(INT_PTR a, INT_PTR b, INT_PTR c, INT_PTR d, INT_PTR e, INT_PTR f, INT_PTR g, INT_PTR h,
+                             INT_PTR i, INT_PTR j, INT_PTR k, INT_PTR l, INT_PTR m, INT_PTR n)
+{
+    fputs("F\n", Rec.Out);
+    if (++Rec.FailCalls == Rec.FailNth) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return (INT_PTR)Rec.FailValue;
+    }
+    return ((AnyCall)Rec.FailForward)(a, b, c, d, e, f, g, h, i, j, k, l, m, n);
+}
+
+// Whether the import is the one a "fail:" run fails; the handheld's name
+// may lack the desktop's W.
+BOOL IsFailing(const char *name)
+{
+    size_t length = strlen(Rec.FailName);
+    return Rec.FailName[0] && strncmp(name, Rec.FailName, length) == 0 &&
+           (name[length] == 0 || (name[length] == 'W' && name[length + 1] == 0));
+}
+
 // The recorder's wrapper where it has one, else the system's function.
 void *Bound(const char *name, void *real)
 {
+    void *bound = real;
     if (name != NULL)
         for (const Wrapper &w : Wrappers)
             if (strcmp(w.Name, name) == 0)
-                return w.Function;
-    return real;
+                bound = w.Function;
+    if (name != NULL && IsFailing(name)) {
+        Rec.FailForward = bound;
+        Rec.FailBound = TRUE;
+        return (void *)FailOrForward;
+    }
+    return bound;
+}
+
+// "NAME/N/VALUE" of a "fail:" run.
+BOOL TakeFailure(const char *spec)
+{
+    int used = 0;
+    if (sscanf(spec, "%63[^/]/%d/%lli%n", Rec.FailName, &Rec.FailNth, &Rec.FailValue, &used) != 3 || spec[used])
+        return FALSE;
+    return TRUE;
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -888,12 +938,21 @@ int main(int argc, char **argv)
     KeepAlarm();
     WCHAR dll[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll, MAX_PATH);
+    // A failing run goes on through steps that fail, as the host would.
+    int first = 3;
+    BOOL failing = argc > 3 && strncmp(argv[3], "fail:", 5) == 0;
+    if (failing && !TakeFailure(argv[first++] + 5)) {
+        fprintf(stderr, "bad failure %s\n", argv[3]);
+        return 2;
+    }
     Rec.Dll = MapAndBind(dll, Bound);
     if (!Rec.Out || !Rec.Dll)
         return 1;
+    if (failing)
+        fprintf(Rec.Out, "A FailBound = %s\n", Rec.FailBound ? "true" : "false");
     int failed = 0;
-    for (int i = 3; i < argc && !failed; i++) {
-        if (!Step(argv[i])) {
+    for (int i = first; i < argc && !failed; i++) {
+        if (!Step(argv[i]) && !failing) {
             fprintf(stderr, "step %s failed\n", argv[i]);
             failed = 1;
         }

@@ -618,7 +618,9 @@ def table(dev):
     out['DestroyMenu'] = lambda c: dev.handles.close(c.arg(0), 'menu') or 1
 
     def menu_item(c, flags, ident, text):
-        return '%d:%s' % (0 if flags & 0x800 else ident, '-' if flags & 0x800 else c.wstring(text).replace(' ', '_'))
+        # An empty text reads "-", as the recorder writes it.
+        return '%d:%s' % (0 if flags & 0x800 else ident, '-' if flags & 0x800 else
+                          (c.wstring(text) or '-').replace(' ', '_'))
 
     @answer
     def AppendMenuW(c):

@@ -23,10 +23,11 @@ from arm import CallFails, Fault  # noqa: E402
 import lives  # noqa: E402
 
 # Lives that between them reach the item's calls: the load, the paints,
-# the timer, tap-and-hold and its menu, the alarm, the options sheet, the
-# watcher's thread.
+# the timer, tap-and-hold and its menu, the alarm, the options sheet and
+# its pages, the watcher's thread.
 SWEPT = ['stored settings', 'a minute passes', 'an alarm set', 'the options sheet opened and applied',
-         'the time hides in suspend and comes back']
+         'the time hides in suspend and comes back', 'the General page played', 'the Day/Date page played',
+         'the Font Size page played', 'the Color page played', 'the Background page played', 'the About page shown']
 # Calls that cannot fail (the C runtime's string and memory routines, the
 # clock) or whose failure is the system's own loss (giving back a handle
 # or block), and the model's ways into the DLL's own code.
@@ -46,23 +47,36 @@ RegSetValueExW RegDeleteValueW RegQueryInfoKeyW RegEnumValueW'''.split()},
 # A failed run may take this many times the instructions of its life
 # unfailed, and a million more, before it counts as a hang.
 BUDGET_TIMES, BUDGET_MORE = 3, 1000000
+# Imports that the desktop DLL's own stand-ins for the handheld's system
+# (its message queues, power manager and registry watch) call too: the
+# desktop's nth call of them is not the item's.
+DESKTOP_OWN = set('CreateThread CreateEventW WaitForSingleObject WaitForMultipleObjects MsgWaitForMultipleObjectsEx '
+                  'CloseHandle PostMessageW'.split())
+# The desktop DLL fails the first call site of this many imports, spread
+# over the sweep's order; with QZL_FAULT_POINTS=all in the environment
+# (as tools/reliability.sh runs the desktop's fault test), every call site
+# the ARM DLL failed.
+DESKTOP_SAMPLE = 24
+EVERY_POINT = os.environ.get('QZL_FAULT_POINTS') == 'all'
 REFUSED, NO_WINDOW = 'the entry point refused the load', 'no item window was made'
 
 
 class Tolerant(lives.Handheld):
     """The Today host as it meets an item that failed: a load refused or
-    no window made leaves only the unload; no timer, no tick."""
+    no window made leaves only the unload; no timer, no tick. The steps it
+    leaves out are noted."""
+
+    created = False
 
     def step(self, step):
         if self.gone() and step != 'unload' and not step.startswith(('set:', 'clock=', 'alarm:', 'locale:')):
+            self.left_out = getattr(self, 'left_out', set()) | {len(self.effects)}
             self.effects.append([])
             return
         super().step(step)
 
     def gone(self):
         return getattr(self, 'refused', False) or self.created and not self.item
-
-    created = False
 
     def load(self):
         try:
@@ -90,15 +104,42 @@ class Tolerant(lives.Handheld):
             super().destroy()
 
 
+class Point:
+    """One call site failed: where, the how-many-th call of its import it
+    was in the life, and in which steps that import was called up to it."""
+
+    def __init__(self, life, name, where, rva, nth, value, steps):
+        self.life, self.name, self.where, self.rva = life, name, where, rva
+        self.nth, self.value, self.steps = nth, value, steps
+        self.outcome, self.unrecorded, self.effects, self.left_out = None, 0, [], []
+
+
+def fail_once(point):
+    """A failing hook that fails the point's call site at its first reach."""
+    done = []
+
+    def failing(cpu, name, site):
+        if done or name != point.name or site - cpu.base != point.rva:
+            return None
+        done.append(site)
+        return point.value
+    return failing
+
+
 class Sweep:
     """Fails each call site at its first reach, in a child of a fork."""
 
-    def __init__(self, budget):
-        self.seen, self.results, self.budget = set(), [], budget
+    def __init__(self):
+        self.seen, self.points, self.budget = set(), [], 0
         self.child = None        # in a child: the pipe its outcome goes to
-        self.life = self.dev = None
+        self.life = self.host = self.dev = None
         self.had = {}            # DC -> every object it has had selected
+        self.calls = {}          # import -> the step of each of its calls in this life
         self.unrecorded = 0      # in a child: calls off the recorded answers, failed too
+
+    def start(self, life, host, budget):
+        self.life, self.host, self.dev, self.budget = life, host, host.dev, budget
+        self.calls, self.had = {}, {}
 
     def puts_back(self, cpu):
         """Whether a SelectObject puts back an object the DC had before: a
@@ -111,11 +152,17 @@ class Sweep:
 
     def failing(self, cpu, name, site):
         """The value the call at `site` fails with, or None to answer it."""
+        if self.child is not None:
+            return None
+        self.calls.setdefault(name, []).append(len(self.host.effects) - 1)
         if name == 'SelectObject' and self.puts_back(cpu):
             return None
-        if self.child is not None or name in NEVER_FAIL or (name, site) in self.seen:
+        if name in NEVER_FAIL or (name, site) in self.seen:
             return None
         self.seen.add((name, site))
+        value = FAILED_WITH.get(name, 0)
+        point = Point(self.life, name, cpu.where(site).split(' (')[0], site - cpu.base, len(self.calls[name]), value,
+                      list(self.calls[name]))
         read, write = os.pipe()
         pid = os.fork()
         if pid == 0:
@@ -124,13 +171,16 @@ class Sweep:
             cpu.budget = cpu.instructions + self.budget
             self.dev.last_error = ERROR_NOT_ENOUGH_MEMORY
             self.fail_unrecorded()
-            return FAILED_WITH.get(name, 0)
+            return value
         os.close(write)
         with os.fdopen(read) as pipe:
             outcome = pipe.read()
         os.waitpid(pid, 0)
-        self.results.append((self.life, name, cpu.where(site).split(' (')[0], site - cpu.base,
-                             *(json.loads(outcome) if outcome else ('the child ended without an outcome', 0))))
+        if outcome:
+            point.outcome, point.unrecorded, point.effects, point.left_out = json.loads(outcome)
+        else:
+            point.outcome = 'the child ended without an outcome'
+        self.points.append(point)
         return None
 
     def fail_unrecorded(self):
@@ -149,17 +199,22 @@ class Sweep:
 
     def report(self, outcome):
         """In a child: the outcome of the life, then the child ends."""
-        os.write(self.child, json.dumps(outcome).encode())
+        os.write(self.child, json.dumps([outcome, self.unrecorded, self.host.effects,
+                                         sorted(getattr(self.host, 'left_out', ()))]).encode())
         os.close(self.child)
         os._exit(0)
 
 
-def play(args, answers, steps, sweep):
+def play(args, answers, steps, sweep, budget=0, failing=None):
+    """Plays a life on the tolerant host: each call site failing in turn
+    with a sweep, the one call of a failure point with `failing`."""
     today = {'Selectability': (lives.REG_DWORD, lives.struct.pack('<I', answers['Selectability']))}
     device = Tolerant(args, answers, {lives.SETTINGS_KEY: {}, lives.TODAY_KEY: today})
     if sweep:
-        sweep.dev = device.dev
+        sweep.start(sweep.life, device, budget)
         device.cpu.failing = sweep.failing
+    if failing:
+        device.cpu.failing = fail_once(failing)
     outcome = None
     try:
         for step in steps:
@@ -167,37 +222,85 @@ def play(args, answers, steps, sweep):
     except Exception as e:   # noqa: BLE001 -- a failed call may reach the model's own limits
         outcome = '%s: %s' % (type(e).__name__, e) if not isinstance(e, Fault) else str(e)
     if sweep and sweep.child is not None:
-        sweep.report([outcome, sweep.unrecorded])
+        sweep.report(outcome)
     return device, outcome
+
+
+def on_the_desktop(args, steps, plain_answers, point):
+    """The same failure on the desktop DLL, the nth call of the same
+    import, then on the ARM DLL again with the desktop's answers of that
+    run: 'not imported' when the desktop DLL does not import it, None when
+    it reached it on another path (its calls of the import, up to the
+    failing one, fell in other steps); else the failures (steps whose
+    effects differ, or a fault)."""
+    answers, effects = lives.desktop_life(args, ['fail:%s/%d/%d' % (point.name, point.nth, point.value)] + steps)
+    # What the device answered, asked in either run.
+    answers = dict(plain_answers, **answers)
+    if not answers.get('FailBound'):
+        return 'not imported'
+    calls = [i for i, lines in enumerate(effects) for line in lines if line == 'F']
+    if calls[:point.nth] != point.steps:
+        return None
+    again, outcome = play(args, answers, steps, None, failing=point)
+    name = '%s, %s failing at %s' % (point.life, point.name, point.where)
+    if outcome:
+        print('FAIL %s, with the desktop\'s answers: %s' % (name, outcome))
+        return 1
+    played = [(i, step) for i, step in enumerate(steps) if i not in getattr(again, 'left_out', ())]
+    desktop = [[line for line in effects[i] if line != 'F'] for i, _ in played]
+    return lives.compare(name, [s for _, s in played], desktop, [again.effects[i] for i, _ in played])
+
+
+def desktop_sample(args, table, answers, points):
+    """The first failure point of each import, failed on the desktop DLL
+    too (one at a time: the runs share the device's registry): where both builds took the same path to it, their
+    effects must be the same. Returns the failures."""
+    begun = time.time()
+    firsts = {}
+    for point in points:
+        if not point.outcome and point.name not in DESKTOP_OWN:
+            firsts.setdefault(point.name if not EVERY_POINT else (point.name, point.rva), point)
+    chosen = list(firsts.values())
+    if not EVERY_POINT and len(chosen) > DESKTOP_SAMPLE:
+        chosen = [chosen[i * len(chosen) // DESKTOP_SAMPLE] for i in range(DESKTOP_SAMPLE)]
+    results = [on_the_desktop(args, table[p.life], answers[p.life], p) for p in chosen]
+    shared = [r for r in results if r != 'not imported']
+    same = [r for r in shared if r is not None]
+    print('on the desktop DLL: %d failure points of imports it shares (%s), %d on the same path, %d failures, '
+          'in %.1f s' % (len(shared), 'all' if EVERY_POINT else 'the first of each of a spread of imports', len(same),
+                         sum(same), time.time() - begun))
+    return sum(same)
 
 
 def main(argv):
     args = lives.Args(argv)
     table = dict(lives.LIVES)
-    failures = points = off_record = 0
+    failures = 0
     start = time.time()
-    sweep = Sweep(0)
+    sweep = Sweep()
+    answered = {}
     for name in SWEPT:
         steps = table[name]
         answers, _ = lives.desktop_life(args, steps)
+        answered[name] = answers
         plain, outcome = play(args, answers, steps, None)
         if outcome:
             print('FAIL %s, unfailed: %s' % (name, outcome))
             failures += 1
             continue
-        sweep.budget = BUDGET_TIMES * plain.cpu.instructions + BUDGET_MORE
-        sweep.life, sweep.results = name, []
-        begun = time.time()
-        play(args, answers, steps, sweep)
-        for life, call, where, rva, result, unrecorded in sweep.results:
-            off_record += unrecorded > 0
-            if result:
+        sweep.life, begun, before = name, time.time(), len(sweep.points)
+        play(args, answers, steps, sweep, BUDGET_TIMES * plain.cpu.instructions + BUDGET_MORE)
+        for point in sweep.points[before:]:
+            if point.outcome:
                 failures += 1
-                print('FAIL %s: %s failing at %s (rva 0x%x): %s' % (life, call, where, rva, result))
-        points += len(sweep.results)
-        print('%s: %d more call sites failed in turn in %.1f s' % (name, len(sweep.results), time.time() - begun))
+                print('FAIL %s: %s failing at %s (rva 0x%x): %s' % (point.life, point.name, point.where, point.rva,
+                                                                    point.outcome))
+        print('%s: %d more call sites failed in turn in %.1f s' % (name, len(sweep.points) - before,
+                                                                   time.time() - begun))
+    failures += desktop_sample(args, table, answered, sweep.points)
     print('%d failure points (after %d of them, calls the recorded answers do not cover failed too), '
-          '%d failures, %.1f s' % (points, off_record, failures, time.time() - start))
+          '%d failures, %.1f s' % (len(sweep.points), sum(p.unrecorded > 0 for p in sweep.points), failures,
+                                   time.time() - start))
     return 1 if failures else 0
 
 
