@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Writes docs/handheld-figures.md from a built tree: for each device
-# profile named (qvga96 unless told), the handheld lives are played and the
-# ARM DLL's instruction counts, heap high-water mark and GDI objects held
-# between paints are written as that profile's section.
+# Writes build/handheld-figures.md (with --update-docs, docs/handheld-figures.md
+# too) from a built tree: for each device profile named (qvga96 unless
+# told), the handheld lives are played and the ARM DLL's instruction
+# counts, heap high-water mark and GDI objects held between paints are
+# written as that profile's section.
 #
-#   tools/handheld-figures.sh [PROFILE...]
+#   tools/handheld-figures.sh [--update-docs] [PROFILE...]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
-out=$root/docs/handheld-figures.md
+update_docs=
+if [ "${1:-}" = --update-docs ]; then
+  update_docs=yes
+  shift
+fi
+out=$build/handheld-figures.md
 section=$(mktemp)
 trap 'rm -f "$section" "$out.new"' EXIT
 {
@@ -31,3 +37,7 @@ for profile in ${*:-qvga96}; do
 done
 mv "$out.new" "$out"
 echo "wrote $out"
+if [ -n "$update_docs" ]; then
+  cp "$out" "$root/docs/handheld-figures.md"
+  echo "wrote $root/docs/handheld-figures.md"
+fi

@@ -12,6 +12,13 @@ process forks, the child fails the call and plays the rest of the life,
 and the parent goes on unfailed. A fork copies the emulator as it is, so
 no failure replays the steps before it.
 
+A spread of the failures is played on the desktop DLL too: the recorder
+fails the same import's call of the same rank and notes each call of it,
+and the ARM DLL plays the failure again with that run's answers. Where
+both builds took the same path (as many calls of the import in each step,
+nothing asked that the desktop was not asked), both must have the same
+effects at every step.
+
   faults.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
 import json
 import os
@@ -114,16 +121,39 @@ class Point:
         self.outcome, self.unrecorded, self.effects, self.left_out = None, 0, [], []
 
 
-def fail_once(point):
-    """A failing hook that fails the point's call site at its first reach."""
-    done = []
+class FailOnce:
+    """A failing hook that fails the point's call site at its first reach
+    and notes the step of each call of its import; calls off the recorded
+    answers fail too, and are counted."""
 
-    def failing(cpu, name, site):
-        if done or name != point.name or site - cpu.base != point.rva:
+    def __init__(self, point, host):
+        self.point, self.host, self.done = point, host, False
+        self.calls, self.unrecorded = [], [0]
+        fail_unrecorded(host.dev, self.unrecorded)
+
+    def __call__(self, cpu, name, site):
+        if name != self.point.name:
             return None
-        done.append(site)
-        return point.value
-    return failing
+        self.calls.append(len(self.host.effects) - 1)
+        if self.done or site - cpu.base != self.point.rva:
+            return None
+        self.done = True
+        return self.point.value
+
+
+def fail_unrecorded(dev, count):
+    """Has the calls that a failure leads to and that the recorded answers
+    do not cover fail too, as a device short of memory would fail them;
+    count[0] counts them."""
+    recorded = dev.answer
+
+    def answer(*key):
+        try:
+            return recorded(*key)
+        except Fault:
+            count[0] += 1
+            raise CallFails(FAILED_WITH.get(str(key[0]).split(' ')[0], 0))
+    dev.answer = answer
 
 
 class Sweep:
@@ -135,7 +165,7 @@ class Sweep:
         self.life = self.host = self.dev = None
         self.had = {}            # DC -> every object it has had selected
         self.calls = {}          # import -> the step of each of its calls in this life
-        self.unrecorded = 0      # in a child: calls off the recorded answers, failed too
+        self.unrecorded = [0]    # in a child: calls off the recorded answers, failed too
 
     def start(self, life, host, budget):
         self.life, self.host, self.dev, self.budget = life, host, host.dev, budget
@@ -170,7 +200,7 @@ class Sweep:
             self.child = write
             cpu.budget = cpu.instructions + self.budget
             self.dev.last_error = ERROR_NOT_ENOUGH_MEMORY
-            self.fail_unrecorded()
+            fail_unrecorded(self.dev, self.unrecorded)
             return value
         os.close(write)
         with os.fdopen(read) as pipe:
@@ -183,23 +213,9 @@ class Sweep:
         self.points.append(point)
         return None
 
-    def fail_unrecorded(self):
-        """Calls that the failure leads to and that the desktop's recorded
-        answers do not cover fail too, as a device short of memory would
-        fail them."""
-        recorded = self.dev.answer
-
-        def answer(*key):
-            try:
-                return recorded(*key)
-            except Fault:
-                self.unrecorded += 1
-                raise CallFails(FAILED_WITH.get(str(key[0]).split(' ')[0], 0))
-        self.dev.answer = answer
-
     def report(self, outcome):
         """In a child: the outcome of the life, then the child ends."""
-        os.write(self.child, json.dumps([outcome, self.unrecorded, self.host.effects,
+        os.write(self.child, json.dumps([outcome, self.unrecorded[0], self.host.effects,
                                          sorted(getattr(self.host, 'left_out', ()))]).encode())
         os.close(self.child)
         os._exit(0)
@@ -214,7 +230,7 @@ def play(args, answers, steps, sweep, budget=0, failing=None):
         sweep.start(sweep.life, device, budget)
         device.cpu.failing = sweep.failing
     if failing:
-        device.cpu.failing = fail_once(failing)
+        device.cpu.failing = device.failing = FailOnce(failing, device)
     outcome = None
     try:
         for step in steps:
@@ -230,31 +246,32 @@ def on_the_desktop(args, steps, plain_answers, point):
     """The same failure on the desktop DLL, the nth call of the same
     import, then on the ARM DLL again with the desktop's answers of that
     run: 'not imported' when the desktop DLL does not import it, None when
-    it reached it on another path (its calls of the import, up to the
-    failing one, fell in other steps); else the failures (steps whose
-    effects differ, or a fault)."""
+    the builds took other paths (their calls of the import fell in other
+    steps, or the ARM DLL asked what the desktop did not); else the
+    failures (steps whose effects differ, or a fault)."""
     answers, effects = lives.desktop_life(args, ['fail:%s/%d/%d' % (point.name, point.nth, point.value)] + steps)
     # What the device answered, asked in either run.
     answers = dict(plain_answers, **answers)
     if not answers.get('FailBound'):
         return 'not imported'
-    calls = [i for i, lines in enumerate(effects) for line in lines if line == 'F']
-    if calls[:point.nth] != point.steps:
-        return None
     again, outcome = play(args, answers, steps, None, failing=point)
     name = '%s, %s failing at %s' % (point.life, point.name, point.where)
     if outcome:
         print('FAIL %s, with the desktop\'s answers: %s' % (name, outcome))
         return 1
+    calls = [i for i, lines in enumerate(effects) for line in lines if line == 'F']
+    if calls != again.failing.calls or again.failing.unrecorded[0]:
+        return None
     played = [(i, step) for i, step in enumerate(steps) if i not in getattr(again, 'left_out', ())]
     desktop = [[line for line in effects[i] if line != 'F'] for i, _ in played]
     return lives.compare(name, [s for _, s in played], desktop, [again.effects[i] for i, _ in played])
 
 
 def desktop_sample(args, table, answers, points):
-    """The first failure point of each import, failed on the desktop DLL
-    too (one at a time: the runs share the device's registry): where both builds took the same path to it, their
-    effects must be the same. Returns the failures."""
+    """The first failure point of each of a spread of imports, failed on
+    the desktop DLL too, one at a time (the runs share the device's
+    registry): where both builds took the same path, their effects must be
+    the same. Returns the failures."""
     begun = time.time()
     firsts = {}
     for point in points:
