@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <commdlg.h>
 #include <stdio.h>
 #include <string.h>
 #include <map>
@@ -502,6 +503,16 @@ DWORD WINAPI RecMsgWaitForMultipleObjectsEx(DWORD count, const HANDLE *handles, 
     return Rec.Holding ? WAIT_TIMEOUT : MsgWaitForMultipleObjectsEx(count, handles, ms, wake, flags);
 }
 
+// The file chooser: the user picks the file the ARM model's chooser picks.
+BOOL WINAPI RecGetOpenFileNameW(LPOPENFILENAMEW chooser)
+{
+    const WCHAR chosen[] = L"\\My Documents\\notes.txt";
+    if (chooser->nMaxFile <= (DWORD)lstrlenW(chosen))
+        return FALSE;
+    lstrcpyW(chooser->lpstrFile, chosen);
+    return TRUE;
+}
+
 // The menu as the user would see it; dismissed without a choice.
 BOOL WINAPI RecTrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND, LPTPMPARAMS)
 {
@@ -577,6 +588,7 @@ const Wrapper Wrappers[] = {
     {"GetKeyState", (void *)RecGetKeyState},
     {"MsgWaitForMultipleObjectsEx", (void *)RecMsgWaitForMultipleObjectsEx},
     {"TrackPopupMenuEx", (void *)RecTrackPopupMenuEx},
+    {"GetOpenFileNameW", (void *)RecGetOpenFileNameW},
     {"SetTimer", (void *)RecSetTimer},
     {"KillTimer", (void *)RecKillTimer},
     {"DrawTextW", (void *)RecDrawTextW},
@@ -757,25 +769,28 @@ BOOL AwaitReload()
 
 // One act of an "options:" step on control `id` of a page: a tap (no
 // action), an arrow of an edit's up-down ("+" or "-"), entry or position N
-// of a combo box or track bar ("=N"); control 0 is the page only shown.
-// Returns where the act's text ends.
+// of a combo box or track bar ("=N"); control 0 is the page only shown, and
+// a disabled control takes no act. Returns where the act's text ends.
 const char *ActOnControl(HWND page, int id, const char *action)
 {
+    HWND control = GetDlgItem(page, id);
     WCHAR cls[32] = L"";
-    GetClassNameW(GetDlgItem(page, id), cls, ARRAYSIZE(cls));
+    GetClassNameW(control, cls, ARRAYSIZE(cls));
+    BOOL enabled = control != NULL && IsWindowEnabled(control);
     int value = 0, used = 0;
     if (*action == '+' || *action == '-') {
-        PressArrow(page, id, *action == '+' ? 1 : -1);
+        if (enabled)
+            PressArrow(page, id, *action == '+' ? 1 : -1);
         return action + 1;
     }
     if (sscanf(action, "=%d%n", &value, &used) == 1) {
-        if (lstrcmpiW(cls, L"ComboBox") == 0)
+        if (enabled && lstrcmpiW(cls, L"ComboBox") == 0)
             ChooseListEntry(page, id, value);
-        else
+        else if (enabled)
             MoveTrackBar(page, id, value);
         return action + used;
     }
-    if (id != 0)
+    if (enabled)
         Click(page, id);
     return action;
 }

@@ -10,7 +10,7 @@ from device import (HKCU, HKLM, REG_DWORD, STOCK_BASE, BLACK_PEN, DEFAULT_BITMAP
                     OBJ_BRUSH, OBJ_FONT, OBJ_PEN, WM_CREATE, WM_PAINT, Window, signed)
 
 UNPLAYED = '''BringWindowToTop DialogBoxIndirectParamW
-FindResourceW GetOpenFileNameW
+FindResourceW
 LoadResource MessageBoxW
 OutputDebugStringW SetForegroundWindow
 ShellExecuteEx SystemTimeToFileTime TerminateProcess
@@ -19,6 +19,8 @@ Rectangle'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
 GWL_WNDPROC, GWL_STYLE, GW_HWNDNEXT, GW_CHILD = -4, -16, 2, 5
 WS_DISABLED, DT_CALCRECT = 0x08000000, 0x400
+# The file the user picks in the file chooser, on both builds.
+CHOSEN_FILE = '\\My Documents\\notes.txt'
 # What GetWindowLongW reads as the procedure of a window the system runs.
 SYSTEM_PROC = 0x7FFF0000
 
@@ -552,6 +554,15 @@ def table(dev):
         if signed(chars) > 0:
             c.put_wstring(buf, text)
         return len(text)
+
+    @answer
+    def GetOpenFileNameW(c):
+        # The user picks the file the recorder's chooser picks.
+        path, chars = struct.unpack('<2I', c.uc.mem_read(c.arg(0) + 28, 8))
+        if len(CHOSEN_FILE) >= chars:
+            return 0
+        c.put_wstring(path, CHOSEN_FILE)
+        return 1
 
     @answer
     def SetDlgItemTextW(c):

@@ -106,7 +106,7 @@ class Device:
         self.heap, self.handles = Heap(), Handles()
         self.classes, self.posted, self.effects = {}, [], []
         self.host = self.handles.new('window', Window(None, 0, (0, 0, 240, 320), 0))
-        self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
+        self.messages, self.last_error, self.registry_writes = {}, 0, 0
         self.holding, self.bitmaps = False, 0
         self.locale = 'user'    # the locale the device answers for the user's
         self.in_sheet, self.clicks = False, []    # the options sheet open; its scripted clicks

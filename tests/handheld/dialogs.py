@@ -11,7 +11,8 @@ from device import OBJ_FONT, WM_DESTROY, Window, signed
 WM_NCDESTROY, WM_INITDIALOG, WM_COMMAND, WM_NOTIFY = 0x0082, 0x0110, 0x0111, 0x004E
 WM_SETFONT, WM_GETFONT, WM_WINDOWPOSCHANGED = 0x0030, 0x0031, 0x0047
 DS_SETFONT, WS_TABSTOP, BS_TYPEMASK, BS_AUTOCHECKBOX = 0x40, 0x00010000, 0x0F, 3
-BS_AUTORADIOBUTTON, WS_GROUP, WM_HSCROLL, TB_THUMBPOSITION = 9, 0x00020000, 0x0114, 4
+BS_PUSHBUTTON, BS_AUTORADIOBUTTON, WS_GROUP, WS_DISABLED = 0, 9, 0x00020000, 0x08000000
+WM_HSCROLL, TB_THUMBPOSITION = 0x0114, 4
 EN_CHANGE, CBN_SELCHANGE, CBN_CLOSEUP = 0x0300, 1, 8
 PSH_PROPSHEETPAGE, PSH_USECALLBACK, PSP_DLGINDIRECT, PSP_USECALLBACK = 0x8, 0x100, 0x1, 0x80
 PSCB_INITIALIZED, PSCB_GETVERSION, PSPCB_RELEASE, PSPCB_CREATE = 1, 3, 1, 2
@@ -141,9 +142,11 @@ class Dialogs:
         hwnd = self.item(page, ident)
         win = self.dev.window(hwnd)
         kind = win.style & BS_TYPEMASK
-        if win.control.cls != 'Button' or kind not in (BS_AUTOCHECKBOX, BS_AUTORADIOBUTTON):
+        if win.control.cls != 'Button' or kind not in (BS_PUSHBUTTON, BS_AUTOCHECKBOX, BS_AUTORADIOBUTTON):
             raise Fault('a click on control %d is not played by this model yet' % ident)
-        if kind == BS_AUTORADIOBUTTON:
+        if kind == BS_PUSHBUTTON:
+            pass
+        elif kind == BS_AUTORADIOBUTTON:
             for other in self.radio_group(page, hwnd):
                 self.dev.window(other).control.check = 0
             win.control.check = 1
@@ -168,10 +171,13 @@ class Dialogs:
     def act(self, page, ident, action):
         """A generator: the user's act on control `ident`: a tap (no
         action), an arrow of an edit's up-down ('+' or '-'), or entry or
-        position N of a combo box or track bar ('=N')."""
+        position N of a combo box or track bar ('=N'). A disabled control
+        takes none."""
+        hwnd = self.item(page, ident)
+        if self.dev.window(hwnd).style & WS_DISABLED:
+            return      # a disabled control takes no tap
         if not action:
             return (yield from self.click(page, ident))
-        hwnd = self.item(page, ident)
         c = self.dev.window(hwnd).control
         if action in '+-':
             return (yield from self.arrow(page, hwnd, 1 if action == '+' else -1))
@@ -216,6 +222,10 @@ class Dialogs:
             0x00F1: lambda: setattr(c, 'check', wp),                   # BM_SETCHECK
             0x0143: lambda: c.items.append(cpu.wstring(lp)) or len(c.items) - 1,   # CB_ADDSTRING
             0x0147: lambda: c.cursel,                                  # CB_GETCURSEL
+            0x0146: lambda: len(c.items),                              # CB_GETCOUNT
+            0x0144: lambda: (c.items.pop(wp), len(c.items))[1],        # CB_DELETESTRING
+            0x0149: lambda: len(c.items[wp]) if wp < len(c.items) else -1,   # CB_GETLBTEXTLEN
+            0x0148: lambda: self.list_text(c, wp, lp),                 # CB_GETLBTEXT
             0x014E: lambda: self.select(c, wp),                        # CB_SETCURSEL
             0x00C5: lambda: setattr(c, 'limit', wp or 30000),          # EM_LIMITTEXT
             0x00D5: lambda: c.limit,                                   # EM_GETLIMITTEXT
@@ -234,6 +244,12 @@ class Dialogs:
         if answer is None:
             raise Fault('message 0x%04x to a %s is not played by this model yet' % (msg, c.cls))
         return answer() or 0
+
+    def list_text(self, c, index, at):
+        if index >= len(c.items):
+            return -1
+        self.cpu.put_wstring(at, c.items[index])
+        return len(c.items[index])
 
     def set_range(self, c, first, last):
         c.range = (first, last)

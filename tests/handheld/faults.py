@@ -22,6 +22,7 @@ effects at every step.
   faults.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN"""
 import json
 import os
+import subprocess
 import sys
 import time
 
@@ -249,13 +250,17 @@ def on_the_desktop(args, steps, plain_answers, point):
     the builds took other paths (their calls of the import fell in other
     steps, or the ARM DLL asked what the desktop did not); else the
     failures (steps whose effects differ, or a fault)."""
-    answers, effects = lives.desktop_life(args, ['fail:%s/%d/%d' % (point.name, point.nth, point.value)] + steps)
+    name = '%s, %s failing at %s' % (point.life, point.name, point.where)
+    try:
+        answers, effects = lives.desktop_life(args, ['fail:%s/%d/%d' % (point.name, point.nth, point.value)] + steps)
+    except subprocess.TimeoutExpired:
+        print('FAIL %s: the desktop DLL did not end its life within a minute' % name)
+        return 1
     # What the device answered, asked in either run.
     answers = dict(plain_answers, **answers)
     if not answers.get('FailBound'):
         return 'not imported'
     again, outcome = play(args, answers, steps, None, failing=point)
-    name = '%s, %s failing at %s' % (point.life, point.name, point.where)
     if outcome:
         print('FAIL %s, with the desktop\'s answers: %s' % (name, outcome))
         return 1
