@@ -186,7 +186,7 @@ class Dialogs:
             yield from self.dev.send(page, WM_COMMAND, CBN_SELCHANGE << 16 | ident, hwnd)
             return (yield from self.dev.send(page, WM_COMMAND, CBN_CLOSEUP << 16 | ident, hwnd))
         if c.cls.lower() == 'msctls_trackbar32':
-            c.position = int(action[1:])
+            self.move_bar(c, int(action[1:]))
             return (yield from self.dev.send(page, WM_HSCROLL, c.position << 16 | TB_THUMBPOSITION, hwnd))
         raise Fault('"%s" on control %d is not played by this model yet' % (action, ident))
 
@@ -235,7 +235,7 @@ class Dialogs:
             0x2007: lambda: 0,                                         # CCM_SETVERSION
             0x0465: lambda: self.set_range(c, high(lp), low(lp)),     # UDM_SETRANGE
             0x0406: lambda: self.set_range(c, low(lp), high(lp)),     # TBM_SETRANGE
-            0x0405: lambda: setattr(c, 'position', lp),                # TBM_SETPOS
+            0x0405: lambda: self.move_bar(c, signed(lp)),              # TBM_SETPOS
             0x0400: lambda: c.position,                                # TBM_GETPOS
             0x000C: lambda: setattr(c, 'text', cpu.wstring(lp)) or 1,  # WM_SETTEXT
             0x0467: lambda: self.set_position(c, signed(lp << 16) >> 16),   # UDM_SETPOS
@@ -250,6 +250,10 @@ class Dialogs:
             return -1
         self.cpu.put_wstring(at, c.items[index])
         return len(c.items[index])
+
+    def move_bar(self, c, position):
+        """A track bar's thumb, kept within its range (0 to 100 unless set)."""
+        c.position = min(max(position, min(c.range)), max(c.range))
 
     def set_range(self, c, first, last):
         c.range = (first, last)

@@ -35,7 +35,8 @@ import lives  # noqa: E402
 # its pages, the watcher's thread.
 SWEPT = ['stored settings', 'a minute passes', 'an alarm set', 'the options sheet opened and applied',
          'the time hides in suspend and comes back', 'the General page played', 'the Day/Date page played',
-         'the Font Size page played', 'the Color page played', 'the Background page played', 'the About page shown']
+         'the Font Size page played', 'the Color page played', 'the Background page played', 'the About page shown',
+         'a file chosen for the tap']
 # Calls that cannot fail (the C runtime's string and memory routines, the
 # clock) or whose failure is the system's own loss (giving back a handle
 # or block), and the model's ways into the DLL's own code.
