@@ -45,11 +45,12 @@ wsprintfW CompareFileTime GetLastError GetTickCount GetLocalTime InterlockedExch
 _fcloseall free HeapFree DeleteObject DeleteDC ReleaseDC EndPaint CloseHandle RegCloseKey DestroyMenu
 KillTimer CloseMsgQueue StopPowerNotifications RemoveFontResourceW UnregisterClassW DefWindowProcW
 CallWindowProcW EndDialog GetStockObject GetSysColor GetDlgItem GetDlgCtrlID GetParent GetWindow IsWindow
-GetWindowLongW SetWindowLongW GetCurrentObject EqualRect IntersectRect'''.split())
+GetWindowLongW SetWindowLongW GetCurrentObject EqualRect IntersectRect OffsetRect RegistryCloseNotification'''.split())
 ERROR_OUTOFMEMORY, E_OUTOFMEMORY, ERROR_NOT_ENOUGH_MEMORY = 14, 0x8007000E, 8
 FAILED_WITH = dict({name: ERROR_OUTOFMEMORY for name in '''RegOpenKeyExW RegCreateKeyExW RegQueryValueExW
 RegSetValueExW RegDeleteValueW RegQueryInfoKeyW RegEnumValueW'''.split()},
                    RegistryGetDWORD=E_OUTOFMEMORY, RegistryGetString=E_OUTOFMEMORY, SHGetUIMetrics=E_OUTOFMEMORY,
+                   RegistryNotifyWindow=E_OUTOFMEMORY,
                    WaitForSingleObject=0xFFFFFFFF, WaitForMultipleObjects=0xFFFFFFFF,
                    MsgWaitForMultipleObjectsEx=0xFFFFFFFF, GetFileAttributesW=0xFFFFFFFF,
                    SetTextColor=0xFFFFFFFF, SetTextAlign=0xFFFFFFFF)

@@ -157,11 +157,12 @@ class Threads:
         """Runs, from the host's side, every thread that can go on while
         the item's thread is idle, until each waits again or has ended."""
         while True:
-            ready = [(ctx, self.can_go_on(ctx)) for ctx in self.made]
-            ready = [(ctx, result) for ctx, result in ready if result is not None]
-            if not ready:
+            for ctx in self.made:
+                result = self.can_go_on(ctx)
+                if result is not None:
+                    break
+            else:
                 return
-            ctx, result = ready[0]
             self.current, self.cpu.pending = ctx, []
             ctx.wait = None
             if ctx.kept is None:
