@@ -639,10 +639,10 @@ void *Bound(const char *name, void *real)
 }
 
 // "NAME/N/VALUE" of a "fail:" run.
-BOOL TakeFailure(const char *spec)
+BOOL TakeFailure(const char *failure)
 {
     int used = 0;
-    if (sscanf(spec, "%63[^/]/%d/%lli%n", Rec.FailName, &Rec.FailNth, &Rec.FailValue, &used) != 3 || spec[used])
+    if (sscanf(failure, "%63[^/]/%d/%lli%n", Rec.FailName, &Rec.FailNth, &Rec.FailValue, &used) != 3 || failure[used])
         return FALSE;
     return TRUE;
 }

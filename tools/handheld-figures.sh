@@ -9,11 +9,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
-update_docs=
-if [ "${1:-}" = --update-docs ]; then
-  update_docs=yes
-  shift
-fi
+update_docs=${1:-}
+[ "$update_docs" = --update-docs ] && shift || update_docs=
 out=$build/handheld-figures.md
 section=$(mktemp)
 trap 'rm -f "$section" "$out.new"' EXIT
