@@ -9,8 +9,9 @@ handle and heap block.
 
 The run is one pass per life: at the first reach of each call site the
 process forks, the child fails the call and plays the rest of the life,
-and the parent goes on unfailed. A fork copies the emulator as it is, so
-no failure replays the steps before it.
+and the parent goes on unfailed, beside as many children as the machine
+has processors besides its own. A fork copies the emulator as it is, so no
+failure replays the steps before it.
 
 A spread of the failures is played on the desktop DLL too: the recorder
 fails the same import's call of the same rank and notes each call of it,
@@ -54,6 +55,9 @@ RegSetValueExW RegDeleteValueW RegQueryInfoKeyW RegEnumValueW'''.split()},
                    WaitForSingleObject=0xFFFFFFFF, WaitForMultipleObjects=0xFFFFFFFF,
                    MsgWaitForMultipleObjectsEx=0xFFFFFFFF, GetFileAttributesW=0xFFFFFFFF,
                    SetTextColor=0xFFFFFFFF, SetTextAlign=0xFFFFFFFF)
+# Children playing their failures while the sweep goes on: the machine's
+# processors, less the sweep's own.
+MOST_CHILDREN = max(1, (os.cpu_count() or 1) - 1)
 # A failed run may take this many times the instructions of its life
 # unfailed, and a million more, before it counts as a hang.
 BUDGET_TIMES, BUDGET_MORE = 3, 1000000
@@ -168,6 +172,7 @@ class Sweep:
         self.life = self.host = self.dev = None
         self.had = {}            # DC -> every object it has had selected
         self.calls = {}          # import -> the step of each of its calls in this life
+        self.flying = []         # (pid, pipe, point) of the children still playing
         self.unrecorded = [0]    # in a child: calls off the recorded answers, failed too
 
     def start(self, life, host, budget):
@@ -206,6 +211,14 @@ class Sweep:
             fail_unrecorded(self.dev, self.unrecorded)
             return value
         os.close(write)
+        self.points.append(point)
+        self.flying.append((pid, read, point))
+        if len(self.flying) > MOST_CHILDREN:
+            self.land(*self.flying.pop(0))
+        return None
+
+    def land(self, pid, read, point):
+        """Takes a child's outcome once it has ended."""
         with os.fdopen(read) as pipe:
             outcome = pipe.read()
         os.waitpid(pid, 0)
@@ -213,8 +226,10 @@ class Sweep:
             point.outcome, point.unrecorded, point.effects, point.left_out = json.loads(outcome)
         else:
             point.outcome = 'the child ended without an outcome'
-        self.points.append(point)
-        return None
+
+    def land_all(self):
+        while self.flying:
+            self.land(*self.flying.pop(0))
 
     def report(self, outcome):
         """In a child: the outcome of the life, then the child ends."""
@@ -242,6 +257,8 @@ def play(args, answers, steps, sweep, budget=0, failing=None):
         outcome = '%s: %s' % (type(e).__name__, e) if not isinstance(e, Fault) else str(e)
     if sweep and sweep.child is not None:
         sweep.report(outcome)
+    if sweep:
+        sweep.land_all()
     return device, outcome
 
 
