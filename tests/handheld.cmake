@@ -20,3 +20,10 @@ add_test(NAME handheld_lives COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/h
   $<TARGET_FILE:quartzel> $<TARGET_FILE:handheld_recorder> ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${QZL_DEVICES_DIR})
 set_tests_properties(handheld_lives PROPERTIES TIMEOUT 120
   RESOURCE_LOCK "device-qvga96;device-square128;device-vga192;device-vga192-landscape")
+
+# The same lives with each of the ARM DLL's call sites failing once in
+# turn, through the same model.
+add_test(NAME handheld_call_faults COMMAND ${QZL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/handheld/faults.py
+  ${CMAKE_BINARY_DIR}/handheld/quartzel.dll ${CMAKE_BINARY_DIR}/toolchain/arm-mingw32ce/bin/arm-mingw32ce-
+  $<TARGET_FILE:quartzel> $<TARGET_FILE:handheld_recorder> ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${QZL_DEVICES_DIR})
+set_tests_properties(handheld_call_faults PROPERTIES TIMEOUT 120 RESOURCE_LOCK device-qvga96)

@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <commdlg.h>
 #include <stdio.h>
 #include <string.h>
 #include <map>
@@ -22,6 +23,7 @@
 #include "today-standins.h"
 #include "mappeddll.h"
 #include "options/sheetdriver.h"
+#include "powerevents.h"
 
 namespace {
 
@@ -43,6 +45,15 @@ struct RecorderState {
     const char *Clicks;  // an "options:" step's clicks, "PAGE/ID,..."
     DWORD Ticks;
     WCHAR ForeignFont[MAX_PATH];  // a "font:" step's: the file added for QZL.ttf
+    // A "fail:NAME/N/VALUE" run: the Nth call of import NAME fails, giving
+    // VALUE; every call of it is noted ("F" lines) so that the ARM model can
+    // tell whether both builds took the same path to it.
+    char FailName[64];
+    int FailNth;
+    long long FailValue;
+    void *FailForward;   // where the other calls go
+    int FailCalls;
+    BOOL FailBound;
 };
 RecorderState Rec;
 
@@ -595,6 +606,16 @@ DWORD WINAPI RecMsgWaitForMultipleObjectsEx(DWORD count, const HANDLE *handles, 
     return Rec.Holding ? WAIT_TIMEOUT : MsgWaitForMultipleObjectsEx(count, handles, ms, wake, flags);
 }
 
+// The file chooser: the user picks the file the ARM model's chooser picks.
+BOOL WINAPI RecGetOpenFileNameW(LPOPENFILENAMEW chooser)
+{
+    const WCHAR chosen[] = L"\\My Documents\\notes.txt";
+    if (chooser->nMaxFile <= (DWORD)lstrlenW(chosen))
+        return FALSE;
+    lstrcpyW(chooser->lpstrFile, chosen);
+    return TRUE;
+}
+
 // The menu as the user would see it; dismissed without a choice.
 BOOL WINAPI RecTrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND, LPTPMPARAMS)
 {
@@ -670,6 +691,7 @@ const Wrapper Wrappers[] = {
     {"GetKeyState", (void *)RecGetKeyState},
     {"MsgWaitForMultipleObjectsEx", (void *)RecMsgWaitForMultipleObjectsEx},
     {"TrackPopupMenuEx", (void *)RecTrackPopupMenuEx},
+    {"GetOpenFileNameW", (void *)RecGetOpenFileNameW},
     {"SetTimer", (void *)RecSetTimer},
     {"KillTimer", (void *)RecKillTimer},
     {"DrawTextW", (void *)RecDrawTextW},
@@ -677,14 +699,55 @@ const Wrapper Wrappers[] = {
     {"SendMessageW", (void *)RecSendMessageW},
 };
 
+typedef INT_PTR(WINAPI *AnyCall)(INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR,
+                                  INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR);
+
+// The failing import's stand-in: every argument an import of the item
+// takes is a whole number or a pointer, at most fourteen of them, so the
+// other calls are passed on as they came.
+INT_PTR WINAPI FailOrForward(INT_PTR a, INT_PTR b, INT_PTR c, INT_PTR d, INT_PTR e, INT_PTR f, INT_PTR g, INT_PTR h,
+                             INT_PTR i, INT_PTR j, INT_PTR k, INT_PTR l, INT_PTR m, INT_PTR n)
+{
+    fputs("F\n", Rec.Out);
+    if (++Rec.FailCalls == Rec.FailNth) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return (INT_PTR)Rec.FailValue;
+    }
+    return ((AnyCall)Rec.FailForward)(a, b, c, d, e, f, g, h, i, j, k, l, m, n);
+}
+
+// Whether the import is the one a "fail:" run fails; the handheld's name
+// may lack the desktop's W.
+BOOL IsFailing(const char *name)
+{
+    size_t length = strlen(Rec.FailName);
+    return Rec.FailName[0] && strncmp(name, Rec.FailName, length) == 0 &&
+           (name[length] == 0 || (name[length] == 'W' && name[length + 1] == 0));
+}
+
 // The recorder's wrapper where it has one, else the system's function.
 void *Bound(const char *name, void *real)
 {
+    void *bound = real;
     if (name != NULL)
         for (const Wrapper &w : Wrappers)
             if (strcmp(w.Name, name) == 0)
-                return w.Function;
-    return real;
+                bound = w.Function;
+    if (name != NULL && IsFailing(name)) {
+        Rec.FailForward = bound;
+        Rec.FailBound = TRUE;
+        return (void *)FailOrForward;
+    }
+    return bound;
+}
+
+// "NAME/N/VALUE" of a "fail:" run.
+BOOL TakeFailure(const char *failure)
+{
+    int used = 0;
+    if (sscanf(failure, "%63[^/]/%d/%lli%n", Rec.FailName, &Rec.FailNth, &Rec.FailValue, &used) != 3 || failure[used])
+        return FALSE;
+    return TRUE;
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -848,12 +911,42 @@ BOOL AwaitReload()
     return TRUE;
 }
 
-// The clicks of an "options:" step, each on its page, then OK.
+// One act of an "options:" step on control `id` of a page: a tap (no
+// action), an arrow of an edit's up-down ("+" or "-"), entry or position N
+// of a combo box or track bar ("=N"); control 0 is the page only shown, and
+// a disabled control takes no act. Returns where the act's text ends.
+const char *ActOnControl(HWND page, int id, const char *action)
+{
+    HWND control = GetDlgItem(page, id);
+    WCHAR cls[32] = L"";
+    GetClassNameW(control, cls, ARRAYSIZE(cls));
+    BOOL enabled = control != NULL && IsWindowEnabled(control);
+    int value = 0, used = 0;
+    if (*action == '+' || *action == '-') {
+        if (enabled)
+            PressArrow(page, id, *action == '+' ? 1 : -1);
+        return action + 1;
+    }
+    if (sscanf(action, "=%d%n", &value, &used) == 1) {
+        if (enabled && lstrcmpiW(cls, L"ComboBox") == 0)
+            ChooseListEntry(page, id, value);
+        else if (enabled)
+            MoveTrackBar(page, id, value);
+        return action + used;
+    }
+    if (enabled)
+        Click(page, id);
+    return action;
+}
+
+// The acts of an "options:" step, each on its page, then OK.
 void ActOnSheet(HWND sheet)
 {
     int page, id, used;
-    for (const char *at = Rec.Clicks; sscanf(at, "%d/%d%n", &page, &id, &used) == 2; at += used + (at[used] == ','))
-        Click(ShowPage(sheet, page), id);
+    for (const char *at = Rec.Clicks; sscanf(at, "%d/%d%n", &page, &id, &used) == 2;) {
+        at = ActOnControl(ShowPage(sheet, page), id, at + used);
+        at += *at == ',';
+    }
     PressOk(sheet);
 }
 
@@ -868,6 +961,17 @@ BOOL RunOptionsSheet(const char *clicks)
     RunOptions(Rec.Dll, procedure, ActOnSheet, &timedOut);
     Rec.InSheet = FALSE;
     return !timedOut && AwaitReload();
+}
+
+// The device's suspend or resume, once the suspend watcher has registered
+// for power notifications (the power manager's window is up then); the
+// broadcast returns once the watcher has acted on it.
+BOOL BroadcastPower(WPARAM event)
+{
+    if (WaitForPowerWindow(5000) == NULL)
+        return FALSE;
+    BroadcastPowerEvent(event);
+    return TRUE;
 }
 
 BOOL RunStep(const char *step)
@@ -937,6 +1041,10 @@ BOOL RunStep(const char *step)
     }
     if (strncmp(step, "options:", 8) == 0)
         return RunOptionsSheet(step + 8);
+    if (strcmp(step, "suspend") == 0)
+        return BroadcastPower(PBT_APMSUSPEND);
+    if (strcmp(step, "resume") == 0)
+        return BroadcastPower(PBT_APMRESUMESUSPEND);
     if (strcmp(step, "destroy") == 0)
         return DestroyWindow(Rec.Item);
     if (strcmp(step, "unload") == 0)
@@ -1010,12 +1118,21 @@ int main(int argc, char **argv)
     fprintf(Rec.Out, "A Screen = [%d,%d]\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     WCHAR dll[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll, MAX_PATH);
+    // A failing run goes on through steps that fail, as the host would.
+    int first = 3;
+    BOOL failing = argc > 3 && strncmp(argv[3], "fail:", 5) == 0;
+    if (failing && !TakeFailure(argv[first++] + 5)) {
+        fprintf(stderr, "bad failure %s\n", argv[3]);
+        return 2;
+    }
     Rec.Dll = MapAndBind(dll, Bound);
     if (!Rec.Out || !Rec.Dll || !SetScreenBits())
         return 1;
+    if (failing)
+        fprintf(Rec.Out, "A FailBound = %s\n", Rec.FailBound ? "true" : "false");
     int failed = 0;
-    for (int i = 3; i < argc && !failed; i++) {
-        if (!Step(argv[i])) {
+    for (int i = first; i < argc && !failed; i++) {
+        if (!Step(argv[i]) && !failing) {
             fprintf(stderr, "step %s failed\n", argv[i]);
             failed = 1;
         }

@@ -23,6 +23,8 @@ STACK_SIZE, HEAP_SIZE = 0x100000, 0x1000000
 DONE_TRAP, RESUME_TRAP = STUBS, STUBS + 4    # the host's return; a callback's return
 MACHINE_ARM = 0x01C0
 RELOC_HIGHLOW, RELOC_ABSOLUTE = 3, 0
+# What an answer returns when it has loaded another context into the CPU.
+SWITCHED = object()
 
 
 class Fault(Exception):
@@ -33,6 +35,14 @@ class Fault(Exception):
     def __init__(self, message, block=None):
         super().__init__(message)
         self.block = block
+
+
+class CallFails(Exception):
+    """An answer the model cannot give: the call fails, giving `value`."""
+
+    def __init__(self, value):
+        super().__init__(value)
+        self.value = value
 
 
 class Image:
@@ -77,6 +87,9 @@ class Cpu:
             self.uc.mem_write(base + rva, raw)
         self.relocate()
         self.answers = {}        # slot address -> (name, answer)
+        self.traps = {}          # other stub addresses -> what runs there
+        self.budget = None       # instructions a run may take, when bounded
+        self.failing = None      # (cpu, name, call's return) -> the value a failing call gives, or None
         self.pending = []        # generators waiting for a callback's return, innermost last
         self.instructions = 0
         self.fault = None
@@ -193,10 +206,20 @@ class Cpu:
     # ---- running -------------------------------------------------------
     def call(self, address, *args):
         """Runs the DLL's function at `address` from the host and returns r0."""
-        self.uc.reg_write(UC_ARM_REG_SP, STACK + STACK_SIZE - 0x100)
+        return self.run(address, args, STACK + STACK_SIZE - 0x100, DONE_TRAP)
+
+    def run(self, address, args, sp, lr, regs=None):
+        """Runs the DLL's code from `address` until it comes back to the
+        host; `regs` are set first, then the stack, arguments and return
+        where given."""
+        for reg, value in (regs or {}).items():
+            self.uc.reg_write(reg, value)
+        if sp is not None:
+            self.uc.reg_write(UC_ARM_REG_SP, sp)
         for reg, value in zip(ARGS, args):
             self.uc.reg_write(reg, value & 0xFFFFFFFF)
-        self.uc.reg_write(UC_ARM_REG_LR, DONE_TRAP)
+        if lr is not None:
+            self.uc.reg_write(UC_ARM_REG_LR, lr)
         try:
             self.uc.emu_start(address, DONE_TRAP)
         except UcError as e:
@@ -212,15 +235,31 @@ class Cpu:
         if address == RESUME_TRAP:
             self.resume(uc.reg_read(UC_ARM_REG_R0))
             return
+        if address in self.traps:
+            return self.trap(self.traps[address])
         name, answer = self.answers[address]
+        failed = self.failing(self, name, uc.reg_read(UC_ARM_REG_LR)) if self.failing else None
+        if failed is not None:
+            uc.reg_write(UC_ARM_REG_R0, failed & 0xFFFFFFFF)
+            return
         try:
             result = answer(self)
+        except CallFails as e:
+            result = e.value
         except Fault as e:
             return self.stop('%s: %s' % (name, e))
+        if result is SWITCHED:
+            return
         if hasattr(result, 'send'):
             self.pending.append((result, uc.reg_read(UC_ARM_REG_LR), uc.reg_read(UC_ARM_REG_SP)))
             return self.resume(None)
         uc.reg_write(UC_ARM_REG_R0, (result or 0) & 0xFFFFFFFF)
+
+    def trap(self, what):
+        try:
+            what()
+        except Fault as e:
+            self.stop(str(e))
 
     def resume(self, value):
         """Steps the innermost waiting answer: on to its next callback, or
@@ -228,7 +267,7 @@ class Cpu:
         generator, caller, sp = self.pending[-1]
         try:
             address, args = generator.send(value)
-        except StopIteration as done:
+        except (StopIteration, CallFails) as done:
             self.pending.pop()
             self.uc.reg_write(UC_ARM_REG_R0, (done.value or 0) & 0xFFFFFFFF)
             self.uc.reg_write(UC_ARM_REG_SP, sp)
@@ -247,6 +286,8 @@ class Cpu:
         # fault stops it, which ends the run anyway.
         self.instructions += size // 4
         self.block = (address, address + size - 1)
+        if self.budget is not None and self.instructions > self.budget and not self.fault:
+            self.stop('still running after %d instructions, in %s' % (self.budget, self.where(address)))
 
     def on_step(self, uc, address, size, _):
         self.exact = address

@@ -9,19 +9,18 @@ from dialogs import muldiv
 from device import (HKCU, HKLM, REG_DWORD, STOCK_BASE, BLACK_PEN, DEFAULT_BITMAP, SYSTEM_FONT, OBJ_BITMAP,
                     OBJ_BRUSH, OBJ_FONT, OBJ_PEN, WM_CREATE, WM_PAINT, Window, signed)
 
-UNPLAYED = '''BringWindowToTop CloseMsgQueue
-CreateMsgQueue DialogBoxIndirectParamW
-FindResourceW GetOpenFileNameW
+UNPLAYED = '''BringWindowToTop DialogBoxIndirectParamW
+FindResourceW
 LoadResource MessageBoxW
-OffsetRect OutputDebugStringW ReadMsgQueue
-RequestPowerNotifications
-SetDlgItemTextW SetForegroundWindow
-ShellExecuteEx StopPowerNotifications SystemTimeToFileTime TerminateProcess ValidateRect
-VirtualProtect VirtualQuery WaitForMultipleObjects mbstowcs strlen
+OutputDebugStringW SetForegroundWindow
+ShellExecuteEx SystemTimeToFileTime TerminateProcess
+VirtualProtect VirtualQuery mbstowcs strlen
 Rectangle'''.split()
 LOGFONT = struct.Struct('<5i8B64s')
 GWL_WNDPROC, GWL_STYLE, GW_HWNDNEXT, GW_CHILD = -4, -16, 2, 5
 WS_DISABLED, DT_CALCRECT = 0x08000000, 0x400
+# The file the user picks in the file chooser, on both builds.
+CHOSEN_FILE = '\\My Documents\\notes.txt'
 # What GetWindowLongW reads as the procedure of a window the system runs.
 SYSTEM_PROC = 0x7FFF0000
 # The colours of the stock brushes and pens, by GetStockObject's index.
@@ -67,10 +66,10 @@ def table(dev):
 
     @answer
     def HeapAlloc(c):
-        at = dev.heap.alloc(c.arg(2))
+        at = dev.heap.take(c.arg(2))
         return zeroed(at, c.arg(2)) if c.arg(1) & 8 else at
     out['HeapFree'] = lambda c: dev.heap.free(c.arg(2)) or 1
-    out['malloc'] = lambda c: dev.heap.alloc(c.arg(0))
+    out['malloc'] = lambda c: dev.heap.take(c.arg(0))
     out['free'] = lambda c: dev.heap.free(c.arg(0))
 
     def zeroed(at, size):
@@ -80,7 +79,7 @@ def table(dev):
     @answer
     def realloc(c):
         old, size = a(c, 2)
-        new = dev.heap.alloc(size)
+        new = dev.heap.take(size)
         if old:
             c.uc.mem_write(new, bytes(c.uc.mem_read(old, min(size, dev.heap.blocks[old]))))
             dev.heap.free(old)
@@ -264,13 +263,29 @@ def table(dev):
         c.write32(size, len(raw))
         return 0
 
-    def sub_key(root, sub):
-        return key_path(root) + '\\' + c.wstring(sub).lower() if sub else key_path(root)
+    # A window told of a value's changes; the model changes none while
+    # the item runs.
+    @answer
+    def RegistryNotifyWindow(c):
+        dev.window(c.arg(3))
+        c.write32(c.arg(7), dev.handles.new('notification', subkey_path(c, c.arg(0), c.arg(1))))
+        return 0
+
+    @answer
+    def RegistryCloseNotification(c):
+        dev.handles.close(c.arg(0), 'notification')
+        return 0
+
+    def subkey_path(c, root, sub):
+        """The path of a key given by a key and a subkey's name (none: the
+        key itself)."""
+        sub = c.wstring(sub)
+        return key_path(root) + '\\' + sub.lower() if sub else key_path(root)
 
     @answer
     def RegistryGetDWORD(c):
         root, sub, name, data = a(c, 4)
-        values = dev.registry.get(sub_key(root, sub), {})
+        values = dev.registry.get(subkey_path(c, root, sub), {})
         found = values.get(c.wstring(name) or '')
         if not found or found[0] != REG_DWORD:
             return 0x80070002
@@ -280,7 +295,7 @@ def table(dev):
     @answer
     def RegistryGetString(c):
         root, sub, name, data, chars = a(c, 5)
-        values = dev.registry.get(sub_key(root, sub), {})
+        values = dev.registry.get(subkey_path(c, root, sub), {})
         found = values.get(c.wstring(name) or '')
         if not found:
             return 0x80070002
@@ -289,20 +304,7 @@ def table(dev):
         c.put_wstring(data, text if len(text) < chars else '')
         return 0 if len(text) < chars else 0x8007007A
 
-    @answer
-    def RegistryNotifyWindow(c):
-        c.write32(c.arg(7), dev.handles.new('notification', c.wstring(c.arg(1))))
-        return 0
-    out['RegistryCloseNotification'] = lambda c: dev.handles.close(c.arg(0), 'notification') or 0
-
-    # ---- handles, threads, events --------------------------------------
-    out['CreateEventW'] = lambda c: dev.handles.new('event', None)
-
-    @answer
-    def CreateThread(c):
-        dev.skipped.add('a thread at %s' % c.where(c.arg(2)).split(' ')[0])
-        return dev.handles.new('thread', c.arg(2))
-
+    # ---- handles (threads and what they wait on: threads.py) ------------
     @answer
     def CloseHandle(c):
         h = c.arg(0)
@@ -311,22 +313,6 @@ def table(dev):
             raise Fault('CloseHandle of 0x%x, which is no handle' % h)
         dev.handles.close(h, kind)
         return 1
-    out['WaitForSingleObject'] = lambda c: 0
-
-    @answer
-    def EventModify(c):
-        if dev.handles.live.get(c.arg(0), ('',))[0] != 'event':
-            raise Fault('0x%x is no event' % c.arg(0))
-        return 1
-
-    @answer
-    def MsgWaitForMultipleObjectsEx(c):
-        # A thread the model never ran counts as one that has ended.
-        count, handles = a(c, 2)
-        kinds = [dev.handles.live.get(c.read32(handles + 4 * i), ('?',))[0] for i in range(count)]
-        if kinds != ['thread']:
-            raise Fault('a wait on %s is not played by this model yet' % kinds)
-        return 0
 
     @answer
     def PeekMessageW(c):
@@ -497,6 +483,11 @@ def table(dev):
         return 1
 
     @answer
+    def ValidateRect(c):
+        dev.window(c.arg(0)).invalid = False
+        return 1
+
+    @answer
     def InvalidateRect(c):
         dev.window(c.arg(0)).invalid = True
         return 1
@@ -569,6 +560,25 @@ def table(dev):
         return len(text)
 
     @answer
+    def GetOpenFileNameW(c):
+        # The user picks the file the recorder's chooser picks.
+        path, chars = struct.unpack('<2I', c.uc.mem_read(c.arg(0) + 28, 8))
+        if len(CHOSEN_FILE) >= chars:
+            return 0
+        c.put_wstring(path, CHOSEN_FILE)
+        return 1
+
+    @answer
+    def SetDlgItemTextW(c):
+        # Only the pages' labels are set this way; an edit would tell its
+        # page of the change.
+        control = dev.window(dev.dialogs.item(c.arg(0), c.arg(1))).control
+        if control.cls == 'Edit':
+            raise Fault('an edit\'s text set by SetDlgItemTextW is not played by this model yet')
+        control.text = c.wstring(c.arg(2))
+        return 1
+
+    @answer
     def GetClassNameW(c):
         hwnd, buf, chars = a(c, 3)
         name = dev.window(hwnd).control.cls[:chars - 1]
@@ -623,7 +633,9 @@ def table(dev):
     out['DestroyMenu'] = lambda c: dev.handles.close(c.arg(0), 'menu') or 1
 
     def menu_item(c, flags, ident, text):
-        return '%d:%s' % (0 if flags & 0x800 else ident, '-' if flags & 0x800 else c.wstring(text).replace(' ', '_'))
+        # An empty text reads "-", as the recorder writes it.
+        return '%d:%s' % (0 if flags & 0x800 else ident, '-' if flags & 0x800 else
+                          (c.wstring(text) or '-').replace(' ', '_'))
 
     @answer
     def AppendMenuW(c):
@@ -661,6 +673,13 @@ def table(dev):
         return 1
 
     out['EqualRect'] = lambda c: 1 if rect(c, c.arg(0)) == rect(c, c.arg(1)) else 0
+
+    @answer
+    def OffsetRect(c):
+        l, t, r, b = rect(c, c.arg(0))
+        dx, dy = signed(c.arg(1)), signed(c.arg(2))
+        put(c, c.arg(0), '<4i', l + dx, t + dy, r + dx, b + dy)
+        return 1
 
     @answer
     def IntersectRect(c):

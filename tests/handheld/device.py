@@ -27,6 +27,8 @@ class Heap:
 
     def __init__(self):
         self.blocks, self.next = {}, HEAP + 16
+        self.taken = set()              # the blocks the DLL asked for
+        self.in_use = self.high = 0     # bytes of the DLL's blocks: now, at most
 
     def alloc(self, size):
         at = self.next
@@ -36,7 +38,18 @@ class Heap:
         self.blocks[at] = size
         return at
 
+    def take(self, size):
+        """A block the DLL asked for, counted until it gives it back."""
+        at = self.alloc(size)
+        self.taken.add(at)
+        self.in_use += size
+        self.high = max(self.high, self.in_use)
+        return at
+
     def free(self, at):
+        if at in self.taken:
+            self.taken.discard(at)
+            self.in_use -= self.blocks[at]
         if at and self.blocks.pop(at, None) is None:
             raise Fault('free of 0x%08x, which is no block' % at)
 
@@ -94,7 +107,7 @@ class Device:
         self.heap, self.handles = Heap(), Handles()
         self.classes, self.posted, self.effects = {}, [], []
         self.host = self.handles.new('window', Window(None, 0, (0, 0, *answers['Screen']), 0))
-        self.messages, self.skipped, self.last_error, self.registry_writes = {}, set(), 0, 0
+        self.messages, self.last_error, self.registry_writes = {}, 0, 0
         self.holding, self.bitmaps = False, 0
         self.locale = 'user'    # the locale the device answers for the user's
         self.in_sheet, self.clicks = False, []    # the options sheet open; its scripted clicks

@@ -3,9 +3,13 @@
 an emulated CPU and through the desktop DLL under Wine: at each step both
 must draw the same texts at the same places, the same shapes, blends and
 copies, build the same menus and make the same registry writes; the ARM
-DLL must make no unaligned access and give back every handle it was given.
+DLL must make no unaligned access, give back every handle it was given
+and every heap block it took, and have ended its threads by its unload.
 
-  lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN DEVICES_DIR"""
+  lives.py ARM_DLL TOOLS_PREFIX DESKTOP_DLL RECORDER WINE_RUN DEVICES_DIR [--notes FILE]
+
+With --notes, the figures of each device profile the lives ran on
+(tests/handheld/figures.py) are written to FILE."""
 import difflib
 import json
 import re
@@ -19,8 +23,11 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from arm import Cpu, Fault, Symbols  # noqa: E402
 from calls import table  # noqa: E402
-from device import REG_DWORD, REG_SZ, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, Device  # noqa: E402
+from device import (REG_DWORD, REG_SZ, WM_CREATE, WM_PAINT, WM_TIMER, WM_DESTROY, OBJ_BITMAP, OBJ_BRUSH,  # noqa: E402
+                    OBJ_FONT, OBJ_PEN, Device)
 from dialogs import RT_DIALOG, Dialogs  # noqa: E402
+from threads import Threads  # noqa: E402
+import figures  # noqa: E402
 
 # Where the handheld maps the DLL: not its preferred base, so every
 # relocation must be applied for it to run.
@@ -45,9 +52,12 @@ REG_BINARY = 3
 #   unselect, locale:NAME (answered for the user's), reload (what the
 #   options do when they have saved), hold:X,Y (tap-and-hold there), tap:X,Y,
 #   alarm:DAYS,MINUTES (the first alarm on: weekday bits from Monday, minute
-#   of the day), options:PAGE/ID,... (the options opened as the Today
-#   settings open them, a tap on check box ID of page PAGE for each, then
-#   OK; only the registry writes are compared while the sheet is open),
+#   of the day), options:PAGE/ID[ACT],... (the options opened as the Today
+#   settings open them, for each an act on control ID of page PAGE: a tap,
+#   "+" or "-" an arrow in an edit's up-down, "=N" entry or position N of a
+#   combo box or track bar; ID 0 only shows the page; then OK; only the
+#   registry writes are compared while the sheet is open),
+#   suspend, resume (the power manager's broadcasts),
 #   operator:HEX (the phone on a network, its operator named),
 #   font:FILE (the device's QZL.ttf is the font file FILE, of another
 #   face: the desktop's answers for the private font are the ones of that
@@ -83,6 +93,11 @@ LIVES = [
     ('settings saved by the options', LIFE + ['set:ShowSeconds=0', 'set:ShowTimeMarkers=0', 'reload', 'height',
                                               'paint'] + END),
     ('time hidden in sleep', ['set:HideTimeInSleep=1'] + LIFE + END),
+    # The watcher's thread hides the time before the device sleeps and
+    # brings it back at the wake-up; a second suspend in a row wakes it
+    # and hides the time again; the item goes while the time is hidden.
+    ('the time hides in suspend and comes back', ['set:HideTimeInSleep=1'] + LIFE +
+     ['suspend', 'resume', 'suspend', 'suspend', 'resume', 'suspend'] + END),
     ('tap and hold', ['set:TapAndHoldEnabled=1'] + LIFE + ['hold:120,30', 'hold:222,27'] + END),
     # Friday's bit, 11:00: the bell shows, and holding it lists the alarm.
     ('an alarm set', ['alarm:16,660', 'set:TapAndHoldEnabled=1'] + LIFE + ['hold:222,27'] + END),
@@ -114,6 +129,23 @@ LIVES = [
     ('an alarm at 192 dpi', ['alarm:16,660'] + LIFE + END, 'vga192'),
     ('a long operator name at 192 dpi, turned', OPERATOR + [operator(LONG_OPERATOR)] + LIFE + ['timer'] + END,
      'vga192-landscape'),
+    # Every page played: each control it has set at least once, then OK.
+    # The action list's entries: 0 no action, 2 a file, which the browse
+    # button's chooser picks.
+    ('the General page played', LIFE + ['options:0/1001,0/1002=0,0/1004,0/1006+,0/1006+', 'height', 'paint'] + END),
+    ('a file chosen for the tap', LIFE + ['options:0/1002=2,0/1003', 'height', 'paint'] + END),
+    # Ends on the centred day and date: the split layouts fit their texts
+    # by ink, which the model's scratch bitmaps do not hold.
+    ('the Day/Date page played', LIFE + ['options:1/1101,1/1101,1/1102,1/1103,1/1103,1/1105,1/1106,1/1104', 'height',
+                                         'paint'] + END),
+    ('the Time page played', LIFE + ['options:2/1201,2/1202,2/1203,2/1204', 'height', 'paint'] + END),
+    ('the Font Size page played', LIFE + ['options:3/1301+,3/1303-,3/1305+', 'height', 'paint'] + END),
+    ('the Color page played', LIFE + ['options:4/1401,4/1403-,4/1403-,4/1405-,4/1407-,4/1411-,4/1413-,4/1413-,'
+                                      '4/1415-', 'height', 'paint'] + END),
+    ('the Background page played', LIFE + ['options:5/1501,5/1503=128,5/1504,5/1506=64,5/1507,5/1509=200,5/1510,'
+                                           '5/1512=32', 'height', 'paint'] + END),
+    ('the ClearType page played', LIFE + ['options:6/1602,6/1603', 'height', 'paint'] + END),
+    ('the About page shown', LIFE + ['options:7/0', 'height', 'paint'] + END),
 ]
 OPTIONS_HOST_DIALOG = 500
 # What a paint step must show on the item's window: its picture copied or
@@ -166,12 +198,17 @@ class Handheld:
         self.cpu = Cpu(dll, LOAD_BASE, Symbols(args.tools, os.path.splitext(dll)[0] + '.map', PREFERRED_BASE), watch)
         self.dev = Device(self.cpu, answers, registry, Clock())
         self.dev.dialogs = Dialogs(self.dev)
-        self.cpu.bind(table(self.dev))
+        self.dev.threads = Threads(self.dev)
+        answers = table(self.dev)
+        answers.update(self.dev.threads.answers())
+        self.cpu.bind(answers)
         self.item = 0
         self.listing = 0
         self.effects = []
         self.counts = []     # instructions the DLL ran in each step
         self.foreign_font = False   # a "font:" step: no font may be made in the private face
+        self.paints = []     # instructions of each paint the host asked for
+        self.held = []       # the GDI objects and DCs the DLL held after each step
 
     def drive(self, generator):
         """Runs an answer that calls the DLL back, from the host's side."""
@@ -194,15 +231,31 @@ class Handheld:
         getattr(self, name)(*([value] if value else []))
         self.settle()
         self.counts.append('%s %d' % (step, self.cpu.instructions - before))
+        self.held.append(self.gdi_held())
+
+    def gdi_held(self):
+        """{kind: count} of the GDI objects and DCs alive now."""
+        names = {OBJ_FONT: 'fonts', OBJ_BITMAP: 'bitmaps', OBJ_BRUSH: 'brushes', OBJ_PEN: 'pens'}
+        held = {}
+        for kind, record in self.dev.handles.live.values():
+            name = 'DCs' if kind == 'dc' else names[record[0]] if kind == 'gdi' else None
+            if name:
+                held[name] = held.get(name, 0) + 1
+        return held
 
     def settle(self):
-        """Delivers what the step left queued: posted messages, then the
-        paint of an invalidated item."""
+        """Delivers what the step left queued: the turns of threads that can
+        go on, posted messages, then the paint of an invalidated item."""
+        self.dev.threads.run_ready()
         while self.dev.posted:
             hwnd, msg, wp, lp = self.dev.posted.pop(0)
-            self.drive(self.dev.send(hwnd, msg, wp, lp))
+            # A window's queued messages go with it.
+            if hwnd in self.dev.handles.live:
+                self.drive(self.dev.send(hwnd, msg, wp, lp))
         if self.item in self.dev.handles.live and self.dev.window(self.item).invalid:
+            before = self.cpu.instructions
             self.send(WM_PAINT)
+            self.paints.append(self.cpu.instructions - before)
 
     def set(self, assignment):
         name, value = assignment.split('=')
@@ -255,7 +308,8 @@ class Handheld:
     def options(self, clicks):
         """The Today settings' host dialog with the item's options procedure."""
         dev = self.dev
-        dev.clicks = [tuple(map(int, click.split('/'))) for click in clicks.split(',')]
+        dev.clicks = [(int(page), int(ident), action) for page, ident, action in
+                      (re.match(r'(\d+)/(\d+)(.*)$', click).groups() for click in clicks.split(','))]
         dev.in_sheet = True
         template = dev.resource(RT_DIALOG, OPTIONS_HOST_DIALOG)[0]
         dialog = self.drive(dev.dialogs.create(template, self.cpu.export(241), dev.host, 0))
@@ -263,6 +317,13 @@ class Handheld:
             raise Fault('the options host dialog did not end')
         self.drive(dev.dialogs.destroy(dialog))
         dev.in_sheet = False
+
+    def suspend(self):
+        """The power manager's suspend broadcast."""
+        self.dev.threads.suspend()
+
+    def resume(self):
+        self.dev.threads.resume()
 
     def unselect(self):
         self.send(WM_TODAYCUSTOM_LOSTSELECTION)
@@ -300,6 +361,11 @@ class Handheld:
         left = [(h, kind) for h, (kind, _) in self.dev.handles.live.items() if h != self.dev.host]
         if left:
             raise Fault('handles not given back at unload: ' + ', '.join('%s 0x%x' % (k, h) for h, k in left))
+        if self.dev.heap.taken:
+            raise Fault('heap blocks not given back at unload: ' + ', '.join(
+                '%d bytes at 0x%08x' % (self.dev.heap.blocks[at], at) for at in sorted(self.dev.heap.taken)))
+        if self.dev.threads.still_running():
+            raise Fault('still running at unload: ' + ', '.join(self.dev.threads.still_running()))
 
 
 def compare(name, steps, desktop, handheld):
@@ -328,7 +394,9 @@ def compare(name, steps, desktop, handheld):
 
 class Args:
     def __init__(self, argv):
-        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run, self.devices = argv
+        self.arm_dll, self.tools, self.desktop_dll, self.recorder, self.wine_run, self.devices = argv[:6]
+        # --notes FILE: the figures of each device profile written there
+        self.notes = argv[7] if argv[6:7] == ['--notes'] else None
 
 
 def handheld_life(args, answers, steps, watch=None):
@@ -351,8 +419,10 @@ def main(argv):
     args = Args(argv)
     failures = 0
     depths = set()
+    played = []
     for name, steps, *screen in LIVES:
         answers, desktop = desktop_life(args, steps, *screen)
+        profile = screen[0] if screen else 'qvga96'
         depths.add(answers.get('GetDeviceCaps 12', 0))
         start = time.time()
         try:
@@ -362,13 +432,16 @@ def main(argv):
             failures += 1
             continue
         failures += compare(name, steps, desktop, device.effects)
-        print('%s: %d instructions in %.2f s (%s)%s' % (
-            name, device.cpu.instructions, time.time() - start, ', '.join(device.counts),
-            ''.join('; skipped %s' % s for s in sorted(device.dev.skipped))))
+        played.append((profile, answers, name, steps, device))
+        print('%s: %d instructions in %.2f s (%s)' % (
+            name, device.cpu.instructions, time.time() - start, ', '.join(device.counts)))
     if not {16, 32} <= depths:
         print('FAIL the lives ran on screens of %s bits per pixel, not of both 16 and 32' % sorted(depths))
         failures += 1
     print('%d lives, %d failures' % (len(LIVES), failures))
+    if args.notes:
+        with open(args.notes, 'w', encoding='utf-8') as notes:
+            notes.write(figures.sections(played))
     return 1 if failures else 0
 
 
