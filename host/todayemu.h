@@ -63,6 +63,7 @@ struct HostOptions {
     SettingRequest Settings[MaxSettingRequests];
     int SettingCount;
     AlarmRequest Alarms[3];
+    wchar_t Refusal[160];            // why a value was refused, when more than what the flag accepts
 };
 
 struct TodayHost {

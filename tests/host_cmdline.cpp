@@ -110,10 +110,17 @@ static void test_bad_values()
     CheckRefused(L"--alarm 0=on,snooze=5", "--alarm", "N=on|off");
     CheckRefused(L"--locale xx-YY", "--locale", "locale name the platform knows");
     CheckRefused(L"--locale \"\"", "--locale", "locale name the platform knows");
-    CheckRefused(L"--set NoSuchSetting=1", "--set", "setting of the item");
-    CheckRefused(L"--set HourMinFontSize=100", "--set", "value in its range");
-    CheckRefused(L"--set ShowOpName=2", "--set", "value in its range");
-    CheckRefused(L"--set ShowOpName", "--set", "16 settings at most");
+    // Each fault of --set says which it is: the name, the range, the form.
+    CheckRefused(L"--set NoSuchSetting=1", "--set", "no setting 'NoSuchSetting'");
+    CheckRefused(L"--set HourMinFontSize=100", "--set", "HourMinFontSize takes 16 to 99");
+    CheckRefused(L"--set ShowOpName=2", "--set", "ShowOpName takes 0 to 1");
+    CheckRefused(L"--set AlphaTime=0x100000000", "--set", "AlphaTime takes 0 to 0xFFFFFFFF");
+    CheckRefused(L"--set ShowOpName", "--set", "expected NAME=VALUE");
+    // The seconds and the markers go up to the hour/minute size, as on the
+    // options sheet: the line's, else the device's (none stored: 38).
+    CheckRefused(L"--set SecondFontSize=39", "--set", "SecondFontSize takes 16 to 38");
+    CheckRefused(L"--set TimeMarkerFontSize=21 --set HourMinFontSize=20", "--set",
+                 "TimeMarkerFontSize takes 6 to 20");
     CheckRefused(L"--after 1s", "--after", "0 to 600000");
     // Decimal with a leading zero (read as octal it would be 196609).
     CheckRefused(L"--after 0600001", "--after", "0 to 600000");
@@ -125,17 +132,22 @@ static void test_bad_values()
     WCHAR line[600] = L"--set FileOnAction=";
     for (int i = 0; i < 260; ++i)
         wcscat(line, L"x");
-    CheckRefused(line, "--set", "value in its range");
+    CheckRefused(line, "--set", "FileOnAction takes a path of at most 259 characters");
     line[0] = 0;
     for (int i = 0; i < 17; ++i)
         wcscat(line, L"--set ShowSeconds=1 ");
     CheckRefused(line, "--set", "16 settings at most");
 }
 
+// A value missing at the end of the line, or where the next flag stands
+// (tools/run.sh adds --screenshot after the flags it is given).
 static void test_missing_value_and_unknown_flag()
 {
-    CheckRefused(L"--time", "--time", "YYYY-MM-DDTHH:MM:SS");
-    CheckRefused(L"--select --alarm", "--alarm", "N=on|off");
+    CheckRefused(L"--time", "--time needs a value", "YYYY-MM-DDTHH:MM:SS");
+    CheckRefused(L"--select --alarm", "--alarm needs a value", "N=on|off");
+    CheckRefused(L"--time --screenshot Z:\\x.png", "--time needs a value", "YYYY-MM-DDTHH:MM:SS");
+    CheckRefused(L"--operator --screenshot Z:\\x.png", "--operator needs a value", "255 characters");
+    CheckRefused(L"--set --keep", "--set needs a value", "NAME=VALUE");
     CheckRefused(L"--colour blue", "--colour", "--help");
 }
 
@@ -146,7 +158,8 @@ static void test_good_values_pass()
     RunResult run;
     RunEmulator(L"--time 2024-02-29T23:59:59 --font-size 1400 --phone-status 0x400020 "
                 L"--alarm 2=on,days=0x7f,time=00:00 --locale DE-de --after 0 --set showopname=1 "
-                L"--set FileOnAction=\\Windows\\clock.exe --set VerticalBorderHeight=500 --help",
+                L"--set FileOnAction=\\Windows\\clock.exe --set VerticalBorderHeight=500 "
+                L"--set TimeMarkerFontSize=20 --set SecondFontSize=20 --set HourMinFontSize=20 --help",
                 &run);
     ok(run.ExitCode == 0, "valid values refused (exit %lu): %s", run.ExitCode, run.Output);
     RunEmulator(L"--time 2000-02-29T00:00:00 --help", &run);
