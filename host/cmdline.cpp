@@ -100,6 +100,7 @@ void PrintUsage(void)
         L"                         settings at most; SecondFontSize and\n"
         L"                         TimeMarkerFontSize go up to the HourMinFontSize\n"
         L"  --keep                 keep the device changes after exit\n"
+        L"  --undo                 put back what runs with --keep changed, and exit\n"
         L"  --help                 this text\n");
     ReportError(L"Settings and their values:\n");
     for (const SettingRange &range : SettingRanges)
@@ -464,7 +465,7 @@ static const ValueFlag *FindValueFlag(const wchar_t *name)
 static BOOL IsFlagName(const wchar_t *text)
 {
     static const wchar_t *const switches[] = {L"--select", L"--suspend", L"--rotate", L"--tick",
-                                              L"--keep",   L"--help",    L"-h"};
+                                              L"--keep",   L"--undo",    L"--help", L"-h"};
     for (const wchar_t *name : switches)
         if (wcscmp(text, name) == 0)
             return TRUE;
@@ -484,6 +485,8 @@ static BOOL ParseSwitch(const wchar_t *flag, HostOptions *options)
         options->Tick = TRUE;
     else if (wcscmp(flag, L"--keep") == 0)
         options->Keep = TRUE;
+    else if (wcscmp(flag, L"--undo") == 0)
+        options->Undo = TRUE;
     else if (wcscmp(flag, L"--help") == 0 || wcscmp(flag, L"-h") == 0)
         options->Help = TRUE;
     else

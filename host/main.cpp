@@ -276,6 +276,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         PrintUsage();
         return ExitOk;
     }
+    // A run that was ended from outside left its changes: they go first.
+    UndoInterruptedRun();
+    if (options.Undo)
+        return UndoKeptChanges();
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);

@@ -50,6 +50,7 @@ struct HostOptions {
     BOOL Suspend;                    // suspend the device before the shot
     BOOL Rotate;                     // start in the other orientation
     BOOL Keep;                       // leave the device changes in place at exit
+    BOOL Undo;                       // put back what runs with --keep changed, and exit
     BOOL Help;
     BOOL HasTime;                    // device clock set
     SYSTEMTIME Time;
@@ -150,6 +151,8 @@ void RunSelectedAction(void);
 // device.cpp
 void ApplyStartupDevice(const HostOptions *options);
 void RestoreDevice(void);
+void UndoInterruptedRun(void);
+int UndoKeptChanges(void);
 void ShowDeviceMenu(POINT screen);
 void RunDeviceCommand(int command);
 BOOL HandleDeviceKey(WPARAM key);

@@ -33,40 +33,63 @@ static void ReadAvailable(HANDLE pipe, char *out, DWORD size)
     out[used] = 0;
 }
 
-// Runs the emulator with `arguments`; its stdout and stderr are collected.
-static BOOL RunEmulator(const WCHAR *arguments, RunResult *result)
+// A started emulator: its process and the read end of its output.
+struct Started {
+    PROCESS_INFORMATION Process;
+    HANDLE Output;
+};
+
+// Starts the emulator with `arguments`, its stdout and stderr into one pipe.
+static BOOL StartEmulator(const WCHAR *arguments, Started *started)
 {
     WCHAR path[MAX_PATH], commandLine[1024];
     EmulatorPath(path, MAX_PATH);
     _snwprintf(commandLine, 1024, L"\"%ls\" %ls", path, arguments);
     commandLine[1023] = 0;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    HANDLE writeEnd;
+    if (!CreatePipe(&started->Output, &writeEnd, &inherit, 0))
         return FALSE;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(started->Output, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(path, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    started->Process = PROCESS_INFORMATION();
+    BOOL ok = CreateProcessW(path, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &started->Process);
     CloseHandle(writeEnd);
+    if (!ok)
+        CloseHandle(started->Output);
+    return ok;
+}
+
+// Waits up to `ms` for the emulator's end, ends it after that, and collects
+// its output and exit code.
+static void FinishEmulator(Started *started, DWORD ms, RunResult *result)
+{
+    if (WaitForSingleObject(started->Process.hProcess, ms) != WAIT_OBJECT_0)
+        TerminateProcess(started->Process.hProcess, 99);
+    WaitForSingleObject(started->Process.hProcess, INFINITE);
+    ReadAvailable(started->Output, result->Output, sizeof(result->Output));
+    GetExitCodeProcess(started->Process.hProcess, &result->ExitCode);
+    CloseHandle(started->Process.hThread);
+    CloseHandle(started->Process.hProcess);
+    CloseHandle(started->Output);
+}
+
+// Runs the emulator with `arguments`; its stdout and stderr are collected.
+// A run that got past the command line would go on showing the screen:
+// bounded, and then ended.
+static BOOL RunEmulator(const WCHAR *arguments, RunResult *result)
+{
+    Started started;
     result->ExitCode = (DWORD)-1;
     result->Output[0] = 0;
-    if (started) {
-        // A run that got past the command line would go on showing the
-        // screen: bounded, and then ended.
-        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0)
-            TerminateProcess(pi.hProcess, 99);
-        ReadAvailable(readEnd, result->Output, sizeof(result->Output));
-        GetExitCodeProcess(pi.hProcess, &result->ExitCode);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(readEnd);
-    return started;
+    if (!StartEmulator(arguments, &started))
+        return FALSE;
+    FinishEmulator(&started, 30000, result);
+    return TRUE;
 }
 
 static int CountLines(const char *text)
@@ -219,6 +242,20 @@ static void SaveKeptValues()
     }
 }
 
+// Whether every kept value is as SaveKeptValues found it.
+static void CheckValuesAsSaved(const WCHAR *after)
+{
+    for (int i = 0; i < (int)ARRAYSIZE(KeptValues); ++i) {
+        const KeptValue &v = KeptValues[i];
+        BYTE data[600];
+        DWORD type = 0, size = sizeof(data);
+        BOOL present = RegGetValueW(v.Root, v.Key, v.Name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) ==
+                       ERROR_SUCCESS;
+        ok(present == Saved[i].Present && (!present || (size == Saved[i].Size && memcmp(data, Saved[i].Data, size) == 0)),
+           "after %ls: %ls is not as it was", after, v.Name);
+    }
+}
+
 // Puts the saved values back; with `settingsOnly`, only the settings, and
 // those as absent (the next run then writes them from nothing).
 static void RestoreKeptValues(BOOL settingsOnly)
@@ -272,9 +309,38 @@ static void test_states_turn_their_setting_on()
         DWORD value = GetRegDword(HKEY_CURRENT_USER, SettingsKey, row.Setting, 99);
         ok(value == row.Expected, "%ls: %ls is %lu, expected %lu", row.Arguments, row.Setting, value, row.Expected);
     }
+    // --undo puts back what the kept runs changed: each value as it was
+    // before the first of them.
+    RunResult run;
+    RunEmulator(L"--undo", &run);
+    ok(strstr(run.Output, "undid") != NULL, "--undo: \"%s\"", run.Output);
+    CheckValuesAsSaved(L"--undo");
     RestoreKeptValues(FALSE);
     wcscat(folder, L"qzl-cmdline.png");
     DeleteFileW(folder);
+}
+
+// A run ended from outside (a signal ends Wine's process as this ends it)
+// leaves its changes and their record: the next run undoes them first.
+static void test_killed_run_is_undone_by_the_next()
+{
+    SaveKeptValues();
+    Started started;
+    ok(StartEmulator(L"--set VerticalBorderHeight=7 --operator Fenland --after 600000 --screenshot NUL", &started),
+       "emulator not started");
+    for (int i = 0; i < 200 && GetRegDword(HKEY_CURRENT_USER, SettingsKey, L"VerticalBorderHeight", 0) != 7; ++i)
+        Sleep(50);
+    RunResult run;
+    FinishEmulator(&started, 0, &run);
+    ok(run.ExitCode == 99, "the run ended by itself (exit %lu): %s", run.ExitCode, run.Output);
+    ok_int(GetRegDword(HKEY_CURRENT_USER, SettingsKey, L"VerticalBorderHeight", 0), 7);
+    // Five: the border, the operator's name, and the three settings that
+    // show the operator (ShowOpName, ShowShortDate, CenterDayDate).
+    RunEmulator(L"--undo", &run);
+    ok(strstr(run.Output, "undid 5 device change(s) left by a run that did not finish") != NULL, "next run: \"%s\"",
+       run.Output);
+    CheckValuesAsSaved(L"the run after a killed one");
+    RestoreKeptValues(FALSE);
 }
 
 // Only a 240x320 screen (and its turn) turns; any other refuses --rotate
@@ -351,6 +417,7 @@ int main()
     run_test(test_good_values_pass);
     run_test(test_refusal_leaves_device_alone);
     run_test(test_states_turn_their_setting_on);
+    run_test(test_killed_run_is_undone_by_the_next);
     run_test(test_rotate_only_where_the_screen_turns);
     run_test(test_help_says_it_all);
     return TestSummary();
