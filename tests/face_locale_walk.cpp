@@ -569,6 +569,38 @@ static void test_what_gives_way()
     }
 }
 
+// The largest hour and seconds with the default markers (9 points) on the
+// profile's 240-pixel-equivalent strip: the group shrinks to its last step,
+// where the markers would be a quarter of their size, about 3 pixels at
+// 96 dpi. They stay at the readable floor, 6 points: 8 pixels at 96 dpi,
+// 11 at 128 and 16 at 192.
+static void test_readable_floor()
+{
+    static const struct {
+        int Dpi;
+        int MarkerHeight;
+    } floors[] = {{96, -8}, {128, -11}, {192, -16}};
+    ClockSettings.HourMinFontSize = 99;
+    ClockSettings.SecondFontSize = 99;
+    ClockSettings.TimeMarkerFontSize = 9;
+    BuildClockFonts();
+    UseLocale(L"en-US", 0, 0, 1);
+    BOOL changed;
+    ok(FitTimeGroup(240 * ClockLayout.DpiX / 96, &changed), "time group could not be fitted\n");
+    LOGFONTW marker = {}, seconds = {};
+    GetObjectW(TimeGroupFit.Fonts.Marker, sizeof(marker), &marker);
+    GetObjectW(TimeGroupFit.Fonts.Seconds, sizeof(seconds), &seconds);
+    ok_int(TimeGroupFit.GroupPercent, 40);
+    for (const auto &f : floors)
+        if (f.Dpi == ScreenLogPixelsY())
+            ok_int(marker.lfHeight, f.MarkerHeight);
+    ok(seconds.lfHeight < marker.lfHeight, "seconds %ld, markers %ld\n", seconds.lfHeight, marker.lfHeight);
+    ClockSettings.HourMinFontSize = 38;
+    ClockSettings.SecondFontSize = 26;
+    BuildClockFonts();
+    UseLocale(L"en-US", 0, 0, 0);
+}
+
 // kde's fifty-character long date falls back to its short date; after it,
 // ms-BN's long date, which does not name the day, gets the day name and
 // the chosen arrangement back.
@@ -802,6 +834,7 @@ int main()
     ClockLayout.DigitHeight = MeasureDigitHeight();
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
+    run_test(test_readable_floor);
     run_test(test_long_dates);
     run_test(test_long_operator_name);
     run_test(test_fit_inputs);
