@@ -570,16 +570,17 @@ static void test_what_gives_way()
 }
 
 // The largest hour and seconds with the default markers (9 points) on the
-// profile's 240-pixel-equivalent strip: the group shrinks to its last step,
-// where the markers would be a quarter of their size, about 3 pixels at
-// 96 dpi. They stay at the readable floor, 6 points: 8 pixels at 96 dpi,
-// 11 at 128 and 16 at 192.
+// profile's 240-pixel-equivalent strip: the group shrinks to 40 % (50 %
+// with Tahoma's narrower digits at 96 dpi), where the markers would be
+// about a quarter of their size, 3 pixels at 96 dpi. They stay at the
+// readable floor, 6 points: 8 pixels at 96 dpi, 11 at 128 and 16 at 192.
 static void test_readable_floor()
 {
     static const struct {
         int Dpi;
         int MarkerHeight;
-    } floors[] = {{96, -8}, {128, -11}, {192, -16}};
+        int GroupPercent[2];    // with Tahoma's digits, with the private face's
+    } floors[] = {{96, -8, {50, 40}}, {128, -11, {40, 40}}, {192, -16, {40, 40}}};
     ClockSettings.HourMinFontSize = 99;
     ClockSettings.SecondFontSize = 99;
     ClockSettings.TimeMarkerFontSize = 9;
@@ -590,10 +591,11 @@ static void test_readable_floor()
     LOGFONTW marker = {}, seconds = {};
     GetObjectW(TimeGroupFit.Fonts.Marker, sizeof(marker), &marker);
     GetObjectW(TimeGroupFit.Fonts.Seconds, sizeof(seconds), &seconds);
-    ok_int(TimeGroupFit.GroupPercent, 40);
     for (const auto &f : floors)
-        if (f.Dpi == ScreenLogPixelsY())
+        if (f.Dpi == ScreenLogPixelsY()) {
             ok_int(marker.lfHeight, f.MarkerHeight);
+            ok_int(TimeGroupFit.GroupPercent, f.GroupPercent[FontProbe.FontLevel >= 2]);
+        }
     ok(seconds.lfHeight < marker.lfHeight, "seconds %ld, markers %ld\n", seconds.lfHeight, marker.lfHeight);
     ClockSettings.HourMinFontSize = 38;
     ClockSettings.SecondFontSize = 26;
