@@ -77,6 +77,8 @@ void PrintUsage(void)
         L"                         (the folder must exist)\n"
         L"  --after MS             take the screenshot MS ms after start-up (0 to 600000;\n"
         L"                         default 600, 1600 with --operator or --phone-status)\n"
+        L"  --log-texts FILE       write every text the item draws to FILE, one line\n"
+        L"                         each, UTF-8 (the folder must exist)\n"
         L"  --select               give the Quartzel item the selection\n"
         L"  --suspend              suspend the device before the screenshot\n"
         L"  --rotate               start in the other orientation (240x320 and 320x240\n"
@@ -252,6 +254,16 @@ static BOOL ParseScreenshotValue(const wchar_t *value, HostOptions *options)
     }
     options->ScreenshotPath = value;
     return TRUE;
+}
+
+// A file the run writes anew: its folder must exist, as the screenshot's.
+static BOOL ParseTextLogValue(const wchar_t *value, HostOptions *options)
+{
+    const wchar_t *screenshot = options->ScreenshotPath;
+    BOOL ok = ParseScreenshotValue(value, options);
+    options->ScreenshotPath = screenshot;
+    options->TextLogPath = ok ? value : NULL;
+    return ok;
 }
 
 static BOOL ParseAfterValue(const wchar_t *value, HostOptions *options)
@@ -439,6 +451,7 @@ struct ValueFlag {
 static const ValueFlag ValueFlags[] = {
     {L"--screenshot", ParseScreenshotValue, L"a PNG file path in an existing folder"},
     {L"--after", ParseAfterValue, L"milliseconds, 0 to 600000"},
+    {L"--log-texts", ParseTextLogValue, L"a file path in an existing folder"},
     {L"--time", ParseTimeValue,
      L"a real date and time as YYYY-MM-DDTHH:MM:SS, year 1601 or later"},
     {L"--font-size", ParseFontSizeValue, L"hundredths of a point, 100 to 10000 (800 = 8 pt)"},

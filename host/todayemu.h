@@ -58,6 +58,7 @@ struct HostOptions {
     BOOL HasPhoneStatus;
     DWORD PhoneStatus;
     const wchar_t *OperatorName;     // null: leave the operator name alone
+    const wchar_t *TextLogPath;      // null: no log of the texts the item draws
     DWORD FontSize;                  // hundredths of a point, 0: leave
     int LocaleSet;                   // index into the locale sets, -1: leave
     wchar_t LocaleName[LOCALE_NAME_MAX_LENGTH];  // the device's locale, empty: leave
@@ -172,6 +173,11 @@ BOOL FindLocaleName(const wchar_t *wanted, wchar_t *found);
 void SetDeviceLocale(const wchar_t *name);
 const wchar_t *DeviceLocaleName(void);   // null: the process's user locale
 BOOL InstallDeviceLocale(HMODULE module);
+
+// texts.cpp
+BOOL OpenTextLog(const wchar_t *path);
+void InstallTextLog(HMODULE module);
+void CloseTextLog(void);
 
 // capture.cpp
 BOOL SaveScreenshot(HWND window, const wchar_t *path);

@@ -65,13 +65,16 @@ capture "$root/tools/run.sh" --bogus
 [ "$(printf '%s\n' "$err" | head -1)" = "run: nothing to rebuild" ] && [ "$(printf '%s\n' "$err" | grep -c .)" = 2 ] ||
   fail "run.sh --bogus after the build said: $err"
 
-# Non-ASCII text, typed: the operator's name drawn as the same name read
-# from a UTF-16 registry file draws it, and a file name with an accent.
+# Non-ASCII text, typed: the operator's name as the item's own text calls
+# draw it, and as the same name read from a UTF-16 registry file draws it;
+# a file name with an accent.
 name='Télé2 Ünïcode'
 capture env QZL_NO_BUILD=1 "$root/tools/run.sh" qvga96 --time 2024-03-15T09:41:00 --operator "$name" \
-  --screenshot "$scratch/café.png"
+  --log-texts "$scratch/textes-dessinés.txt" --screenshot "$scratch/café.png"
 [ "$rc" = 0 ] && [ -f "$scratch/café.png" ] || fail "run.sh with '$name' into café.png: exit $rc, files: $(ls "$scratch"): $err"
 [ "$out" = "Wrote the Today screen of device qvga96 to $scratch/café.png" ] || fail "run.sh said: $out"
+grep -qxF "$name" "$scratch/textes-dessinés.txt" ||
+  fail "the item did not draw '$name'; it drew: $(sort -u "$scratch/textes-dessinés.txt" 2>/dev/null | tr '\n' '|')"
 regfile=$scratch/operator.reg
 {
   printf '\xff\xfe'

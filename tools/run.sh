@@ -70,18 +70,18 @@ winpath() {
   printf 'Z:%s' "${path//\//\\}"
 }
 
-# The flags as the emulator takes them: a Unix screenshot path made a
-# Windows one, and the caller's LC_ALL as the locale when none is named.
+# The flags as the emulator takes them: a Unix screenshot or text log path
+# made a Windows one, and the caller's LC_ALL as the locale when none is named.
 flags=()
 shot=
 locale_named=
 undo=
 while [ $# -gt 0 ]; do
   case $1 in
-    --screenshot)
+    --screenshot|--log-texts)
       if [ $# -ge 2 ]; then
-        shot=$2
-        case $2 in [A-Za-z]:*|\\*) ;; *) set -- "$1" "$(winpath "$2")" "${@:3}" ;; esac
+        [ "$1" != --screenshot ] || shot=$2
+        case $2 in [A-Za-z]:*|\\*|--*) ;; *) set -- "$1" "$(winpath "$2")" "${@:3}" ;; esac
       fi ;;
     --locale) locale_named=yes ;;
     --undo) undo=yes ;;
