@@ -150,6 +150,7 @@ static void test_bad_values()
     CheckRefused(L"--phone-status 0x", "--phone-status", "unsigned 32-bit");
     CheckRefused(L"--screenshot Z:\\no-such-folder-here\\x.png", "--screenshot",
                  "existing folder");
+    CheckRefused(L"--log-texts Z:\\no-such-folder-here\\texts.txt", "--log-texts", "existing folder");
     // The action's path holds 259 characters and its terminator; a
     // seventeenth setting is one more than a run takes.
     WCHAR line[600] = L"--set FileOnAction=";
