@@ -67,7 +67,7 @@ export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="msco
 # (tools/wine-locale.sh), so that a path with accents in it reaches it
 # whole.
 . "$here/../tools/wine-locale.sh"
-wine_locale_env "$(dirname "$prefix")/.locales" "$locale"
+wine_locale_env "$prefix/quartzel-locales" "$locale"
 
 # Wine's first start in a prefix now and then fails on a loaded machine;
 # each step is tried again before the device is given up.

@@ -27,7 +27,7 @@ fi
 # holds it itself (-o), so Wine's background processes do not keep it.
 . "$(dirname "$0")/wine-locale.sh"
 locale_env=()
-[ -z "$locale" ] || wine_locale_env "$(dirname "$prefix")/.locales" "$locale"
+[ -z "$locale" ] || wine_locale_env "$prefix/quartzel-locales" "$locale"
 run() {
   flock -s -o "$prefix/quartzel-run.lock" \
     env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
