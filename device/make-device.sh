@@ -67,6 +67,11 @@ if [ -z "${QZL_DEVICE_LOCKED:-}" ]; then
 fi
 
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine runs in the profile's locale with a UTF-8 character set
+# (tools/wine-locale.sh), so that a path with accents in it reaches it
+# whole.
+. "$here/../tools/wine-locale.sh"
+wine_locale_env "$prefix/quartzel-locales" "$locale"
 
 # Wine's first start in a prefix now and then fails on a loaded machine;
 # each step is tried again before the device is given up.
@@ -125,7 +130,7 @@ circumstances() { # step-start-seconds [ask]
 booted() {
   local began
   began=$(date +%s)
-  env LC_ALL="$locale" WINEDEBUG=err+all wineboot -i >"$log" 2>&1
+  env "${locale_env[@]}" WINEDEBUG=err+all wineboot -i >"$log" 2>&1
   wineserver -w
   [ -f "$prefix/system.reg" ] || failed "no system.reg after the first start ($(circumstances "$began"))"
 }
@@ -258,12 +263,14 @@ while IFS=, read -r file face; do
   ln -f "$source_file" "$fonts/" 2>/dev/null || cp "$source_file" "$fonts/"
   link_entries+=("${file##*/},$face")
 done <<<"$script_faces"
-# The link list as a .reg REG_MULTI_SZ: each entry's bytes and a NUL, and
-# a NUL after the last. The platform links by family; Wine finds a face's
+# The link list as a .reg REG_MULTI_SZ: each entry in UTF-16 (the .reg file
+# is UTF-16, and regedit takes its hex data as it stands) and a NUL, and a
+# NUL after the last. The platform links by family; Wine finds a face's
 # links by its full name, so the list is written for "Tahoma" and for the
 # bold face, "Tahoma Bold".
 multi_sz() {
-  { printf '%s\0' "$@"; printf '\0'; } | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//'
+  { printf '%s\0' "$@"; printf '\0'; } | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -s ' \n' ',' |
+    sed 's/^,//; s/,$//'
 }
 system_link=$(multi_sz "${link_entries[@]}")
 
@@ -276,7 +283,9 @@ if [ -n "$font" ]; then cp "$font" "$qzldir/QZL.ttf"; else rm -f "$qzldir/QZL.tt
 windll="Z:$(readlink -f "$dll" | sed 's|/|\\\\|g')"
 w=${screen%x*} h=${screen#*x}
 reg="$prefix/quartzel-device.reg"
-cat >"$reg" <<REG
+# regedit reads a file without a byte-order mark in the Windows code page,
+# not as UTF-8: the file is UTF-16, so that every path arrives as it is.
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } >"$reg" <<REG
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
@@ -329,7 +338,7 @@ REG
 installed() {
   local rc=0 began
   began=$(date +%s)
-  env LC_ALL="$locale" WINEDEBUG=err+all wine regedit /S "Z:${reg//\//\\}" >"$log" 2>&1 || rc=$?
+  env "${locale_env[@]}" WINEDEBUG=err+all wine regedit /S "Z:${reg//\//\\}" >"$log" 2>&1 || rc=$?
   wineserver -w
   grep -q 'Today\\\\Items\\\\Quartzel' "$prefix/system.reg" && return 0
   if grep -q 'could not save registry branch.*No space left' "$log"; then

@@ -21,7 +21,7 @@ winpath() {
   path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
   printf 'Z:%s' "${path//\//\\}"
 }
-mkdir -p "$(dirname "$out")"
+[ -d "$(dirname "$out")" ] || { echo "digitstrip: no folder '$(dirname "$out")' for $out" >&2; exit 2; }
 QZL_PREFIX="$build/devices/qvga96" "$here/../tools/wine-run.sh" \
   "$build/bin/digitstrip.exe" "$(winpath "$font")" "$(winpath "$out")"
 echo "$out"

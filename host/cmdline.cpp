@@ -6,6 +6,7 @@
 #include "todayemu.h"
 
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -76,6 +77,8 @@ void PrintUsage(void)
         L"                         (the folder must exist)\n"
         L"  --after MS             take the screenshot MS ms after start-up (0 to 600000;\n"
         L"                         default 600, 1600 with --operator or --phone-status)\n"
+        L"  --log-texts FILE       write every text the item draws to FILE, one line\n"
+        L"                         each, UTF-8 (the folder must exist)\n"
         L"  --select               give the Quartzel item the selection\n"
         L"  --suspend              suspend the device before the screenshot\n"
         L"  --rotate               start in the other orientation (240x320 and 320x240\n"
@@ -95,8 +98,11 @@ void PrintUsage(void)
         L"                         days 0..0x7f (bit 0 Monday), HH:MM 00:00 to 23:59;\n"
         L"                         an alarm on turns AlarmIconEnabled on for the run\n"
         L"  --set NAME=VALUE       one of the item's settings for the run (decimal or\n"
-        L"                         0x hex; FileOnAction a path); may be repeated\n"
+        L"                         0x hex; FileOnAction a path); may be repeated, 16\n"
+        L"                         settings at most; SecondFontSize and\n"
+        L"                         TimeMarkerFontSize go up to the HourMinFontSize\n"
         L"  --keep                 keep the device changes after exit\n"
+        L"  --undo                 put back what runs with --keep changed, and exit\n"
         L"  --help                 this text\n");
     ReportError(L"Settings and their values:\n");
     for (const SettingRange &range : SettingRanges)
@@ -250,6 +256,16 @@ static BOOL ParseScreenshotValue(const wchar_t *value, HostOptions *options)
     return TRUE;
 }
 
+// A file the run writes anew: its folder must exist, as the screenshot's.
+static BOOL ParseTextLogValue(const wchar_t *value, HostOptions *options)
+{
+    const wchar_t *screenshot = options->ScreenshotPath;
+    BOOL ok = ParseScreenshotValue(value, options);
+    options->ScreenshotPath = screenshot;
+    options->TextLogPath = ok ? value : NULL;
+    return ok;
+}
+
 static BOOL ParseAfterValue(const wchar_t *value, HostOptions *options)
 {
     DWORD number;
@@ -301,26 +317,94 @@ static const SettingRange *FindSetting(const wchar_t *name, size_t length)
     return NULL;
 }
 
+// A refusal that says more than what the flag accepts.
+static BOOL Refuse(HostOptions *options, const wchar_t *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(options->Refusal, ARRAYSIZE(options->Refusal) - 1, format, args);
+    va_end(args);
+    options->Refusal[ARRAYSIZE(options->Refusal) - 1] = 0;
+    return FALSE;
+}
+
+// The range of a number setting, as --help shows it.
+static BOOL RefuseOutOfRange(HostOptions *options, const wchar_t *name, DWORD lowest, DWORD highest)
+{
+    if (highest >= 0xFFFF)
+        return Refuse(options, L"%ls takes %lu to 0x%lX", name, lowest, highest);
+    return Refuse(options, L"%ls takes %lu to %lu", name, lowest, highest);
+}
+
 // "NAME=VALUE": a setting the item has, and a value the options sheet
-// could have stored for it.
+// could have stored for it. Each fault has its own message: the form, the
+// name, the count, the range.
 static BOOL ParseSetValue(const wchar_t *value, HostOptions *options)
 {
     const wchar_t *equals = wcschr(value, L'=');
-    const SettingRange *range = equals ? FindSetting(value, (size_t)(equals - value)) : NULL;
-    if (!range || options->SettingCount >= MaxSettingRequests)
-        return FALSE;
+    if (!equals)
+        return Refuse(options, L"expected NAME=VALUE (--help lists the settings)");
+    const SettingRange *range = FindSetting(value, (size_t)(equals - value));
+    if (!range)
+        return Refuse(options, L"the item has no setting '%.*ls' (--help lists them)",
+                      (int)(equals - value > 40 ? 40 : equals - value), value);
+    if (options->SettingCount >= MaxSettingRequests)
+        return Refuse(options, L"%d settings at most in one run", (int)MaxSettingRequests);
     SettingRequest *request = &options->Settings[options->SettingCount];
     request->Name = range->Name;
     request->Text = equals + 1;
     if (range->Highest == 0) {
         if (wcslen(request->Text) > ActionPathMax)
-            return FALSE;
+            return Refuse(options, L"%ls takes a path of at most %d characters", range->Name, (int)ActionPathMax);
     } else if (!ParseNumber(request->Text, &request->Value) || request->Value < range->Lowest ||
                request->Value > range->Highest) {
-        return FALSE;
+        return RefuseOutOfRange(options, range->Name, range->Lowest, range->Highest);
     }
     request->IsText = range->Highest == 0;
     ++options->SettingCount;
+    return TRUE;
+}
+
+// The hour/minute size the item draws with when the device stores none.
+enum { ItemHourMinuteSize = 38 };
+
+static const SettingRequest *FindRequest(const HostOptions *options, const wchar_t *name)
+{
+    for (int i = 0; i < options->SettingCount; ++i)
+        if (wcscmp(options->Settings[i].Name, name) == 0)
+            return &options->Settings[i];
+    return NULL;
+}
+
+// The hour/minute size of the run: the line's, else the device's.
+static DWORD RunHourMinuteSize(const HostOptions *options)
+{
+    const SettingRequest *given = FindRequest(options, L"HourMinFontSize");
+    if (given)
+        return given->Value;
+    DWORD size = ItemHourMinuteSize, bytes = sizeof(size);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowfen\\Quartzel", L"HourMinFontSize", RRF_RT_REG_DWORD,
+                     NULL, &size, &bytes) != ERROR_SUCCESS)
+        size = ItemHourMinuteSize;
+    return size;
+}
+
+// As the options sheet has them: the seconds' and the markers' sizes go up
+// to the hour/minute size, no further.
+static BOOL CheckDependentSizes(const HostOptions *options)
+{
+    static const wchar_t *const dependents[] = {L"SecondFontSize", L"TimeMarkerFontSize"};
+    DWORD hourMinute = RunHourMinuteSize(options);
+    for (const wchar_t *name : dependents) {
+        const SettingRequest *request = FindRequest(options, name);
+        const SettingRange *range = FindSetting(name, wcslen(name));
+        if (request && request->Value > hourMinute) {
+            ReportError(L"todayemu: --set '%ls=%ls' refused: %ls takes %lu to %lu, up to the "
+                        L"HourMinFontSize (%lu)\n",
+                        name, request->Text, name, range->Lowest, hourMinute, hourMinute);
+            return FALSE;
+        }
+    }
     return TRUE;
 }
 
@@ -367,6 +451,7 @@ struct ValueFlag {
 static const ValueFlag ValueFlags[] = {
     {L"--screenshot", ParseScreenshotValue, L"a PNG file path in an existing folder"},
     {L"--after", ParseAfterValue, L"milliseconds, 0 to 600000"},
+    {L"--log-texts", ParseTextLogValue, L"a file path in an existing folder"},
     {L"--time", ParseTimeValue,
      L"a real date and time as YYYY-MM-DDTHH:MM:SS, year 1601 or later"},
     {L"--font-size", ParseFontSizeValue, L"hundredths of a point, 100 to 10000 (800 = 8 pt)"},
@@ -377,7 +462,7 @@ static const ValueFlag ValueFlags[] = {
     {L"--alarm", ParseAlarmValue,
      L"N=on|off[,days=0..0x7f][,time=HH:MM] with N 0, 1 or 2 and HH:MM 00:00 to 23:59"},
     {L"--set", ParseSetValue,
-     L"NAME=VALUE with a setting of the item and a value in its range, 16 settings at most (--help lists them)"},
+     L"NAME=VALUE with a setting of the item and a value in its range (--help lists them)"},
 };
 
 static const ValueFlag *FindValueFlag(const wchar_t *name)
@@ -386,6 +471,18 @@ static const ValueFlag *FindValueFlag(const wchar_t *name)
         if (wcscmp(name, flag.Name) == 0)
             return &flag;
     return NULL;
+}
+
+// A flag where its predecessor's value should be: that value is missing
+// (the last flag of a line that a script continues, for one).
+static BOOL IsFlagName(const wchar_t *text)
+{
+    static const wchar_t *const switches[] = {L"--select", L"--suspend", L"--rotate", L"--tick",
+                                              L"--keep",   L"--undo",    L"--help", L"-h"};
+    for (const wchar_t *name : switches)
+        if (wcscmp(text, name) == 0)
+            return TRUE;
+    return FindValueFlag(text) != NULL;
 }
 
 // Flags that stand alone.
@@ -401,6 +498,8 @@ static BOOL ParseSwitch(const wchar_t *flag, HostOptions *options)
         options->Tick = TRUE;
     else if (wcscmp(flag, L"--keep") == 0)
         options->Keep = TRUE;
+    else if (wcscmp(flag, L"--undo") == 0)
+        options->Undo = TRUE;
     else if (wcscmp(flag, L"--help") == 0 || wcscmp(flag, L"-h") == 0)
         options->Help = TRUE;
     else
@@ -434,20 +533,22 @@ BOOL ParseCommandLine(int argc, wchar_t **argv, HostOptions *options)
             ReportError(L"todayemu: unknown option '%ls' (--help lists the options)\n", name);
             return FALSE;
         }
-        if (i + 1 >= argc) {
+        if (i + 1 >= argc || IsFlagName(argv[i + 1])) {
             ReportError(L"todayemu: %ls needs a value: %ls\n", name, flag->Accepts);
             return FALSE;
         }
+        options->Refusal[0] = 0;
         if (!flag->Parse(argv[i + 1], options)) {
             // A long value is shown cut, so the message stays one line.
             const wchar_t *value = argv[i + 1];
-            ReportError(L"todayemu: %ls '%.40ls%ls' refused: expected %ls\n", name, value,
-                        wcslen(value) > 40 ? L"..." : L"", flag->Accepts);
+            BOOL said = options->Refusal[0] != 0;
+            ReportError(L"todayemu: %ls '%.40ls%ls' refused: %ls%ls\n", name, value, wcslen(value) > 40 ? L"..." : L"",
+                        said ? L"" : L"expected ", said ? options->Refusal : flag->Accepts);
             return FALSE;
         }
         ++i;
     }
     if (options->AfterMs < 0)
         options->AfterMs = DefaultAfterMs(options);
-    return !options->Rotate || CheckScreenTurns();
+    return CheckDependentSizes(options) && (!options->Rotate || CheckScreenTurns());
 }

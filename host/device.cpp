@@ -80,53 +80,137 @@ enum PreviousValue {
     ValueUnreadable,  // too large or unreadable: undo leaves it alone
 };
 
+// A registry value, or (Root null) a field of the user locale.
 struct RegistryUndo {
     HKEY Root;
     wchar_t Subkey[64];
     wchar_t Value[32];
+    LCTYPE Field;
     PreviousValue Previous;
     DWORD Type;
     DWORD Size;
     BYTE Data[520];
 };
 
+enum { JournalSize = 48 };
+
 struct DeviceJournalState {
-    RegistryUndo Registry[48];
+    RegistryUndo Registry[JournalSize];
     int RegistryCount;
     BOOL LocaleSaved;
-    wchar_t Locale[LocaleFieldCount][80];
     BOOL Rotated;
+    RegistryUndo Record[JournalSize];   // one read back from the device (UndoRecord)
 };
 
 static DeviceJournalState DeviceJournal;
 
-static BOOL AlreadyJournaled(HKEY root, const wchar_t *subkey, const wchar_t *value)
+// The journal also stands in the device's registry while the run has
+// changes in it, so that a run ended from outside (its process killed, as
+// a signal to Wine does) leaves a record: the next run undoes it before it
+// changes anything. --keep adds what its changes replaced to the kept
+// record, which --undo plays back.
+static const wchar_t PendingUndoKey[] = L"Software\\TodayEmu\\Undo";
+static const wchar_t KeptUndoKey[] = L"Software\\TodayEmu\\Kept";
+
+static DWORD RootNumber(HKEY root)
 {
-    for (int i = 0; i < DeviceJournal.RegistryCount; ++i) {
-        const RegistryUndo *undo = &DeviceJournal.Registry[i];
-        if (undo->Root == root && lstrcmpiW(undo->Subkey, subkey) == 0 &&
-            lstrcmpiW(undo->Value, value) == 0)
-            return TRUE;
+    return root == HKEY_CURRENT_USER ? 1 : root == HKEY_LOCAL_MACHINE ? 2 : 0;
+}
+
+static HKEY RootOfNumber(DWORD number)
+{
+    return number == 1 ? HKEY_CURRENT_USER : number == 2 ? HKEY_LOCAL_MACHINE : NULL;
+}
+
+static BOOL SameTarget(const RegistryUndo *a, const RegistryUndo *b)
+{
+    return a->Root == b->Root && a->Field == b->Field && lstrcmpiW(a->Subkey, b->Subkey) == 0 &&
+           lstrcmpiW(a->Value, b->Value) == 0;
+}
+
+// Entry `index` of the record under `recordKey`.
+static void WriteUndoEntry(const wchar_t *recordKey, int index, const RegistryUndo *undo)
+{
+    wchar_t path[64];
+    wsprintfW(path, L"%ls\\%d", recordKey, index);
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return;
+    DWORD numbers[4] = {RootNumber(undo->Root), undo->Field, (DWORD)undo->Previous, undo->Type};
+    static const wchar_t *const names[4] = {L"Root", L"Field", L"Previous", L"Type"};
+    for (int i = 0; i < 4; ++i)
+        RegSetValueExW(key, names[i], 0, REG_DWORD, (const BYTE *)&numbers[i], sizeof(DWORD));
+    RegSetValueExW(key, L"Key", 0, REG_SZ, (const BYTE *)undo->Subkey, (lstrlenW(undo->Subkey) + 1) * sizeof(wchar_t));
+    RegSetValueExW(key, L"Value", 0, REG_SZ, (const BYTE *)undo->Value, (lstrlenW(undo->Value) + 1) * sizeof(wchar_t));
+    RegSetValueExW(key, L"Data", 0, REG_BINARY, undo->Data, undo->Previous == ValueSaved ? undo->Size : 0);
+    RegCloseKey(key);
+}
+
+static BOOL ReadUndoEntry(HKEY record, int index, RegistryUndo *undo)
+{
+    wchar_t name[16];
+    wsprintfW(name, L"%d", index);
+    DWORD numbers[4] = {}, size;
+    static const wchar_t *const names[4] = {L"Root", L"Field", L"Previous", L"Type"};
+    for (int i = 0; i < 4; ++i) {
+        size = sizeof(DWORD);
+        if (RegGetValueW(record, name, names[i], RRF_RT_REG_DWORD, NULL, &numbers[i], &size) != ERROR_SUCCESS)
+            return FALSE;
     }
+    *undo = RegistryUndo();
+    undo->Root = RootOfNumber(numbers[0]);
+    undo->Field = numbers[1];
+    undo->Previous = (PreviousValue)numbers[2];
+    undo->Type = numbers[3];
+    size = sizeof(undo->Subkey);
+    RegGetValueW(record, name, L"Key", RRF_RT_REG_SZ, NULL, undo->Subkey, &size);
+    size = sizeof(undo->Value);
+    RegGetValueW(record, name, L"Value", RRF_RT_REG_SZ, NULL, undo->Value, &size);
+    undo->Size = sizeof(undo->Data);
+    if (RegGetValueW(record, name, L"Data", RRF_RT_REG_BINARY, NULL, undo->Data, &undo->Size) != ERROR_SUCCESS)
+        undo->Previous = ValueUnreadable;
+    return TRUE;
+}
+
+// Reads the record under `recordKey` into DeviceJournal.Record; the number
+// of entries.
+static int ReadUndoRecord(const wchar_t *recordKey)
+{
+    HKEY record;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, recordKey, 0, KEY_READ, &record) != ERROR_SUCCESS)
+        return 0;
+    int count = 0;
+    while (count < JournalSize && ReadUndoEntry(record, count, &DeviceJournal.Record[count]))
+        ++count;
+    RegCloseKey(record);
+    return count;
+}
+
+static BOOL AlreadyJournaled(const RegistryUndo *wanted)
+{
+    for (int i = 0; i < DeviceJournal.RegistryCount; ++i)
+        if (SameTarget(&DeviceJournal.Registry[i], wanted))
+            return TRUE;
     return FALSE;
 }
 
-static void JournalRegistryValue(HKEY root, const wchar_t *subkey, const wchar_t *value)
+// Reads what `undo` names as it is now.
+static void SavePrevious(RegistryUndo *undo)
 {
-    if (AlreadyJournaled(root, subkey, value) ||
-        DeviceJournal.RegistryCount >= (int)(sizeof(DeviceJournal.Registry) /
-                                             sizeof(DeviceJournal.Registry[0])))
-        return;
-    RegistryUndo *undo = &DeviceJournal.Registry[DeviceJournal.RegistryCount++];
-    undo->Root = root;
-    lstrcpynW(undo->Subkey, subkey, 64);
-    lstrcpynW(undo->Value, value, 32);
     undo->Size = sizeof(undo->Data);
     undo->Previous = ValueAbsent;
-    HKEY key;
-    if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (!undo->Root) {
+        int chars = GetLocaleInfoW(LOCALE_USER_DEFAULT, undo->Field, (wchar_t *)undo->Data,
+                                   (int)(sizeof(undo->Data) / sizeof(wchar_t)));
+        undo->Previous = chars > 0 ? ValueSaved : ValueUnreadable;
+        undo->Size = (DWORD)(chars * sizeof(wchar_t));
+        undo->Type = REG_SZ;
         return;
-    LONG result = RegQueryValueExW(key, value, NULL, &undo->Type, undo->Data, &undo->Size);
+    }
+    HKEY key;
+    if (RegOpenKeyExW(undo->Root, undo->Subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    LONG result = RegQueryValueExW(key, undo->Value, NULL, &undo->Type, undo->Data, &undo->Size);
     RegCloseKey(key);
     if (result == ERROR_SUCCESS)
         undo->Previous = ValueSaved;
@@ -134,10 +218,34 @@ static void JournalRegistryValue(HKEY root, const wchar_t *subkey, const wchar_t
         undo->Previous = ValueUnreadable;
 }
 
+static void Journal(HKEY root, const wchar_t *subkey, const wchar_t *value, LCTYPE field)
+{
+    RegistryUndo wanted = {};
+    wanted.Root = root;
+    lstrcpynW(wanted.Subkey, subkey, 64);
+    lstrcpynW(wanted.Value, value, 32);
+    wanted.Field = field;
+    if (AlreadyJournaled(&wanted) || DeviceJournal.RegistryCount >= JournalSize)
+        return;
+    RegistryUndo *undo = &DeviceJournal.Registry[DeviceJournal.RegistryCount];
+    *undo = wanted;
+    SavePrevious(undo);
+    WriteUndoEntry(PendingUndoKey, DeviceJournal.RegistryCount++, undo);
+}
+
+static void JournalRegistryValue(HKEY root, const wchar_t *subkey, const wchar_t *value)
+{
+    Journal(root, subkey, value, 0);
+}
+
 static void UndoRegistryValue(const RegistryUndo *undo)
 {
     if (undo->Previous == ValueUnreadable)
         return;
+    if (!undo->Root) {
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, undo->Field, (const wchar_t *)undo->Data);
+        return;
+    }
     HKEY key;
     if (RegCreateKeyExW(undo->Root, undo->Subkey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
         ERROR_SUCCESS)
@@ -147,6 +255,50 @@ static void UndoRegistryValue(const RegistryUndo *undo)
     else
         RegDeleteValueW(key, undo->Value);
     RegCloseKey(key);
+}
+
+// Plays the record under `recordKey` back, last change first, and removes
+// it; the number of changes undone.
+static int UndoRecord(const wchar_t *recordKey)
+{
+    int count = ReadUndoRecord(recordKey);
+    for (int i = count - 1; i >= 0; --i)
+        UndoRegistryValue(&DeviceJournal.Record[i]);
+    RegDeleteTreeW(HKEY_CURRENT_USER, recordKey);
+    return count;
+}
+
+// Adds this run's entries to the kept record, except those of values that
+// an earlier kept run changed first (their first value is the one to go
+// back to).
+static void AddToKeptRecord(void)
+{
+    int count = ReadUndoRecord(KeptUndoKey);
+    for (int i = 0; i < DeviceJournal.RegistryCount && count < JournalSize; ++i) {
+        BOOL known = FALSE;
+        for (int k = 0; k < count && !known; ++k)
+            known = SameTarget(&DeviceJournal.Record[k], &DeviceJournal.Registry[i]);
+        if (!known) {
+            DeviceJournal.Record[count] = DeviceJournal.Registry[i];
+            WriteUndoEntry(KeptUndoKey, count++, &DeviceJournal.Registry[i]);
+        }
+    }
+}
+
+void UndoInterruptedRun(void)
+{
+    int undone = UndoRecord(PendingUndoKey);
+    if (undone)
+        ReportError(L"todayemu: undid %d device change(s) left by a run that did not finish\n", undone);
+}
+
+int UndoKeptChanges(void)
+{
+    int undone = UndoRecord(KeptUndoKey);
+    ReportError(undone ? L"todayemu: undid %d device change(s) that runs with --keep left\n"
+                       : L"todayemu: no device changes kept by --keep to undo\n",
+                undone);
+    return ExitOk;
 }
 
 static BOOL WriteDeviceValue(HKEY root, const wchar_t *subkey, const wchar_t *value, DWORD type,
@@ -189,7 +341,7 @@ static void JournalLocale(void)
     if (DeviceJournal.LocaleSaved)
         return;
     for (int i = 0; i < LocaleFieldCount; ++i)
-        GetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.Locale[i], 80);
+        Journal(NULL, L"", L"", LocaleFields[i]);
     DeviceJournal.LocaleSaved = TRUE;
 }
 
@@ -197,14 +349,17 @@ static void RestoreRotation(void);
 
 void RestoreDevice(void)
 {
-    if (Host.Options && Host.Options->Keep)
-        return;
-    for (int i = DeviceJournal.RegistryCount - 1; i >= 0; --i)
-        UndoRegistryValue(&DeviceJournal.Registry[i]);
+    if (Host.Options && Host.Options->Keep) {
+        AddToKeptRecord();
+        if (DeviceJournal.RegistryCount)
+            ReportError(L"todayemu: --keep: the device keeps this run's changes; a run with --undo puts "
+                        L"back what kept runs changed\n");
+    } else {
+        for (int i = DeviceJournal.RegistryCount - 1; i >= 0; --i)
+            UndoRegistryValue(&DeviceJournal.Registry[i]);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, PendingUndoKey);
     DeviceJournal.RegistryCount = 0;
-    if (DeviceJournal.LocaleSaved)
-        for (int i = 0; i < LocaleFieldCount; ++i)
-            SetLocaleInfoW(LOCALE_USER_DEFAULT, LocaleFields[i], DeviceJournal.Locale[i]);
     DeviceJournal.LocaleSaved = FALSE;
     RestoreRotation();
 }

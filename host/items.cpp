@@ -71,6 +71,7 @@ static int LoadItemLibrary(const wchar_t *path)
     if (!InstallDeviceClock(Host.Dll))
         ReportError(L"todayemu: warning: '%ls' does not import GetLocalTime; "
                     L"the device clock does not reach it\n", path);
+    InstallTextLog(Host.Dll);
     if (!InstallDeviceLocale(Host.Dll))
         ReportError(L"todayemu: warning: '%ls' imports none of the locale calls; "
                     L"the device locale does not reach it\n", path);

@@ -281,11 +281,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         PrintUsage();
         return ExitOk;
     }
+    // A run that was ended from outside left its changes: they go first.
+    UndoInterruptedRun();
+    if (options.Undo)
+        return UndoKeptChanges();
+    if (options.TextLogPath && !OpenTextLog(options.TextLogPath)) {
+        ReportError(L"todayemu: cannot write the text log '%ls'\n", options.TextLogPath);
+        return ExitFailure;
+    }
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     int result = RunEmulator(instance, &options);
     CoUninitialize();
+    CloseTextLog();
     LocalFree(argv);
     return result;
 }

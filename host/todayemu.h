@@ -50,6 +50,7 @@ struct HostOptions {
     BOOL Suspend;                    // suspend the device before the shot
     BOOL Rotate;                     // start in the other orientation
     BOOL Keep;                       // leave the device changes in place at exit
+    BOOL Undo;                       // put back what runs with --keep changed, and exit
     BOOL Help;
     BOOL HasTime;                    // device clock set
     SYSTEMTIME Time;
@@ -57,12 +58,14 @@ struct HostOptions {
     BOOL HasPhoneStatus;
     DWORD PhoneStatus;
     const wchar_t *OperatorName;     // null: leave the operator name alone
+    const wchar_t *TextLogPath;      // null: no log of the texts the item draws
     DWORD FontSize;                  // hundredths of a point, 0: leave
     int LocaleSet;                   // index into the locale sets, -1: leave
     wchar_t LocaleName[LOCALE_NAME_MAX_LENGTH];  // the device's locale, empty: leave
     SettingRequest Settings[MaxSettingRequests];
     int SettingCount;
     AlarmRequest Alarms[3];
+    wchar_t Refusal[160];            // why a value was refused, when more than what the flag accepts
 };
 
 struct TodayHost {
@@ -152,6 +155,8 @@ void RunSelectedAction(void);
 // device.cpp
 void ApplyStartupDevice(const HostOptions *options);
 void RestoreDevice(void);
+void UndoInterruptedRun(void);
+int UndoKeptChanges(void);
 void ShowDeviceMenu(POINT screen);
 void RunDeviceCommand(int command);
 BOOL HandleDeviceKey(WPARAM key);
@@ -171,6 +176,11 @@ BOOL FindLocaleName(const wchar_t *wanted, wchar_t *found);
 void SetDeviceLocale(const wchar_t *name);
 const wchar_t *DeviceLocaleName(void);   // null: the process's user locale
 BOOL InstallDeviceLocale(HMODULE module);
+
+// texts.cpp
+BOOL OpenTextLog(const wchar_t *path);
+void InstallTextLog(HMODULE module);
+void CloseTextLog(void);
 
 // capture.cpp
 BOOL SaveScreenshot(HWND window, const wchar_t *path);

@@ -569,6 +569,40 @@ static void test_what_gives_way()
     }
 }
 
+// The largest hour and seconds with the default markers (9 points) on the
+// profile's 240-pixel-equivalent strip: the group shrinks to 40 % (50 %
+// with Tahoma's narrower digits at 96 dpi), where the markers would be
+// about a quarter of their size, 3 pixels at 96 dpi. They stay at the
+// readable floor, 6 points: 8 pixels at 96 dpi, 11 at 128 and 16 at 192.
+static void test_readable_floor()
+{
+    static const struct {
+        int Dpi;
+        int MarkerHeight;
+        int GroupPercent[2];    // with Tahoma's digits, with the private face's
+    } floors[] = {{96, -8, {50, 40}}, {128, -11, {40, 40}}, {192, -16, {40, 40}}};
+    ClockSettings.HourMinFontSize = 99;
+    ClockSettings.SecondFontSize = 99;
+    ClockSettings.TimeMarkerFontSize = 9;
+    BuildClockFonts();
+    UseLocale(L"en-US", 0, 0, 1);
+    BOOL changed;
+    ok(FitTimeGroup(240 * ClockLayout.DpiX / 96, &changed), "time group could not be fitted\n");
+    LOGFONTW marker = {}, seconds = {};
+    GetObjectW(TimeGroupFit.Fonts.Marker, sizeof(marker), &marker);
+    GetObjectW(TimeGroupFit.Fonts.Seconds, sizeof(seconds), &seconds);
+    for (const auto &f : floors)
+        if (f.Dpi == ScreenLogPixelsY()) {
+            ok_int(marker.lfHeight, f.MarkerHeight);
+            ok_int(TimeGroupFit.GroupPercent, f.GroupPercent[FontProbe.FontLevel >= 2]);
+        }
+    ok(seconds.lfHeight < marker.lfHeight, "seconds %ld, markers %ld\n", seconds.lfHeight, marker.lfHeight);
+    ClockSettings.HourMinFontSize = 38;
+    ClockSettings.SecondFontSize = 26;
+    BuildClockFonts();
+    UseLocale(L"en-US", 0, 0, 0);
+}
+
 // kde's fifty-character long date falls back to its short date; after it,
 // ms-BN's long date, which does not name the day, gets the day name and
 // the chosen arrangement back.
@@ -817,6 +851,7 @@ int main()
     ClockLayout.DigitHeight = MeasureDigitHeight();
     run_test(test_separators_and_markers);
     run_test(test_what_gives_way);
+    run_test(test_readable_floor);
     run_test(test_long_dates);
     run_test(test_long_operator_name);
     run_test(test_fit_inputs);

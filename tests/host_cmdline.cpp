@@ -33,40 +33,63 @@ static void ReadAvailable(HANDLE pipe, char *out, DWORD size)
     out[used] = 0;
 }
 
-// Runs the emulator with `arguments`; its stdout and stderr are collected.
-static BOOL RunEmulator(const WCHAR *arguments, RunResult *result)
+// A started emulator: its process and the read end of its output.
+struct Started {
+    PROCESS_INFORMATION Process;
+    HANDLE Output;
+};
+
+// Starts the emulator with `arguments`, its stdout and stderr into one pipe.
+static BOOL StartEmulator(const WCHAR *arguments, Started *started)
 {
     WCHAR path[MAX_PATH], commandLine[1024];
     EmulatorPath(path, MAX_PATH);
     _snwprintf(commandLine, 1024, L"\"%ls\" %ls", path, arguments);
     commandLine[1023] = 0;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    HANDLE writeEnd;
+    if (!CreatePipe(&started->Output, &writeEnd, &inherit, 0))
         return FALSE;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(started->Output, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(path, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    started->Process = PROCESS_INFORMATION();
+    BOOL ok = CreateProcessW(path, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &started->Process);
     CloseHandle(writeEnd);
+    if (!ok)
+        CloseHandle(started->Output);
+    return ok;
+}
+
+// Waits up to `ms` for the emulator's end, ends it after that, and collects
+// its output and exit code.
+static void FinishEmulator(Started *started, DWORD ms, RunResult *result)
+{
+    if (WaitForSingleObject(started->Process.hProcess, ms) != WAIT_OBJECT_0)
+        TerminateProcess(started->Process.hProcess, 99);
+    WaitForSingleObject(started->Process.hProcess, INFINITE);
+    ReadAvailable(started->Output, result->Output, sizeof(result->Output));
+    GetExitCodeProcess(started->Process.hProcess, &result->ExitCode);
+    CloseHandle(started->Process.hThread);
+    CloseHandle(started->Process.hProcess);
+    CloseHandle(started->Output);
+}
+
+// Runs the emulator with `arguments`; its stdout and stderr are collected.
+// A run that got past the command line would go on showing the screen:
+// bounded, and then ended.
+static BOOL RunEmulator(const WCHAR *arguments, RunResult *result)
+{
+    Started started;
     result->ExitCode = (DWORD)-1;
     result->Output[0] = 0;
-    if (started) {
-        // A run that got past the command line would go on showing the
-        // screen: bounded, and then ended.
-        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0)
-            TerminateProcess(pi.hProcess, 99);
-        ReadAvailable(readEnd, result->Output, sizeof(result->Output));
-        GetExitCodeProcess(pi.hProcess, &result->ExitCode);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(readEnd);
-    return started;
+    if (!StartEmulator(arguments, &started))
+        return FALSE;
+    FinishEmulator(&started, 30000, result);
+    return TRUE;
 }
 
 static int CountLines(const char *text)
@@ -110,32 +133,45 @@ static void test_bad_values()
     CheckRefused(L"--alarm 0=on,snooze=5", "--alarm", "N=on|off");
     CheckRefused(L"--locale xx-YY", "--locale", "locale name the platform knows");
     CheckRefused(L"--locale \"\"", "--locale", "locale name the platform knows");
-    CheckRefused(L"--set NoSuchSetting=1", "--set", "setting of the item");
-    CheckRefused(L"--set HourMinFontSize=100", "--set", "value in its range");
-    CheckRefused(L"--set ShowOpName=2", "--set", "value in its range");
-    CheckRefused(L"--set ShowOpName", "--set", "16 settings at most");
+    // Each fault of --set says which it is: the name, the range, the form.
+    CheckRefused(L"--set NoSuchSetting=1", "--set", "no setting 'NoSuchSetting'");
+    CheckRefused(L"--set HourMinFontSize=100", "--set", "HourMinFontSize takes 16 to 99");
+    CheckRefused(L"--set ShowOpName=2", "--set", "ShowOpName takes 0 to 1");
+    CheckRefused(L"--set AlphaTime=0x100000000", "--set", "AlphaTime takes 0 to 0xFFFFFFFF");
+    CheckRefused(L"--set ShowOpName", "--set", "expected NAME=VALUE");
+    // The seconds and the markers go up to the hour/minute size, as on the
+    // options sheet: the line's, else the device's (none stored: 38).
+    CheckRefused(L"--set SecondFontSize=39", "--set", "SecondFontSize takes 16 to 38");
+    CheckRefused(L"--set TimeMarkerFontSize=21 --set HourMinFontSize=20", "--set",
+                 "TimeMarkerFontSize takes 6 to 20");
     CheckRefused(L"--after 1s", "--after", "0 to 600000");
     // Decimal with a leading zero (read as octal it would be 196609).
     CheckRefused(L"--after 0600001", "--after", "0 to 600000");
     CheckRefused(L"--phone-status 0x", "--phone-status", "unsigned 32-bit");
     CheckRefused(L"--screenshot Z:\\no-such-folder-here\\x.png", "--screenshot",
                  "existing folder");
+    CheckRefused(L"--log-texts Z:\\no-such-folder-here\\texts.txt", "--log-texts", "existing folder");
     // The action's path holds 259 characters and its terminator; a
     // seventeenth setting is one more than a run takes.
     WCHAR line[600] = L"--set FileOnAction=";
     for (int i = 0; i < 260; ++i)
         wcscat(line, L"x");
-    CheckRefused(line, "--set", "value in its range");
+    CheckRefused(line, "--set", "FileOnAction takes a path of at most 259 characters");
     line[0] = 0;
     for (int i = 0; i < 17; ++i)
         wcscat(line, L"--set ShowSeconds=1 ");
     CheckRefused(line, "--set", "16 settings at most");
 }
 
+// A value missing at the end of the line, or where the next flag stands
+// (tools/run.sh adds --screenshot after the flags it is given).
 static void test_missing_value_and_unknown_flag()
 {
-    CheckRefused(L"--time", "--time", "YYYY-MM-DDTHH:MM:SS");
-    CheckRefused(L"--select --alarm", "--alarm", "N=on|off");
+    CheckRefused(L"--time", "--time needs a value", "YYYY-MM-DDTHH:MM:SS");
+    CheckRefused(L"--select --alarm", "--alarm needs a value", "N=on|off");
+    CheckRefused(L"--time --screenshot Z:\\x.png", "--time needs a value", "YYYY-MM-DDTHH:MM:SS");
+    CheckRefused(L"--operator --screenshot Z:\\x.png", "--operator needs a value", "255 characters");
+    CheckRefused(L"--set --keep", "--set needs a value", "NAME=VALUE");
     CheckRefused(L"--colour blue", "--colour", "--help");
 }
 
@@ -146,7 +182,8 @@ static void test_good_values_pass()
     RunResult run;
     RunEmulator(L"--time 2024-02-29T23:59:59 --font-size 1400 --phone-status 0x400020 "
                 L"--alarm 2=on,days=0x7f,time=00:00 --locale DE-de --after 0 --set showopname=1 "
-                L"--set FileOnAction=\\Windows\\clock.exe --set VerticalBorderHeight=500 --help",
+                L"--set FileOnAction=\\Windows\\clock.exe --set VerticalBorderHeight=500 "
+                L"--set TimeMarkerFontSize=20 --set SecondFontSize=20 --set HourMinFontSize=20 --help",
                 &run);
     ok(run.ExitCode == 0, "valid values refused (exit %lu): %s", run.ExitCode, run.Output);
     RunEmulator(L"--time 2000-02-29T00:00:00 --help", &run);
@@ -206,6 +243,20 @@ static void SaveKeptValues()
     }
 }
 
+// Whether every kept value is as SaveKeptValues found it.
+static void CheckValuesAsSaved(const WCHAR *after)
+{
+    for (int i = 0; i < (int)ARRAYSIZE(KeptValues); ++i) {
+        const KeptValue &v = KeptValues[i];
+        BYTE data[600];
+        DWORD type = 0, size = sizeof(data);
+        BOOL present = RegGetValueW(v.Root, v.Key, v.Name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) ==
+                       ERROR_SUCCESS;
+        ok(present == Saved[i].Present && (!present || (size == Saved[i].Size && memcmp(data, Saved[i].Data, size) == 0)),
+           "after %ls: %ls is not as it was", after, v.Name);
+    }
+}
+
 // Puts the saved values back; with `settingsOnly`, only the settings, and
 // those as absent (the next run then writes them from nothing).
 static void RestoreKeptValues(BOOL settingsOnly)
@@ -259,9 +310,38 @@ static void test_states_turn_their_setting_on()
         DWORD value = GetRegDword(HKEY_CURRENT_USER, SettingsKey, row.Setting, 99);
         ok(value == row.Expected, "%ls: %ls is %lu, expected %lu", row.Arguments, row.Setting, value, row.Expected);
     }
+    // --undo puts back what the kept runs changed: each value as it was
+    // before the first of them.
+    RunResult run;
+    RunEmulator(L"--undo", &run);
+    ok(strstr(run.Output, "undid") != NULL, "--undo: \"%s\"", run.Output);
+    CheckValuesAsSaved(L"--undo");
     RestoreKeptValues(FALSE);
     wcscat(folder, L"qzl-cmdline.png");
     DeleteFileW(folder);
+}
+
+// A run ended from outside (a signal ends Wine's process as this ends it)
+// leaves its changes and their record: the next run undoes them first.
+static void test_killed_run_is_undone_by_the_next()
+{
+    SaveKeptValues();
+    Started started;
+    ok(StartEmulator(L"--set VerticalBorderHeight=7 --operator Fenland --after 600000 --screenshot NUL", &started),
+       "emulator not started");
+    for (int i = 0; i < 200 && GetRegDword(HKEY_CURRENT_USER, SettingsKey, L"VerticalBorderHeight", 0) != 7; ++i)
+        Sleep(50);
+    RunResult run;
+    FinishEmulator(&started, 0, &run);
+    ok(run.ExitCode == 99, "the run ended by itself (exit %lu): %s", run.ExitCode, run.Output);
+    ok_int(GetRegDword(HKEY_CURRENT_USER, SettingsKey, L"VerticalBorderHeight", 0), 7);
+    // Five: the border, the operator's name, and the three settings that
+    // show the operator (ShowOpName, ShowShortDate, CenterDayDate).
+    RunEmulator(L"--undo", &run);
+    ok(strstr(run.Output, "undid 5 device change(s) left by a run that did not finish") != NULL, "next run: \"%s\"",
+       run.Output);
+    CheckValuesAsSaved(L"the run after a killed one");
+    RestoreKeptValues(FALSE);
 }
 
 // Only a 240x320 screen (and its turn) turns; any other refuses --rotate
@@ -338,6 +418,7 @@ int main()
     run_test(test_good_values_pass);
     run_test(test_refusal_leaves_device_alone);
     run_test(test_states_turn_their_setting_on);
+    run_test(test_killed_run_is_undone_by_the_next);
     run_test(test_rotate_only_where_the_screen_turns);
     run_test(test_help_says_it_all);
     return TestSummary();

@@ -9,17 +9,22 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 update_docs=
+runs=9
 case ${1:-} in
   --update-docs) update_docs=yes ;;
   '') ;;
   *) echo "usage: tools/reliability.sh [--update-docs]" >&2; exit 2 ;;
 esac
-echo "Building..."
-"$root/tools/setup.sh" >/dev/null
+echo "Building (tools/setup.sh; its steps follow, those with nothing to do left out)..."
+set +e
+"$root/tools/setup.sh" | grep --line-buffered -v '\] Built target '
+built=${PIPESTATUS[0]}
+set -e
+[ "$built" = 0 ] || { echo "reliability: the build failed" >&2; exit 1; }
+echo "Running $runs long runs, each named as it starts and reported as it ends..."
 log=$build/reliability
 rm -rf "$log"
 mkdir -p "$log"
-runs=9
 done_runs=0
 failed=0
 
@@ -28,6 +33,7 @@ run() { # name profile env... -- exe
   shift 2
   local start rc
   start=$(date +%s)
+  echo "[$((done_runs + 1))/$runs] $name on $profile: running..."
   set +e
   env "$@" QZL_PREFIX="$build/devices/$profile" "$root/tools/with-display.sh" \
     "$root/tools/wine-run.sh" "$build/bin/$name.exe" 2>&1 | tr -d '\r' >"$log/$name-$profile.txt"

@@ -10,6 +10,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZL_BUILD:-$root/build}
 runs=${1:-50}
 pattern=${2:-tap_menu}
+case $runs in
+  ''|*[!0-9]*|0*) echo "repeat-tests: N must be a whole number of runs, 1 or more (got '$runs'); usage: tools/repeat-tests.sh [N] [PATTERN]" >&2; exit 2 ;;
+esac
+[ $# -le 2 ] || { echo "usage: tools/repeat-tests.sh [N] [PATTERN]" >&2; exit 2; }
 tests=$(cd "$build" && ctest -N -R "$pattern" | sed -n 's/^ *Test *#[0-9]*: //p')
 if [ -z "$tests" ]; then
   echo "no test matches $pattern" >&2

@@ -74,21 +74,23 @@ winpath() {
   printf 'Z:%s' "${path//\//\\}"
 }
 
-# The flags as the emulator takes them: a Unix screenshot path made a
-# Windows one, and the caller's LC_ALL as the locale when none is named.
+# The flags as the emulator takes them: a Unix screenshot or text log path
+# made a Windows one, and the caller's LC_ALL as the locale when none is named.
 flags=()
 shot=
 locale_named=
 installed=
+undo=
 while [ $# -gt 0 ]; do
   case $1 in
     --installed) installed=yes; shift; continue ;;
-    --screenshot)
+    --screenshot|--log-texts)
       if [ $# -ge 2 ]; then
-        shot=$2
-        case $2 in [A-Za-z]:*|\\*) ;; *) set -- "$1" "$(winpath "$2")" "${@:3}" ;; esac
+        [ "$1" != --screenshot ] || shot=$2
+        case $2 in [A-Za-z]:*|\\*|--*) ;; *) set -- "$1" "$(winpath "$2")" "${@:3}" ;; esac
       fi ;;
     --locale) locale_named=yes ;;
+    --undo) undo=yes ;;
   esac
   flags+=("$1")
   shift
@@ -97,24 +99,77 @@ caller=${QZL_CALLER_LC_ALL:-}
 caller=${caller%%[.@]*}
 case $caller in ''|C|POSIX) ;; *) [ -n "$locale_named" ] || flags+=(--locale "${caller//_/-}") ;; esac
 
-"$root/tools/setup.sh"
+# The build's own output goes to stderr, and only what was done: a build
+# that had nothing to do is one line.
+built() {
+  local did=
+  set -o pipefail
+  "$root/tools/setup.sh" 2>&1 | {
+    while IFS= read -r line; do
+      case $line in *"] Built target "*) continue ;; esac
+      did=yes
+      printf '%s\n' "$line"
+    done
+    [ -n "$did" ] || echo "run: nothing to rebuild"
+  } >&2
+}
+# QZL_NO_BUILD=1: the build is done (the tests that run this script).
+[ -n "${QZL_NO_BUILD:-}" ] || built
 export QZL_PREFIX="$build/devices/$profile"
 if [ -n "$installed" ]; then
   "$root/tools/with-display.sh" /usr/bin/python3 "$root/install/winedevice.py" installed "$QZL_PREFIX" "$build/installed/$profile" \
     "$build/Quartzel-desktop.cab" || exit 1
   QZL_PREFIX=$build/installed/$profile
 fi
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shot" ]; then
-  exec "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" ${flags[@]+"${flags[@]}"}
+if [ -n "$undo" ]; then
+  exec "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" --undo
 fi
+
+# Wine gives a window's program no word of Ctrl-C, and a signal ends it at
+# once, leaving its device changes (the next run undoes them). So the
+# emulator runs in the background, and Ctrl-C or a TERM here closes its
+# window, as Esc does: it undoes its changes and ends.
+emulator=
+close_emulator() { # exit-code
+  trap - INT TERM HUP
+  local tries=0
+  while [ -n "$emulator" ] && kill -0 "$emulator" 2>/dev/null && [ $tries -lt 20 ]; do
+    "$root/tools/wine-run.sh" taskkill /im todayemu.exe >/dev/null 2>&1
+    sleep 0.5
+    tries=$((tries + 1))
+  done
+  if [ -n "$emulator" ] && kill -0 "$emulator" 2>/dev/null; then
+    kill "$emulator" 2>/dev/null
+    echo "run: interrupted; the Today screen did not close, and its device changes are undone by the next run" >&2
+  else
+    echo "run: interrupted; the Today screen was closed and its device changes undone" >&2
+  fi
+  exit "$1"
+}
+trap 'close_emulator 130' INT
+trap 'close_emulator 143' TERM
+trap 'close_emulator 129' HUP
+in_background() {
+  "$@" &
+  emulator=$!
+  wait "$emulator"
+}
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shot" ]; then
+  set +e
+  in_background "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" ${flags[@]+"${flags[@]}"}
+  exit $?
+fi
+# The screenshot's flag goes first: a flag at the end of the line that
+# lacks its value is then told so, instead of taking this one.
 if [ -z "$shot" ]; then
   n=1
   while [ -e "$build/today-$profile-$n.png" ]; do n=$((n + 1)); done
   shot=$build/today-$profile-$n.png
-  flags+=(--screenshot "$(winpath "$shot")")
+  flags=(--screenshot "$(winpath "$shot")" ${flags[@]+"${flags[@]}"})
 fi
 set +e
-"$root/tools/with-display.sh" "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" "${flags[@]}"
+in_background "$root/tools/with-display.sh" "$root/tools/wine-run.sh" "$build/bin/todayemu.exe" "${flags[@]}"
 rc=$?
 set -e
 [ "$rc" -eq 0 ] && echo "Wrote the Today screen of device $profile to $shot"

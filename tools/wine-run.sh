@@ -33,14 +33,18 @@ if [ -z "${QZL_XSERVER:-}" ] && [ -t 2 ]; then
   echo "wine-run: the device draws at the depth of DISPLAY='$DISPLAY', not at its own ${bpp:-16} bits per pixel" >&2
 fi
 locale=${QZL_LOCALE:-$(profile_value LC_ALL)}
-# LC_ALL goes to Wine only: the shell itself need not have the locale.
+# LC_ALL goes to Wine only, with the locale folder that gives its name
+# UTF-8 (tools/wine-locale.sh): the shell itself need not have the locale.
 # The run lock, shared, tells device/make-device.sh that a program runs in
 # the prefix (it waits rather than stopping the server under it); flock
 # holds it itself (-o), so Wine's background processes do not keep it.
+. "$(dirname "$0")/wine-locale.sh"
+locale_env=()
+[ -z "$locale" ] || wine_locale_env "$prefix/quartzel-locales" "$locale"
 run() {
   flock -s -o "$prefix/quartzel-run.lock" \
     env WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" \
-    WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" ${locale:+LC_ALL="$locale"} wine "$@"
+    WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" ${locale_env[@]+"${locale_env[@]}"} wine "$@"
 }
 if [ -t 1 ]; then
   run "$@"
@@ -49,10 +53,13 @@ fi
 # Wine's own background processes (services, the desktop) outlive the
 # program and inherit its output. Into a pipe, that would keep the reader
 # (ctest) waiting for the end of the output until they exit; so the output
-# goes through a file, passed on when the program has ended.
+# goes through files, passed on when the program has ended, each to the
+# stream it was written to.
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-run "$@" >"$out" 2>&1 </dev/null
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+run "$@" >"$out" 2>"$err" </dev/null
 rc=$?
 cat "$out"
+cat "$err" >&2
 exit $rc

@@ -9,13 +9,22 @@
 # the system's temporary folder (Debian's Wine names it in the prefix's
 # `wineserver` file), which Wine itself leaves behind.
 set -u
+usage="usage: tools/wine-servers.sh start|stop BUILD_DIR [PROFILE...]"
+case ${1:-} in
+  start|stop) ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
+[ $# -ge 2 ] && [ -d "$2/devices" ] || { echo "wine-servers: no devices in '${2:-}' (build them first); $usage" >&2; exit 2; }
 action=$1 build=$2
 shift 2
 devices=()
 if [ $# -eq 0 ]; then
   for device in "$build"/devices/*/; do devices+=("${device%/}"); done
 else
-  for profile in "$@"; do devices+=("$build/devices/$profile"); done
+  for profile in "$@"; do
+    [ -f "$build/devices/$profile/system.reg" ] || { echo "wine-servers: no device '$profile' in $build/devices" >&2; exit 2; }
+    devices+=("$build/devices/$profile")
+  done
 fi
 for device in "${devices[@]}"; do
   prefix=$(readlink -f "$device")
@@ -28,6 +37,5 @@ for device in "${devices[@]}"; do
       case $folder in
         wine-*) WINEPREFIX=$prefix wineserver -k0 2>/dev/null || rm -rf "${TMPDIR:-/tmp}/$folder" ;;
       esac ;;
-    *) echo "usage: tools/wine-servers.sh start|stop BUILD_DIR [PROFILE...]" >&2; exit 2 ;;
   esac
 done

@@ -1,8 +1,11 @@
 // Fitting the time group into the strip. Long designators (bem's
 // "uluchelo", Tamil's eight letters), a separator with words in it and
 // seconds can make the group wider than a 240-pixel strip; it then gives
-// way in a fixed order, each step measured with real fonts. Nothing of this
-// runs for a group that fits, and an ordinary paint finds the fit made.
+// way in a fixed order, each step measured with real fonts. No text
+// shrinks below the readable floor (6 points): a text at the floor keeps
+// it, and the steps go on taking the room from the hour and minute. Nothing
+// of this runs for a group that fits, and an ordinary paint finds the fit
+// made.
 #include "fitgroup.h"
 #include "fonts.h"
 #include "portable.h"
@@ -15,7 +18,7 @@ namespace {
 // What gives way, in order: the seconds and markers shrink first, then the
 // whole group with them.
 const int DetailSteps[] = {80, 65};
-const int GroupSteps[] = {90, 80, 70, 60, 50, 40};
+const int GroupSteps[] = {90, 80, 70, 60, 50, 40, 30, 20};
 
 BOOL SameFonts(const TimeGroupFonts &a, const TimeGroupFonts &b)
 {
@@ -30,15 +33,25 @@ BOOL FitCurrent(int width)
            SameFonts(fit.BasisFonts, fonts);
 }
 
-// `font` at `percent` of its height; NULL at 100 % (the font itself is
-// used) or when it cannot be made.
+// A height scaled down, but not below the readable floor (both negative:
+// character heights); a height already below the floor stays as it is.
+int FlooredHeight(int height, int percent)
+{
+    int floor = ReadableFloorHeight();
+    int scaled = ScaleRounded(height, percent, 100);
+    if (height < 0 && scaled > floor)
+        return height > floor ? height : floor;
+    return scaled != 0 ? scaled : (height < 0 ? -1 : 1);
+}
+
+// `font` at `percent` of its height, no smaller than can be read; NULL at
+// 100 % (the font itself is used) or when it cannot be made.
 HFONT ScaledFont(HFONT font, int percent)
 {
     LOGFONTW logfont;
     if (percent >= 100 || font == NULL || GetObjectW(font, sizeof(logfont), &logfont) != sizeof(logfont))
         return NULL;
-    int height = ScaleRounded(logfont.lfHeight, percent, 100);
-    logfont.lfHeight = height != 0 ? height : (logfont.lfHeight < 0 ? -1 : 1);
+    logfont.lfHeight = FlooredHeight(logfont.lfHeight, percent);
     return CreateFontIndirectW(&logfont);
 }
 

@@ -318,6 +318,12 @@ HGDIOBJ SelectFontIfAny(HDC dc, HFONT font)
     return font ? SelectObject(dc, font) : NULL;
 }
 
+int ReadableFloorHeight()
+{
+    const DWORD ReadablePoints = 6;
+    return FontHeight(ReadablePoints, 8);
+}
+
 ClockFontHeights ComputeClockFontHeights()
 {
     return ClockFontHeightsFor(SystemUiFontPoints());

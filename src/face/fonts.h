@@ -78,6 +78,10 @@ struct ClockFontHeights {
     int Seconds;
 };
 ClockFontHeights ComputeClockFontHeights();
+// The smallest character height (negative) a text of the clock is drawn
+// at: 6 points, the smallest size the options sheet offers, at the screen's
+// resolution.
+int ReadableFloorHeight();
 // The same for a UI font size (in points) already read.
 ClockFontHeights ClockFontHeightsFor(int uiPoints);
 // Markers taller than 40 % of the hour digits do not fit two lines beside
