@@ -25,13 +25,18 @@ set(QZL_ITEM_INCLUDE_DIRS
 # The resources of `target` (an object library of resources/quartzel.rc)
 # get the generated string blocks.
 function(qzl_add_string_blocks target)
+  # The blocks are rewritten only when they change (so the resources are
+  # not compiled again for nothing); the stamp tells the build they are
+  # up to date.
   set(blocks ${CMAKE_CURRENT_BINARY_DIR}/stringblocks/stringblocks.rc)
-  add_custom_command(OUTPUT ${blocks}
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/stringblocks/stringblocks.stamp)
+  add_custom_command(OUTPUT ${stamp} BYPRODUCTS ${blocks}
     COMMAND ${CMAKE_COMMAND} -DSTRINGS=${QZL_SRC}/resources/strings.txt -DIDS=${QZL_SRC}/resources/resource.h
             -DOUTPUT=${blocks} -P ${QZL_SRC}/../cmake/stringblocks.cmake
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
     DEPENDS ${QZL_SRC}/resources/strings.txt ${QZL_SRC}/resources/resource.h ${QZL_SRC}/../cmake/stringblocks.cmake
     COMMENT "String blocks from strings.txt")
-  add_custom_target(${target}_strings DEPENDS ${blocks})
+  add_custom_target(${target}_strings DEPENDS ${stamp})
   add_dependencies(${target} ${target}_strings)
   target_include_directories(${target} PRIVATE ${QZL_SRC}/resources ${CMAKE_CURRENT_BINARY_DIR}/stringblocks)
   set_source_files_properties(${QZL_SRC}/resources/quartzel.rc TARGET_DIRECTORY ${target} PROPERTIES
