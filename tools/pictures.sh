@@ -11,9 +11,17 @@ build=$(cd "${1:-$root/build}" && pwd)
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 run() {
   "$root/host/screenshots.sh" "$build" "$root/docs/screenshots"
+  # The sheet saves the settings when it closes: the device's own are put
+  # back after, so that no later run or test finds them changed.
+  local key='HKCU\Software\Marrowfen\Quartzel' kept
   for profile in qvga96 vga192; do
-    QZL_PREFIX="$build/devices/$profile" "$root/tools/wine-run.sh" \
-      "$build/bin/options_shots.exe" "$(winpath "$root/docs/options")"
+    export QZL_PREFIX="$build/devices/$profile"
+    kept=$(mktemp -p "$build" settings-XXXX.reg)
+    "$root/tools/wine-run.sh" reg export "$key" "$(winpath "$kept")" /y >/dev/null
+    "$root/tools/wine-run.sh" "$build/bin/options_shots.exe" "$(winpath "$root/docs/options")"
+    "$root/tools/wine-run.sh" reg delete "$key" /f >/dev/null
+    "$root/tools/wine-run.sh" reg import "$(winpath "$kept")" >/dev/null
+    rm -f "$kept"
   done
   "$root/font/digitstrip.sh" "$build" "$root/docs/digits/digits-after.png"
 }
