@@ -103,7 +103,7 @@ static int CountLines(const char *text)
 static void CheckRefused(const WCHAR *arguments, const char *flag, const char *accepts)
 {
     RunResult run;
-    ok(RunEmulator(arguments, &run), "started todayemu.exe %ls", arguments);
+    ok(RunEmulator(arguments, &run), "started todayemu.exe %ls (error %lu)", arguments, GetLastError());
     ok(run.ExitCode == 2, "%ls: exit code %lu, expected 2", arguments, run.ExitCode);
     ok(CountLines(run.Output) == 1, "%ls: one line expected, got \"%s\"", arguments, run.Output);
     ok(strstr(run.Output, flag) != NULL, "%ls: \"%s\" does not name %s", arguments, run.Output,
