@@ -316,14 +316,6 @@ BOOL WINAPI RecGetCharWidth32W(HDC dc, UINT first, UINT last, LPINT widths)
     return ok;
 }
 
-int WINAPI RecGetTextFaceW(HDC dc, int chars, LPWSTR face)
-{
-    WCHAR name[LF_FACESIZE] = {};
-    int length = GetTextFaceW(dc, ARRAYSIZE(name), name);
-    Answer("GetTextFaceW " + FontOf(dc), length ? Json(name) : "null");
-    return GetTextFaceW(dc, chars, face);
-}
-
 BOOL WINAPI RecGetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int limit, LPINT fit, LPINT dx, LPSIZE size)
 {
     std::vector<int> widths(count + 1);
@@ -669,7 +661,6 @@ const Wrapper Wrappers[] = {
     {"GetTextMetricsW", (void *)RecGetTextMetricsW},
     {"GetCharWidth32W", (void *)RecGetCharWidth32W},
     {"GetTextExtentExPointW", (void *)RecGetTextExtentExPointW},
-    {"GetTextFaceW", (void *)RecGetTextFaceW},
     {"CreateFontIndirectW", (void *)RecCreateFontIndirectW},
     {"CreatePen", (void *)RecCreatePen},
     {"ShellExecuteExW", (void *)RecShellExecuteExW},

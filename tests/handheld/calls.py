@@ -852,11 +852,6 @@ def table(dev):
         return 1
 
     @answer
-    def GetTextFaceW(c):
-        hdc, chars, buf = a(c, 3)
-        return give_text(c, dev.answer('GetTextFaceW', font_of(hdc)), buf, chars)
-
-    @answer
     def GetCharWidth32(c):
         hdc, first, last, buf = a(c, 4)
         widths = dev.answer('GetCharWidth32', font_of(hdc), first, last)
