@@ -32,6 +32,8 @@ from instructions import APP_NAME, MACROS, REG_DWORD, REG_SZ  # noqa: E402
 ROOT = os.path.dirname(here)
 ROOTS = {'HKLM': 'HKEY_LOCAL_MACHINE', 'HKCU': 'HKEY_CURRENT_USER'}
 HAND_INSTALL = ['HKLM\\SOFTWARE\\Microsoft\\Today\\Items\\Quartzel', 'HKCU\\SOFTWARE\\Marrowfen\\Quartzel']
+# The Today emulator's own records of its runs (their undo journals).
+EMULATOR_RECORDS = 'HKCU\\Software\\TodayEmu'
 CURRENT_VERSION = 'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion'
 
 
@@ -146,7 +148,9 @@ def fresh(device, copy, language='en'):
                 shutil.copy2(os.path.join(device, name), os.path.join(copy, name))
     target = WineDevice(copy, None)
     shutil.rmtree(target.host(MACROS['en']['%CE1%'] + '\\Quartzel'), ignore_errors=True)
-    for key in HAND_INSTALL:
+    # The device's files may be older than its running server's registry:
+    # an emulator run's undo record, taken back since, can still be in them.
+    for key in HAND_INSTALL + [EMULATOR_RECORDS]:
         target.reg_delete(key)
     if MACROS[language]['%CE1%'] != MACROS['en']['%CE1%']:
         os.makedirs(target.host(MACROS[language]['%CE1%']), exist_ok=True)
