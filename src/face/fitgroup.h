@@ -3,8 +3,9 @@
 // first the seconds and the markers shrink (to 80 %, then 65 % of their
 // size), then the whole group shrinks with them (in steps of a tenth, to
 // 20 %), until it fits. No text shrinks below the readable floor (6
-// points): one that reaches it stays there while the rest shrinks on. The bell keeps its size; the item keeps its height
-// and the digits their baseline.
+// points): one that reaches it stays there while the rest shrinks on. The
+// bell keeps its size; the item keeps its height and the digits their
+// baseline.
 #pragma once
 #include <windows.h>
 #include "layout.h"

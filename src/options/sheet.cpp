@@ -120,9 +120,8 @@ void AdoptSheetWindow(HWND sheet)
 
 // The item window is asked once to run its creation steps again, when the
 // last page goes (after the save), and finds the reload marker. Without an
-// item window
-// there is no one to ask: a post to a null window would land in the
-// thread's own queue.
+// item window there is no one to ask: a post to a null window would land
+// in the thread's own queue.
 void RequestItemReload()
 {
     if (ItemState.Window != NULL)
